@@ -1,0 +1,47 @@
+# Lumivane — build, test and run entry points. Every target installs what is missing first.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+PACKAGES := build-essential cmake pkg-config zlib1g-dev libgtest-dev libgmock-dev \
+  libminizip-dev libcurl4-openssl-dev libfmt-dev qt6-base-dev qt6-multimedia-dev \
+  qt6-speech-dev qt6-declarative-dev socat unzip openssl python3-pyftpdlib iproute2 xvfb
+ARGS ?=
+
+.PHONY: deps build run test test-asan test-tsan bench demo clean
+
+# Idempotent: asks apt only for the packages that are not installed yet.
+deps:
+	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build build -j $(JOBS)
+
+run: build
+	./build/lumivane $(if $(DISPLAY)$(WAYLAND_DISPLAY),,--headless) $(ARGS)
+
+test: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_SANITIZE=address -DLUMIVANE_BENCH=OFF >/dev/null
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+test-tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_SANITIZE=thread -DLUMIVANE_BENCH=OFF -DLUMIVANE_GUI=OFF >/dev/null
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in build/bench_*; do echo "== $$b"; $$b || exit 1; done
+
+demo: build
+	./tools/demo.sh
+
+clean:
+	rm -rf build build-asan build-tsan

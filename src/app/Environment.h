@@ -1,0 +1,36 @@
+#pragma once
+// The folders and files the program uses. Paths are built once and kept.
+//   data folder: $XDG_DATA_HOME/Orvanel/Lumivane (default ~/.local/share/...), or the
+//                program folder when a file "_useXPdirs" lies beside the program, or
+//                the folder given with --data-dir;
+//   settings file, FTP servers file and "logfiles" live in the data folder;
+//   documents folder: `xdg-user-dir DOCUMENTS`, else $HOME.
+#include <string>
+
+namespace lv {
+
+struct EnvironmentOptions {
+    std::string programPath;     // argv[0] or /proc/self/exe; empty: found from /proc
+    std::string dataFolderOverride;  // --data-dir
+};
+
+// Builds every path (creating the data and log folders). Call once at start; tests
+// may call it again with other options.
+void InitialiseEnvironment(const EnvironmentOptions& options);
+
+std::string GetProgramFolder();
+bool UseModernFolders();
+std::string GetDataFolder();
+std::string GetDocumentsFolder();
+std::string GetSettingsFilePath();
+std::string GetFtpServersFilePath();
+std::string GetLogFolder();
+std::string GetLogFilePath();
+// log folder + "/Lumivane-YYYYMMDD-HHMMSS.dat" for the present local time.
+std::string MakeSessionFileName();
+// Creates every missing level; true when the folder exists afterwards.
+bool CreateFolderPath(const std::string& path);
+// Joins a folder and a name with one separator.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+}  // namespace lv

@@ -1,0 +1,68 @@
+#pragma once
+// The log: one entry point, Log(level, message), used from every thread. A message
+// always reaches the log file ("<stamp> : <message>") and reaches the log window when
+// its level is at most the window level. The window's lines live here (with the purge
+// of the oldest lines); a front end receives them through a sink.
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace lv {
+
+// Receives each new log-window line. Called on the thread that logged, with the
+// logger's lock held: implementations hand the line over (post it) and return.
+class LogWindowSink {
+public:
+    virtual ~LogWindowSink() = default;
+    virtual void OnLogWindowLine(const std::string& line) = 0;
+    // The window store dropped its `count` oldest lines.
+    virtual void OnLogWindowPurged(std::size_t count) { (void)count; }
+};
+
+class Logger {
+public:
+    static constexpr std::size_t kWindowPurgeThreshold = 8000;
+    static constexpr std::size_t kWindowPurgeCount = 2000;
+
+    static Logger& Instance();
+
+    void SetFilePath(const std::string& path);
+    std::string FilePath() const;
+    void SetWindowLevel(int level);
+    int WindowLevel() const;
+    // The log window exists only once a front end opened it; before that, messages
+    // reach the file alone.
+    void SetWindowOpen(bool open);
+    void SetSink(LogWindowSink* sink);
+
+    void Log(int level, const std::string& message);
+    // A line to the log file only (purge notices, banners); never reaches the window.
+    void WriteLogFile(const std::string& message);
+
+    std::vector<std::string> WindowLines() const;
+    std::size_t WindowLineCount() const;
+    void ClearWindow();
+
+    // "%d %B %Y - %H:%M:%S" of the present local time, in the user's locale.
+    static std::string TimeStamp();
+    // The message as the window shows it: CR and LF spelled "<CR>" and "<LF>".
+    static std::string WindowText(const std::string& message);
+
+private:
+    Logger() = default;
+    void AppendFileLine(const std::string& message);
+
+    mutable std::mutex lock_;
+    std::string filePath_;
+    int windowLevel_ = 50;
+    bool windowOpen_ = false;
+    LogWindowSink* sink_ = nullptr;
+    std::deque<std::string> windowLines_;
+};
+
+inline void Log(int level, const std::string& message) { Logger::Instance().Log(level, message); }
+inline void WriteLogFile(const std::string& message) { Logger::Instance().WriteLogFile(message); }
+
+}  // namespace lv

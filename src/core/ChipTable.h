@@ -1,0 +1,42 @@
+#pragma once
+// The chip translation table: chip code -> bib number, loaded from a ".dtb" text file.
+// Process-wide; every operation, lookups included, holds the table lock.
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace lv {
+
+struct CQoxItem {
+    static constexpr std::size_t kChipSize = 64;  // 63 characters and the terminator
+    char chip[kChipSize] = {};
+    int32_t bib = 0;
+};
+
+// Scoped hold of the table lock (recursive: an operation may call another).
+class CQoxTableLocker {
+public:
+    CQoxTableLocker();
+    ~CQoxTableLocker();
+    CQoxTableLocker(const CQoxTableLocker&) = delete;
+    CQoxTableLocker& operator=(const CQoxTableLocker&) = delete;
+};
+
+void ClearChipTable();
+int ChipTableCount();
+int ChipTableCapacity();
+bool AddChip(std::string_view chip, int32_t bib);
+// Empty table: false, bib untouched. Otherwise bib = -1, then the first entry whose
+// chip matches without regard to letter case.
+bool FindBib(std::string_view chip, int32_t& bib);
+// The first entry's chip for the bib, else the bib as decimal text. Always true.
+bool FindChip(int32_t bib, std::string& chip);
+// A bib word: quotes stripped, cut at the last ',', '.', ';'; digits only.
+bool ReadBibNumber(std::string_view text, int32_t& number);
+bool LoadChipTableFile(const std::string& path);
+// Looks for the file in the data folder then the program folder ("ChipTable.dtb"
+// first, then `name`); message is the log text of the outcome.
+bool LoadChipTable(const std::string& name, std::string& message);
+
+}  // namespace lv

@@ -1,0 +1,75 @@
+#pragma once
+// The records a passing travels through after a box reported it.
+#include <cstdint>
+#include <list>
+#include <string>
+
+#include "core/Chrono.h"
+
+namespace lv {
+
+// The last read of one label on one box.
+struct CBoxDetection {
+    CChrono time;       // absolute instant of the read
+    std::string chip;   // label as recorded (bib text or chip code)
+};
+
+// The last reads of one box, most recent first, at most one per label. Touched only
+// by its box's thread.
+class CLastBoxDetectionList {
+public:
+    explicit CLastBoxDetectionList(int maxCount = 50) : maxCount_(maxCount) {}
+    const CBoxDetection* Find(const std::string& chip) const;
+    void RemoveChip(const std::string& chip);
+    void AddRead(const std::string& chip, const CChrono& time);
+    void Clear() { items_.clear(); }
+    int Count() const { return static_cast<int>(items_.size()); }
+    int MaxCount() const { return maxCount_; }
+    void SetMaxCount(int maxCount) { maxCount_ = maxCount; }
+
+private:
+    std::list<CBoxDetection> items_;
+    int maxCount_;
+};
+
+// One accepted detection.
+struct CQoxResult {
+    std::string label;     // chip code, or the bib number as decimal text
+    std::string timeText;  // HH:MM:SS.hh, or "<seconds since 1970>.<hundredths>"
+    std::string boxName;
+    int32_t absoluteTime = 0;
+    int32_t flagA = 1;
+    int32_t flagB = 0;
+    int32_t active = 1;    // 0 = removed by the user (kept, marked)
+    uint32_t id = 0;
+};
+
+// The data behind a line of the detections window.
+struct CDetectionItem {
+    CQoxResult* result = nullptr;  // owned by the detection table
+    std::string line;              // columns separated by tabs
+};
+
+// The data behind a line of the summary window (a runner's result).
+struct CSummaryItem {
+    std::string name;
+    int32_t bib = 0;
+    std::string time;
+    std::string info;
+    std::string rank;
+    int32_t status = 0;  // 0: rank holds a rank; otherwise a status text
+};
+
+// The record's time text: "%ld.%ld" of the instant in absolute mode, else the time of
+// day as HH:MM:SS.hh.
+std::string MakeTimeText(const CChrono& instant, const CChrono& ofDay, bool absoluteMode);
+
+// The repeat filter: true when the read is to be discarded. Always records the read
+// in the list (the window slides). windowMs below 1 switches the filter off.
+bool IsRepeatedRead(CLastBoxDetectionList& list, const std::string& label,
+                    const CChrono& instant, int windowMs);
+
+// "1\t<box>\t<label>\t1\t<time>": the record as the timing application takes it.
+std::string FormatForTimingApp(const CQoxResult& result);
+
+}  // namespace lv

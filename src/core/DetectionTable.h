@@ -1,0 +1,48 @@
+#pragma once
+// The program-wide detection table: every accepted detection in arrival order, under
+// one lock. Recording also writes the journal line under that lock, so the journal's
+// line order is the table's order. Records never move (pointers stay valid until
+// ClearTable).
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "core/Chrono.h"
+#include "core/DetectionRecords.h"
+
+namespace lv {
+
+class DetectionJournal;
+
+class DetectionTable {
+public:
+    static DetectionTable& Instance();
+
+    // Creates the record (id from the program-wide counter, active) and, when
+    // writeToFile is set and the journal is open, writes its journal line.
+    CQoxResult* AddResult(const std::string& label, const std::string& boxName,
+                          const CChrono& instant, const CChrono& ofDay, bool absoluteMode,
+                          bool writeToFile);
+    int CountActive() const;
+    std::size_t Count() const;
+    void ClearTable();
+    void SetActive(CQoxResult* record, bool active);
+
+    // Runs fn with the lock held over the records in arrival order.
+    void WithRecords(const std::function<void(const std::deque<CQoxResult>&)>& fn) const;
+
+    DetectionJournal& Journal();
+
+    // For tests: the next id the counter will give after `value`.
+    void SetIdCounterForTests(uint32_t value);
+
+private:
+    DetectionTable();
+    mutable std::mutex lock_;
+    std::deque<CQoxResult> records_;
+    uint32_t idCounter_ = 0;
+};
+
+}  // namespace lv
