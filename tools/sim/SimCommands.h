@@ -1,0 +1,6 @@
+#pragma once
+// lumivane-sim: stand-ins for the peers of Lumivane, each a sub-command.
+namespace sim {
+int RunDecoderSimulator(int argc, char** argv);     // lumivane-sim decoder ...
+int RunTimingAppSimulator(int argc, char** argv);   // lumivane-sim timingapp ...
+}  // namespace sim
