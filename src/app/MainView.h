@@ -1,0 +1,62 @@
+#pragma once
+// What the main window's logic (MainController) asks of a window. Implemented by the
+// Qt main window, the headless front end and a recording fake in tests. Every call
+// is made on the UI thread.
+#include <string>
+
+#include "core/DetectionRecords.h"
+
+namespace lv {
+
+enum class MessageIcon { Information, Warning, Error, Question };
+
+// The four images of a box's status label.
+enum class BoxVisualState { Undefined, NotConnected, Reconnecting, Connected };
+
+// The three images of the direct-connection toggle.
+enum class LinkVisualState { Off, Connecting, Connected };
+
+// Name, rank and time of the last runner answered by the timing application.
+struct RunnerDisplay {
+    std::string name;
+    std::string rank;
+    std::string time;
+};
+
+class MainView {
+public:
+    virtual ~MainView() = default;
+
+    virtual void ShowMessage(const std::string& text, MessageIcon icon) = 0;
+    // A yes/no question; true for yes.
+    virtual bool AskYesNo(const std::string& question) = 0;
+
+    virtual void AddDetectionLine(const CDetectionItem& item) = 0;
+    virtual void ClearDetectionLines() = 0;
+    // Records changed state (remove/restore): redraw the lines.
+    virtual void RefreshDetectionLines() = 0;
+    virtual void AddSummaryItem(const CSummaryItem& item) = 0;
+    virtual void ClearSummary() = 0;
+    virtual void AddLogLine(const std::string& line) = 0;
+    virtual void ClearLog() = 0;
+
+    // box is 0..3; label: "Boîtier 1 <description>\n<state text>" or the state text.
+    virtual void SetBoxState(int box, BoxVisualState state, const std::string& label) = 0;
+    virtual void SetCounterText(const std::string& text) = 0;
+    // The clock buttons (synchronise, display clocks): enabled while a box is connected.
+    virtual void SetClockButtonsEnabled(bool enabled) = 0;
+    // Whether the connect button shows as pressed (boxes in use).
+    virtual void SetConnectButtonDown(bool down) = 0;
+    // Day offset indicator: hours (24, 48, 72) or 0 to hide it.
+    virtual void SetDayOffsetIndicator(int hours) = 0;
+
+    virtual void SetDirectLinkState(LinkVisualState state) = 0;
+    virtual void SetRunnerDisplay(const RunnerDisplay& runner) = 0;
+
+    virtual void PlaySound(int resource) = 0;
+    virtual bool SpeechEnabled() const = 0;
+    virtual void Speak(const std::string& text) = 0;
+    virtual void BringToFront() = 0;
+};
+
+}  // namespace lv
