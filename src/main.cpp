@@ -1,1 +1,25 @@
-int main() { return 0; }
+#include <cstdio>
+#include <string>
+
+#include "app/CommandLine.h"
+#include "app/HeadlessMain.h"
+#ifdef LUMIVANE_HAVE_GUI
+#include "gui/GuiMain.h"
+#endif
+
+int main(int argc, char** argv) {
+    lv::CommandLine options;
+    std::string error;
+    if (!lv::ParseCommandLine(argc, argv, options, error)) {
+        std::fprintf(stderr, "lumivane: %s\n%s", error.c_str(), lv::CommandLineUsage());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(lv::CommandLineUsage(), stdout);
+        return 0;
+    }
+#ifdef LUMIVANE_HAVE_GUI
+    if (!options.headless) return lv::RunGui(options, argc, argv);
+#endif
+    return lv::RunHeadless(options, argv[0]);
+}

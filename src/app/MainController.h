@@ -1,0 +1,148 @@
+#pragma once
+// Everything the main window does that is not drawing: the intake of detections from
+// the box threads, the counters, the commands, the timers and the exit sequence. It
+// never draws; it asks a MainView, and it runs on the UI thread of a UiLoop except
+// for the BoxHost operations, which box threads call.
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/Log.h"
+#include "app/MainView.h"
+#include "app/UiLoop.h"
+#include "boxes/BoxHost.h"
+
+namespace lv {
+
+class CTarvexBox;
+class DirectLinkSession;
+
+struct ControllerOptions {
+    std::string sessionFileName;   // the current detection file of this run
+    bool headless = false;         // no dialog opens by itself; the link comes back after a loss
+};
+
+// Main-window timer ids.
+enum MainTimer {
+    kTimerDayCheck = 33861,
+    kTimerBackgroundExport = 34966,
+    kTimerStartupConfig = 22662,
+    kTimerPing = 34137,
+    kTimerDeferredRefresh = 17732,
+};
+
+class MainController : public BoxHost, private LogWindowSink {
+public:
+    static constexpr int kBoxCount = 4;
+
+    MainController(UiLoop& ui, MainView& view, ControllerOptions options);
+    ~MainController() override;
+    MainController(const MainController&) = delete;
+    MainController& operator=(const MainController&) = delete;
+
+    // The window's opening steps: its settings, banner, journal, chip table, timers.
+    void Open();
+    // Exit: the question (unless Control is held), then boxes disconnected, journal
+    // closed, chip table freed. False when the user answered no.
+    bool Exit(bool controlHeld);
+    bool IsOpen() const { return opened_; }
+
+    // --- BoxHost (any thread) ---
+    IntakeSettings CurrentIntakeSettings() const override;
+    bool LogDetectionsEnabled() const override { return logDetections_.load(); }
+    const CQoxResult* RecordDetection(const std::string& label, const std::string& boxName,
+                                      const CChrono& instant, const CChrono& ofDay) override;
+    void ShowDetection(const std::string& text, const CQoxResult* record,
+                       const CChrono& ofDay) override;
+    void RefreshCounters() override;
+    void AlertLine(const std::string& text, bool show) override;
+    void PlaySound(int resource) override;
+    void PostBoxState(int boxNumber, bool unexpected) override;
+
+    // --- Window commands (UI thread) ---
+    void RefreshCountersNow();
+    void ExportAllDetections();
+    void ConfirmResetDetections();
+    void ResetDetections();
+    void ClearLogWindow();
+    void ClearDetectionsWindow();
+    void ClearSummaryWindow();
+    void SetLogDetections(bool on);
+    void SetScrollDetections(bool on);
+    bool ScrollDetections() const { return scrollDetections_; }
+    void SetLogWindowLevel(int level);
+    int LogWindowLevel() const { return logWinLevel_; }
+    bool AbsoluteClock() const { return absClock_.load(); }
+    // Remove (active = 0) or restore (active = 1) the given records after the question.
+    void RemoveOrRestoreDetections(const std::vector<CQoxResult*>& records, bool remove);
+    // The day check of the 500 ms timer: GDaysToAdd follows today's place in the race days.
+    void CheckRaceDay();
+    // Re-reads the acquisition settings (after the configuration dialog's OK).
+    void ReloadSettings();
+
+    // --- Boxes (UI thread) ---
+    CTarvexBox& Box(int index);
+    void ConnectAllBoxes();
+    // The two-state connect button: released asks before disconnecting.
+    void OnConnectButton(bool pressed);
+    void DisconnectAllBoxes();
+    void StartBoxThread(int index);
+    void DisconnectBox(int index);
+    void OnBoxState(int boxNumber, bool unexpected);
+    void SynchronizeBoxes();
+    void RequestBoxesTime();
+    bool AnyBoxConnected() const;
+    bool AnyBoxInUse() const;
+    // Box slots from section "TarvexBoxes" (kind of transport from the host text).
+    void LoadBoxDeclarations();
+    void SaveBoxDeclarations();
+    // Sets one slot's declaration, replacing the transport when its kind changes.
+    void DeclareBox(int index, const std::string& host, int port, const std::string& detectorId);
+
+    // --- Direct connection ---
+    DirectLinkSession& Link();
+    void SetLinkSession(std::unique_ptr<DirectLinkSession> session);
+
+    UiLoop& Ui() { return ui_; }
+    MainView& View() { return view_; }
+
+private:
+    void OnLogWindowLine(const std::string& line) override;
+    void OnLogWindowPurged(std::size_t count) override;
+    void FlushDetectionLines();
+    void ShowBoxState(int index);
+    void UpdateDayOffsetIndicator();
+    void StartTimers();
+    void ReadIntakeSettings();
+
+    UiLoop& ui_;
+    MainView& view_;
+    ControllerOptions options_;
+    bool opened_ = false;
+
+    // Window settings.
+    std::atomic<bool> absClock_{false};
+    std::atomic<bool> logDetections_{false};
+    bool scrollDetections_ = false;
+    int logWinLevel_ = 50;
+    int logFileLevel_ = 75;
+    int secondsBetweenSerialRead_ = 2;
+
+    mutable std::mutex settingsLock_;
+    IntakeSettings intake_;
+    bool beepWhenQuit_ = true;
+
+    // Detection lines from box threads, handed to the view in batches.
+    std::mutex pendingLinesLock_;
+    std::vector<CDetectionItem> pendingLines_;
+    std::atomic<bool> refreshPending_{false};
+    std::atomic<bool> detectionSoundPending_{false};
+
+    std::array<std::unique_ptr<CTarvexBox>, kBoxCount> boxes_;
+    std::unique_ptr<DirectLinkSession> link_;
+};
+
+}  // namespace lv

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Demo: two simulated decoders and a simulated timing application on loopback, a
+# chip table for the simulated runners, and Lumivane acquiring from them until Ctrl-C.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build="$here/build"
+sim="$build/lumivane-sim"
+data="$build/demo-data"
+runners=300
+
+rm -rf "$data"
+mkdir -p "$data"
+
+# Chip table: bib n wears chip DEMO<n>.
+{
+  echo "# Demo chip table: bib chip"
+  for ((bib = 1; bib <= runners; bib++)); do printf '%d DEMO%05d\n' "$bib" "$bib"; done
+} > "$data/TarvexTable.dtb"
+awk '!/^#/ {print $2}' "$data/TarvexTable.dtb" > "$data/chips.txt"
+
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
+trap cleanup EXIT
+
+# Starts a simulator and prints the port it listens on.
+start_sim() {
+  local out
+  out=$(mktemp)
+  "$sim" "$@" --port 0 > "$out" &
+  pids+=($!)
+  for _ in $(seq 50); do
+    if grep -q '^port ' "$out"; then break; fi
+    sleep 0.1
+  done
+  awk '/^port / {print $2; exit}' "$out"
+}
+
+port1=$(start_sim decoder --chips "$data/chips.txt" --runners "$runners" --rate 5 --repeats 3 --spread 20 --seed 1 --date today)
+port2=$(start_sim decoder --chips "$data/chips.txt" --runners "$runners" --rate 5 --repeats 3 --spread 20 --seed 2 --date today)
+portq=$(start_sim timingapp --layout gm05)
+
+cat > "$data/Lumivane.ini" <<INI
+[Settings]
+BLogDetections=1
+[DirectConnection]
+Host=127.0.0.1
+Port=$portq
+ReconnectSeconds=10
+[TarvexBoxes]
+BoxHost0=127.0.0.1
+BoxPort0=$port1
+BoxIdDetector0=31
+BoxHost1=127.0.0.1
+BoxPort1=$port2
+BoxIdDetector1=31
+INI
+
+echo "Decoders on ports $port1 and $port2, timing application on $portq; data in $data"
+mode=(--headless --direct)
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${DEMO_HEADLESS:-0}" != 1 ]; then mode=(); fi
+"$build/lumivane" "${mode[@]}" --data-dir "$data" --force "$@"
