@@ -51,10 +51,5 @@ TEST(ScanNumbers, NumbersBeyond32BitsMakeTheTextUnreadable) {
     EXPECT_EQ(f[0].value, 42);
 }
 
-TEST(ScanNumbers, StopsWhenTheOutputIsFull) {
-    ScannedNumber f[1];
-    EXPECT_EQ(ScanNumbers("1:2", "%d:%d", f), 1);
-}
-
 }  // namespace
 }  // namespace lv
