@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace lv {
@@ -27,6 +28,18 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string& erro
             if (!value(out.dataDir)) return false;
         } else if (arg.rfind("--data-dir=", 0) == 0) {
             out.dataDir = arg.substr(std::strlen("--data-dir="));
+        } else if (arg == "--screenshot") {
+            if (!value(out.screenshotFile)) return false;
+        } else if (arg == "--screenshot-delay") {
+            std::string seconds;
+            if (!value(seconds)) return false;
+            char* end = nullptr;
+            long n = std::strtol(seconds.c_str(), &end, 10);
+            if (seconds.empty() || *end != '\0' || n < 1 || n > 600) {
+                error = "--screenshot-delay takes a number of seconds from 1 to 600";
+                return false;
+            }
+            out.screenshotDelaySeconds = static_cast<int>(n);
         } else if (arg == "--lang" || arg.rfind("--lang=", 0) == 0) {
             std::string word;
             if (arg == "--lang") {
@@ -50,11 +63,15 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string& erro
 
 const char* CommandLineUsage() {
     return "usage: lumivane [--headless] [--direct] [--data-dir DIR] [--lang en|fr] [--force]\n"
+           "                [--screenshot FILE [--screenshot-delay SECONDS]]\n"
            "  --headless       run without a window; the log goes to standard output\n"
            "  --direct         (headless) switch the direct connection on at start\n"
            "  --data-dir DIR   keep settings, logs and detection files in DIR\n"
            "  --lang en|fr     language of the texts (default: setting Application/Language, else fr)\n"
-           "  --force          start even when another instance is running\n";
+           "  --force          start even when another instance is running\n"
+           "  --screenshot FILE  (window) connect the boxes and the direct connection, save a\n"
+           "                   PNG picture of the main window after the delay, then exit\n"
+           "  --screenshot-delay SECONDS  delay before the picture (default 8)\n";
 }
 
 }  // namespace lv

@@ -13,6 +13,10 @@ struct CommandLine {
     bool direct = false;   // headless: switch the direct connection on at start
     bool help = false;
     std::string dataDir;
+    // Window only: connect the boxes, switch the direct connection on, and after the
+    // delay save a picture of the main window to this file and exit.
+    std::string screenshotFile;
+    int screenshotDelaySeconds = 8;
     std::optional<Language> language;
 };
 

@@ -230,12 +230,10 @@ void MainController::OnLogWindowLine(const std::string& line) {
     ui_.post([this, line] { view_.AddLogLine(line); });
 }
 
-void MainController::OnLogWindowPurged(std::size_t) {
-    // The view keeps its own copy; it is rebuilt from the logger's store.
-    ui_.post([this] {
-        view_.ClearLog();
-        for (const auto& line : Logger::Instance().WindowLines()) view_.AddLogLine(line);
-    });
+void MainController::OnLogWindowPurged(std::size_t count) {
+    // Posted in order with the lines: the view drops exactly the lines the logger
+    // dropped (rebuilding from the store would show lines posted meanwhile twice).
+    ui_.post([this, count] { view_.DropOldestLogLines(count); });
 }
 
 // ---------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include "app/Log.h"
 #include "app/MainView.h"
 #include "app/UiLoop.h"
+#include "boxes/BoxConfigRules.h"
 #include "boxes/BoxHost.h"
 
 namespace lv {
@@ -83,6 +84,16 @@ public:
     // Re-reads the acquisition settings (after the configuration dialog's OK).
     void ReloadSettings();
 
+    // --- Configuration dialog (UI thread) ---
+    // Its OK: the boxes not locked take their new declarations, the settings are
+    // written in the window's order, then the four boxSlots, then the race days and the
+    // acquisition settings are read again.
+    void ApplyConfiguration(const ConfigValues& values, const std::array<BoxSlotState, kBoxCount>& boxSlots);
+    // After the dialog closed, whatever its outcome.
+    void OnConfigurationClosed();
+    // Loads "TarvexTable.dtb" again; the outcome is logged and shown.
+    void ReloadChipTable();
+
     // --- Boxes (UI thread) ---
     CTarvexBox& Box(int index);
     void ConnectAllBoxes();
@@ -94,9 +105,14 @@ public:
     void OnBoxState(int boxNumber, bool unexpected);
     void SynchronizeBoxes();
     void RequestBoxesTime();
+    // The box menu: a protocol command sent without waiting (its response comes
+    // through the box thread); a failure is logged.
+    void SendBoxCommand(int index, const std::string& command);
+    // The box menu's Disconnect: asks first.
+    void ConfirmDisconnectBox(int index);
     bool AnyBoxConnected() const;
     bool AnyBoxInUse() const;
-    // Box slots from section "TarvexBoxes" (kind of transport from the host text).
+    // Box boxSlots from section "TarvexBoxes" (kind of transport from the host text).
     void LoadBoxDeclarations();
     void SaveBoxDeclarations();
     // Sets one slot's declaration, replacing the transport when its kind changes.

@@ -2,6 +2,7 @@
 // What the main window's logic (MainController) asks of a window. Implemented by the
 // Qt main window, the headless front end and a recording fake in tests. Every call
 // is made on the UI thread.
+#include <cstddef>
 #include <string>
 
 #include "core/DetectionRecords.h"
@@ -39,6 +40,9 @@ public:
     virtual void ClearSummary() = 0;
     virtual void AddLogLine(const std::string& line) = 0;
     virtual void ClearLog() = 0;
+    // The logger dropped its `count` oldest window lines; this comes in order with the
+    // lines, so a window that keeps its own copy drops the same ones.
+    virtual void DropOldestLogLines(std::size_t count) { (void)count; }
 
     // box is 0..3; label: "Boîtier 1 <description>\n<state text>" or the state text.
     virtual void SetBoxState(int box, BoxVisualState state, const std::string& label) = 0;

@@ -181,8 +181,8 @@ void ApplySettingWrites(const std::vector<SettingWrite>& writes) {
 // ---------------------------------------------------------------------------
 // Box rows
 
-void BoxConfigRules::Initialise(const std::array<BoxSlotState, kConfigBoxSlots>& slots) {
-    slots_ = slots;
+void BoxConfigRules::Initialise(const std::array<BoxSlotState, kConfigBoxSlots>& boxSlots) {
+    slots_ = boxSlots;
     for (int i = 0; i < kConfigBoxSlots; ++i) {
         entries_[i] = DetectorChoices();
         const std::string& id = slots_[i].declaration.detectorId;

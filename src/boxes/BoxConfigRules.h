@@ -121,7 +121,7 @@ struct RowFailure {
 class BoxConfigRules {
 public:
     // The dialog's copies of the four slots; rows are checked only from here on.
-    void Initialise(const std::array<BoxSlotState, kConfigBoxSlots>& slots);
+    void Initialise(const std::array<BoxSlotState, kConfigBoxSlots>& boxSlots);
     bool IsInitialised() const { return initialised_; }
 
     // A row's detector list: the 22 choices, plus the declared id when it is none of

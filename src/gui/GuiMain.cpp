@@ -1,0 +1,88 @@
+#include "gui/GuiMain.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "app/MainController.h"
+#include "app/Startup.h"
+#include "gui/MainWindow.h"
+#include "gui/MessageBoxes.h"
+#include "gui/QtUiLoop.h"
+#include "link/DirectLinkSession.h"
+
+namespace lv {
+
+namespace {
+
+bool DisplayAvailable() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && *platform) return true;
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (wayland && *wayland);
+}
+
+// The picture of the main window asked for with --screenshot.
+void ScheduleScreenshot(MainWindow& window, const CommandLine& options) {
+    QTimer::singleShot(options.screenshotDelaySeconds * 1000, &window, [&window, file = options.screenshotFile] {
+        const bool saved = window.grab().save(QString::fromStdString(file), "PNG");
+        std::fprintf(saved ? stdout : stderr, saved ? "screenshot saved to %s\n" : "cannot write %s\n", file.c_str());
+        window.ExitWithoutQuestion();
+    });
+}
+
+}  // namespace
+
+int RunGui(const CommandLine& options, int argc, char** argv) {
+    if (!DisplayAvailable()) {
+        std::fprintf(stderr, "lumivane: no display available; run with --headless\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    app.setApplicationName("Lumivane");
+    app.setOrganizationName("Orvanel");
+
+    Startup startup;
+    StartupOutcome outcome = startup.Run(options, argc > 0 ? argv[0] : "");
+    if (!outcome.ok) {
+        ShowMessageBox(nullptr, ToQt(outcome.error), MessageIcon::Error);
+        return 1;
+    }
+    if (!startup.AcquireInstance() && !options.force) {
+        ShowMessageBox(nullptr, ToQt(Startup::AlreadyStartedText()), MessageIcon::Warning);
+        // Control held down while the message closes: start all the same.
+        if (!QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier)) return 1;
+    }
+    startup.Finish();
+
+    const bool screenshot = !options.screenshotFile.empty();
+    GuiOptions guiOptions;
+    guiOptions.openConfigurationAtStart = !screenshot;
+    guiOptions.sounds = !screenshot;
+
+    QtUiLoop loop;
+    MainWindow window(guiOptions);
+    ControllerOptions controllerOptions;
+    controllerOptions.sessionFileName = outcome.sessionFileName;
+    MainController controller(loop, window, controllerOptions);
+    controller.SetLinkSession(std::make_unique<DirectLinkSession>(loop, window));
+    controller.LoadBoxDeclarations();
+    controller.Open();
+    window.Attach(controller);
+    window.show();
+
+    if (options.direct || screenshot) window.SwitchDirectConnection(true);
+    if (screenshot) {
+        controller.ConnectAllBoxes();
+        ScheduleScreenshot(window, options);
+    }
+    app.exec();
+    return 0;
+}
+
+}  // namespace lv

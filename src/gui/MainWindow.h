@@ -1,0 +1,158 @@
+#pragma once
+// The program's main window: the detections, summary and log windows, the box state
+// icons, the counters, the runner displays and a button for every command. It draws
+// and asks; every decision is MainController's.
+#include <QWidget>
+
+#include <array>
+
+#include "app/MainView.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QListView;
+class QLocalServer;
+class QPushButton;
+class QToolButton;
+
+namespace lv {
+
+class DetectionsModel;
+class LogModel;
+class MainController;
+class SoundPlayer;
+class Speaker;
+class SummaryModel;
+
+struct GuiOptions {
+    bool openConfigurationAtStart = true;  // the configuration dialog 100 ms after start
+    bool sounds = true;
+    bool speech = true;
+    bool popFrontServer = true;            // listen for bring-to-front requests
+};
+
+// The local socket another program connects to for bringing the window to the front.
+inline constexpr const char* kPopFrontServerName = "Lumivane.popfront";
+
+class MainWindow : public QWidget, public MainView {
+    Q_OBJECT
+public:
+    explicit MainWindow(const GuiOptions& options, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The controller the window sends its commands to; then the window's timers.
+    void Attach(MainController& controller);
+
+    // --- MainView ---
+    void ShowMessage(const std::string& text, MessageIcon icon) override;
+    bool AskYesNo(const std::string& question) override;
+    void AddDetectionLine(const CDetectionItem& item) override;
+    void ClearDetectionLines() override;
+    void RefreshDetectionLines() override;
+    void AddSummaryItem(const CSummaryItem& item) override;
+    void ClearSummary() override;
+    void AddLogLine(const std::string& line) override;
+    void ClearLog() override;
+    void DropOldestLogLines(std::size_t count) override;
+    void SetBoxState(int box, BoxVisualState state, const std::string& label) override;
+    void SetCounterText(const std::string& text) override;
+    void SetClockButtonsEnabled(bool enabled) override;
+    void SetConnectButtonDown(bool down) override;
+    void SetDayOffsetIndicator(int hours) override;
+    void SetDirectLinkState(LinkVisualState state) override;
+    void SetRunnerDisplay(const RunnerDisplay& runner) override;
+    void PlaySound(int resource) override;
+    bool SpeechEnabled() const override;
+    void Speak(const std::string& text) override;
+    void BringToFront() override;
+
+    // --- Commands (also used by tests) ---
+    void OpenConfiguration();
+    void OpenManualInsertion();
+    void OpenHelp();
+    void ShowAbout();
+    // Exit with its question; true when the window is closing.
+    bool RequestExit();
+    // Exit as with Control held (no question): the picture mode's end.
+    void ExitWithoutQuestion();
+    // The direct-connection toggle switched by the program (--direct).
+    void SwitchDirectConnection(bool on);
+    // The remove/restore menu over the selected detections, at a screen position.
+    void ShowDetectionsMenu(const QPoint& globalPos);
+    void ShowBoxMenu(int box, const QPoint& globalPos);
+
+    // --- Read by tests ---
+    DetectionsModel& Detections() { return *detections_; }
+    SummaryModel& Summary() { return *summary_; }
+    LogModel& LogLines() { return *log_; }
+    QListView& DetectionsView() { return *detectionsView_; }
+    SoundPlayer& Sounds() { return *sounds_; }
+    BoxVisualState BoxState(int box) const { return boxStates_.at(static_cast<std::size_t>(box)); }
+    LinkVisualState LinkState() const { return linkState_; }
+
+    // The version text: "Version 1.50" and the build date.
+    static QString VersionText();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void BuildControls();
+    QWidget* BuildButtonsColumn();
+    void ConnectSignals();
+    void StartPopFrontServer();
+    void OnConnectClicked(bool pressed);
+    void OnDirectClicked(bool on);
+    void OnLogLevelChosen(int index);
+    void ScrollDetectionsToEnd();
+
+    GuiOptions options_;
+    MainController* controller_ = nullptr;
+    bool closing_ = false;
+    bool configurationOpen_ = false;
+
+    DetectionsModel* detections_ = nullptr;
+    SummaryModel* summary_ = nullptr;
+    LogModel* log_ = nullptr;
+    SoundPlayer* sounds_ = nullptr;
+    Speaker* speaker_ = nullptr;
+    QLocalServer* popFront_ = nullptr;
+
+    QListView* detectionsView_ = nullptr;    // 1000
+    QListView* summaryView_ = nullptr;       // 1010
+    QListView* logView_ = nullptr;           // 1002
+    QCheckBox* logDetections_ = nullptr;     // 1037
+    QCheckBox* scrollDetections_ = nullptr;  // 1248
+    QComboBox* logLevel_ = nullptr;          // 1042
+    QCheckBox* speech_ = nullptr;            // stands in for the Scroll Lock key
+    QLabel* counter_ = nullptr;              // 1014
+    std::array<QToolButton*, 4> boxButtons_{};  // 1127..1130
+    std::array<BoxVisualState, 4> boxStates_{BoxVisualState::Undefined, BoxVisualState::Undefined,
+                                             BoxVisualState::Undefined, BoxVisualState::Undefined};
+    QLabel* dayOffsetText_ = nullptr;        // 1223
+    QLabel* dayOffsetIcon_ = nullptr;        // 1224
+    QLabel* version_ = nullptr;              // 1021
+    QLabel* runnerName_ = nullptr;           // 1029
+    QLabel* runnerRank_ = nullptr;           // 1030
+    QLabel* runnerTime_ = nullptr;           // 1031
+    QPushButton* connect_ = nullptr;         // 1001
+    QPushButton* configuration_ = nullptr;   // 1005
+    QPushButton* synchronise_ = nullptr;     // 1013
+    QPushButton* displayClocks_ = nullptr;   // 1016
+    QPushButton* import_ = nullptr;          // 1017
+    QPushButton* insert_ = nullptr;          // 1018
+    QPushButton* export_ = nullptr;          // 1007
+    QPushButton* reset_ = nullptr;           // 1008
+    QPushButton* direct_ = nullptr;          // 1003
+    QPushButton* clearLog_ = nullptr;        // 1009
+    QPushButton* clearDetections_ = nullptr; // 1011
+    QPushButton* clearSummary_ = nullptr;    // 1012
+    QPushButton* help_ = nullptr;            // 1015
+    QPushButton* exit_ = nullptr;            // 2
+    LinkVisualState linkState_ = LinkVisualState::Off;
+};
+
+}  // namespace lv

@@ -1,0 +1,243 @@
+// The main window's commands: buttons, menus, exit, help, about, bring to front.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QUrl>
+
+#include <algorithm>
+
+#include "app/Environment.h"
+#include "app/MainController.h"
+#include "app/Texts.h"
+#include "boxes/TarvexBox.h"
+#include "gui/ConfigDialog.h"
+#include "gui/DetectionsModel.h"
+#include "gui/MainWindow.h"
+#include "gui/MessageBoxes.h"
+#include "link/DirectLinkSession.h"
+
+#ifdef LUMIVANE_HAVE_NETWORK
+#include <QLocalServer>
+#include <QLocalSocket>
+#endif
+
+namespace lv {
+
+namespace {
+QString T(const char* english, const char* french) { return QString::fromUtf8(Tr(english, french)); }
+
+bool ControlHeld() { return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier); }
+}  // namespace
+
+void MainWindow::OpenConfiguration() {
+    if (!controller_ || configurationOpen_ || closing_) return;
+    controller_->Ui().killTimer(kTimerStartupConfig);
+    configurationOpen_ = true;
+    {
+        ConfigDialog dialog(*controller_, this);
+        dialog.exec();
+    }
+    configurationOpen_ = false;
+    controller_->OnConfigurationClosed();
+}
+
+void MainWindow::OpenManualInsertion() {
+    // The manual insertion dialog joins with its rules.
+}
+
+void MainWindow::OpenHelp() {
+    const QString path = ToQt(JoinPath(GetProgramFolder(), "Lumivane.pdf"));
+    if (!QFileInfo::exists(path)) {
+        ShowMessageBox(this, T("Help file not found\n  ", "Fichier d'aide non trouvé\n  ") + path, MessageIcon::Warning);
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        ShowMessageBox(this, T("Cannot open the help file\n  ", "Impossible d'ouvrir le fichier d'aide\n  ") + path,
+                       MessageIcon::Warning);
+    }
+}
+
+void MainWindow::ShowAbout() {
+    ShowMessageBox(this,
+                   QString("Lumivane\n%1\n\n%2")
+                       .arg(VersionText(), T("Acquisition module", "Module d'acquisition")),
+                   MessageIcon::Information);
+}
+
+bool MainWindow::RequestExit() {
+    if (!closing_) {
+        if (controller_ && !controller_->Exit(ControlHeld())) return false;
+        closing_ = true;
+    }
+    close();
+    return true;
+}
+
+void MainWindow::ExitWithoutQuestion() {
+    if (!closing_) {
+        if (controller_) controller_->Exit(true);
+        closing_ = true;
+    }
+    close();
+}
+
+void MainWindow::SwitchDirectConnection(bool on) {
+    direct_->setChecked(on);
+    OnDirectClicked(on);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!closing_) {
+        if (controller_ && !controller_->Exit(ControlHeld())) {
+            event->ignore();
+            return;
+        }
+        closing_ = true;
+    }
+    event->accept();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // Enter does nothing in this window.
+            event->accept();
+            return;
+        case Qt::Key_Escape:
+            // Escape is the window's Cancel, which is Exit.
+            event->accept();
+            RequestExit();
+            return;
+        default: QWidget::keyPressEvent(event);
+    }
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    // The detection-lines export has not joined this version yet.
+    QAction* exportAll = menu.addAction(QString::fromUtf8("Export global des détections..."));
+    exportAll->setEnabled(false);
+    menu.addSeparator();
+    QAction* about = menu.addAction(T("About Lumivane...", "A propos de Lumivane..."));
+    if (menu.exec(event->globalPos()) == about) ShowAbout();
+}
+
+void MainWindow::OnConnectClicked(bool pressed) {
+    if (!controller_) return;
+    if (pressed) QApplication::setOverrideCursor(Qt::WaitCursor);
+    controller_->OnConnectButton(pressed);
+    if (pressed) QApplication::restoreOverrideCursor();
+    // Not every outcome refreshes the window (no box declared): the button follows the boxes.
+    connect_->setChecked(controller_->AnyBoxInUse());
+}
+
+void MainWindow::OnDirectClicked(bool on) {
+    if (!controller_) return;
+    if (on) {
+        controller_->Link().SwitchOn();
+    } else {
+        controller_->Link().SwitchOff();
+    }
+}
+
+void MainWindow::ShowDetectionsMenu(const QPoint& globalPos) {
+    if (!controller_) return;
+    QModelIndexList selected = detectionsView_->selectionModel()->selectedRows();
+    if (selected.isEmpty()) return;
+    std::sort(selected.begin(), selected.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    std::vector<CQoxResult*> records;
+    bool anyActive = false;
+    bool anyRemoved = false;
+    for (const QModelIndex& index : selected) {
+        CQoxResult* record = detections_->Record(index.row());
+        if (!record) return;
+        records.push_back(record);
+        (record->active ? anyActive : anyRemoved) = true;
+    }
+    QMenu menu(this);
+    QAction* remove = menu.addAction(T("Remove selected detections", "Supprimer les détections sélectionnées"));
+    remove->setEnabled(anyActive);
+    QAction* restore = menu.addAction(T("Restore selected detections", "Restaurer les détections sélectionnées"));
+    restore->setEnabled(anyRemoved);
+    menu.addSeparator();
+    menu.addAction(T("Cancel", "Annuler"));
+    QAction* chosen = menu.exec(globalPos);
+    if (chosen == remove) controller_->RemoveOrRestoreDetections(records, true);
+    if (chosen == restore) controller_->RemoveOrRestoreDetections(records, false);
+}
+
+void MainWindow::ShowBoxMenu(int box, const QPoint& globalPos) {
+    if (!controller_ || box < 0 || box >= 4) return;
+    CTarvexBox& target = controller_->Box(box);
+    const bool inUse = target.IsInUse();
+    QMenu menu(this);
+    QAction* connectAction = menu.addAction(T("Connect", "Connexion"));
+    connectAction->setEnabled(!inUse && target.IsConfigured());
+    connect(connectAction, &QAction::triggered, this, [this, box] {
+        controller_->StartBoxThread(box);
+        controller_->RefreshCountersNow();
+    });
+    QAction* disconnectAction = menu.addAction(T("Disconnect", "Déconnexion"));
+    disconnectAction->setEnabled(inUse);
+    connect(disconnectAction, &QAction::triggered, this, [this, box] { controller_->ConfirmDisconnectBox(box); });
+    menu.addSeparator();
+    if (!target.IsSerial()) {
+        for (const char* command :
+             {"STARTOPERATION", "STOPOPERATION", "SETPUSHPASSINGS;1;0", "SETPUSHPASSINGS;1;1", "SETPUSHPASSINGS;0;0"}) {
+            QAction* action = menu.addAction(QString("Tarvex:%1").arg(command));
+            action->setEnabled(inUse);
+            const std::string text = command;
+            connect(action, &QAction::triggered, this, [this, box, text] { controller_->SendBoxCommand(box, text); });
+        }
+        // The box files explorer has not joined this version yet.
+        menu.addAction(T("Explore box content", "Explorer le contenu du boîtier"))->setEnabled(false);
+    } else {
+        // The USB TimingBox commands join with its protocol.
+        QAction* periodic =
+            menu.addAction(T("USBbox:Request Passings Periodically", "USBbox:Demande périodique des détections"));
+        periodic->setCheckable(true);
+        periodic->setChecked(target.periodicPassingRequest.load());
+        for (QAction* action :
+             {periodic, menu.addAction(T("USBbox:Reset Passings Index", "USBbox:Remise à 0 de l'index des détections")),
+              menu.addAction("USBbox:RESET"), menu.addAction("USBbox:TIMESTAMPGET"), menu.addAction("USBbox:EPOCHREFGET"),
+              menu.addAction("USBbox:EPOCHREFSET"), menu.addAction("USBbox:EPOCHREFADJ1D"),
+              menu.addAction("USBbox:PASSINGGET"), menu.addAction("USBbox:PASSINGINFOGET")})
+            action->setEnabled(false);
+        QMenu* info = menu.addMenu("USBbox:INFOGET");
+        for (const char* item : {"Decoder ID", "Firmware Version", "Hardware Version", "Box Type"}) info->addAction(item);
+        info->setEnabled(false);
+    }
+    menu.exec(globalPos);
+}
+
+void MainWindow::StartPopFrontServer() {
+#ifdef LUMIVANE_HAVE_NETWORK
+    popFront_ = new QLocalServer(this);
+    popFront_->setSocketOptions(QLocalServer::UserAccessOption);
+    // Per data folder, like the single-instance guard.
+    const QString name = ToQt(JoinPath(GetDataFolder(), kPopFrontServerName));
+    if (!popFront_->listen(name)) {
+        // A socket left by a program that ended without removing it.
+        QLocalServer::removeServer(name);
+        if (!popFront_->listen(name)) return;
+    }
+    connect(popFront_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = popFront_->nextPendingConnection()) {
+            socket->disconnectFromServer();
+            socket->deleteLater();
+            BringToFront();
+        }
+    });
+#endif
+}
+
+}  // namespace lv

@@ -1,0 +1,88 @@
+// What the controller asks of the main window (MainView), all on the UI thread.
+#include <QCheckBox>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "gui/DetectionsModel.h"
+#include "gui/MainWindow.h"
+#include "gui/MessageBoxes.h"
+#include "gui/SoundPlayer.h"
+#include "gui/Speaker.h"
+#include "gui/StateImages.h"
+#include "gui/SummaryModel.h"
+
+namespace lv {
+
+void MainWindow::ShowMessage(const std::string& text, MessageIcon icon) { ShowMessageBox(this, ToQt(text), icon); }
+
+bool MainWindow::AskYesNo(const std::string& question) { return AskYesNoBox(this, ToQt(question)); }
+
+void MainWindow::AddDetectionLine(const CDetectionItem& item) { detections_->Append(item); }
+
+void MainWindow::ClearDetectionLines() { detections_->Clear(); }
+
+void MainWindow::RefreshDetectionLines() { detections_->RefreshAll(); }
+
+void MainWindow::AddSummaryItem(const CSummaryItem& item) { summary_->Append(item); }
+
+void MainWindow::ClearSummary() { summary_->Clear(); }
+
+void MainWindow::AddLogLine(const std::string& line) { log_->Append(line); }
+
+void MainWindow::ClearLog() { log_->Clear(); }
+
+void MainWindow::DropOldestLogLines(std::size_t count) { log_->DropOldest(count); }
+
+void MainWindow::SetBoxState(int box, BoxVisualState state, const std::string& label) {
+    if (box < 0 || box >= 4) return;
+    QToolButton* button = boxButtons_[static_cast<std::size_t>(box)];
+    if (boxStates_[static_cast<std::size_t>(box)] != state || button->icon().isNull()) {
+        boxStates_[static_cast<std::size_t>(box)] = state;
+        button->setIcon(BoxStateImage(state, button->iconSize().width()));
+    }
+    button->setToolTip(ToQt(label));
+}
+
+void MainWindow::SetCounterText(const std::string& text) { counter_->setText(ToQt(text)); }
+
+void MainWindow::SetClockButtonsEnabled(bool enabled) {
+    synchronise_->setEnabled(enabled);
+    displayClocks_->setEnabled(enabled);
+}
+
+void MainWindow::SetConnectButtonDown(bool down) { connect_->setChecked(down); }
+
+void MainWindow::SetDayOffsetIndicator(int hours) {
+    const bool show = hours > 0;
+    if (show) dayOffsetText_->setText(QString("+%1h").arg(hours));
+    dayOffsetText_->setVisible(show);
+    dayOffsetIcon_->setVisible(show);
+}
+
+void MainWindow::SetDirectLinkState(LinkVisualState state) {
+    linkState_ = state;
+    direct_->setIcon(LinkStateImage(state, direct_->iconSize().width()));
+}
+
+void MainWindow::SetRunnerDisplay(const RunnerDisplay& runner) {
+    runnerName_->setText(ToQt(runner.name));
+    runnerRank_->setText(ToQt(runner.rank));
+    runnerTime_->setText(ToQt(runner.time));
+}
+
+void MainWindow::PlaySound(int resource) { sounds_->Play(resource); }
+
+bool MainWindow::SpeechEnabled() const { return speaker_->Available() && speech_->isChecked(); }
+
+void MainWindow::Speak(const std::string& text) { speaker_->Say(ToQt(text)); }
+
+void MainWindow::BringToFront() {
+    if (isMinimized()) showNormal();
+    if (!isVisible()) show();
+    raise();
+    activateWindow();
+}
+
+}  // namespace lv

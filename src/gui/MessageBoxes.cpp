@@ -1,0 +1,41 @@
+#include "gui/MessageBoxes.h"
+
+#include <QMessageBox>
+
+namespace lv {
+
+namespace {
+MessageHook* g_hook = nullptr;
+constexpr const char* kTitle = "Lumivane";
+
+QMessageBox::Icon ToQtIcon(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Information: return QMessageBox::Information;
+        case MessageIcon::Warning: return QMessageBox::Warning;
+        case MessageIcon::Error: return QMessageBox::Critical;
+        case MessageIcon::Question: return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+}  // namespace
+
+ScopedMessageHook::ScopedMessageHook(MessageHook hook) : previous_(g_hook), hook_(std::move(hook)) { g_hook = &hook_; }
+
+ScopedMessageHook::~ScopedMessageHook() { g_hook = previous_; }
+
+void ShowMessageBox(QWidget* parent, const QString& text, MessageIcon icon) {
+    if (g_hook && g_hook->message) {
+        g_hook->message(text, icon);
+        return;
+    }
+    QMessageBox box(ToQtIcon(icon), kTitle, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool AskYesNoBox(QWidget* parent, const QString& question) {
+    if (g_hook && g_hook->question) return g_hook->question(question);
+    QMessageBox box(QMessageBox::Question, kTitle, question, QMessageBox::Yes | QMessageBox::No, parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
+}  // namespace lv

@@ -1,0 +1,40 @@
+#pragma once
+// Every message box and yes/no question of the window and its dialogs goes through
+// here, so that tests can answer them instead of a person.
+#include <QString>
+
+#include <functional>
+
+#include "app/MainView.h"
+
+class QWidget;
+
+namespace lv {
+
+struct MessageHook {
+    // Called instead of showing a message box.
+    std::function<void(const QString& text, MessageIcon icon)> message;
+    // Called instead of asking; returns the answer (true for yes).
+    std::function<bool(const QString& question)> question;
+};
+
+// Installs a hook for the life of the object (tests).
+class ScopedMessageHook {
+public:
+    explicit ScopedMessageHook(MessageHook hook);
+    ~ScopedMessageHook();
+    ScopedMessageHook(const ScopedMessageHook&) = delete;
+    ScopedMessageHook& operator=(const ScopedMessageHook&) = delete;
+
+private:
+    MessageHook* previous_;
+    MessageHook hook_;
+};
+
+void ShowMessageBox(QWidget* parent, const QString& text, MessageIcon icon);
+bool AskYesNoBox(QWidget* parent, const QString& question);
+
+inline QString ToQt(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+inline std::string FromQt(const QString& text) { return text.toUtf8().toStdString(); }
+
+}  // namespace lv
