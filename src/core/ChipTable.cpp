@@ -67,14 +67,16 @@ private:
     int capacity_ = 0;
 };
 
+// Never destroyed: a box thread still looking a chip up while the program ends must
+// not find them gone.
 std::recursive_mutex& TableLock() {
-    static std::recursive_mutex lock;
-    return lock;
+    static auto* lock = new std::recursive_mutex;
+    return *lock;
 }
 
 ChipArray& Table() {
-    static ChipArray table;
-    return table;
+    static auto* table = new ChipArray;
+    return *table;
 }
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
