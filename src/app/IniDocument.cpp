@@ -53,7 +53,14 @@ std::string_view KeyValue(std::string_view line) {
 
 namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::string Joined(std::string_view first, std::string_view middle, std::string_view last) {
+    std::string text;
+    text.reserve(first.size() + middle.size() + last.size());
+    text.append(first).append(middle).append(last);
+    return text;
 }
+}  // namespace
 
 IniDocument IniDocument::Parse(std::string_view text) {
     IniDocument document;
@@ -111,8 +118,8 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
     std::string_view wantedKey = ini::Trim(key);
     auto range = FindSection(section);
     if (!range) {
-        lines_.push_back("[" + std::string(ini::Trim(section)) + "]");
-        lines_.push_back(std::string(wantedKey) + "=" + std::string(value));
+        lines_.push_back(Joined("[", ini::Trim(section), "]"));
+        lines_.push_back(Joined(wantedKey, "=", value));
         return;
     }
     // A new key goes after the last key of the section rather than after trailing
@@ -123,13 +130,13 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
         if (!name) continue;
         if (ini::EqualNoCase(*name, wantedKey)) {
             // Keep the spelling already in the file.
-            lines_[i] = std::string(*name) + "=" + std::string(value);
+            lines_[i] = Joined(*name, "=", value);
             return;
         }
         insertAt = i + 1;
     }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt),
-                  std::string(wantedKey) + "=" + std::string(value));
+                  Joined(wantedKey, "=", value));
 }
 
 bool IniDocument::Remove(std::string_view section, std::string_view key) {
