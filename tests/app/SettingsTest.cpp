@@ -222,15 +222,21 @@ TEST_F(SettingsStore, ConcurrentReadersSeeEitherTheOldOrTheNewFile) {
     EXPECT_EQ(torn.load(), 0);
 }
 
+std::string KeyName(int number) {
+    std::string key = "k";
+    key += std::to_string(number);
+    return key;
+}
+
 TEST_F(SettingsStore, ConcurrentWritersLoseNoKey) {
     std::vector<std::thread> writers;
     for (int t = 0; t < 4; ++t) {
         writers.emplace_back([&, t] {
-            for (int i = 0; i < 10; ++i) ini.WriteInt("T", "k" + std::to_string(t * 10 + i), i);
+            for (int i = 0; i < 10; ++i) ini.WriteInt("T", KeyName(t * 10 + i), i);
         });
     }
     for (auto& writer : writers) writer.join();
-    for (int k = 0; k < 40; ++k) EXPECT_EQ(ini.ReadInt("T", "k" + std::to_string(k), -1), k % 10);
+    for (int k = 0; k < 40; ++k) EXPECT_EQ(ini.ReadInt("T", KeyName(k), -1), k % 10);
 }
 
 TEST_F(SettingsStore, ReadBackWritesTheValueObtained) {
