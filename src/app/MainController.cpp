@@ -107,9 +107,7 @@ void MainController::Open() {
 
 void MainController::StartTimers() {
     ui_.setTimer(kTimerDayCheck, 500, true, [this] { CheckRaceDay(); });
-    ui_.setTimer(kTimerPing, 30000, true, [this] {
-        if (link_) link_->Ping();
-    });
+    if (link_) link_->StartPingTimer();
 }
 
 bool MainController::Exit(bool controlHeld) {
@@ -128,7 +126,10 @@ bool MainController::Exit(bool controlHeld) {
     ui_.killTimer(kTimerStartupConfig);
     ui_.killTimer(kTimerDayCheck);
     ui_.killTimer(kTimerDeferredRefresh);
-    if (link_) link_->SwitchOff();
+    if (link_) {
+        link_->StopTimers();
+        link_->SwitchOff();
+    }
     DisconnectAllBoxes();
     ClearChipTable();
     if (DetectionTable::Instance().CountActive() > 0) {
