@@ -57,6 +57,7 @@ void MainController::ReadIntakeSettings() {
     s.ignoreLSDetections = ReadSettingBool(kSettings, "GTarvexIgnoreLSDetections", false);
     s.beepDetections = ReadSettingBool(kSettings, "GTarvexBeepDetections", true);
     s.secondsBetweenSerialRead = secondsBetweenSerialRead_;
+    s.connectionTimeoutSeconds = ReadSettingInt(kSettings, "GTarvexConnectionTimeout", 2);
     s.raceDays = ComputeRaceDays(ReadSettingInt(kSettings, "GDaysToAdd", 0), WallNow()).dates;
     std::lock_guard<std::mutex> guard(settingsLock_);
     intake_ = s;
