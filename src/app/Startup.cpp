@@ -22,7 +22,7 @@ StartupOutcome Startup::Run(const CommandLine& options, const std::string& progr
     InitialiseEnvironment(environment);
 
     InstallSettingsFile(GetSettingsFilePath());
-    std::string langWord;
+    const char* langWord = "";
     if (options.language) langWord = *options.language == Language::English ? "en" : "fr";
     SetLanguage(ChooseLanguage(Settings(), langWord));
 
