@@ -16,7 +16,6 @@ mkdir -p "$data"
   echo "# Demo chip table: bib chip"
   for ((bib = 1; bib <= runners; bib++)); do printf '%d DEMO%05d\n' "$bib" "$bib"; done
 } > "$data/TarvexTable.dtb"
-awk '!/^#/ {print $2}' "$data/TarvexTable.dtb" > "$data/chips.txt"
 
 pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
@@ -35,9 +34,9 @@ start_sim() {
   awk '/^port / {print $2; exit}' "$out"
 }
 
-port1=$(start_sim decoder --chips "$data/chips.txt" --runners "$runners" --rate 5 --repeats 3 --spread 20 --seed 1 --date today)
-port2=$(start_sim decoder --chips "$data/chips.txt" --runners "$runners" --rate 5 --repeats 3 --spread 20 --seed 2 --date today)
-portq=$(start_sim timingapp --layout gm05)
+port1=$(start_sim decoder --chips "$data/TarvexTable.dtb" --runners "$runners" --rate 5 --repeats 3 --spread 20 --seed 1 --date today)
+port2=$(start_sim decoder --chips "$data/TarvexTable.dtb" --runners "$runners" --rate 5 --repeats 3 --spread 20 --seed 2 --date today)
+portq=$(start_sim timingapp --layout gm05 --field "$runners")
 
 cat > "$data/Lumivane.ini" <<INI
 [Settings]

@@ -191,9 +191,6 @@ void MainController::DeclareBox(int index, const std::string& host, int port, co
         auto tcp = std::make_unique<CTcpComBox>();
         box.SetTransport(std::move(tcp));
     }
-    if (auto* tcp = dynamic_cast<CTcpComBox*>(box.Transport())) {
-        tcp->connectionTimeoutSeconds = ReadSettingInt("Settings", "GTarvexConnectionTimeout", 2);
-    }
     box.SetParameters(detectorId, host, port);
 }
 

@@ -9,6 +9,7 @@
 #include "boxes/TarvexBox.h"
 #include "core/ChipTable.h"
 #include "core/Clock.h"
+#include "core/DetectionExport.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 #include "core/DetectionTexts.h"
@@ -18,7 +19,15 @@ namespace lv {
 
 namespace {
 constexpr const char* kSettings = "Settings";
+
+// The counter under the detections window.
+std::string DetectionCountText(int n) {
+    if (n <= 0) return Tr("No recorded detection", "Aucune détection enregistrée");
+    const char* plural = n > 1 ? "s" : "";
+    if (CurrentLanguage() == Language::English) return fmt::sprintf("%d detection%s recorded", n, plural);
+    return fmt::sprintf("%d détection%s enregistrée%s", n, plural, plural);
 }
+}  // namespace
 
 MainController::MainController(UiLoop& ui, MainView& view, ControllerOptions options)
     : ui_(ui), view_(view), options_(std::move(options)) {
@@ -48,7 +57,8 @@ void MainController::ReadIntakeSettings() {
     s.ignoreLSDetections = ReadSettingBool(kSettings, "GTarvexIgnoreLSDetections", false);
     s.beepDetections = ReadSettingBool(kSettings, "GTarvexBeepDetections", true);
     s.secondsBetweenSerialRead = secondsBetweenSerialRead_;
-    s.raceDays = ComputeRaceDays(ReadSettingInt(kSettings, "GDaysToAdd", 0), WallNow());
+    s.connectionTimeoutSeconds = ReadSettingInt(kSettings, "GTarvexConnectionTimeout", 2);
+    s.raceDays = ComputeRaceDays(ReadSettingInt(kSettings, "GDaysToAdd", 0), WallNow()).dates;
     std::lock_guard<std::mutex> guard(settingsLock_);
     intake_ = s;
     beepWhenQuit_ = ReadSettingBool(kSettings, "GTarvexBeepWhenQuit", true);
@@ -84,7 +94,7 @@ void MainController::Open() {
                                  "------------------------ Lancement Lumivane version %s"),
                               LUMIVANE_VERSION));
 
-    Log(0, fmt::sprintf(IncomingDetectionsSavedText(), options_.sessionFileName));
+    Log(0, IncomingDetectionsSavedText(options_.sessionFileName));
     DetectionTable::Instance().Journal().Open(options_.sessionFileName);
 
     std::string message;
@@ -98,9 +108,7 @@ void MainController::Open() {
 
 void MainController::StartTimers() {
     ui_.setTimer(kTimerDayCheck, 500, true, [this] { CheckRaceDay(); });
-    ui_.setTimer(kTimerPing, 30000, true, [this] {
-        if (link_) link_->Ping();
-    });
+    if (link_) link_->StartPingTimer();
 }
 
 bool MainController::Exit(bool controlHeld) {
@@ -119,7 +127,10 @@ bool MainController::Exit(bool controlHeld) {
     ui_.killTimer(kTimerStartupConfig);
     ui_.killTimer(kTimerDayCheck);
     ui_.killTimer(kTimerDeferredRefresh);
-    if (link_) link_->SwitchOff();
+    if (link_) {
+        link_->StopTimers();
+        link_->SwitchOff();
+    }
     DisconnectAllBoxes();
     ClearChipTable();
     if (DetectionTable::Instance().CountActive() > 0) {
@@ -278,7 +289,9 @@ void MainController::SetLogWindowLevel(int level) {
 
 void MainController::CheckRaceDay() {
     IntakeSettings s = CurrentIntakeSettings();
-    int index = RaceDayIndex(s.raceDays, WallNow());
+    RaceDays days;
+    days.dates = s.raceDays;
+    int index = DayCheckIndex(days, WallNow());
     int stored = ReadSettingInt(kSettings, "GDaysToAdd", 0);
     if (index != stored) WriteSettingInt(kSettings, "GDaysToAdd", index);
     UpdateDayOffsetIndicator();
@@ -291,20 +304,19 @@ void MainController::UpdateDayOffsetIndicator() {
 
 void MainController::ExportAllDetections() {
     if (DetectionTable::Instance().CountActive() <= 0) return;
-    std::string path = ReadSettingText(kSettings, "GTarvexExportFile",
-                                       JoinPath(GetDocumentsFolder(), "Lumivane.qox"));
+    std::string path = ReadSettingText(kSettings, "GTarvexExportFile", GetDefaultExportFilePath());
     if (!ExportDetectionTable(path)) {
         AlertLine(fmt::sprintf(Tr("## Cannot write the export file [%s]",
                                   "## Impossible d'écrire le fichier d'export [%s]"),
                                path),
                   false);
     }
-    Log(0, fmt::sprintf(DetectionsExportedText(), path));
+    Log(0, DetectionsExportedText(path));
     view_.PlaySound(kSoundDone);
 }
 
 void MainController::ConfirmResetDetections() {
-    if (view_.AskYesNo(ResetQuestionText())) ResetDetections();
+    if (view_.AskYesNo(ConfirmResetDetectionsQuestion())) ResetDetections();
 }
 
 void MainController::ResetDetections() {
@@ -318,13 +330,13 @@ void MainController::ResetDetections() {
     table.ClearTable();
     for (auto& box : boxes_) box->RequestClearLastDetections();
     RefreshCountersNow();
-    Log(0, ResetDoneText(n));
+    Log(0, DetectionListResetText(n));
     view_.PlaySound(kSoundDone);
     table.Journal().Close();
     options_.sessionFileName = MakeSessionFileName();
     table.Journal().Open(options_.sessionFileName);
     WriteLogFile("\n");
-    Log(0, fmt::sprintf(IncomingDetectionsSavedText(), options_.sessionFileName));
+    Log(0, IncomingDetectionsSavedText(options_.sessionFileName));
 }
 
 void MainController::RemoveOrRestoreDetections(const std::vector<CQoxResult*>& records, bool remove) {

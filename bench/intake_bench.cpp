@@ -1,0 +1,366 @@
+// Intake benchmark: how many pushed passings per second the headless controller takes
+// from four decoders on loopback (chip table on, journal flushed, detection lines off),
+// against a floor that only reads the same streams and appends each line to a file;
+// the delay from a passing's send to its journal line at a steady 2,000 passings/s;
+// and the resident memory after 1,000,000 recorded detections.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/Environment.h"
+#include "app/EventLoop.h"
+#include "app/HeadlessView.h"
+#include "app/Log.h"
+#include "app/MainController.h"
+#include "app/Settings.h"
+#include "core/ChipTable.h"
+#include "core/DetectionJournal.h"
+#include "core/DetectionTable.h"
+
+using namespace lv;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kBoxes = 4;
+constexpr int kPerBox = 50000;
+constexpr int kRunners = 5000;
+
+std::string g_dir;
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+struct Simulator {
+    pid_t pid = -1;
+    int port = 0;
+};
+
+Simulator StartSimulator(int seed) {
+    int out[2];
+    if (pipe(out) != 0) std::abort();
+    Simulator sim;
+    sim.pid = fork();
+    if (sim.pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        close(out[1]);
+        std::string chips = g_dir + "/TarvexTable.dtb";
+        std::string exe = std::string(LUMIVANE_BUILD_DIR) + "/lumivane-sim";
+        std::string count = std::to_string(kPerBox), runners = std::to_string(kRunners),
+                    seedText = std::to_string(seed);
+        execl(exe.c_str(), exe.c_str(), "decoder", "--port", "0", "--rate", "0", "--count", count.c_str(),
+              "--runners", runners.c_str(), "--chips", chips.c_str(), "--seed", seedText.c_str(), "--date",
+              "today", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    char buffer[64] = {};
+    ssize_t n = read(out[0], buffer, sizeof buffer - 1);
+    close(out[0]);
+    if (n <= 0 || std::sscanf(buffer, "port %d", &sim.port) != 1) {
+        std::fprintf(stderr, "simulator did not start\n");
+        std::exit(1);
+    }
+    return sim;
+}
+
+void StopSimulator(Simulator& sim) {
+    if (sim.pid > 0) {
+        kill(sim.pid, SIGTERM);
+        waitpid(sim.pid, nullptr, 0);
+        sim.pid = -1;
+    }
+}
+
+int ConnectLoopback(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The floor: read the decoder's stream, append every passing line to a file, flush.
+double FloorRate() {
+    std::vector<Simulator> sims;
+    for (int i = 0; i < kBoxes; ++i) sims.push_back(StartSimulator(i + 1));
+    std::atomic<long> total{0};
+    auto start = Clock::now();
+    std::vector<std::thread> readers;
+    for (int i = 0; i < kBoxes; ++i) {
+        readers.emplace_back([&, i] {
+            int fd = ConnectLoopback(sims[i].port);
+            if (fd < 0) return;
+            const char* init = "SETPROTOCOL;2.0\r\nSTARTOPERATION\r\nSETPUSHPASSINGS;1;0\r\n";
+            if (write(fd, init, std::strlen(init)) < 0) return;
+            std::FILE* file = std::fopen((g_dir + "/floor" + std::to_string(i) + ".txt").c_str(), "wb");
+            std::string pending;
+            char buffer[65536];
+            int passings = 0;
+            while (passings < kPerBox) {
+                ssize_t n = read(fd, buffer, sizeof buffer);
+                if (n <= 0) break;
+                pending.append(buffer, static_cast<size_t>(n));
+                size_t begin = 0, end;
+                while ((end = pending.find('\n', begin)) != std::string::npos) {
+                    if (pending.compare(begin, 2, "#P") == 0) {
+                        std::fwrite(pending.data() + begin, 1, end - begin + 1, file);
+                        std::fflush(file);
+                        ++passings;
+                    }
+                    begin = end + 1;
+                }
+                pending.erase(0, begin);
+            }
+            std::fclose(file);
+            close(fd);
+            total += passings;
+        });
+    }
+    for (auto& t : readers) t.join();
+    double rate = total / Seconds(Clock::now() - start);
+    for (auto& sim : sims) StopSimulator(sim);
+    return rate;
+}
+
+// A controller that notes when each detection has been recorded (journal line written).
+class TimedController : public MainController {
+public:
+    using MainController::MainController;
+    const CQoxResult* RecordDetection(const std::string& label, const std::string& boxName,
+                                      const CChrono& instant, const CChrono& ofDay) override {
+        const CQoxResult* record = MainController::RecordDetection(label, boxName, instant, ofDay);
+        auto now = Clock::now();
+        std::lock_guard<std::mutex> guard(lock);
+        recordedAt[label] = now;
+        return record;
+    }
+    std::mutex lock;
+    std::map<std::string, Clock::time_point> recordedAt;
+};
+
+void WriteBoxes(const std::vector<int>& ports) {
+    for (int i = 0; i < 4; ++i) {
+        bool used = i < static_cast<int>(ports.size());
+        WriteSettingText("TarvexBoxes", "BoxHost" + std::to_string(i), used ? "127.0.0.1" : "");
+        WriteSettingInt("TarvexBoxes", "BoxPort" + std::to_string(i), used ? ports[i] : 0);
+        WriteSettingText("TarvexBoxes", "BoxIdDetector" + std::to_string(i), "31");
+    }
+}
+
+double IntakeRate(long& lost) {
+    std::vector<Simulator> sims;
+    std::vector<int> ports;
+    for (int i = 0; i < kBoxes; ++i) {
+        sims.push_back(StartSimulator(i + 1));
+        ports.push_back(sims.back().port);
+    }
+    WriteBoxes(ports);
+    std::FILE* devnull = std::fopen("/dev/null", "w");
+    EventLoop loop;
+    HeadlessView view(devnull);
+    ControllerOptions options;
+    options.sessionFileName = MakeSessionFileName();
+    options.headless = true;
+    double rate;
+    {
+        MainController controller(loop, view, options);
+        controller.LoadBoxDeclarations();
+        controller.Open();
+        auto start = Clock::now();
+        controller.ConnectAllBoxes();
+        const size_t expected = static_cast<size_t>(kBoxes) * kPerBox;
+        auto deadline = start + std::chrono::seconds(120);
+        loop.pumpUntil([&] { return DetectionTable::Instance().Count() >= expected || Clock::now() > deadline; });
+        auto elapsed = Clock::now() - start;
+        size_t got = DetectionTable::Instance().Count();
+        lost = static_cast<long>(expected) - static_cast<long>(got);
+        rate = got / Seconds(elapsed);
+        controller.Exit(true);
+        loop.processPending();
+    }
+    std::fclose(devnull);
+    for (auto& sim : sims) StopSimulator(sim);
+    DetectionTable::Instance().ClearTable();
+    return rate;
+}
+
+// A decoder of our own that pushes passings at a steady rate and notes each send.
+double LatencyP99(int ratePerSecond, int count) {
+    int listener = socket(AF_INET, SOCK_STREAM, 0);
+    int one = 1;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listener, 1);
+    socklen_t length = sizeof address;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    WriteBoxes({ntohs(address.sin_port)});
+
+    std::vector<Clock::time_point> sentAt(static_cast<size_t>(count));
+    std::atomic<bool> done{false};
+    std::thread decoder([&] {
+        int fd = accept(listener, nullptr, nullptr);
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        std::string in;
+        char buffer[4096];
+        int answered = 0;
+        while (answered < 3) {
+            ssize_t n = read(fd, buffer, sizeof buffer);
+            if (n <= 0) return;
+            in.append(buffer, static_cast<size_t>(n));
+            size_t end;
+            while ((end = in.find('\n')) != std::string::npos) {
+                std::string line = in.substr(0, end);
+                in.erase(0, end + 1);
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                std::string keyword = line.substr(0, line.find(';'));
+                std::string answer = keyword + ";OK\r\n";
+                if (write(fd, answer.data(), answer.size()) < 0) return;
+                ++answered;
+            }
+        }
+        auto start = Clock::now();
+        auto period = std::chrono::nanoseconds(1000000000LL / ratePerSecond);
+        char date[16];
+        std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        std::strftime(date, sizeof date, "%Y-%m-%d", &local);
+        for (int i = 0; i < count && !done; ++i) {
+            std::this_thread::sleep_until(start + period * i);
+            char line[256];
+            int seconds = 3600 * 10 + i / 100;
+            int n = std::snprintf(line, sizeof line,
+                                  "#P;1;LAT%06d;%s;%02d:%02d:%02d.%03d;0;0;0;0;0;0;0;0;0;0;0;0;0\r\n", i, date,
+                                  seconds / 3600, seconds / 60 % 60, seconds % 60, (i % 100) * 10);
+            sentAt[static_cast<size_t>(i)] = Clock::now();
+            if (write(fd, line, static_cast<size_t>(n)) < 0) break;
+        }
+        while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        close(fd);
+    });
+
+    ClearChipTable();  // labels stay chip codes here
+    std::FILE* devnull = std::fopen("/dev/null", "w");
+    EventLoop loop;
+    HeadlessView view(devnull);
+    ControllerOptions options;
+    options.sessionFileName = MakeSessionFileName();
+    options.headless = true;
+    std::vector<double> delays;
+    {
+        TimedController controller(loop, view, options);
+        controller.LoadBoxDeclarations();
+        controller.Open();
+        controller.ConnectAllBoxes();
+        auto deadline = Clock::now() + std::chrono::seconds(count / ratePerSecond + 20);
+        loop.pumpUntil([&] {
+            std::lock_guard<std::mutex> guard(controller.lock);
+            return controller.recordedAt.size() >= static_cast<size_t>(count) || Clock::now() > deadline;
+        });
+        {
+            std::lock_guard<std::mutex> guard(controller.lock);
+            for (int i = 0; i < count; ++i) {
+                char label[16];
+                std::snprintf(label, sizeof label, "LAT%06d", i);
+                auto it = controller.recordedAt.find(label);
+                if (it != controller.recordedAt.end())
+                    delays.push_back(std::chrono::duration<double, std::milli>(it->second - sentAt[i]).count());
+            }
+        }
+        done = true;
+        controller.Exit(true);
+        loop.processPending();
+    }
+    decoder.join();
+    close(listener);
+    std::fclose(devnull);
+    DetectionTable::Instance().ClearTable();
+    if (delays.empty()) return -1;
+    std::sort(delays.begin(), delays.end());
+    return delays[delays.size() * 99 / 100];
+}
+
+long ResidentKilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+        if (word == "VmRSS:") {
+            long kb = 0;
+            status >> kb;
+            return kb;
+        }
+    }
+    return -1;
+}
+
+double MemoryAfterMillion() {
+    DetectionTable& table = DetectionTable::Instance();
+    table.Journal().Open(MakeSessionFileName());
+    CChrono instant(1760000000, 0), ofDay(36000, 0);
+    for (int i = 0; i < 1000000; ++i) {
+        table.AddResult(std::to_string(i % 20000 + 1), "31", instant, ofDay, false, true);
+    }
+    table.Journal().Close();
+    double mb = ResidentKilobytes() / 1024.0;
+    table.ClearTable();
+    return mb;
+}
+
+}  // namespace
+
+int main() {
+    setenv("TZ", "Europe/Paris", 0);
+    char pattern[] = "/tmp/lumivane-bench-XXXXXX";
+    g_dir = mkdtemp(pattern);
+    EnvironmentOptions environment;
+    environment.dataFolderOverride = g_dir;
+    InitialiseEnvironment(environment);
+    InstallSettingsFile(GetSettingsFilePath());
+    Logger::Instance().SetFilePath(GetLogFilePath());
+    WriteSettingInt("Settings", "BLogDetections", 0);
+    WriteSettingInt("Settings", "GTarvexBeepDetections", 0);
+    {
+        std::ofstream table(g_dir + "/TarvexTable.dtb");
+        for (int bib = 1; bib <= kRunners; ++bib) table << bib << " B" << bib << "\n";
+    }
+    signal(SIGPIPE, SIG_IGN);
+
+    double floor = FloorRate();
+    long lost = 0;
+    double intake = IntakeRate(lost);
+    double p99 = LatencyP99(2000, 10000);
+    double memory = MemoryAfterMillion();
+
+    std::printf("latency: p99 %.2f ms from send to journal at 2000 passings/s\n", p99);
+    std::printf("memory: %.0f MB resident after 1000000 recorded detections\n", memory);
+    std::printf("intake: %.0f passings/s, floor %.0f passings/s, ratio %.2f, lost %ld\n", intake, floor,
+                floor > 0 ? intake / floor : 0.0, lost);
+    std::string cleanup = "rm -rf '" + g_dir + "'";
+    return std::system(cleanup.c_str()) == 0 ? 0 : 1;
+}

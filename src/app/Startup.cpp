@@ -1,0 +1,54 @@
+#include "app/Startup.h"
+
+#include "app/Environment.h"
+#include "app/Log.h"
+#include "app/Settings.h"
+#include "app/SingleInstance.h"
+#include "app/StartupSettings.h"
+#include "app/Texts.h"
+
+namespace lv {
+
+Startup::Startup() = default;
+Startup::~Startup() = default;
+
+StartupOutcome Startup::Run(const CommandLine& options, const std::string& programPath) {
+    StartupOutcome outcome;
+    InitialiseTimeLocale();
+
+    EnvironmentOptions environment;
+    environment.programPath = programPath;
+    environment.dataFolderOverride = options.dataDir;
+    InitialiseEnvironment(environment);
+
+    InstallSettingsFile(GetSettingsFilePath());
+    const char* langWord = "";
+    if (options.language) langWord = *options.language == Language::English ? "en" : "fr";
+    SetLanguage(ChooseLanguage(Settings(), langWord));
+
+    Logger::Instance().SetFilePath(GetLogFilePath());
+    outcome.sessionFileName = MakeSessionFileName();
+    std::string problems = EnvironmentProblems();
+    if (!problems.empty()) Log(0, problems);
+
+    ReadStartupSettings(GetDefaultExportFilePath());
+    outcome.ok = true;
+    return outcome;
+}
+
+bool Startup::AcquireInstance() {
+    guard_ = std::make_unique<SingleInstanceGuard>();
+    if (guard_->Acquire(InstanceLockFilePath())) return true;
+    if (!guard_->AnotherInstanceRunning()) {
+        // The lock file itself is unusable: nothing tells of another instance, go on.
+        Log(0, "### " + guard_->Error());
+        return true;
+    }
+    return false;
+}
+
+void Startup::Finish() { WriteSoftwareLocation(GetProgramFolder()); }
+
+const char* Startup::AlreadyStartedText() { return lv::AlreadyStartedText(); }
+
+}  // namespace lv
