@@ -188,7 +188,7 @@ void ConfigDialog::BuildControls() {
 }
 
 void ConfigDialog::LoadValues() {
-    const ConfigValues values = LoadConfigValues(JoinPath(GetDocumentsFolder(), "Lumivane.qox"));
+    const ConfigValues values = LoadConfigValues(GetDefaultExportFilePath());
     exportFile_->setText(ToQt(values.exportFile));
     linkHost_->setText(ToQt(values.linkHost));
     linkPort_->setText(QString::number(values.linkPort));

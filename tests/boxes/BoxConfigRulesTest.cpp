@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/Settings.h"
+#include "app/TempFolder.h"
 #include "app/Texts.h"
 
 namespace lv {
@@ -116,6 +118,46 @@ TEST(BoxConfigWrites, OrderOfTheSettingsWrittenAfterOk) {
                          "DirectConnection/ReconnectSeconds=20", "Settings/GBoxReconnectSeconds=60",
                          "Settings/GDaysToAdd=2", "Settings/GTarvexBeepDetections=0",
                          "Settings/GTarvexBeepWhenQuit=1", "Settings/GTarvexIgnoreUnknownTags=1"}));
+}
+
+class BoxConfigStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { InstallSettingsFile(path_); }
+    void TearDown() override { InstallSettingsFile(""); }
+    test::TempFolder folder_;
+    std::string path_ = folder_ / "Lumivane.ini";
+};
+
+TEST_F(BoxConfigStoreTest, OkWritesTheSettingsInTheWindowsOrder) {
+    ConfigValues v = LoadConfigValues("/doc/Lumivane.qox");
+    EXPECT_EQ(v.exportFile, "/doc/Lumivane.qox");
+    EXPECT_EQ(v.linkHost, "localhost");
+    EXPECT_EQ(v.linkPort, 8283);
+    ApplySettingWrites(ConfigurationWrites(v, LoadAdvancedValues(), false));
+    EXPECT_EQ(test::ReadFile(path_),
+              "[Settings]\r\nGTarvexIgnoreInputMsDelta=50\r\nGTarvexIgnoreOutputMsDelta=300\r\n"
+              "GTarvexReadMsDelta=1\r\nGTarvexExportFile=/doc/Lumivane.qox\r\nBLogDetections=0\r\n"
+              "GBoxReconnectSeconds=30\r\nGDaysToAdd=0\r\nGTarvexBeepDetections=1\r\n"
+              "GTarvexBeepWhenQuit=1\r\nGTarvexIgnoreUnknownTags=0\r\n"
+              "[DirectConnection]\r\nPort=8283\r\nHost=localhost\r\nReconnectSeconds=15\r\n");
+}
+
+TEST_F(BoxConfigStoreTest, StoredValuesAreReadBack) {
+    test::WriteFile(path_,
+                    "[Settings]\r\nGDaysToAdd=9\r\nGBoxReconnectSeconds=45\r\nGTarvexBeepWhenQuit=0\r\n"
+                    "[DirectConnection]\r\nHost=timing.local\r\nPort=9100\r\n");
+    ConfigValues v = LoadConfigValues("x.qox");
+    EXPECT_EQ(v.daysToAdd, 0);  // outside the four choices
+    EXPECT_EQ(v.boxReconnectSeconds, 45);
+    EXPECT_FALSE(v.beepWhenQuit);
+    EXPECT_EQ(v.linkHost, "timing.local");
+    EXPECT_EQ(v.linkPort, 9100);
+
+    StoreAdvancedValues(AdvancedValues{70, 400, 5});
+    AdvancedValues a = LoadAdvancedValues();
+    EXPECT_EQ(a.ignoreInputMsDelta, 70);
+    EXPECT_EQ(a.ignoreOutputMsDelta, 400);
+    EXPECT_EQ(a.readMsDelta, 5);
 }
 
 class BoxRowsTest : public ::testing::Test {

@@ -1,0 +1,65 @@
+#pragma once
+// What the window tests share: one QApplication on the offscreen platform, created
+// by the first test that runs (never while the tests are only listed), a recorder of
+// message boxes and questions, and a language switch that restores the previous one.
+#include <QApplication>
+#include <QString>
+
+#include <cstdlib>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/Texts.h"
+#include "gui/MessageBoxes.h"
+
+namespace lv::test {
+
+inline QApplication& QtApp() {
+    static int argc = 1;
+    static char name[] = "test_gui";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+// Records every message box; questions take the queued answers (no when none left).
+class MessageRecorder {
+public:
+    MessageRecorder()
+        : scope_(MessageHook{[this](const QString& text, MessageIcon icon) {
+                                 messages.push_back(text.toStdString());
+                                 icons.push_back(icon);
+                             },
+                             [this](const QString& question) {
+                                 questions.push_back(question.toStdString());
+                                 if (answers.empty()) return false;
+                                 bool answer = answers.front();
+                                 answers.pop_front();
+                                 return answer;
+                             }}) {}
+
+    std::vector<std::string> messages;
+    std::vector<MessageIcon> icons;
+    std::vector<std::string> questions;
+    std::deque<bool> answers;
+
+private:
+    ScopedMessageHook scope_;
+};
+
+class LanguageScope {
+public:
+    explicit LanguageScope(Language language) : saved_(CurrentLanguage()) { SetLanguage(language); }
+    ~LanguageScope() { SetLanguage(saved_); }
+    LanguageScope(const LanguageScope&) = delete;
+    LanguageScope& operator=(const LanguageScope&) = delete;
+
+private:
+    Language saved_;
+};
+
+}  // namespace lv::test
