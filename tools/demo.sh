@@ -56,5 +56,6 @@ INI
 
 echo "Decoders on ports $port1 and $port2, timing application on $portq; data in $data"
 mode=(--headless --direct)
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${DEMO_HEADLESS:-0}" != 1 ]; then mode=(); fi
+# The window needs a display, or a Qt platform that needs none (offscreen, for pictures).
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ] && [ "${DEMO_HEADLESS:-0}" != 1 ]; then mode=(); fi
 "$build/lumivane" "${mode[@]}" --data-dir "$data" --force "$@"

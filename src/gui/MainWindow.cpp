@@ -69,6 +69,7 @@ MainWindow::MainWindow(const GuiOptions& options, QWidget* parent) : QWidget(par
     speaker_ = new Speaker(options_.speech, this);
     BuildControls();
     ConnectSignals();
+    resize(1360, 820);
     if (options_.popFrontServer) StartPopFrontServer();
 }
 
