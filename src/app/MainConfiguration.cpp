@@ -5,6 +5,7 @@
 #include "app/Texts.h"
 #include "boxes/TarvexBox.h"
 #include "core/ChipTable.h"
+#include "link/DirectLinkSession.h"
 
 namespace lv {
 
@@ -19,6 +20,8 @@ void MainController::ApplyConfiguration(const ConfigValues& values, const std::a
     SaveBoxDeclarations();
     // The race days are computed again exactly as at start.
     ReadIntakeSettings();
+    // The direct connection uses the new target from its next attempt on.
+    if (link_) link_->ApplyTarget(ReadDirectTargetSettings());
 }
 
 void MainController::OnConfigurationClosed() {

@@ -106,6 +106,8 @@ private:
     void StartPopFrontServer();
     void OnConnectClicked(bool pressed);
     void OnDirectClicked(bool on);
+    // The toggle shows whether the link is switched on.
+    void SyncDirectToggle();
     void OnLogLevelChosen(int index);
     void ScrollDetectionsToEnd();
 

@@ -147,6 +147,7 @@ void MainWindow::OnDirectClicked(bool on) {
     } else {
         controller_->Link().SwitchOff();
     }
+    SyncDirectToggle();
 }
 
 void MainWindow::ShowDetectionsMenu(const QPoint& globalPos) {

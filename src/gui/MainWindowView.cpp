@@ -3,7 +3,11 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
+
+#include "app/MainController.h"
+#include "link/DirectLinkSession.h"
 
 #include "gui/DetectionsModel.h"
 #include "gui/MainWindow.h"
@@ -64,6 +68,12 @@ void MainWindow::SetDayOffsetIndicator(int hours) {
 void MainWindow::SetDirectLinkState(LinkVisualState state) {
     linkState_ = state;
     direct_->setIcon(LinkStateImage(state, direct_->iconSize().width()));
+    // A lost connection switches the toggle off right after showing the off image.
+    QTimer::singleShot(0, this, [this] { SyncDirectToggle(); });
+}
+
+void MainWindow::SyncDirectToggle() {
+    if (controller_) direct_->setChecked(controller_->Link().IsSwitchedOn());
 }
 
 void MainWindow::SetRunnerDisplay(const RunnerDisplay& runner) {

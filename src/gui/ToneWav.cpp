@@ -21,6 +21,10 @@ void PutTag(std::vector<uint8_t>& out, const char* tag) {
 // Sounds of the main window beyond those the box threads ask for.
 constexpr int kSoundBoxesConnected = 132;
 constexpr int kSoundBoxLost = 163;
+// The direct connection's (see link/DirectLinkSession.h).
+constexpr int kSoundLinkUp = 166;
+constexpr int kSoundLinkLostTone = 167;
+constexpr int kSoundLinkDown = 168;
 
 }  // namespace
 
@@ -69,6 +73,9 @@ std::vector<ToneNote> NotesOfSound(int resource) {
         case kSoundBoxConnected: return {{988, 120}};
         case kSoundBoxesConnected: return {{523, 90}, {659, 90}, {784, 160}};
         case kSoundBoxLost: return {{330, 160}, {0, 80}, {330, 160}, {0, 80}, {330, 160}};
+        case kSoundLinkUp: return {{660, 80}, {990, 140}};
+        case kSoundLinkLostTone: return {{880, 150}, {587, 150}, {440, 260}};
+        case kSoundLinkDown: return {{990, 80}, {660, 140}};
         default: return {{700, 100}};
     }
 }
