@@ -87,9 +87,9 @@ void Logger::Log(int level, const std::string& message) {
         AppendFileLine(TimeStamp(), message);
         return;
     }
-    // Serialises the whole message (window and file) with every other writer of the
-    // log window; after the bounded wait the message is written all the same.
-    ResourceMutexLock windowMutex(GetResourceMutex(ResourceMutexId::LogWin), kWindowMutexWaitMs);
+    // The logger's own lock serialises the whole message (window and file). The
+    // "LogWin" resource mutex is not taken here: its pause after a contended wait
+    // (20 ms) would stall every box thread that logs during a mass start.
     const std::string stamp = TimeStamp();
     std::lock_guard<std::mutex> guard(lock_);
     InsideLogger inside;

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <string>
+#include <unordered_map>
 
 #include <fmt/printf.h>
 
@@ -25,6 +27,14 @@ constexpr int kGrowth = 200;
 // A line is read in pieces of at most this many characters; each piece counts as a line.
 constexpr std::size_t kLinePiece = 510;
 
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string LowerKey(std::string_view chip) {
+    std::string key(chip);
+    for (char& c : key) c = AsciiLower(c);
+    return key;
+}
+
 // The entries, grown by kGrowth at a time so that capacity reads as the file's users
 // expect (200, 400, ...).
 class ChipArray {
@@ -37,6 +47,16 @@ public:
         items_.reset();
         count_ = 0;
         capacity_ = 0;
+        firstBibByChip_.clear();
+    }
+
+    // The bib of the first entry whose chip matches without regard to letter case.
+    bool Lookup(std::string_view chip, int32_t& bib) const {
+        if (chip.size() >= CQoxItem::kChipSize) return false;
+        auto it = firstBibByChip_.find(LowerKey(chip));
+        if (it == firstBibByChip_.end()) return false;
+        bib = it->second;
+        return true;
     }
 
     bool Add(std::string_view chip, int32_t bib) {
@@ -52,6 +72,9 @@ public:
         item.chip[chip.size()] = '\0';
         item.bib = bib;
         ++count_;
+        // Lookups run for every passing of every box: an index keeps them constant-time
+        // whatever the size of the field; the first entry of a chip wins.
+        firstBibByChip_.emplace(LowerKey(chip), bib);
         return true;
     }
 
@@ -59,12 +82,14 @@ public:
         std::swap(items_, other.items_);
         std::swap(count_, other.count_);
         std::swap(capacity_, other.capacity_);
+        firstBibByChip_.swap(other.firstBibByChip_);
     }
 
 private:
     std::unique_ptr<CQoxItem[]> items_;
     int count_ = 0;
     int capacity_ = 0;
+    std::unordered_map<std::string, int32_t> firstBibByChip_;
 };
 
 // Never destroyed: a box thread still looking a chip up while the program ends must
@@ -79,15 +104,6 @@ ChipArray& Table() {
     return *table;
 }
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(std::string_view a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size(); ++i) {
-        if (b[i] == '\0' || AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    }
-    return b[i] == '\0';
-}
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -199,13 +215,7 @@ bool FindBib(std::string_view chip, int32_t& bib) {
     const ChipArray& table = Table();
     if (table.Count() == 0) return false;
     bib = -1;
-    for (int i = 0; i < table.Count(); ++i) {
-        if (EqualNoCase(chip, table.At(i).chip)) {
-            bib = table.At(i).bib;
-            return true;
-        }
-    }
-    return false;
+    return table.Lookup(chip, bib);
 }
 
 bool FindChip(int32_t bib, std::string& chip) {

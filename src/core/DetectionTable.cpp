@@ -38,6 +38,7 @@ CQoxResult* DetectionTable::AddResult(const std::string& label, const std::strin
     // The id is taken under the lock so that ids follow the table order.
     record.id = NextIdLocked();
     records_.push_back(std::move(record));
+    ++activeCount_;
     CQoxResult* added = &records_.back();
     // Written under the table lock: the journal's line order is the table's order.
     if (writeToFile) journal_->WriteLine(records_.size(), *added);
@@ -46,11 +47,7 @@ CQoxResult* DetectionTable::AddResult(const std::string& label, const std::strin
 
 int DetectionTable::CountActive() const {
     std::lock_guard<std::mutex> hold(lock_);
-    int count = 0;
-    for (const CQoxResult& record : records_) {
-        if (record.active != 0) ++count;
-    }
-    return count;
+    return static_cast<int>(activeCount_);
 }
 
 std::size_t DetectionTable::Count() const {
@@ -61,11 +58,20 @@ std::size_t DetectionTable::Count() const {
 void DetectionTable::ClearTable() {
     std::lock_guard<std::mutex> hold(lock_);
     records_.clear();
+    activeCount_ = 0;
 }
 
 void DetectionTable::SetActive(CQoxResult* record, bool active) {
     std::lock_guard<std::mutex> hold(lock_);
-    if (record != nullptr) record->active = active ? 1 : 0;
+    if (record == nullptr) return;
+    int32_t now = active ? 1 : 0;
+    if ((record->active != 0) == (now != 0)) return;
+    record->active = now;
+    if (now != 0) {
+        ++activeCount_;
+    } else {
+        --activeCount_;
+    }
 }
 
 void DetectionTable::WithRecords(

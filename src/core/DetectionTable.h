@@ -48,6 +48,8 @@ private:
     mutable std::mutex lock_;
     std::deque<CQoxResult> records_;
     uint32_t idCounter_ = 0;
+    // Kept with every change of the table: the window asks for it after each passing.
+    std::size_t activeCount_ = 0;
     std::unique_ptr<DetectionJournal> journal_;
 };
 

@@ -1,0 +1,165 @@
+// The program itself, run headless: start-up, acquisition from a simulated decoder,
+// the single-instance guard and the exit on a signal.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/TempFolder.h"
+
+namespace lv {
+namespace {
+
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+using Clock = std::chrono::steady_clock;
+
+// A child process whose standard output the test reads.
+class Child {
+public:
+    explicit Child(std::vector<std::string> args) {
+        int out[2];
+        if (pipe(out) != 0) throw std::runtime_error("pipe");
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], 1);
+            dup2(out[1], 2);
+            close(out[0]);
+            close(out[1]);
+            std::vector<char*> argv;
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        fd_ = out[0];
+    }
+    ~Child() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (fd_ >= 0) close(fd_);
+    }
+
+    // Reads until the output holds `text` or the time runs out.
+    bool WaitFor(const std::string& text, int seconds = 10) {
+        auto deadline = Clock::now() + std::chrono::seconds(seconds);
+        while (output_.find(text) == std::string::npos) {
+            if (Clock::now() > deadline) return false;
+            fd_set set;
+            FD_ZERO(&set);
+            FD_SET(fd_, &set);
+            timeval tv{0, 100000};
+            if (select(fd_ + 1, &set, nullptr, nullptr, &tv) > 0) {
+                char buffer[4096];
+                ssize_t n = read(fd_, buffer, sizeof buffer);
+                if (n <= 0) return output_.find(text) != std::string::npos;
+                output_.append(buffer, static_cast<size_t>(n));
+            }
+        }
+        return true;
+    }
+
+    // Signals the child and returns its exit status (-1 when it did not end in time).
+    int Stop(int signal, int seconds = 15) {
+        kill(pid_, signal);
+        return Wait(seconds);
+    }
+    int Wait(int seconds = 15) {
+        auto deadline = Clock::now() + std::chrono::seconds(seconds);
+        int status = 0;
+        while (waitpid(pid_, &status, WNOHANG) == 0) {
+            if (Clock::now() > deadline) return -1;
+            WaitFor("\x01", 0);  // keep draining the pipe
+        }
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    const std::string& Output() const { return output_; }
+
+private:
+    pid_t pid_ = -1;
+    int fd_ = -1;
+    std::string output_;
+};
+
+const std::string kProgram = std::string(LUMIVANE_BUILD_DIR) + "/lumivane";
+const std::string kSimulator = std::string(LUMIVANE_BUILD_DIR) + "/lumivane-sim";
+
+TEST(HeadlessRun, StartsWritesItsSettingsAndExitsCleanlyOnSigterm) {
+    TempFolder data;
+    Child program({kProgram, "--headless", "--data-dir", data.Path(), "--lang", "en"});
+    ASSERT_TRUE(program.WaitFor("+++ Incoming detections saved in")) << program.Output();
+    ASSERT_TRUE(program.WaitFor("No Tarvex box has been declared")) << program.Output();
+    EXPECT_EQ(program.Stop(SIGTERM), 0) << program.Output();
+
+    std::string ini = ReadFile(data / "Lumivane.ini");
+    for (const char* key : {"GTarvexIgnoreInputMsDelta=50", "GBoxReconnectSeconds=30", "LogWinLevel=50",
+                            "GetLocalFilePassings=http://$BOXIP$/media/passings_$FILEID$.txt"}) {
+        EXPECT_NE(ini.find(key), std::string::npos) << key;
+    }
+    std::string log = ReadFile(data / "logfiles/Lumivane.log");
+    EXPECT_NE(log.find("------------------------ Starting Lumivane version 1.50"), std::string::npos);
+    EXPECT_NE(log.find("+ Sortie du module d'acquisition..."), std::string::npos);
+    EXPECT_NE(log.find("------------------------ Sortie Lumivane"), std::string::npos);
+}
+
+TEST(HeadlessRun, ASecondInstanceOnTheSameDataFolderStopsUnlessForced) {
+    TempFolder data;
+    Child first({kProgram, "--headless", "--data-dir", data.Path(), "--lang", "en"});
+    ASSERT_TRUE(first.WaitFor("+++ Incoming detections saved in")) << first.Output();
+
+    Child second({kProgram, "--headless", "--data-dir", data.Path(), "--lang", "en"});
+    EXPECT_EQ(second.Wait(), 1);
+    EXPECT_NE(second.Output().find("Lumivane is already started and cannot be started twice"), std::string::npos)
+        << second.Output();
+
+    Child forced({kProgram, "--headless", "--data-dir", data.Path(), "--lang", "en", "--force"});
+    EXPECT_TRUE(forced.WaitFor("+++ Incoming detections saved in")) << forced.Output();
+    EXPECT_EQ(forced.Stop(SIGINT), 0);
+    EXPECT_EQ(first.Stop(SIGINT), 0);
+}
+
+TEST(HeadlessRun, AcquiresFromADecoderAndJournalsEveryPassing) {
+    TempFolder data;
+    WriteFile(data / "TarvexTable.dtb", "1 CHIP1\n2 CHIP2\n3 CHIP3\n");
+    WriteFile(data / "chips.dtb", "1 CHIP1\n2 CHIP2\n3 CHIP3\n");
+    Child decoder({kSimulator, "decoder", "--port", "0", "--runners", "3", "--count", "6", "--rate", "50",
+                   "--chips", data / "chips.dtb", "--date", "today"});
+    ASSERT_TRUE(decoder.WaitFor("\n"));
+    int port = 0;
+    ASSERT_EQ(std::sscanf(decoder.Output().c_str(), "port %d", &port), 1) << decoder.Output();
+    WriteFile(data / "Lumivane.ini", "[Settings]\r\nBLogDetections=1\r\n[TarvexBoxes]\r\nBoxHost0=127.0.0.1\r\nBoxPort0=" +
+                                         std::to_string(port) + "\r\nBoxIdDetector0=31\r\n");
+
+    Child program({kProgram, "--headless", "--data-dir", data.Path(), "--lang", "en"});
+    ASSERT_TRUE(program.WaitFor("[box] 1 connected")) << program.Output();
+    ASSERT_TRUE(program.WaitFor("# 3")) << program.Output();
+    // Six passings of three runners: all six recorded, as bib numbers.
+    auto deadline = Clock::now() + std::chrono::seconds(10);
+    std::string journal;
+    while (Clock::now() < deadline) {
+        for (const auto& entry : std::filesystem::directory_iterator(data / "logfiles")) {
+            if (entry.path().extension() == ".dat") journal = ReadFile(entry.path().string());
+        }
+        if (std::count(journal.begin(), journal.end(), '\n') >= 6) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(program.Stop(SIGTERM), 0) << program.Output();
+    EXPECT_EQ(std::count(journal.begin(), journal.end(), '\n'), 6) << journal;
+    EXPECT_NE(journal.find("1\t31\t"), std::string::npos);
+    EXPECT_NE(journal.find("6\t31\t"), std::string::npos);
+    EXPECT_EQ(journal.find("CHIP"), std::string::npos) << "chips must be recorded as bibs";
+}
+
+}  // namespace
+}  // namespace lv

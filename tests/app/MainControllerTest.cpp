@@ -1,0 +1,288 @@
+// The main window's logic without a window: opening, intake, counters, commands,
+// boxes and exit, on an event loop pumped by the test and a recording view.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "app/Environment.h"
+#include "app/EventLoop.h"
+#include "app/Log.h"
+#include "app/MainController.h"
+#include "app/Settings.h"
+#include "app/Texts.h"
+#include "app/TempFolder.h"
+#include "core/ChipTable.h"
+#include "core/Clock.h"
+#include "core/DetectionJournal.h"
+#include "core/DetectionTable.h"
+#include "support/FakeMainView.h"
+
+namespace lv {
+namespace {
+
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+class MainControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetLanguage(Language::English);
+        EnvironmentOptions options;
+        options.dataFolderOverride = folder.Path();
+        InitialiseEnvironment(options);
+        InstallSettingsFile(GetSettingsFilePath());
+        Logger::Instance().SetFilePath(GetLogFilePath());
+        DetectionTable::Instance().ClearTable();
+        ClearChipTable();
+    }
+    void TearDown() override {
+        controller.reset();
+        DetectionTable::Instance().Journal().Close();
+        DetectionTable::Instance().ClearTable();
+        ClearChipTable();
+        SetWallClockSourceForTests({});
+        SetLanguage(Language::French);
+    }
+
+    MainController& Open() {
+        ControllerOptions options;
+        options.sessionFileName = folder / "logfiles/session.dat";
+        options.headless = true;
+        controller = std::make_unique<MainController>(loop, view, options);
+        controller->LoadBoxDeclarations();
+        controller->Open();
+        loop.processPending();
+        return *controller;
+    }
+
+    bool LogHas(const std::string& text) {
+        for (const auto& line : Logger::Instance().WindowLines()) {
+            if (line.find(text) != std::string::npos) return true;
+        }
+        return false;
+    }
+
+    const CQoxResult* Record(const std::string& label, int secondsOfDay) {
+        return controller->RecordDetection(label, "31", CChrono(1760000000 + secondsOfDay, 0),
+                                           CChrono(secondsOfDay, 70));
+    }
+
+    TempFolder folder;
+    EventLoop loop;
+    FakeMainView view;
+    std::unique_ptr<MainController> controller;
+};
+
+TEST_F(MainControllerTest, OpeningWritesItsKeysBackOpensTheJournalAndLoadsTheChipTable) {
+    WriteFile(folder / "TarvexTable.dtb", "# bib chip\n12 ABC\n13 DEF\n");
+    Open();
+    std::string ini = ReadFile(GetSettingsFilePath());
+    for (const char* key : {"BAbsClock=0", "LogWinLevel=50", "LogFileLevel=75", "BLogDetections=0",
+                            "BScrollDetections=0", "SecondsBetweenSerialRead=2"}) {
+        EXPECT_NE(ini.find(key), std::string::npos) << key;
+    }
+    EXPECT_TRUE(DetectionTable::Instance().Journal().IsOpen());
+    EXPECT_TRUE(LogHas("+++ Incoming detections saved in " + (folder / "logfiles/session.dat")));
+    EXPECT_TRUE(LogHas("+++ Chip translation table loaded (2 entries)"));
+    EXPECT_NE(ReadFile(GetLogFilePath()).find("------------------------ Starting Lumivane version 1.50"),
+              std::string::npos);
+    EXPECT_EQ(view.counterText, "No recorded detection");
+    EXPECT_FALSE(view.clockButtonsEnabled);
+}
+
+TEST_F(MainControllerTest, RecordedDetectionsAreJournaledCountedAndShownOnlyWhenAsked) {
+    Open();
+    Record("12", 36000);
+    controller->RefreshCounters();
+    loop.processPending();
+    EXPECT_EQ(view.counterText, "1 detection recorded");
+    EXPECT_TRUE(view.detectionLines.empty());
+
+    controller->SetLogDetections(true);
+    EXPECT_TRUE(controller->LogDetectionsEnabled());
+    const CQoxResult* record = Record("13", 36001);
+    // From a box thread: the line waits for the loop, and arrives once.
+    std::thread box([&] { controller->ShowDetection("[1:3601 31]\t# 13", record, CChrono(36001, 70)); });
+    box.join();
+    EXPECT_TRUE(view.detectionLines.empty());
+    loop.processPending();
+    ASSERT_EQ(view.detectionLines.size(), 1u);
+    EXPECT_EQ(view.detectionLines[0].line, "10:00:02\t[1:3601 31]\t# 13");
+    EXPECT_EQ(view.detectionLines[0].result, record);
+    controller->RefreshCountersNow();
+    EXPECT_EQ(view.counterText, "2 detections recorded");
+
+    DetectionTable::Instance().Journal().Close();
+    EXPECT_EQ(ReadFile(folder / "logfiles/session.dat"),
+              "1\t31\t12\t1\t10:00:00.07\t1\r\n2\t31\t13\t1\t10:00:01.07\t1\r\n");
+}
+
+TEST_F(MainControllerTest, LinesFromManyThreadsReachTheViewInBatches) {
+    Open();
+    controller->SetLogDetections(true);
+    std::vector<std::thread> boxes;
+    for (int b = 0; b < 4; ++b) {
+        boxes.emplace_back([&, b] {
+            for (int i = 0; i < 500; ++i) {
+                const CQoxResult* r = Record(std::to_string(b * 1000 + i), 36000 + i);
+                controller->ShowDetection("x", r, CChrono(36000 + i, 0));
+            }
+        });
+    }
+    for (auto& t : boxes) t.join();
+    int handOvers = loop.processPending();
+    EXPECT_EQ(view.detectionLines.size(), 2000u);
+    EXPECT_LT(handOvers, 2000);  // not one closure per line
+}
+
+TEST_F(MainControllerTest, CounterTextInFrenchCarriesThePluralTwice) {
+    SetLanguage(Language::French);
+    Open();
+    Record("1", 100);
+    Record("2", 101);
+    controller->RefreshCountersNow();
+    EXPECT_EQ(view.counterText, "2 détections enregistrées");
+}
+
+TEST_F(MainControllerTest, RemovingAndRestoringAsksFirstAndChangesTheCount) {
+    Open();
+    CQoxResult* a = const_cast<CQoxResult*>(Record("7", 100));
+    CQoxResult* b = const_cast<CQoxResult*>(Record("8", 101));
+    Record("9", 102);
+
+    view.answerYes = false;
+    controller->RemoveOrRestoreDetections({a}, true);
+    EXPECT_EQ(DetectionTable::Instance().CountActive(), 3);
+    ASSERT_EQ(view.questions.size(), 1u);
+    EXPECT_EQ(view.questions[0], "Remove detection 00:01:40.07 of runner 7 ?");
+
+    view.answerYes = true;
+    controller->RemoveOrRestoreDetections({a, b}, true);
+    EXPECT_EQ(view.questions.back(), "Remove those 2 detections?");
+    EXPECT_EQ(DetectionTable::Instance().CountActive(), 1);
+    EXPECT_EQ(view.counterText, "1 detection recorded");
+    controller->RemoveOrRestoreDetections({b}, false);
+    EXPECT_EQ(DetectionTable::Instance().CountActive(), 2);
+}
+
+TEST_F(MainControllerTest, ExportWritesOnlyActiveDetectionsAndNothingWhenNoneIsActive) {
+    Open();
+    std::string exportFile = folder / "out.qox";
+    WriteSettingText("Settings", "GTarvexExportFile", exportFile);
+    controller->ExportAllDetections();
+    EXPECT_FALSE(std::filesystem::exists(exportFile));
+
+    Record("1", 100);
+    CQoxResult* second = const_cast<CQoxResult*>(Record("2", 101));
+    Record("3", 102);
+    DetectionTable::Instance().SetActive(second, false);
+    controller->ExportAllDetections();
+    EXPECT_EQ(ReadFile(exportFile), "1\t31\t1\t1\t00:01:40.07\t1\r\n2\t31\t3\t1\t00:01:42.07\t1\r\n");
+    EXPECT_TRUE(LogHas("+ Detections exported in file [" + exportFile + "]"));
+}
+
+TEST_F(MainControllerTest, ResetStartsANewJournalAndNumbersFromOne) {
+    Open();
+    Record("1", 100);
+    view.answerYes = false;
+    controller->ConfirmResetDetections();
+    EXPECT_EQ(DetectionTable::Instance().Count(), 1u);
+
+    SetWallClockSourceForTests([] { return std::chrono::system_clock::from_time_t(1767225600); });
+    view.answerYes = true;
+    controller->ConfirmResetDetections();
+    EXPECT_EQ(DetectionTable::Instance().Count(), 0u);
+    EXPECT_TRUE(LogHas("+ Detection list reset done. (1 detection)"));
+    std::string newJournal = DetectionTable::Instance().Journal().Name();
+    EXPECT_NE(newJournal.find("Lumivane-20260101-010000.dat"), std::string::npos) << newJournal;
+    Record("5", 200);
+    DetectionTable::Instance().Journal().Close();
+    EXPECT_EQ(ReadFile(newJournal), "1\t31\t5\t1\t00:03:20.07\t1\r\n");
+    EXPECT_EQ(view.counterText, "No recorded detection");
+}
+
+TEST_F(MainControllerTest, TheDayCheckFollowsTodayAmongTheRaceDays) {
+    // The race began yesterday: today is its second day.
+    SetWallClockSourceForTests([] { return std::chrono::system_clock::from_time_t(1767268800); });
+    WriteSettingInt("Settings", "GDaysToAdd", 1);
+    Open();
+    controller->CheckRaceDay();
+    EXPECT_EQ(ReadSettingInt("Settings", "GDaysToAdd", -1), 1);
+    EXPECT_EQ(view.dayOffsetHours, 24);
+    // Two days later the table no longer holds today: back to 0, indicator hidden.
+    SetWallClockSourceForTests([] { return std::chrono::system_clock::from_time_t(1767268800 + 3 * 86400); });
+    controller->CheckRaceDay();
+    EXPECT_EQ(ReadSettingInt("Settings", "GDaysToAdd", -1), 0);
+    EXPECT_EQ(view.dayOffsetHours, 0);
+}
+
+TEST_F(MainControllerTest, ConnectingWithoutDeclaredBoxesOnlySaysSo) {
+    Open();
+    controller->ConnectAllBoxes();
+    loop.processPending();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, "No Tarvex box has been declared in your configuration !!!");
+    EXPECT_TRUE(LogHas("######## No Tarvex box has been declared in your configuration !!!"));
+    EXPECT_FALSE(controller->AnyBoxInUse());
+}
+
+TEST_F(MainControllerTest, ABoxThatCannotBeReachedIsReportedAndNotStarted) {
+    // A port nobody listens on: bind one, then close it.
+    WriteSettingText("TarvexBoxes", "BoxHost0", "127.0.0.1");
+    WriteSettingInt("TarvexBoxes", "BoxPort0", 9);  // discard port, closed on loopback
+    WriteSettingInt("Settings", "GTarvexConnectionTimeout", 1);
+    Open();
+    controller->ConnectAllBoxes();
+    loop.processPending();
+    ASSERT_FALSE(view.messages.empty());
+    EXPECT_EQ(view.messages.back().text,
+              "No Tarvex box has been successfully initialized in your configuration !!!");
+    EXPECT_FALSE(controller->Box(0).threadRunning.load());
+    EXPECT_EQ(view.boxStates.back().state, BoxVisualState::NotConnected);
+}
+
+TEST_F(MainControllerTest, ALostBoxIsRestartedUnlessReconnectionIsOff) {
+    WriteSettingText("TarvexBoxes", "BoxHost0", "127.0.0.1");
+    WriteSettingInt("TarvexBoxes", "BoxPort0", 9);
+    WriteSettingInt("Settings", "GBoxReconnectSeconds", 0);
+    Open();
+    controller->OnBoxState(1, true);
+    EXPECT_FALSE(LogHas("APP FOUND UNEXPECTED CNX ERROR"));
+    EXPECT_FALSE(controller->Box(0).threadRunning.load());
+
+    WriteSettingInt("Settings", "GBoxReconnectSeconds", 1);
+    controller->ReloadSettings();
+    controller->OnBoxState(1, true);
+    EXPECT_TRUE(LogHas("APP FOUND UNEXPECTED CNX ERROR for box 1 and will restart BoxThread"));
+    // The restarted thread tries for a second, gives up and says so.
+    loop.pumpUntil([&] { return !controller->Box(0).threadRunning.load(); });
+    loop.runFor(std::chrono::milliseconds(50));
+    EXPECT_TRUE(LogHas("Attempt to connect during 1 seconds"));
+    EXPECT_FALSE(controller->AnyBoxInUse());
+}
+
+TEST_F(MainControllerTest, ExitAsksUnlessControlIsHeldAndEndsEverything) {
+    WriteFile(folder / "TarvexTable.dtb", "12 ABC\n");
+    Open();
+    Record("12", 100);
+    view.answerYes = false;
+    EXPECT_FALSE(controller->Exit(false));
+    EXPECT_EQ(view.questions.back(), "Do you really want to exit the acquisition module ?");
+    EXPECT_TRUE(controller->IsOpen());
+
+    size_t asked = view.questions.size();
+    EXPECT_TRUE(controller->Exit(true));
+    EXPECT_EQ(view.questions.size(), asked);
+    EXPECT_FALSE(DetectionTable::Instance().Journal().IsOpen());
+    EXPECT_EQ(ChipTableCount(), 0);
+    EXPECT_EQ(DetectionTable::Instance().Count(), 0u);
+    std::string log = ReadFile(GetLogFilePath());
+    EXPECT_NE(log.find(" : + Sortie du module d'acquisition...\r\n"), std::string::npos);
+    EXPECT_NE(log.find(" : ------------------------ Sortie Lumivane\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lv
