@@ -1,0 +1,170 @@
+// Mass start with the window: two simulated decoders push 1,000 passings/s each
+// (2,000/s together) for ten seconds to the Qt main window with BLogDetections on.
+// Prints how late a 10 ms timer of the UI thread ran (the window's responsiveness),
+// how many batches the detection lines came in, and what was recorded and shown.
+// Runs on Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/MainController.h"
+#include "app/Settings.h"
+#include "app/Startup.h"
+#include "core/DetectionJournal.h"
+#include "core/DetectionTable.h"
+#include "gui/DetectionsModel.h"
+#include "gui/MainWindow.h"
+#include "gui/QtUiLoop.h"
+#include "link/DirectLinkSession.h"
+
+using namespace lv;
+
+namespace {
+
+constexpr int kBoxes = 2;
+constexpr int kRatePerBox = 1000;
+constexpr int kPerBox = 10000;
+constexpr int kRunners = 3000;
+
+struct Simulator {
+    pid_t pid = -1;
+    int port = 0;
+};
+
+Simulator StartSimulator(const std::string& dir, int seed) {
+    int out[2];
+    if (pipe(out) != 0) std::abort();
+    Simulator sim;
+    sim.pid = fork();
+    if (sim.pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        close(out[1]);
+        std::string exe = std::string(LUMIVANE_BUILD_DIR) + "/lumivane-sim";
+        std::string chips = dir + "/chips.txt";
+        std::string rate = std::to_string(kRatePerBox), count = std::to_string(kPerBox),
+                    runners = std::to_string(kRunners), seedText = std::to_string(seed);
+        execl(exe.c_str(), exe.c_str(), "decoder", "--port", "0", "--rate", rate.c_str(), "--count", count.c_str(),
+              "--runners", runners.c_str(), "--chips", chips.c_str(), "--seed", seedText.c_str(), "--date", "today",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    char buffer[64] = {};
+    ssize_t n = read(out[0], buffer, sizeof buffer - 1);
+    close(out[0]);
+    if (n <= 0 || std::sscanf(buffer, "port %d", &sim.port) != 1) {
+        std::fprintf(stderr, "simulator did not start\n");
+        std::exit(1);
+    }
+    return sim;
+}
+
+double Percentile(std::vector<double> values, double p) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    char pattern[] = "/tmp/lumivane-gui-bench-XXXXXX";
+    if (!mkdtemp(pattern)) return 1;
+    const std::string dir = pattern;
+    {
+        std::ofstream table(dir + "/TarvexTable.dtb");
+        std::ofstream chips(dir + "/chips.txt");
+        for (int bib = 1; bib <= kRunners; ++bib) {
+            table << bib << " BENCH" << bib << "\n";
+            chips << "BENCH" << bib << "\n";
+        }
+    }
+    std::vector<Simulator> sims;
+    for (int i = 0; i < kBoxes; ++i) sims.push_back(StartSimulator(dir, i + 1));
+    {
+        std::ofstream ini(dir + "/Lumivane.ini");
+        ini << "[Settings]\r\nBLogDetections=1\r\nBScrollDetections=1\r\n[TarvexBoxes]\r\n";
+        for (int i = 0; i < kBoxes; ++i)
+            ini << "BoxHost" << i << "=127.0.0.1\r\nBoxPort" << i << "=" << sims[i].port << "\r\nBoxIdDetector" << i
+                << "=31\r\n";
+    }
+
+    QApplication app(argc, argv);
+    CommandLine line;
+    line.dataDir = dir;
+    line.force = true;
+    Startup startup;
+    StartupOutcome outcome = startup.Run(line, argc > 0 ? argv[0] : "");
+    if (!outcome.ok) return 1;
+    startup.Finish();
+
+    GuiOptions options;
+    options.openConfigurationAtStart = false;
+    options.sounds = false;
+    options.speech = false;
+    options.popFrontServer = false;
+    QtUiLoop loop;
+    MainWindow window(options);
+    ControllerOptions controllerOptions;
+    controllerOptions.sessionFileName = outcome.sessionFileName;
+    MainController controller(loop, window, controllerOptions);
+    controller.SetLinkSession(std::make_unique<DirectLinkSession>(loop, window));
+    controller.LoadBoxDeclarations();
+    controller.Open();
+    window.Attach(controller);
+    window.show();
+
+    int batches = 0;
+    QObject::connect(&window.Detections(), &QAbstractItemModel::rowsInserted, [&] { ++batches; });
+
+    // The UI thread's responsiveness: how late each 10 ms tick comes.
+    std::vector<double> lateMs;
+    QElapsedTimer sinceTick;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (sinceTick.isValid()) lateMs.push_back(std::max(0.0, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6 - 10.0));
+        sinceTick.restart();
+    });
+
+    const std::size_t expected = static_cast<std::size_t>(kBoxes) * kPerBox;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    controller.ConnectAllBoxes();
+    probe.start(10);
+    loop.pumpUntil([&] { return DetectionTable::Instance().Count() >= expected || elapsed.elapsed() > 40000; });
+    const double seconds = static_cast<double>(elapsed.elapsed()) / 1000.0;
+    probe.stop();
+    QApplication::processEvents();
+
+    const std::size_t recorded = DetectionTable::Instance().Count();
+    std::printf("passings pushed: %zu at %d/s, recorded: %zu in %.1f s\n", expected, kBoxes * kRatePerBox, recorded,
+                seconds);
+    std::printf("detections window: %d lines, %d insert batches (%.1f lines per batch)\n",
+                window.Detections().rowCount(), batches,
+                batches ? static_cast<double>(window.Detections().rowCount()) / batches : 0.0);
+    std::printf("UI thread, 10 ms timer lateness: median %.2f ms, p99 %.2f ms, max %.2f ms over %zu ticks\n",
+                Percentile(lateMs, 0.5), Percentile(lateMs, 0.99), Percentile(lateMs, 1.0), lateMs.size());
+
+    controller.Exit(true);
+    for (auto& sim : sims) {
+        kill(sim.pid, SIGTERM);
+        waitpid(sim.pid, nullptr, 0);
+    }
+    std::string remove = "rm -rf '" + dir + "'";
+    return std::system(remove.c_str()) == 0 ? 0 : 1;
+}
