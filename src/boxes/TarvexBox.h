@@ -109,17 +109,18 @@ public:
     void QueuePendingPassing(std::string line);
     bool TakePendingPassing(std::string& line);
     std::size_t PendingPassingCount() const;
-    // A response the box thread read while a command exchange was (or was about to
-    // be) waiting for it. `reported`: the box thread already logged it.
+    // A response the box thread read instead of a command exchange (the exchange was
+    // running, or its command had just been written). `reported`: the box thread
+    // already logged it.
     void HandOverResponse(std::string response, int code, bool reported);
-    // The earliest response handed over since the last command was sent that matches
-    // `expected`; `reported` tells whether it was already logged.
-    bool TakeHandedOverResponse(const std::string& expected, std::string& response, int& code,
-                                bool& reported);
+    // The earliest response handed over since the last command was written; older ones
+    // are dropped.
+    bool TakeHandedOverResponse(std::string& response, int& code, bool& reported);
 
     // --- The box thread's handle (see BoxThread.h) ----------------------------------
-    // Starts `body` on a new thread. False (nothing started) while a previous thread
-    // still runs; a finished one is joined first.
+    // Clears cancelRequested, sets threadRunning and starts `body` on a new thread
+    // (which clears threadRunning as its last act). False (nothing started) while a
+    // previous thread still runs; a finished one is joined first.
     bool StartThread(std::function<void()> body);
     // Waits for the box thread to end (it must have been asked to stop).
     void JoinThread();

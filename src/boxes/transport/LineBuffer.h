@@ -1,9 +1,10 @@
 #pragma once
-// A bounded receive buffer that cuts a byte stream into lines at line feeds. Fed by
-// whole chunks (one recv each); a line never grows past its bound: an over-long line is
-// handed out cut and the rest of it, up to its line feed, is dropped on arrival.
-// Not thread-safe: its owner serialises access.
+// A bounded receive buffer that cuts a byte stream into lines at line feeds. Fed one
+// chunk at a time (one recv each); a line never grows past its bound: an over-long
+// line is handed out cut to the bound and the rest of it, up to its line feed, is
+// dropped as it arrives. Not thread-safe: its owner serialises access.
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -11,42 +12,42 @@ namespace lv {
 
 class LineBuffer {
 public:
-    // maxLineBytes: longest line handed out whole. The storage holds one bound's worth
-    // of bytes plus one chunk.
     explicit LineBuffer(std::size_t maxLineBytes, std::size_t chunkBytes = 4096);
 
-    // Where the next chunk goes and how much of it fits (never 0).
-    char* WriteArea();
-    std::size_t WriteCapacity() const;
-    // Accounts for `count` bytes written into WriteArea.
+    // Where the next chunk is received, and its size.
+    char* ChunkArea() { return chunk_.data(); }
+    std::size_t ChunkCapacity() const { return chunk_.size(); }
+    // Cuts the `count` bytes received into ChunkArea into lines.
     void Commit(std::size_t count);
-    // Copies bytes in (tests, and callers that do not read into WriteArea).
+    // Copies bytes in and cuts them (any length).
     void Append(const char* bytes, std::size_t count);
 
     // True when TakeLine would return a line.
-    bool HasLine() const;
-    // The next line without its line feed. `cut` is set for an over-long line (its
-    // first maxLineBytes bytes are returned). False when no whole line is held.
+    bool HasLine() const { return !ready_.empty(); }
+    // The next whole line without its line feed. `cut` is set for an over-long line
+    // (its first maxLineBytes bytes are returned). False when no whole line is held.
     bool TakeLine(std::string& line, bool& cut);
-    // What is held of an unfinished line (handed out when the peer closes mid-line);
-    // empties the buffer. False when nothing is held.
-    bool TakeRest(std::string& rest);
+    // What is held of an unfinished line (for a peer that closed mid-line); false when
+    // nothing is held. Whole lines still waiting stay.
+    bool TakeUnfinished(std::string& rest);
 
-    std::size_t Buffered() const { return end_ - begin_; }
+    // Bytes held: whole lines waiting plus the unfinished line.
+    std::size_t Buffered() const;
     void Clear();
 
 private:
-    void Compact();
-    // Cuts an over-long unfinished line into the ready queue.
-    void CutOverlongLine();
+    struct Line {
+        std::string text;
+        bool cut = false;
+    };
+    void Cut(const char* bytes, std::size_t count);
 
     std::size_t maxLineBytes_;
-    std::vector<char> storage_;
-    std::size_t begin_ = 0;   // first byte not yet handed out
-    std::size_t end_ = 0;     // one past the last byte held
-    std::size_t scanned_ = 0; // bytes from begin_ known to hold no line feed
-    bool discarding_ = false; // dropping the tail of a cut line until its line feed
-    bool cutReady_ = false;   // a cut line is waiting at the front
+    std::vector<char> chunk_;
+    std::deque<Line> ready_;
+    std::string current_;       // the unfinished line, at most maxLineBytes_
+    bool currentCut_ = false;   // its tail is being dropped
+    bool currentStarted_ = false;  // some byte of it arrived (it may be empty after a cut)
 };
 
 }  // namespace lv

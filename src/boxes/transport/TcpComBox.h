@@ -65,9 +65,12 @@ public:
 
 private:
     struct Connection;
+    static constexpr int kNothing = -2;
+    static constexpr int kFailed = -1;
     std::shared_ptr<Connection> CurrentConnection() const;
-    // Receives one chunk into the buffer: >0 bytes, 0 peer closed, -1 failure,
-    // -2 nothing within `milliseconds`. Caller holds readLock_.
+    // Receives one chunk into the buffer: the byte count, 0 when the peer closed,
+    // kFailed on a receive failure, kNothing when nothing came within `milliseconds`.
+    // Caller holds readLock_.
     int ReceiveChunk(Connection& connection, int milliseconds);
 
     mutable std::mutex connectionLock_;
@@ -78,9 +81,11 @@ private:
     int port_ = kDefaultPort;          // guarded by parametersLock_
     std::atomic<int> connectTimeoutSeconds_{2};
 
-    std::mutex readLock_;                     // one reader at a time
-    LineBuffer buffer_{kMaxLineBytes};        // guarded by readLock_
-    bool peerClosed_ = false;                 // guarded by readLock_
+    std::mutex writeLock_;               // keeps each command's bytes together
+    std::mutex readLock_;                // one reader at a time; taken before connectionLock_
+    LineBuffer buffer_{kMaxLineBytes};   // guarded by readLock_
+    bool peerClosed_ = false;            // guarded by readLock_
+    bool receiveFailed_ = false;         // guarded by readLock_
 };
 
 }  // namespace lv
