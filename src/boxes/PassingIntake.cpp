@@ -21,6 +21,8 @@ void CPassingIntake::ProcessLine(const std::string& line, bool incomplete) {
     auto start = std::chrono::steady_clock::now();
     std::string response;
     int code = kRespNone;
+    // A blank line (CR LF alone) carries nothing: neither a passing nor an error.
+    if (!incomplete && TrimReceived(line).empty()) return;
     if (incomplete || !ClassifyResponse(line, response, code)) {
         Log(0, fmt::sprintf(Tr("+ %s : Invalid input(TL) : %s", "+ %s : Trame invalide (TL) : %s"),
                             BoxLabel(), PrintableExcerpt(line)));

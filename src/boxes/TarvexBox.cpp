@@ -192,9 +192,14 @@ bool CTarvexBox::WaitResponse(const std::string& expected, int seconds, std::str
         return true;
     };
 
+    // The wait counts its empty polls; a box that keeps sending other lines (passings,
+    // blank lines) would never let that count grow, so the real time is bounded too,
+    // far enough beyond the count not to change an idle wait.
+    const auto hardLimit = std::chrono::steady_clock::now() + std::chrono::seconds(2 * seconds);
     int elapsed = 0;
     for (;;) {
         if (cancelRequested.load()) return false;
+        if (std::chrono::steady_clock::now() > hardLimit) return noResponse();
         SleepMs(readDelta);
         try {
             std::string handed;
@@ -215,8 +220,9 @@ bool CTarvexBox::WaitResponse(const std::string& expected, int seconds, std::str
             std::string line;
             int count = transport_->ReadLine(line);
             if (count < 0) return noResponse();
-            if (count == 0) continue;
             if (transport_->LastLineIncomplete()) return invalidInput(line);
+            // A blank line (CR LF alone) carries nothing: neither a response nor an error.
+            if (count == 0 || TrimReceived(line).empty()) continue;
             std::string text;
             int code = kRespNone;
             if (!ClassifyResponse(line, text, code)) return invalidInput(line);

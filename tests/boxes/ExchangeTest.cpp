@@ -243,3 +243,27 @@ TEST_F(ExchangeTest, FrenchLabelsCarryTheThreadNumber) {
 
 }  // namespace
 }  // namespace lv
+
+namespace lv {
+namespace {
+
+TEST_F(ExchangeTest, AWaitEndsEvenWhileTheBoxKeepsPushingPassings) {
+    Connect();
+    std::atomic<bool> stop{false};
+    std::thread pusher([&] {
+        for (int i = 0; !stop.load(); ++i) {
+            peer.Send("#P;" + std::to_string(i) + ";C1;2024-05-01;10:00:00.000;1;0;0;-62;1;0;0;0;0;0;0;0;SIM\r\n\r\n");
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    std::string response;
+    bool matched = box.WaitResponse("GETTIME", 1, response);
+    stop = true;
+    pusher.join();
+    EXPECT_FALSE(matched);
+    EXPECT_TRUE(log.Has(" : No response for command GETTIME after 1s"));
+    EXPECT_GT(box.PendingPassingCount(), 0u);
+}
+
+}  // namespace
+}  // namespace lv

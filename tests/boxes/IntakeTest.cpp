@@ -180,6 +180,9 @@ TEST_F(IntakeTest, ReportsUnreadableLinesAsInvalidInput) {
     Intake().ProcessLine("#P;1;2");
     Intake().ProcessLine(std::string(4096, 'Z'), true);
     Intake().ProcessLine("GETTIME;2024-05-01;99:00:00.000");
+    Intake().ProcessLine("\r");
+    Intake().ProcessLine(" ");
+    EXPECT_EQ(log.Count("Invalid input"), 4);
     EXPECT_TRUE(log.Has("Boîtier 1 [21:3601 31] : Invalid input(TL) : HELLO"));
     EXPECT_TRUE(log.Has("Boîtier 1 [21:3601 31] : Invalid input(TL) : #P;1;2"));
     EXPECT_TRUE(log.Has(" : Invalid input(TL) : ZZZZ"));
