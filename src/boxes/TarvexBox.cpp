@@ -22,11 +22,14 @@ constexpr int kWaitStartMs = 10;
 constexpr std::size_t kHandedResponsesKept = 16;
 
 int CurrentThreadNumber() {
+    // Asked once per thread: labels are built for every passing.
 #ifdef __linux__
-    return static_cast<int>(::syscall(SYS_gettid));
+    thread_local const int number = static_cast<int>(::syscall(SYS_gettid));
 #else
-    return static_cast<int>(std::hash<std::thread::id>{}(std::this_thread::get_id()) & 0x7FFFFFFF);
+    thread_local const int number =
+        static_cast<int>(std::hash<std::thread::id>{}(std::this_thread::get_id()) & 0x7FFFFFFF);
 #endif
+    return number;
 }
 
 void SleepMs(int milliseconds) {
