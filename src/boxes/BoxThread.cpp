@@ -112,20 +112,17 @@ PassOutcome EndOfReception(BoxHost& host, CTarvexBox& box, CComBox& transport) {
 PassOutcome ReadAvailable(BoxHost& host, CTarvexBox& box, CComBox& transport, CPassingIntake& intake) {
     try {
         std::string line;
-        bool incomplete = false;
-        int count = 0;
         if (box.TakePendingPassing(line)) {
-            count = static_cast<int>(line.size());
-        } else {
-            int ready = transport.WaitForData(kDataPollMs);
-            if (ready == 0) return PassOutcome::Idle;
-            count = transport.ReadLine(line);
-            incomplete = transport.LastLineIncomplete();
+            intake.ProcessQueuedPassing(line);
+            return PassOutcome::Processed;
         }
+        int ready = transport.WaitForData(kDataPollMs);
+        if (ready == 0) return PassOutcome::Idle;
+        int count = transport.ReadLine(line);
         // A line feed alone is no reception failure: the connection still stands.
         if (count == 0 && transport.IsConnected()) return PassOutcome::Idle;
         if (count <= 0) return EndOfReception(host, box, transport);
-        intake.ProcessLine(line, incomplete);
+        intake.ProcessLine(line, transport.LastLineIncomplete());
         return PassOutcome::Processed;
     } catch (const std::exception&) {
         Log(0, fmt::sprintf("+ %s : Exception caught in ReadAvailable", box.Label()));

@@ -42,6 +42,10 @@ void CPassingIntake::ProcessLine(const std::string& line, bool incomplete) {
     box_.HandOverResponse(response, code, true);
 }
 
+void CPassingIntake::ProcessQueuedPassing(const std::string& line) {
+    ProcessPassing(TrimReceived(line), std::chrono::steady_clock::now());
+}
+
 void CPassingIntake::ProcessPassing(const std::string& line,
                                     std::chrono::steady_clock::time_point start) {
     ++counters_.seen;

@@ -33,6 +33,9 @@ public:
     // One line as received (without its line feed). `incomplete`: the transport cut it
     // (over-long, or ended by the peer closing); it is reported and never processed.
     void ProcessLine(const std::string& line, bool incomplete = false);
+    // A passing line a command exchange received and queued (already classified and
+    // logged as traffic there).
+    void ProcessQueuedPassing(const std::string& line);
 
     const IntakeCounters& Counters() const { return counters_; }
     const IntakeSettings& Settings() const { return settings_; }

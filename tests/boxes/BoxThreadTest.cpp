@@ -268,9 +268,15 @@ TEST_F(BoxThreadTest, ASilentPeerKeepsTheThreadUntilCancelledAndBlankLinesAreNoF
     std::string error;
     ASSERT_TRUE(box.Transport()->Connect(error));
     ASSERT_TRUE(peer.Accept());
+    // A passing a command exchange queued goes first, once.
+    box.QueuePendingPassing("#P;9;Q1;2024-05-01;09:00:00.000;1;0;0;-62;1;0;0;0;0;0;0;0;SIM");
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(peer.Send("\r\n\n#P;1;C1;2024-05-01;10:00:00.000;1;0;0;-62;1;0;0;0;0;0;0;0;SIM\r\n"));
-    ASSERT_TRUE(WaitForRecords(1));
+    ASSERT_TRUE(WaitForRecords(2));
+    EXPECT_EQ(host.Recorded()[0].label, "Q1");
+    EXPECT_EQ(host.Recorded()[1].label, "C1");
+    EXPECT_EQ(box.PendingPassingCount(), 0u);
+    EXPECT_FALSE(log.Has("Invalid input"));
     std::this_thread::sleep_for(100ms);
     EXPECT_TRUE(box.threadRunning.load());
     EXPECT_TRUE(host.States().empty());
