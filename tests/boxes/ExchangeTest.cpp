@@ -232,21 +232,6 @@ TEST_F(ExchangeTest, AsksTheTimeWithoutWaiting) {
     EXPECT_TRUE(log.Has(" : Error sending command: Connexion non ouverte"));
 }
 
-TEST_F(ExchangeTest, FrenchLabelsCarryTheThreadNumber) {
-    SetLanguage(Language::French);
-    EXPECT_EQ(box.CommandLabel(), "Boîtier 2 [1:" + std::to_string(peer.Port()) + " 31]");
-    EXPECT_EQ(box.ExchangeLabel().rfind("[", 0), 0u);
-    EXPECT_NE(box.ExchangeLabel().find("] Boîtier 2 [1:"), std::string::npos);
-    SetLanguage(Language::English);
-    EXPECT_EQ(box.ExchangeLabel(), "Box 2 [1:" + std::to_string(peer.Port()) + " 31]");
-}
-
-}  // namespace
-}  // namespace lv
-
-namespace lv {
-namespace {
-
 TEST_F(ExchangeTest, AWaitEndsEvenWhileTheBoxKeepsPushingPassings) {
     Connect();
     std::atomic<bool> stop{false};
