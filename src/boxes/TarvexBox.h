@@ -89,8 +89,11 @@ public:
     // The same for a command code of DecoderProtocol.h ("(%d)" in the errors).
     bool SendCommandCode(int code, const std::string& argument, std::string& error);
     // Waits for the response to the command just sent: polls of 5 ms, given up after
-    // `seconds`; passings received meanwhile go to the box's pending list. True with
-    // the response text when one matching `expected` came.
+    // `seconds` of empty polls (and in any case after twice that time); passings
+    // received meanwhile go to the box's pending list, a response the box thread read
+    // meanwhile is taken from it. True with the response text when the response
+    // matches `expected`; false on no, an invalid or an unexpected response, or on
+    // cancelRequested (which it clears first only when no box thread runs).
     bool WaitResponse(const std::string& expected, int seconds, std::string& response);
     // Connects the transport and, for a network decoder, sends SETPROTOCOL;2.0,
     // STARTOPERATION and SETPUSHPASSINGS;1;0, each awaited. True once connected.

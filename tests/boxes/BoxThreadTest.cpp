@@ -1,6 +1,7 @@
 // Box threads against the decoder simulator (and a scripted peer) on loopback:
 // acquisition, race days, unknown chips, faults, reconnection and requested ends.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
