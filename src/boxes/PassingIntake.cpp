@@ -48,6 +48,8 @@ void CPassingIntake::ProcessQueuedPassing(const std::string& line) {
 
 void CPassingIntake::ProcessPassing(const std::string& line,
                                     std::chrono::steady_clock::time_point start) {
+    // A reset of the detection list empties the last reads too.
+    if (box_.TakeClearLastDetectionsRequest()) box_.lastDetections.Clear();
     ++counters_.seen;
     ParsedPassing passing;
     std::string error;

@@ -404,4 +404,13 @@ void CTarvexBox::JoinThread() {
     if (thread_.joinable()) thread_.join();
 }
 
+void CTarvexBox::RequestClearLastDetections() {
+    std::lock_guard<std::mutex> guard(threadLock_);
+    if (threadRunning.load()) {
+        clearLastDetections_ = true;
+    } else {
+        lastDetections.Clear();
+    }
+}
+
 }  // namespace lv

@@ -68,6 +68,10 @@ public:
 
     // The box's last reads for the repeated-read rule; touched by its thread only.
     CLastBoxDetectionList lastDetections{kLastDetectionsCapacity};
+    // Asks for lastDetections to be emptied (reset of the detection list from the UI
+    // thread): done at once without a thread, else by the thread before its next passing.
+    void RequestClearLastDetections();
+    bool TakeClearLastDetectionsRequest() { return clearLastDetections_.exchange(false); }
 
     // USB TimingBox state (used by its protocol).
     std::string epochReference;
@@ -142,6 +146,7 @@ private:
     std::unique_ptr<CComBox> transport_;
     std::atomic<BoxHost*> host_{nullptr};
     std::atomic<int> responseSeconds_{kDefaultResponseSeconds};
+    std::atomic<bool> clearLastDetections_{false};
 
     mutable std::mutex linesLock_;
     std::deque<std::string> pendingPassingLines_;         // guarded by linesLock_
