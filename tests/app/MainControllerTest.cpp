@@ -13,6 +13,7 @@
 #include "app/Settings.h"
 #include "app/Texts.h"
 #include "app/TempFolder.h"
+#include "boxes/TarvexBox.h"
 #include "core/ChipTable.h"
 #include "core/Clock.h"
 #include "core/DetectionJournal.h"
