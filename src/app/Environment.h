@@ -5,6 +5,8 @@
 //                the folder given with --data-dir;
 //   settings file, FTP servers file and "logfiles" live in the data folder;
 //   documents folder: `xdg-user-dir DOCUMENTS`, else $HOME.
+// A folder that cannot be created keeps its path (later opens fail and are reported
+// where they happen); EnvironmentProblems() says which ones failed.
 #include <string>
 
 namespace lv {
@@ -22,14 +24,22 @@ std::string GetProgramFolder();
 bool UseModernFolders();
 std::string GetDataFolder();
 std::string GetDocumentsFolder();
+// documents folder + "/Lumivane.qox": the default export file.
+std::string GetDefaultExportFilePath();
 std::string GetSettingsFilePath();
 std::string GetFtpServersFilePath();
 std::string GetLogFolder();
 std::string GetLogFilePath();
 // log folder + "/Lumivane-YYYYMMDD-HHMMSS.dat" for the present local time.
 std::string MakeSessionFileName();
+// The folders InitialiseEnvironment could not create, as a text for the log in the
+// language of the interface; empty when all is well.
+std::string EnvironmentProblems();
 // Creates every missing level; true when the folder exists afterwards.
 bool CreateFolderPath(const std::string& path);
+// The program folder as found from a program path: everything before the last '/'
+// ("/" for a program at the root); empty when the path has no '/'.
+std::string ProgramFolderOf(const std::string& programPath);
 // Joins a folder and a name with one separator.
 std::string JoinPath(const std::string& folder, const std::string& name);
 

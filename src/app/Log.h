@@ -12,7 +12,9 @@
 namespace lv {
 
 // Receives each new log-window line. Called on the thread that logged, with the
-// logger's lock held: implementations hand the line over (post it) and return.
+// logger's lock held: implementations hand the line over (post it) and return. A sink
+// may call Log or WriteLogFile (those messages then go to the log file only, so that a
+// sink cannot feed itself); it must not call any other Logger function.
 class LogWindowSink {
 public:
     virtual ~LogWindowSink() = default;
@@ -35,6 +37,7 @@ public:
     // The log window exists only once a front end opened it; before that, messages
     // reach the file alone.
     void SetWindowOpen(bool open);
+    // Once SetSink returns, the previous sink is no longer being called.
     void SetSink(LogWindowSink* sink);
 
     void Log(int level, const std::string& message);
@@ -49,10 +52,18 @@ public:
     static std::string TimeStamp();
     // The message as the window shows it: CR and LF spelled "<CR>" and "<LF>".
     static std::string WindowText(const std::string& message);
+    // The bytes one message adds to the log file: "<stamp> : <message>" and CR LF, or
+    // an empty line for a message that is exactly one line feed.
+    static std::string FileLine(const std::string& stamp, const std::string& message);
+
+    // The log window's lines are serialised with the "LogWin" resource mutex; this is
+    // how long Log waits for it before writing anyway.
+    static constexpr int kWindowMutexWaitMs = 2000;
 
 private:
     Logger() = default;
-    void AppendFileLine(const std::string& message);
+    // Called with lock_ held.
+    void AppendFileLine(const std::string& stamp, const std::string& message);
 
     mutable std::mutex lock_;
     std::string filePath_;
@@ -61,6 +72,11 @@ private:
     LogWindowSink* sink_ = nullptr;
     std::deque<std::string> windowLines_;
 };
+
+// Sets the C library's time-formatting locale to the user's (LC_ALL, LC_TIME or LANG),
+// so that month names in time stamps are in the user's language. Call once at start,
+// before other threads run. False when the environment names no usable locale.
+bool InitialiseTimeLocale();
 
 inline void Log(int level, const std::string& message) { Logger::Instance().Log(level, message); }
 inline void WriteLogFile(const std::string& message) { Logger::Instance().WriteLogFile(message); }

@@ -3,6 +3,14 @@
 // regard to letter case, every value is read from the file when it is needed, every
 // write goes through at once, and the file is replaced atomically (temporary file +
 // rename) so that a crash never leaves it half-written.
+//
+// As the private-profile functions do, values lose the blanks around them and one pair
+// of matching quotes ("..." or '...') when read. Comments, blank lines and lines the
+// store does not understand are kept as they are; the file is written with CR LF.
+// Writes that would break the file's structure (a line break in a name or a value, '='
+// in a key, ']' in a section name) are refused. The store serialises its own readers
+// and writers; it does not lock the file against other processes.
+#include <cstddef>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -12,6 +20,9 @@ namespace lv {
 class IniFile {
 public:
     static constexpr std::size_t kMaxTextLength = 2047;  // a text value's buffer
+    // A larger file is not a settings file: reads give the defaults, writes are refused
+    // so that it is not replaced.
+    static constexpr std::size_t kMaxFileSize = 16 * 1024 * 1024;
 
     explicit IniFile(std::string path = {});
 
@@ -20,7 +31,8 @@ public:
 
     // A number as the private-profile reader takes it: optional blanks and sign, then
     // decimal digits (reading stops at the first other character); a present key with
-    // no digits reads 0; a missing key gives the default.
+    // no digits reads 0; a missing key, or one whose value is empty, gives the default.
+    // Numbers beyond the int range are clamped to it.
     int ReadInt(std::string_view section, std::string_view key, int defaultValue) const;
     bool ReadBool(std::string_view section, std::string_view key, bool defaultValue) const;
     // At most kMaxTextLength characters; a missing key gives the default.
@@ -33,9 +45,16 @@ public:
     bool DeleteKey(std::string_view section, std::string_view key);
     bool DeleteSection(std::string_view section);
 
+    // Why the last write failed (in the language of the interface); empty after success.
+    std::string LastError() const;
+
 private:
+    template <typename Edit>
+    bool Modify(Edit edit);
+
     mutable std::mutex lock_;
     std::string path_;
+    std::string lastError_;
 };
 
 // The program's settings file (Lumivane.ini).
@@ -53,6 +72,13 @@ void DeleteSetting(std::string_view section, std::string_view key);
 void FlushSettings();
 
 // Read a key and write the value obtained straight back, so that the file lists it.
+int ReadBackSettingInt(IniFile& file, std::string_view section, std::string_view key,
+                       int defaultValue);
+bool ReadBackSettingBool(IniFile& file, std::string_view section, std::string_view key,
+                         bool defaultValue);
+std::string ReadBackSettingText(IniFile& file, std::string_view section, std::string_view key,
+                                std::string_view defaultValue);
+// The same on the program's settings file.
 int ReadBackSettingInt(std::string_view section, std::string_view key, int defaultValue);
 bool ReadBackSettingBool(std::string_view section, std::string_view key, bool defaultValue);
 std::string ReadBackSettingText(std::string_view section, std::string_view key,

@@ -35,8 +35,18 @@ public:
     // Appends one line and flushes it; called with the table lock held.
     void WriteLine(std::size_t number, const CQoxResult& record);
 
+    // Makes every line make its own way to the disk before WriteLine returns, instead
+    // of leaving it to the background flusher (kept for comparison and slow media).
+    void SetSyncEachLine(bool syncEachLine);
+    // Number of times the flusher brought the file to disk (for tests and benchmarks).
+    std::size_t SyncCount() const;
+    // Waits until every line written so far is on disk or `timeoutMs` elapsed; true
+    // when nothing remains to be synchronised.
+    bool WaitUntilSynced(int timeoutMs);
+
 private:
     void FlusherLoop();
+    void StartFlusherLocked();
 
     mutable std::mutex lock_;
     std::condition_variable wake_;
@@ -44,6 +54,11 @@ private:
     std::string name_;
     bool dirty_ = false;
     bool stopping_ = false;
+    bool syncEachLine_ = false;
+    bool syncing_ = false;            // the flusher is inside fdatasync
+    bool writeFailureReported_ = false;
+    std::size_t syncCount_ = 0;
+    std::condition_variable synced_;  // signalled after each flush to disk
     std::thread flusher_;
 };
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <list>
 #include <string>
+#include <string_view>
 
 #include "core/Chrono.h"
 
@@ -71,5 +72,9 @@ bool IsRepeatedRead(CLastBoxDetectionList& list, const std::string& label,
 
 // "1\t<box>\t<label>\t1\t<time>": the record as the timing application takes it.
 std::string FormatForTimingApp(const CQoxResult& result);
+
+// The text with every tab, CR and LF replaced by a blank, so that a field taken from
+// a box or a file can never split or add a line of a tab-separated line format.
+std::string SingleLineField(std::string_view text);
 
 }  // namespace lv

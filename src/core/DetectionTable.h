@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -38,11 +39,16 @@ public:
     // For tests: the next id the counter will give after `value`.
     void SetIdCounterForTests(uint32_t value);
 
+    ~DetectionTable();
+
 private:
     DetectionTable();
+    uint32_t NextIdLocked();
+
     mutable std::mutex lock_;
     std::deque<CQoxResult> records_;
     uint32_t idCounter_ = 0;
+    std::unique_ptr<DetectionJournal> journal_;
 };
 
 }  // namespace lv

@@ -1,0 +1,279 @@
+#include "core/ChipTable.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+#include <fmt/printf.h>
+
+#include "app/Environment.h"
+#include "app/Log.h"
+#include "app/Texts.h"
+
+namespace lv {
+namespace {
+
+constexpr int kGrowth = 200;
+// A line is read in pieces of at most this many characters; each piece counts as a line.
+constexpr std::size_t kLinePiece = 510;
+
+// The entries, grown by kGrowth at a time so that capacity reads as the file's users
+// expect (200, 400, ...).
+class ChipArray {
+public:
+    int Count() const { return count_; }
+    int Capacity() const { return capacity_; }
+    const CQoxItem& At(int index) const { return items_[index]; }
+
+    void Clear() {
+        items_.reset();
+        count_ = 0;
+        capacity_ = 0;
+    }
+
+    bool Add(std::string_view chip, int32_t bib) {
+        if (chip.size() >= CQoxItem::kChipSize) return false;
+        if (count_ == capacity_) {
+            auto grown = std::make_unique<CQoxItem[]>(capacity_ + kGrowth);
+            for (int i = 0; i < count_; ++i) grown[i] = items_[i];
+            items_ = std::move(grown);
+            capacity_ += kGrowth;
+        }
+        CQoxItem& item = items_[count_];
+        std::memcpy(item.chip, chip.data(), chip.size());
+        item.chip[chip.size()] = '\0';
+        item.bib = bib;
+        ++count_;
+        return true;
+    }
+
+    void Swap(ChipArray& other) {
+        std::swap(items_, other.items_);
+        std::swap(count_, other.count_);
+        std::swap(capacity_, other.capacity_);
+    }
+
+private:
+    std::unique_ptr<CQoxItem[]> items_;
+    int count_ = 0;
+    int capacity_ = 0;
+};
+
+// Never destroyed: a box thread still looking a chip up while the program ends must
+// not find them gone.
+std::recursive_mutex& TableLock() {
+    static auto* lock = new std::recursive_mutex;
+    return *lock;
+}
+
+ChipArray& Table() {
+    static auto* table = new ChipArray;
+    return *table;
+}
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualNoCase(std::string_view a, const char* b) {
+    std::size_t i = 0;
+    for (; i < a.size(); ++i) {
+        if (b[i] == '\0' || AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    }
+    return b[i] == '\0';
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// The next blank-separated word of `line` from `pos`; empty at the end.
+std::string_view NextWord(std::string_view line, std::size_t& pos) {
+    while (pos < line.size() && IsBlank(line[pos])) ++pos;
+    std::size_t start = pos;
+    while (pos < line.size() && !IsBlank(line[pos])) ++pos;
+    return line.substr(start, pos - start);
+}
+
+void CutAtLast(std::string_view& text, char c) {
+    std::size_t at = text.rfind(c);
+    if (at != std::string_view::npos) text = text.substr(0, at);
+}
+
+bool FileExists(const std::string& path) {
+#ifdef _WIN32
+    return _access(path.c_str(), 0) == 0;
+#else
+    return access(path.c_str(), F_OK) == 0;
+#endif
+}
+
+// Reads one file into `loaded`; false with the errno value when it cannot be read.
+bool ReadChipFile(const std::string& path, ChipArray& loaded, int& error) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error = errno;
+        return false;
+    }
+    char piece[kLinePiece + 1];
+    int lineNumber = 0;
+    bool lineStart = true;
+    while (std::fgets(piece, sizeof piece, file) != nullptr) {
+        std::string_view line(piece);
+        bool lineEnds = !line.empty() && line.back() == '\n';
+        if (lineStart) ++lineNumber;
+        lineStart = lineEnds;
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+        if (line.empty() || line.front() == '#' || line.front() == ';') continue;
+        std::size_t pos = 0;
+        std::string_view bibWord = NextWord(line, pos);
+        std::string_view chip = NextWord(line, pos);
+        if (chip.empty()) continue;
+        int32_t bib = 0;
+        if (!ReadBibNumber(bibWord, bib)) continue;
+        if (chip.size() >= CQoxItem::kChipSize) {
+            // Cutting the code would give this bib to another chip: the line is left out.
+            Log(20, fmt::sprintf(Tr("### Chip translation table %s, line %d: chip code longer "
+                                    "than 63 characters, line ignored",
+                                    "### Table de correspondance %s, ligne %d : code de puce de "
+                                    "plus de 63 caractères, ligne ignorée"),
+                                 path, lineNumber));
+            continue;
+        }
+        loaded.Add(chip, bib);
+    }
+    bool failed = std::ferror(file) != 0;
+    if (failed) error = errno;
+    std::fclose(file);
+    return !failed;
+}
+
+// LoadChipTableFile with the reason of a failure.
+bool LoadChipFile(const std::string& path, int& error) {
+    // Read into a table of its own and swapped in at the end, so that box threads
+    // looking chips up meanwhile see the previous table, never a half-read one.
+    ChipArray loaded;
+    bool ok = ReadChipFile(path, loaded, error);
+    CQoxTableLocker locker;
+    if (!ok) {
+        Table().Clear();
+        return false;
+    }
+    Table().Swap(loaded);
+    return true;
+}
+
+}  // namespace
+
+CQoxTableLocker::CQoxTableLocker() { TableLock().lock(); }
+CQoxTableLocker::~CQoxTableLocker() { TableLock().unlock(); }
+
+void ClearChipTable() {
+    CQoxTableLocker locker;
+    Table().Clear();
+}
+
+int ChipTableCount() {
+    CQoxTableLocker locker;
+    return Table().Count();
+}
+
+int ChipTableCapacity() {
+    CQoxTableLocker locker;
+    return Table().Capacity();
+}
+
+bool AddChip(std::string_view chip, int32_t bib) {
+    CQoxTableLocker locker;
+    return Table().Add(chip, bib);
+}
+
+bool FindBib(std::string_view chip, int32_t& bib) {
+    CQoxTableLocker locker;
+    const ChipArray& table = Table();
+    if (table.Count() == 0) return false;
+    bib = -1;
+    for (int i = 0; i < table.Count(); ++i) {
+        if (EqualNoCase(chip, table.At(i).chip)) {
+            bib = table.At(i).bib;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FindChip(int32_t bib, std::string& chip) {
+    CQoxTableLocker locker;
+    const ChipArray& table = Table();
+    for (int i = 0; i < table.Count(); ++i) {
+        if (table.At(i).bib == bib) {
+            chip = table.At(i).chip;
+            return true;
+        }
+    }
+    chip = std::to_string(bib);
+    return true;
+}
+
+bool ReadBibNumber(std::string_view text, int32_t& number) {
+    number = 0;
+    while (!text.empty() && text.front() == '"') text.remove_prefix(1);
+    while (!text.empty() && text.back() == '"') text.remove_suffix(1);
+    CutAtLast(text, ',');
+    CutAtLast(text, '.');
+    CutAtLast(text, ';');
+    if (text.empty()) return false;
+    int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+        // A number no bib can have; refused rather than wrapped.
+        if (value > std::numeric_limits<int32_t>::max()) return false;
+    }
+    number = static_cast<int32_t>(value);
+    return true;
+}
+
+bool LoadChipTableFile(const std::string& path) {
+    int error = 0;
+    return LoadChipFile(path, error);
+}
+
+bool LoadChipTable(const std::string& name, std::string& message) {
+    static const char* const kDefaultName = "ChipTable.dtb";
+    std::string candidates[4];
+    int candidateCount = 0;
+    // An empty folder (no data folder could be made) would point at the root: skipped.
+    for (const std::string& folder : {GetDataFolder(), GetProgramFolder()}) {
+        if (folder.empty()) continue;
+        candidates[candidateCount++] = JoinPath(folder, kDefaultName);
+        if (!name.empty()) candidates[candidateCount++] = JoinPath(folder, name);
+    }
+    for (int i = 0; i < candidateCount; ++i) {
+        const std::string& path = candidates[i];
+        if (!FileExists(path)) continue;
+        int error = 0;
+        if (!LoadChipFile(path, error)) {
+            message = fmt::sprintf(Tr("### Chip translation table cannot be read (%s). File %s",
+                                      "### Table de correspondance illisible (%s). Fichier %s"),
+                                   std::strerror(error), path);
+            return false;
+        }
+        message = fmt::sprintf(Tr("+++ Chip translation table loaded (%d entries). File %s",
+                                  "+++ Table de correspondance chargée (%d entrées). Fichier %s"),
+                               ChipTableCount(), path);
+        return true;
+    }
+    message = fmt::sprintf(Tr("### No chip translation table found (file ChipTable.dtb or %s)",
+                              "### Pas de table de correspondance trouvée (fichier ChipTable.dtb ou %s)"),
+                           name);
+    return false;
+}
+
+}  // namespace lv

@@ -1,0 +1,88 @@
+#include "core/DetectionTable.h"
+
+#include <limits>
+
+#include "app/Log.h"
+#include "core/DetectionJournal.h"
+
+namespace lv {
+
+DetectionTable& DetectionTable::Instance() {
+    static DetectionTable table;
+    return table;
+}
+
+DetectionTable::DetectionTable() : journal_(std::make_unique<DetectionJournal>()) {
+    // The journal logs until it is destroyed with the table: the log must outlive it.
+    Logger::Instance();
+}
+
+DetectionTable::~DetectionTable() = default;
+
+uint32_t DetectionTable::NextIdLocked() {
+    ++idCounter_;
+    // 4294967295 is never given: the counter starts again at 1.
+    if (idCounter_ == std::numeric_limits<uint32_t>::max()) idCounter_ = 1;
+    return idCounter_;
+}
+
+CQoxResult* DetectionTable::AddResult(const std::string& label, const std::string& boxName,
+                                      const CChrono& instant, const CChrono& ofDay,
+                                      bool absoluteMode, bool writeToFile) {
+    CQoxResult record;
+    record.label = SingleLineField(label);
+    record.timeText = MakeTimeText(instant, ofDay, absoluteMode);
+    record.boxName = SingleLineField(boxName);
+    record.absoluteTime = absoluteMode ? 1 : 0;
+    record.flagA = 1;
+    record.flagB = 0;
+    record.active = 1;
+
+    std::lock_guard<std::mutex> hold(lock_);
+    // The id is taken under the lock so that ids follow the table order.
+    record.id = NextIdLocked();
+    records_.push_back(std::move(record));
+    CQoxResult* added = &records_.back();
+    // Written under the table lock: the journal's line order is the table's order.
+    if (writeToFile) journal_->WriteLine(records_.size(), *added);
+    return added;
+}
+
+int DetectionTable::CountActive() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    int count = 0;
+    for (const CQoxResult& record : records_) {
+        if (record.active != 0) ++count;
+    }
+    return count;
+}
+
+std::size_t DetectionTable::Count() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return records_.size();
+}
+
+void DetectionTable::ClearTable() {
+    std::lock_guard<std::mutex> hold(lock_);
+    records_.clear();
+}
+
+void DetectionTable::SetActive(CQoxResult* record, bool active) {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (record != nullptr) record->active = active ? 1 : 0;
+}
+
+void DetectionTable::WithRecords(
+    const std::function<void(const std::deque<CQoxResult>&)>& fn) const {
+    std::lock_guard<std::mutex> hold(lock_);
+    fn(records_);
+}
+
+DetectionJournal& DetectionTable::Journal() { return *journal_; }
+
+void DetectionTable::SetIdCounterForTests(uint32_t value) {
+    std::lock_guard<std::mutex> hold(lock_);
+    idCounter_ = value;
+}
+
+}  // namespace lv

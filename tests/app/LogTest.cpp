@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <clocale>
+#include <ctime>
+#include <set>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "app/Log.h"
+#include "app/NamedMutex.h"
+#include "app/TempFolder.h"
+#include "core/Clock.h"
+
+namespace lv {
+namespace {
+
+using test::ReadFile;
+using test::TempFolder;
+
+// 7 March 2025, 09:05:03 in Paris.
+std::chrono::system_clock::time_point FixedNow() {
+    std::tm local {};
+    local.tm_year = 2025 - 1900;
+    local.tm_mon = 2;
+    local.tm_mday = 7;
+    local.tm_hour = 9;
+    local.tm_min = 5;
+    local.tm_sec = 3;
+    local.tm_isdst = -1;
+    return std::chrono::system_clock::from_time_t(std::mktime(&local));
+}
+
+constexpr const char* kStamp = "07 March 2025 - 09:05:03";
+
+class RecordingSink : public LogWindowSink {
+public:
+    void OnLogWindowLine(const std::string& line) override { lines.push_back(line); }
+    void OnLogWindowPurged(std::size_t count) override { purged += count; }
+    std::vector<std::string> lines;
+    std::size_t purged = 0;
+};
+
+std::vector<std::string> SplitCrLf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    EXPECT_EQ(start, text.size()) << "the file does not end with CR LF";
+    return lines;
+}
+
+class LogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previousLocale = std::setlocale(LC_TIME, nullptr);
+        std::setlocale(LC_TIME, "C");
+        SetWallClockSourceForTests(FixedNow);
+        logger.SetFilePath(logFile);
+        logger.SetWindowLevel(50);
+        logger.SetWindowOpen(true);
+        logger.SetSink(&sink);
+        logger.ClearWindow();
+    }
+    void TearDown() override {
+        logger.SetSink(nullptr);
+        logger.SetWindowOpen(false);
+        logger.ClearWindow();
+        logger.SetFilePath("");
+        SetWallClockSourceForTests({});
+        std::setlocale(LC_TIME, previousLocale.c_str());
+    }
+
+    TempFolder folder;
+    std::string logFile = folder / "Lumivane.log";
+    Logger& logger = Logger::Instance();
+    RecordingSink sink;
+    std::string previousLocale;
+};
+
+TEST_F(LogTest, TimeStampUsesTheInjectedClockAndTheTimeLocale) {
+    EXPECT_EQ(Logger::TimeStamp(), kStamp);
+    if (std::setlocale(LC_TIME, "fr_FR.UTF-8") == nullptr) GTEST_SKIP() << "no French locale here";
+    EXPECT_EQ(Logger::TimeStamp(), "07 mars 2025 - 09:05:03");
+}
+
+TEST_F(LogTest, LineBreaksAreSpelledOutInTheWindowAndKeptInTheFile) {
+    Log(0, "+ first\r\nsecond");
+    ASSERT_EQ(logger.WindowLines(), std::vector<std::string>{std::string(kStamp) + " + first<CR><LF>second"});
+    EXPECT_EQ(sink.lines, logger.WindowLines());
+    EXPECT_EQ(ReadFile(logFile), std::string(kStamp) + " : + first\r\nsecond\r\n");
+}
+
+TEST_F(LogTest, ALoneLineFeedWritesAnEmptyLine) {
+    Log(0, "a");
+    Log(0, "\n");
+    Log(0, "b");
+    EXPECT_EQ(ReadFile(logFile), std::string(kStamp) + " : a\r\n\r\n" + kStamp + " : b\r\n");
+}
+
+TEST_F(LogTest, TheWindowLevelFiltersTheWindowButNeverTheFile) {
+    Log(0, "always");
+    Log(50, "at level");
+    Log(51, "too detailed");
+    logger.SetWindowLevel(100);
+    Log(100, ">> protocol");
+    std::vector<std::string> window = logger.WindowLines();
+    ASSERT_EQ(window.size(), 3u);
+    EXPECT_EQ(window[2], std::string(kStamp) + " >> protocol");
+    std::vector<std::string> file = SplitCrLf(ReadFile(logFile));
+    ASSERT_EQ(file.size(), 4u);
+    EXPECT_EQ(file[2], std::string(kStamp) + " : too detailed");
+}
+
+TEST_F(LogTest, BeforeTheWindowOpensMessagesReachTheFileOnly) {
+    logger.SetWindowOpen(false);
+    Log(0, "early");
+    EXPECT_EQ(logger.WindowLineCount(), 0u);
+    EXPECT_TRUE(sink.lines.empty());
+    EXPECT_EQ(ReadFile(logFile), std::string(kStamp) + " : early\r\n");
+}
+
+TEST_F(LogTest, WriteLogFileNeverReachesTheWindow) {
+    WriteLogFile("------------------------ Sortie Lumivane");
+    EXPECT_EQ(logger.WindowLineCount(), 0u);
+    EXPECT_EQ(ReadFile(logFile), std::string(kStamp) + " : ------------------------ Sortie Lumivane\r\n");
+}
+
+TEST_F(LogTest, AMissingLogFolderLosesTheFileLineButNotTheWindowLine) {
+    logger.SetFilePath(folder / "missing/Lumivane.log");
+    Log(0, "still shown");
+    EXPECT_EQ(logger.WindowLineCount(), 1u);
+}
+
+TEST_F(LogTest, The8001stWindowLineDropsTheFirst2000) {
+    for (int i = 1; i <= 8000; ++i) Log(0, std::to_string(i));
+    EXPECT_EQ(logger.WindowLineCount(), 8000u);
+    EXPECT_EQ(sink.purged, 0u);
+    Log(0, "8001");
+    std::vector<std::string> window = logger.WindowLines();
+    ASSERT_EQ(window.size(), 6001u);
+    EXPECT_EQ(window.front(), std::string(kStamp) + " 2001");
+    EXPECT_EQ(window.back(), std::string(kStamp) + " 8001");
+    EXPECT_EQ(sink.purged, 2000u);
+    EXPECT_EQ(sink.lines.size(), 8001u);
+
+    std::vector<std::string> file = SplitCrLf(ReadFile(logFile));
+    ASSERT_EQ(file.size(), 8003u);
+    EXPECT_EQ(file[8000], std::string(kStamp) + " : Purge Log Window content...");
+    EXPECT_EQ(file[8001], std::string(kStamp) + " : Purge Log Window done");
+    EXPECT_EQ(file[8002], std::string(kStamp) + " : 8001");
+}
+
+// A sink that logs must neither deadlock nor feed itself.
+class LoggingSink : public LogWindowSink {
+public:
+    void OnLogWindowLine(const std::string& line) override {
+        ++calls;
+        Log(0, "sink saw " + std::to_string(line.size()));
+        WriteLogFile("sink note");
+    }
+    int calls = 0;
+};
+
+TEST_F(LogTest, ASinkThatLogsWritesToTheFileOnly) {
+    LoggingSink loggingSink;
+    logger.SetSink(&loggingSink);
+    Log(0, "outer");
+    EXPECT_EQ(loggingSink.calls, 1);
+    EXPECT_EQ(logger.WindowLineCount(), 1u);
+    std::vector<std::string> file = SplitCrLf(ReadFile(logFile));
+    ASSERT_EQ(file.size(), 3u);
+    EXPECT_EQ(file[2], std::string(kStamp) + " : outer");
+    logger.SetSink(&sink);
+}
+
+TEST_F(LogTest, TheLogWinMutexIsFreeAfterEachMessage) {
+    Log(0, "one");
+    CNamedMutex& mutex = GetResourceMutex(ResourceMutexId::LogWin).Mutex();
+    EXPECT_EQ(mutex.Owner(), "none");
+    EXPECT_EQ(mutex.LastReleaser(), "LogWin");
+}
+
+TEST_F(LogTest, AMessageIsWrittenEvenWhenTheLogWinMutexIsHeldElsewhere) {
+    CNamedMutex other("LogWin", 120);
+    std::thread holder;
+    std::atomic<bool> held{false}, done{false};
+    holder = std::thread([&] {
+        other.Acquire("holder", 0);
+        held = true;
+        while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        other.Release("holder");
+    });
+    while (!held) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    Log(0, "after the wait");  // waits its 2000 ms, then writes
+    done = true;
+    holder.join();
+    EXPECT_EQ(logger.WindowLineCount(), 1u);
+    EXPECT_EQ(ReadFile(logFile), std::string(kStamp) + " : after the wait\r\n");
+}
+
+TEST_F(LogTest, ThreadsLoseNoLineAndNeverInterleave) {
+    logger.SetSink(nullptr);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < 25; ++i) Log(0, "thread " + std::to_string(t) + " line " + std::to_string(i));
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(logger.WindowLineCount(), 100u);
+    std::vector<std::string> file = SplitCrLf(ReadFile(logFile));
+    std::set<std::string> distinct(file.begin(), file.end());
+    EXPECT_EQ(file.size(), 100u);
+    EXPECT_EQ(distinct.size(), 100u);
+    for (const std::string& line : file) EXPECT_EQ(line.rfind(std::string(kStamp) + " : thread ", 0), 0u) << line;
+}
+
+}  // namespace
+}  // namespace lv

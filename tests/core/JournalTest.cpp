@@ -1,0 +1,157 @@
+#include "core/DetectionJournal.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "app/Texts.h"
+#include "core/CoreTestFiles.h"
+#include "core/DetectionTable.h"
+#include "core/DetectionTexts.h"
+
+namespace lv {
+namespace {
+
+using test::CountLogLines;
+using test::ReadFile;
+using test::TempFolder;
+
+CQoxResult Record(const std::string& label) {
+    CQoxResult record;
+    record.label = label;
+    record.boxName = "Box2";
+    record.timeText = "10:05:03.07";
+    return record;
+}
+
+class JournalTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetLanguage(Language::English);
+        Logger::Instance().SetFilePath(folder_ / "Lumivane.log");
+        test::CaptureLog();
+    }
+    void TearDown() override { SetLanguage(Language::French); }
+
+    TempFolder folder_;
+};
+
+TEST_F(JournalTest, ReopeningTheOpenFileDoesNothing) {
+    DetectionJournal journal;
+    const std::string path = folder_ / "a.dat";
+    ASSERT_TRUE(journal.Open(path));
+    journal.WriteLine(1, Record("1"));
+    ASSERT_TRUE(journal.Open(path));
+    journal.WriteLine(2, Record("2"));
+    EXPECT_EQ(CountLogLines("Opening detection file : " + path), 1);
+    EXPECT_EQ(ReadFile(path),
+              "1\tBox2\t1\t1\t10:05:03.07\t1\r\n2\tBox2\t2\t1\t10:05:03.07\t1\r\n");
+}
+
+TEST_F(JournalTest, AnotherNameSwitchesFilesAndAClosedFileIsContinued) {
+    DetectionJournal journal;
+    ASSERT_TRUE(journal.Open(folder_ / "a.dat"));
+    journal.WriteLine(1, Record("1"));
+    ASSERT_TRUE(journal.Open(folder_ / "b.dat"));
+    journal.WriteLine(2, Record("2"));
+    journal.Close();
+    EXPECT_FALSE(journal.IsOpen());
+    EXPECT_EQ(journal.Name(), folder_ / "b.dat");
+    journal.WriteLine(3, Record("lost"));
+    ASSERT_TRUE(journal.Open(folder_ / "b.dat"));
+    journal.WriteLine(4, Record("4"));
+    EXPECT_EQ(ReadFile(folder_ / "a.dat"), "1\tBox2\t1\t1\t10:05:03.07\t1\r\n");
+    EXPECT_EQ(ReadFile(folder_ / "b.dat"),
+              "2\tBox2\t2\t1\t10:05:03.07\t1\r\n4\tBox2\t4\t1\t10:05:03.07\t1\r\n");
+    EXPECT_EQ(CountLogLines("Opening detection file : "), 3);
+}
+
+TEST_F(JournalTest, UnopenablePathIsReportedAndRecordsStillLandInTheTable) {
+    DetectionTable& table = DetectionTable::Instance();
+    table.ClearTable();
+    const std::string path = folder_ / "missing-folder/journal.dat";
+    EXPECT_FALSE(table.Journal().Open(path));
+    EXPECT_FALSE(table.Journal().IsOpen());
+    EXPECT_EQ(CountLogLines("Opening detection file : " + path), 1);
+    EXPECT_EQ(CountLogLines("Error opening detection file : " + path), 1);
+    table.AddResult("55", "Box1", CChrono(1748772303, 0), CChrono(36000, 0), false, true);
+    EXPECT_EQ(table.Count(), 1u);
+    EXPECT_EQ(table.CountActive(), 1);
+    table.ClearTable();
+}
+
+TEST_F(JournalTest, LinesReachTheDiskThroughTheFlusher) {
+    DetectionJournal journal;
+    ASSERT_TRUE(journal.Open(folder_ / "a.dat"));
+    const std::size_t before = journal.SyncCount();
+    journal.WriteLine(1, Record("1"));
+    EXPECT_TRUE(journal.WaitUntilSynced(10000));
+    EXPECT_GT(journal.SyncCount(), before);
+}
+
+TEST_F(JournalTest, SyncEachLineSyncsBeforeReturning) {
+    DetectionJournal journal;
+    journal.SetSyncEachLine(true);
+    ASSERT_TRUE(journal.Open(folder_ / "a.dat"));
+    journal.WriteLine(1, Record("1"));
+    journal.WriteLine(2, Record("2"));
+    EXPECT_EQ(journal.SyncCount(), 2u);
+}
+
+TEST_F(JournalTest, WriteFailureIsReportedOnceNotAtEveryLine) {
+    DetectionJournal journal;
+    ASSERT_TRUE(journal.Open("/dev/full"));
+    for (int i = 1; i <= 3; ++i) journal.WriteLine(i, Record(std::to_string(i)));
+    EXPECT_EQ(CountLogLines("### Error writing detection file : /dev/full ("), 1);
+}
+
+TEST_F(JournalTest, DestroyingAJournalWithUnsyncedLinesLosesNothing) {
+    const std::string path = folder_ / "a.dat";
+    {
+        DetectionJournal journal;
+        ASSERT_TRUE(journal.Open(path));
+        for (int i = 1; i <= 100; ++i) journal.WriteLine(i, Record(std::to_string(i)));
+    }
+    const std::string content = ReadFile(path);
+    EXPECT_EQ(content.rfind("100\tBox2\t100\t1\t10:05:03.07\t1\r\n"),
+              content.size() - std::string("100\tBox2\t100\t1\t10:05:03.07\t1\r\n").size());
+}
+
+TEST_F(JournalTest, FrenchOpeningMessages) {
+    SetLanguage(Language::French);
+    DetectionJournal journal;
+    const std::string path = folder_ / "nowhere/x.dat";
+    journal.Open(path);
+    EXPECT_EQ(CountLogLines("Ouverture fichier de détections : " + path), 1);
+    EXPECT_EQ(CountLogLines("Erreur ouverture fichier de détections : " + path), 1);
+}
+
+TEST(DetectionTexts, ResetCountIsSingularUpToOne) {
+    SetLanguage(Language::English);
+    EXPECT_EQ(DetectionListResetText(0), "+ Detection list reset done. (0 detection)");
+    EXPECT_EQ(DetectionListResetText(1), "+ Detection list reset done. (1 detection)");
+    EXPECT_EQ(DetectionListResetText(2), "+ Detection list reset done. (2 detections)");
+    SetLanguage(Language::French);
+    EXPECT_EQ(DetectionListResetText(1),
+              "+ Remise à zéro de la liste des détections effectuée. (1 détection)");
+    EXPECT_EQ(DetectionListResetText(3),
+              "+ Remise à zéro de la liste des détections effectuée. (3 détections)");
+}
+
+TEST(DetectionTexts, PathMessagesInBothLanguages) {
+    SetLanguage(Language::English);
+    EXPECT_EQ(IncomingDetectionsSavedText("/x/L.dat"), "+++ Incoming detections saved in /x/L.dat");
+    EXPECT_EQ(DetectionsExportedText("/x/L.qox"), "+ Detections exported in file [/x/L.qox]");
+    EXPECT_NE(ConfirmResetDetectionsQuestion().find("\n\nCAUTION !!!  ALL RECORDED"),
+              std::string::npos);
+    SetLanguage(Language::French);
+    EXPECT_EQ(IncomingDetectionsSavedText("/x/L.dat"), "+++ Détections sauvegardées sous /x/L.dat");
+    EXPECT_EQ(DetectionsExportedText("/x/L.qox"),
+              "+ Export des détections effectué dans le fichier [/x/L.qox]");
+    EXPECT_NE(ConfirmResetDetectionsQuestion().find("\n\nATTENTION !!!  TOUS LES TEMPS  ENREG"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace lv
