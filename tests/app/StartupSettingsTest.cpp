@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include "app/StartupSettings.h"
+#include "app/TempFolder.h"
+
+namespace lv {
+namespace {
+
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+class StartupSettingsTest : public ::testing::Test {
+protected:
+    TempFolder folder;
+    std::string path = folder / "Lumivane.ini";
+    IniFile ini{path};
+    const std::string exportFile = "/home/timer/Documents/Lumivane.qox";
+};
+
+TEST_F(StartupSettingsTest, FirstRunWritesEveryKeyInOrder) {
+    StartupSettings s = ReadStartupSettings(ini, exportFile);
+    EXPECT_EQ(ReadFile(path),
+              "[Settings]\r\n"
+              "GTarvexIgnoreInputMsDelta=50\r\n"
+              "GTarvexIgnoreOutputMsDelta=300\r\n"
+              "GTarvexReadMsDelta=1\r\n"
+              "GTarvexEmptyDetectionsActions=-\r\n"
+              "GTarvexExportFile=/home/timer/Documents/Lumivane.qox\r\n"
+              "GTarvexSendNumbers=1\r\n"
+              "GTarvexIgnoreUnknownTags=0\r\n"
+              "GTarvexIgnoreLSDetections=0\r\n"
+              "GTarvexIgnoreFSDetections=0\r\n"
+              "SleepMilliAfterLeadingStart=3000\r\n"
+              "SleepMilliAfterLeadingStop=3000\r\n"
+              "SleepMilliAfterSetTime=2000\r\n"
+              "GBoxReconnectSeconds=30\r\n"
+              "GDaysToAdd=0\r\n"
+              "[DirectConnection]\r\n"
+              "Port=8283\r\n"
+              "Host=localhost\r\n"
+              "ReconnectSeconds=15\r\n"
+              "[URLs]\r\n"
+              "GetLocalFilePassings=http://$BOXIP$/media/passings_$FILEID$.txt\r\n");
+    EXPECT_EQ(s.connectionTimeout, 2);
+    EXPECT_TRUE(s.beepDetections);
+    EXPECT_TRUE(s.beepWhenQuit);
+    EXPECT_EQ(s.exportFile, exportFile);
+    EXPECT_EQ(s.directConnectionHost, "localhost");
+
+    // A second start changes nothing.
+    const std::string afterFirst = ReadFile(path);
+    ReadStartupSettings(ini, exportFile);
+    EXPECT_EQ(ReadFile(path), afterFirst);
+}
+
+TEST_F(StartupSettingsTest, StoredValuesWinAndAreKept) {
+    WriteFile(path,
+              "[settings]\r\ngtarvexignoreinputmsdelta=80\r\nGTarvexConnectionTimeout=7\r\n"
+              "GTarvexSendNumbers=5\r\nGTarvexBeepDetections=0\r\nGTarvexBeepWhenQuit=0\r\n"
+              "GTarvexExportFile=/data/race.qox\r\nGDaysToAdd=2\r\n"
+              "[DirectConnection]\r\nHost=timing-pc\r\nPort=9000\r\n");
+    StartupSettings s = ReadStartupSettings(ini, exportFile);
+    EXPECT_EQ(s.ignoreInputMsDelta, 80);
+    EXPECT_EQ(s.connectionTimeout, 7);
+    EXPECT_TRUE(s.sendNumbers);
+    EXPECT_FALSE(s.beepDetections);
+    EXPECT_FALSE(s.beepWhenQuit);
+    EXPECT_EQ(s.exportFile, "/data/race.qox");
+    EXPECT_EQ(s.daysToAdd, 2);
+    EXPECT_EQ(s.directConnectionHost, "timing-pc");
+    EXPECT_EQ(s.directConnectionPort, 9000);
+    const std::string text = ReadFile(path);
+    EXPECT_NE(text.find("gtarvexignoreinputmsdelta=80\r\n"), std::string::npos);
+    EXPECT_NE(text.find("GTarvexSendNumbers=1\r\n"), std::string::npos);
+    EXPECT_NE(text.find("GTarvexConnectionTimeout=7\r\n"), std::string::npos);
+}
+
+TEST_F(StartupSettingsTest, KeysReadButNotWrittenBackStayOutOfTheFile) {
+    ReadStartupSettings(ini, exportFile);
+    EXPECT_FALSE(ini.HasKey("Settings", "GTarvexConnectionTimeout"));
+    EXPECT_FALSE(ini.HasKey("Settings", "GTarvexBeepDetections"));
+    EXPECT_FALSE(ini.HasKey("Settings", "GTarvexBeepWhenQuit"));
+}
+
+TEST_F(StartupSettingsTest, ObsoleteKeysAreDeletedAndTheirNeighboursKept) {
+    WriteFile(path,
+              "[URLs]\r\nGetRemoteFilePassings=a\r\nGetRemoteBoxesInfo=b\r\nOther=c\r\n"
+              "GetLocalFilePassings=old\r\n"
+              "[CustomerInfo]\r\nLogin=me\r\nPassword=secret\r\n");
+    ReadStartupSettings(ini, exportFile);
+    EXPECT_FALSE(ini.HasKey("URLs", "GetRemoteFilePassings"));
+    EXPECT_FALSE(ini.HasKey("URLs", "GetRemoteBoxesInfo"));
+    EXPECT_FALSE(ini.HasKey("CustomerInfo", "Password"));
+    EXPECT_EQ(ini.ReadText("URLs", "Other", ""), "c");
+    EXPECT_EQ(ini.ReadText("CustomerInfo", "Login", ""), "me");
+    EXPECT_EQ(ini.ReadText("URLs", "GetLocalFilePassings", ""), kLocalFilePassingsUrl);
+    EXPECT_EQ(ReadFile(path).find("secret"), std::string::npos);
+}
+
+TEST_F(StartupSettingsTest, SoftwareLocationIsTheProgramFolder) {
+    WriteSoftwareLocation(ini, "/opt/lumivane");
+    EXPECT_EQ(ReadFile(path), "[Application]\r\nSoftwareLocation=/opt/lumivane\r\n");
+}
+
+TEST_F(StartupSettingsTest, LanguageComesFromTheCommandLineThenTheSetting) {
+    EXPECT_EQ(ChooseLanguage(ini, ""), Language::French);
+    EXPECT_EQ(ini.ReadText("Application", "Language", ""), "fr");
+    EXPECT_EQ(ChooseLanguage(ini, "en"), Language::English);
+
+    ini.WriteText("Application", "Language", "EN");
+    EXPECT_EQ(ChooseLanguage(ini, ""), Language::English);
+    EXPECT_EQ(ChooseLanguage(ini, "fr"), Language::French);
+    EXPECT_EQ(ChooseLanguage(ini, "klingon"), Language::English);
+
+    ini.WriteText("Application", "Language", "de");
+    EXPECT_EQ(ChooseLanguage(ini, ""), Language::French);
+    EXPECT_EQ(ini.ReadText("Application", "Language", ""), "de");
+}
+
+}  // namespace
+}  // namespace lv
