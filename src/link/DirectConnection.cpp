@@ -52,7 +52,29 @@ void DirectConnection::Stop() {
         stopRequested_.store(true);
         targetChanged_.notify_all();
     }
-    CloseForSenders();
+    bool closing = false;
+    {
+        // No send after this point. The peer gets what was sent, then the end of
+        // the stream; closing at once with its answers unread would reset the
+        // connection and make it drop commands it has not read yet.
+        std::lock_guard<std::mutex> guard(sendLock_);
+        if (sendSocket_ >= 0) {
+            ::shutdown(sendSocket_, SHUT_WR);
+            sendSocket_ = -1;
+            closing = true;
+        }
+    }
+    if (closing) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopGraceMs);
+        while (running_.load() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    {
+        // The peer kept its side open: end the read now.
+        std::lock_guard<std::mutex> guard(sendLock_);
+        if (openSocket_ >= 0) ::shutdown(openSocket_, SHUT_RDWR);
+    }
     worker_.join();
     stopRequested_.store(false);
 }
@@ -67,16 +89,6 @@ void DirectConnection::ChangeTarget(const DirectTarget& target) {
 DirectTarget DirectConnection::Target() const {
     std::lock_guard<std::mutex> guard(targetLock_);
     return target_;
-}
-
-void DirectConnection::CloseForSenders() {
-    std::lock_guard<std::mutex> guard(sendLock_);
-    if (sendSocket_ >= 0) {
-        // Wakes the worker's read; the worker closes the descriptor itself, so the
-        // number cannot be reused while another thread still holds it.
-        ::shutdown(sendSocket_, SHUT_RDWR);
-        sendSocket_ = -1;
-    }
 }
 
 bool DirectConnection::Send(std::string_view command) {
@@ -99,7 +111,8 @@ bool DirectConnection::Send(std::string_view command) {
     if (sent == line.size()) return true;
     if (sent > 0) {
         // Part of a line went out: the stream is torn, so end the connection rather
-        // than let the next command be glued to the fragment.
+        // than let the next command be glued to the fragment. The worker's read
+        // fails and it closes the descriptor.
         ::shutdown(sendSocket_, SHUT_RDWR);
         sendSocket_ = -1;
     }
@@ -188,17 +201,26 @@ void DirectConnection::Run() {
         {
             std::lock_guard<std::mutex> guard(sendLock_);
             stopped = stopRequested_.load();
+            openSocket_ = socket;
             if (!stopped) sendSocket_ = socket;
         }
         if (!stopped) {
             connected_.store(true);
             listener_.OnDirectState(DirectState::Connected, false);
             ReadLines(socket);
-            CloseForSenders();
-            connected_.store(false);
         }
-        ::close(socket);
+        {
+            // Senders and Stop use the descriptor under this lock: once closed here,
+            // nobody holds its number any more.
+            std::lock_guard<std::mutex> guard(sendLock_);
+            sendSocket_ = -1;
+            openSocket_ = -1;
+            ::close(socket);
+        }
+        connected_.store(false);
+        running_.store(false);
         if (!stopped) listener_.OnDirectState(DirectState::Disconnected, false);
+        return;
     }
     running_.store(false);
 }
@@ -212,7 +234,8 @@ void DirectConnection::ReadLines(int socket) {
     for (;;) {
         ssize_t n = ::recv(socket, chunk, sizeof chunk, 0);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // end of stream, error, or closed by Stop; a partial line is dropped
+        // End of stream, error, or ended by Stop; a partial line is dropped.
+        if (n <= 0) return;
         for (ssize_t i = 0; i < n; ++i) {
             char c = chunk[i];
             if (c != '\n') {
@@ -232,7 +255,6 @@ void DirectConnection::ReadLines(int socket) {
             truncated = false;
             crAtLimit = false;
         }
-        if (stopRequested_.load()) return;
     }
 }
 

@@ -48,6 +48,9 @@ public:
     static constexpr std::size_t kMaxLineLength = 2047;
     // A send blocked this long (the peer stopped reading) gives up.
     static constexpr int kSendTimeoutMs = 2000;
+    // Stopping an open connection waits this long for the peer to read what was sent
+    // and close its side.
+    static constexpr int kStopGraceMs = 1000;
 
     explicit DirectConnection(DirectConnectionListener& listener);
     ~DirectConnection();
@@ -56,9 +59,10 @@ public:
 
     // Starts the worker with the target; false (nothing done) when a worker runs.
     bool Start(const DirectTarget& target);
-    // Ends the worker and waits for it: closes an open connection, or ends the
-    // attempt or the pause in progress. Returns within a few tens of milliseconds.
-    // Messages the worker handed over before remain with the listener.
+    // Ends the worker and waits for it. An attempt or a pause in progress ends
+    // within a few tens of milliseconds. An open connection is closed for sending
+    // at once; the worker keeps reading (and handing over) the last answers until
+    // the peer closes, at most kStopGraceMs. After Stop, Send returns false.
     void Stop();
     // Sends command + CR LF as one whole line. False (the command is dropped) when
     // there is no connection or the send failed. CR or LF inside the command are sent
@@ -79,7 +83,6 @@ private:
     int ConnectAddress(const struct ResolvedAddress& address);
     void Pause(int seconds, unsigned targetGeneration);
     void ReadLines(int socket);
-    void CloseForSenders();
 
     DirectConnectionListener& listener_;
     std::thread worker_;
@@ -92,8 +95,9 @@ private:
     DirectTarget target_;
     unsigned targetGeneration_ = 0;
 
-    std::mutex sendLock_;  // serialises sends and the closing for senders
-    int sendSocket_ = -1;  // the socket senders use; -1 when closed
+    std::mutex sendLock_;  // serialises sends, Stop's shutdowns and the worker's close
+    int sendSocket_ = -1;  // the socket senders use; -1 once closed for sending
+    int openSocket_ = -1;  // the worker's socket until it closes it
 };
 
 }  // namespace lv

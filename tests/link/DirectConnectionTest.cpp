@@ -57,6 +57,9 @@ DirectTarget Loopback(int port, int reconnectSeconds = 0) {
 
 class DirectConnectionTest : public ::testing::Test {
 protected:
+    // A peer that closes spares the stop its grace period.
+    void TearDown() override { peer.Close(); }
+
     bool Connect() {
         if (!connection.Start(Loopback(peer.Port())) || !peer.Accept()) return false;
         return listener.WaitFor([&] { return listener.Count(DirectState::Connected, false) == 1; });
