@@ -5,9 +5,12 @@
 #include <regex>
 #include <thread>
 
+#include "app/ManualInsertion.h"
 #include "app/Settings.h"
 #include "app/Texts.h"
+#include "core/Clock.h"
 #include "core/DetectionRecords.h"
+#include "core/DetectionTable.h"
 #include "link/DirectLinkSession.h"
 #include "LoopbackPeer.h"
 #include "TimerSpyLoop.h"
@@ -44,6 +47,8 @@ protected:
     void TearDown() override {
         session.reset();
         SetLanguage(Language::French);
+        SetWallClockSourceForTests({});
+        DetectionTable::Instance().ClearTable();
     }
 
     void StartSession(const TimingAppProcess& app, int reconnectSeconds = 0) {
@@ -223,6 +228,51 @@ TEST_F(DirectLinkSessionTest, ErrorsAndStatusesOfPushesAreLoggedAsAnswered) {
     EXPECT_EQ(view.summaries[0].rank, "Temps du coureur corrigé");
     EXPECT_EQ(view.summaries[0].status, 1);
     EXPECT_EQ(view.runnerDisplays.size(), 1u);
+}
+
+// The main window's recording as the controller does it: table, then push.
+class PushingHost : public BoxHost {
+public:
+    PushingHost(DirectLinkSession& link, bool absolute) : link_(link), absolute_(absolute) {}
+    IntakeSettings CurrentIntakeSettings() const override { return {}; }
+    bool LogDetectionsEnabled() const override { return false; }
+    const CQoxResult* RecordDetection(const std::string& label, const std::string& boxName,
+                                      const CChrono& instant, const CChrono& ofDay) override {
+        CQoxResult* record = DetectionTable::Instance().AddResult(label, boxName, instant, ofDay, absolute_, false);
+        link_.PushDetection(*record);
+        return record;
+    }
+    void ShowDetection(const std::string&, const CQoxResult*, const CChrono&) override {}
+    void RefreshCounters() override {}
+    void AlertLine(const std::string&, bool) override {}
+    void PlaySound(int) override {}
+    void PostBoxState(int, bool) override {}
+
+private:
+    DirectLinkSession& link_;
+    bool absolute_;
+};
+
+TEST_F(DirectLinkSessionTest, ManualEntriesArePushedInBothTimeForms) {
+    // Saturday 14 June 2025, 10:00:00 in Paris.
+    SetWallClockSourceForTests([] { return std::chrono::system_clock::from_time_t(1749888000); });
+    TimingAppProcess app;
+    StartSession(app);
+    ASSERT_TRUE(WaitReady(app));
+    ManualInsertion insertion;
+    ManualValidation entry = insertion.Validate("42", "01:30:00.07", {"1", "2", "3"}, 2, 2, true);
+    ASSERT_TRUE(entry.ok);
+    PushingHost timeOfDay(*session, false);
+    PushingHost absolute(*session, true);
+    ManualInsertion::Record(timeOfDay, entry.entry);
+    ManualInsertion::Record(absolute, entry.entry);
+    std::vector<std::string> lines = app.WaitForLines(9);
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[7], "AddQoxClock(1\t3\t42\t1\t49:30:00.07)\r\n");
+    // 01:30:00.07 on 14 June 2025 in Paris is 1749857400 seconds, 7 hundredths.
+    EXPECT_EQ(lines[8], "AddQoxClock(1\t3\t42\t1\t1749857400.7)\r\n");
+    ASSERT_TRUE(WaitSummaries(2));
+    EXPECT_EQ(view.summaries[0].time, "49:30:00");
 }
 
 // ---- Version alert ---------------------------------------------------------------------
