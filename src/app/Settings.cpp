@@ -7,6 +7,7 @@
 
 #include "app/AtomicFile.h"
 #include "app/IniDocument.h"
+#include "app/Log.h"
 #include "app/Texts.h"
 
 namespace lv {
@@ -160,6 +161,27 @@ bool IniFile::DeleteSection(std::string_view section) {
 // ---------------------------------------------------------------------------------
 // The program's settings file.
 
+namespace {
+// A write to the program's settings that fails is logged, once until a write succeeds
+// again, so that a timekeeper learns that a change will not survive a restart.
+void ReportWrite(bool written) {
+    static std::mutex lock;
+    static std::string lastReported;
+    std::string error;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (written) {
+            lastReported.clear();
+            return;
+        }
+        error = Settings().LastError();
+        if (error.empty() || error == lastReported) return;
+        lastReported = error;
+    }
+    Log(0, "### " + error);
+}
+}  // namespace
+
 IniFile& Settings() {
     static IniFile file;
     return file;
@@ -184,19 +206,19 @@ std::string ReadSettingText(std::string_view section, std::string_view key,
 }
 
 void WriteSettingInt(std::string_view section, std::string_view key, int value) {
-    Settings().WriteInt(section, key, value);
+    ReportWrite(Settings().WriteInt(section, key, value));
 }
 
 void WriteSettingBool(std::string_view section, std::string_view key, bool value) {
-    Settings().WriteInt(section, key, value ? 1 : 0);
+    ReportWrite(Settings().WriteInt(section, key, value ? 1 : 0));
 }
 
 void WriteSettingText(std::string_view section, std::string_view key, std::string_view value) {
-    Settings().WriteText(section, key, value);
+    ReportWrite(Settings().WriteText(section, key, value));
 }
 
 void DeleteSetting(std::string_view section, std::string_view key) {
-    Settings().DeleteKey(section, key);
+    ReportWrite(Settings().DeleteKey(section, key));
 }
 
 // Every write already reached the disk: nothing is held back to flush.
@@ -224,16 +246,22 @@ std::string ReadBackSettingText(IniFile& file, std::string_view section, std::st
 }
 
 int ReadBackSettingInt(std::string_view section, std::string_view key, int defaultValue) {
-    return ReadBackSettingInt(Settings(), section, key, defaultValue);
+    int value = ReadSettingInt(section, key, defaultValue);
+    WriteSettingInt(section, key, value);
+    return value;
 }
 
 bool ReadBackSettingBool(std::string_view section, std::string_view key, bool defaultValue) {
-    return ReadBackSettingBool(Settings(), section, key, defaultValue);
+    bool value = ReadSettingBool(section, key, defaultValue);
+    WriteSettingBool(section, key, value);
+    return value;
 }
 
 std::string ReadBackSettingText(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) {
-    return ReadBackSettingText(Settings(), section, key, defaultValue);
+    std::string value = ReadSettingText(section, key, defaultValue);
+    WriteSettingText(section, key, value);
+    return value;
 }
 
 }  // namespace lv

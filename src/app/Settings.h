@@ -57,7 +57,8 @@ private:
     std::string lastError_;
 };
 
-// The program's settings file (Lumivane.ini).
+// The program's settings file (Lumivane.ini). Its writers below log a failed write
+// ("### " and the reason), once until a write succeeds again.
 void InstallSettingsFile(const std::string& path);
 IniFile& Settings();
 

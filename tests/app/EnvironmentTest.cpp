@@ -76,12 +76,6 @@ TEST_F(EnvironmentTest, WithoutXdgDataHomeTheFolderIsUnderHome) {
     EXPECT_TRUE(fs::is_directory(home + "/.local/share/Orvanel/Lumivane/logfiles"));
 }
 
-TEST_F(EnvironmentTest, ARelativeXdgDataHomeIsIgnored) {
-    ScopedVariable variable("XDG_DATA_HOME", "relative/data");
-    InitialiseEnvironment({program, ""});
-    EXPECT_EQ(GetDataFolder(), home + "/.local/share/Orvanel/Lumivane");
-}
-
 TEST_F(EnvironmentTest, UseXPdirsBesideTheProgramKeepsEverythingThere) {
     WriteFile(folder / "bin/_useXPdirs", "");
     InitialiseEnvironment({program, ""});
@@ -172,16 +166,6 @@ TEST(CreateFolderPath, CreatesEveryMissingLevelAndReportsFailure) {
     EXPECT_FALSE(CreateFolderPath(folder / "file"));
     EXPECT_FALSE(CreateFolderPath(folder / "file/below"));
     EXPECT_FALSE(CreateFolderPath(""));
-}
-
-TEST(JoinPath, PutsExactlyOneSeparator) {
-    EXPECT_EQ(JoinPath("/a", "b"), "/a/b");
-    EXPECT_EQ(JoinPath("/a/", "b"), "/a/b");
-    EXPECT_EQ(JoinPath("/a", "/b"), "/a/b");
-    EXPECT_EQ(JoinPath("", "b"), "b");
-    EXPECT_EQ(JoinPath("/a", ""), "/a");
-    EXPECT_EQ(ProgramFolderOf("/lumivane"), "/");
-    EXPECT_EQ(ProgramFolderOf("lumivane"), "");
 }
 
 }  // namespace

@@ -80,8 +80,9 @@ protected:
     std::string previousLocale;
 };
 
-TEST_F(LogTest, TimeStampUsesTheInjectedClockAndTheTimeLocale) {
-    EXPECT_EQ(Logger::TimeStamp(), kStamp);
+TEST_F(LogTest, TimeStampUsesTheInjectedClock) { EXPECT_EQ(Logger::TimeStamp(), kStamp); }
+
+TEST_F(LogTest, TimeStampMonthFollowsTheTimeLocale) {
     if (std::setlocale(LC_TIME, "fr_FR.UTF-8") == nullptr) GTEST_SKIP() << "no French locale here";
     EXPECT_EQ(Logger::TimeStamp(), "07 mars 2025 - 09:05:03");
 }

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/Log.h"
 #include "app/Settings.h"
 #include "app/TempFolder.h"
 
@@ -49,11 +50,6 @@ TEST_F(SettingsStore, WritesGoThroughAtOnceAndAppendInPlace) {
               "; comment\r\n[A]\r\nx=1\r\ny=20\r\nnew=v\r\n; about B\r\n[B]\r\nz=3\r\n[C]\r\nn=-4\r\n");
     IniFile other(path);
     EXPECT_EQ(other.ReadInt("c", "N", 0), -4);
-}
-
-TEST_F(SettingsStore, WritingCreatesAMissingFile) {
-    ASSERT_TRUE(ini.WriteText("URLs", "GetLocalFilePassings", "http://x"));
-    EXPECT_EQ(ReadFile(path), "[URLs]\r\nGetLocalFilePassings=http://x\r\n");
 }
 
 TEST_F(SettingsStore, DeletedKeysDisappearAndNothingElseMoves) {
@@ -222,15 +218,21 @@ TEST_F(SettingsStore, ConcurrentReadersSeeEitherTheOldOrTheNewFile) {
     EXPECT_EQ(torn.load(), 0);
 }
 
+std::string KeyName(int number) {
+    std::string key = "k";
+    key += std::to_string(number);
+    return key;
+}
+
 TEST_F(SettingsStore, ConcurrentWritersLoseNoKey) {
     std::vector<std::thread> writers;
     for (int t = 0; t < 4; ++t) {
         writers.emplace_back([&, t] {
-            for (int i = 0; i < 10; ++i) ini.WriteInt("T", "k" + std::to_string(t * 10 + i), i);
+            for (int i = 0; i < 10; ++i) ini.WriteInt("T", KeyName(t * 10 + i), i);
         });
     }
     for (auto& writer : writers) writer.join();
-    for (int k = 0; k < 40; ++k) EXPECT_EQ(ini.ReadInt("T", "k" + std::to_string(k), -1), k % 10);
+    for (int k = 0; k < 40; ++k) EXPECT_EQ(ini.ReadInt("T", KeyName(k), -1), k % 10);
 }
 
 TEST_F(SettingsStore, ReadBackWritesTheValueObtained) {
@@ -241,17 +243,18 @@ TEST_F(SettingsStore, ReadBackWritesTheValueObtained) {
     EXPECT_EQ(ReadFile(path), "[Settings]\r\nB=1\r\nA=50\r\nC=-\r\n");
 }
 
-TEST_F(SettingsStore, ProcessWideFileFollowsTheInstalledPath) {
+TEST_F(SettingsStore, AFailedWriteOfTheProgramSettingsIsLoggedOnce) {
+    const std::string logFile = folder / "Lumivane.log";
+    Logger::Instance().SetFilePath(logFile);
+    std::filesystem::create_directory(path);  // the settings file cannot be replaced
     InstallSettingsFile(path);
+    WriteSettingInt("Settings", "GDaysToAdd", 1);
     WriteSettingInt("Settings", "GDaysToAdd", 2);
-    WriteSettingBool("Settings", "BAbsClock", true);
-    WriteSettingText("Application", "SoftwareLocation", "/opt/lumivane");
-    EXPECT_EQ(ReadSettingInt("settings", "gdaystoadd", 0), 2);
-    EXPECT_TRUE(ReadSettingBool("Settings", "BAbsClock", false));
-    EXPECT_EQ(ReadSettingText("Application", "SoftwareLocation", ""), "/opt/lumivane");
-    DeleteSetting("Settings", "GDaysToAdd");
-    EXPECT_EQ(ReadSettingInt("Settings", "GDaysToAdd", -1), -1);
+    const std::string log = ReadFile(logFile);
+    EXPECT_NE(log.find(" : ### "), std::string::npos);
+    EXPECT_EQ(log.find(" : ### "), log.rfind(" : ### "));
     InstallSettingsFile("");
+    Logger::Instance().SetFilePath("");
 }
 
 }  // namespace
