@@ -119,11 +119,14 @@ DetectionJournal::~DetectionJournal() {
 
 bool DetectionJournal::Open(const std::string& path) {
     FILE* previous = nullptr;
+    std::string previousName;
     FILE* opened = nullptr;
     {
         std::lock_guard<std::mutex> hold(lock_);
         if (file_ != nullptr && name_ == path) return true;
         previous = file_;
+        previousName = name_;
+        if (previous != nullptr) ++syncsInProgress_;
         file_ = nullptr;
         dirty_ = false;
         opened = OpenForAppending(path);
@@ -132,11 +135,7 @@ bool DetectionJournal::Open(const std::string& path) {
         writeFailureReported_ = false;
         if (opened != nullptr) StartFlusherLocked();
     }
-    if (previous != nullptr) {
-        std::fflush(previous);
-        SyncFd(fileno(previous));
-        std::fclose(previous);
-    }
+    if (previous != nullptr) Retire(previous, previousName);
     if (opened != nullptr) SyncParentFolder(path);
     Log(0, OpeningDetectionFileText(path));
     if (opened == nullptr) Log(0, ErrorOpeningDetectionFileText(path));
@@ -145,18 +144,28 @@ bool DetectionJournal::Open(const std::string& path) {
 
 void DetectionJournal::Close() {
     FILE* closing = nullptr;
+    std::string name;
     {
         std::lock_guard<std::mutex> hold(lock_);
         closing = file_;
+        name = name_;
         file_ = nullptr;
         dirty_ = false;
+        if (closing != nullptr) ++syncsInProgress_;
     }
-    if (closing == nullptr) return;
-    // Writers no longer see the file: the last sync and the close keep nobody waiting.
-    std::fflush(closing);
-    int error = SyncFd(fileno(closing));
-    std::fclose(closing);
-    if (error != 0) Log(0, SyncErrorText(Name(), error));
+    if (closing != nullptr) Retire(closing, name);
+}
+
+void DetectionJournal::Retire(FILE* file, const std::string& name) {
+    // Writers no longer see the file: its last sync and close keep nobody waiting.
+    std::fflush(file);
+    const int error = SyncFd(fileno(file));
+    std::fclose(file);
+    if (error != 0) Log(0, SyncErrorText(name, error));
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        --syncsInProgress_;
+    }
     synced_.notify_all();
 }
 
@@ -183,7 +192,7 @@ std::size_t DetectionJournal::SyncCount() const {
 bool DetectionJournal::WaitUntilSynced(int timeoutMs) {
     std::unique_lock<std::mutex> hold(lock_);
     return synced_.wait_for(hold, std::chrono::milliseconds(timeoutMs),
-                            [this] { return !dirty_ && !syncing_; });
+                            [this] { return !dirty_ && syncsInProgress_ == 0; });
 }
 
 void DetectionJournal::WriteLine(std::size_t number, const CQoxResult& record) {
@@ -244,7 +253,7 @@ void DetectionJournal::FlusherLoop() {
             continue;
         }
         const std::string name = name_;
-        syncing_ = true;
+        ++syncsInProgress_;
         hold.unlock();
         const Clock::time_point start = Clock::now();
         const int error = SyncFd(fd);
@@ -263,7 +272,7 @@ void DetectionJournal::FlusherLoop() {
                                  static_cast<int>(elapsedMs), name));
         }
         hold.lock();
-        syncing_ = false;
+        --syncsInProgress_;
         ++syncCount_;
         synced_.notify_all();
     }

@@ -47,6 +47,8 @@ public:
 private:
     void FlusherLoop();
     void StartFlusherLocked();
+    // Flushes, syncs and closes a file no writer can reach any more.
+    void Retire(FILE* file, const std::string& name);
 
     mutable std::mutex lock_;
     std::condition_variable wake_;
@@ -55,7 +57,7 @@ private:
     bool dirty_ = false;
     bool stopping_ = false;
     bool syncEachLine_ = false;
-    bool syncing_ = false;            // the flusher is inside fdatasync
+    int syncsInProgress_ = 0;         // syncs running outside the lock
     bool writeFailureReported_ = false;
     std::size_t syncCount_ = 0;
     std::condition_variable synced_;  // signalled after each flush to disk

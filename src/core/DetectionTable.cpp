@@ -2,7 +2,6 @@
 
 #include <limits>
 
-#include "app/Log.h"
 #include "core/DetectionJournal.h"
 
 namespace lv {
@@ -12,10 +11,7 @@ DetectionTable& DetectionTable::Instance() {
     return table;
 }
 
-DetectionTable::DetectionTable() : journal_(std::make_unique<DetectionJournal>()) {
-    // The journal logs until it is destroyed with the table: the log must outlive it.
-    Logger::Instance();
-}
+DetectionTable::DetectionTable() : journal_(std::make_unique<DetectionJournal>()) {}
 
 DetectionTable::~DetectionTable() = default;
 

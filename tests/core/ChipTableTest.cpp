@@ -239,15 +239,6 @@ TEST_F(ChipTableSearchTest, NoFileKeepsThePreviousTable) {
     EXPECT_EQ(message, "### Pas de table de correspondance trouvée (fichier ChipTable.dtb ou Autre.dtb)");
 }
 
-TEST_F(ChipTableSearchTest, FrenchLoadedMessage) {
-    SetLanguage(Language::French);
-    WriteFile(data_ / "TarvexTable.dtb", "1 A\n2 B\n");
-    std::string message;
-    EXPECT_TRUE(LoadChipTable("TarvexTable.dtb", message));
-    EXPECT_EQ(message, "+++ Table de correspondance chargée (2 entrées). Fichier " +
-                           (data_ / "TarvexTable.dtb"));
-}
-
 TEST_F(ChipTableSearchTest, AFileThatCannotBeReadIsReportedNotLoaded) {
     std::filesystem::create_directories(data_ / "ChipTable.dtb");
     WriteFile(data_ / "TarvexTable.dtb", "1 WHO\n");

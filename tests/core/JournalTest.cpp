@@ -106,7 +106,7 @@ TEST_F(JournalTest, WriteFailureIsReportedOnceNotAtEveryLine) {
     EXPECT_EQ(CountLogLines("### Error writing detection file : /dev/full ("), 1);
 }
 
-TEST_F(JournalTest, DestroyingAJournalWithUnsyncedLinesLosesNothing) {
+TEST_F(JournalTest, DestroyingAJournalWhileTheFlusherRunsKeepsEveryLine) {
     const std::string path = folder_ / "a.dat";
     {
         DetectionJournal journal;
@@ -116,15 +116,6 @@ TEST_F(JournalTest, DestroyingAJournalWithUnsyncedLinesLosesNothing) {
     const std::string content = ReadFile(path);
     EXPECT_EQ(content.rfind("100\tBox2\t100\t1\t10:05:03.07\t1\r\n"),
               content.size() - std::string("100\tBox2\t100\t1\t10:05:03.07\t1\r\n").size());
-}
-
-TEST_F(JournalTest, FrenchOpeningMessages) {
-    SetLanguage(Language::French);
-    DetectionJournal journal;
-    const std::string path = folder_ / "nowhere/x.dat";
-    journal.Open(path);
-    EXPECT_EQ(CountLogLines("Ouverture fichier de détections : " + path), 1);
-    EXPECT_EQ(CountLogLines("Erreur ouverture fichier de détections : " + path), 1);
 }
 
 TEST(DetectionTexts, ResetCountIsSingularUpToOne) {
@@ -137,20 +128,6 @@ TEST(DetectionTexts, ResetCountIsSingularUpToOne) {
               "+ Remise à zéro de la liste des détections effectuée. (1 détection)");
     EXPECT_EQ(DetectionListResetText(3),
               "+ Remise à zéro de la liste des détections effectuée. (3 détections)");
-}
-
-TEST(DetectionTexts, PathMessagesInBothLanguages) {
-    SetLanguage(Language::English);
-    EXPECT_EQ(IncomingDetectionsSavedText("/x/L.dat"), "+++ Incoming detections saved in /x/L.dat");
-    EXPECT_EQ(DetectionsExportedText("/x/L.qox"), "+ Detections exported in file [/x/L.qox]");
-    EXPECT_NE(ConfirmResetDetectionsQuestion().find("\n\nCAUTION !!!  ALL RECORDED"),
-              std::string::npos);
-    SetLanguage(Language::French);
-    EXPECT_EQ(IncomingDetectionsSavedText("/x/L.dat"), "+++ Détections sauvegardées sous /x/L.dat");
-    EXPECT_EQ(DetectionsExportedText("/x/L.qox"),
-              "+ Export des détections effectué dans le fichier [/x/L.qox]");
-    EXPECT_NE(ConfirmResetDetectionsQuestion().find("\n\nATTENTION !!!  TOUS LES TEMPS  ENREG"),
-              std::string::npos);
 }
 
 }  // namespace
