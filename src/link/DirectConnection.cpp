@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 
 #include "link/HostLookup.h"
 
@@ -173,9 +174,9 @@ int DirectConnection::ConnectOnce(const DirectTarget& target) {
 void DirectConnection::Pause(int seconds, unsigned targetGeneration) {
     // ReconnectSeconds x 4 ticks of 250 ms; at least one tick, so that a zero delay
     // cannot spin.
-    int ticks = seconds > 0 ? seconds * (1000 / kRetryTickMs) : 1;
+    int64_t ticks = seconds > 0 ? int64_t{seconds} * (1000 / kRetryTickMs) : 1;
     std::unique_lock<std::mutex> guard(targetLock_);
-    targetChanged_.wait_for(guard, std::chrono::milliseconds(ticks) * kRetryTickMs, [&] {
+    targetChanged_.wait_for(guard, std::chrono::milliseconds(ticks * kRetryTickMs), [&] {
         return stopRequested_.load() || targetGeneration_ != targetGeneration;
     });
 }

@@ -2,6 +2,8 @@
 
 #include <fmt/printf.h>
 
+#include <algorithm>
+
 #include "app/Log.h"
 #include "app/Texts.h"
 #include "link/AnswerText.h"
@@ -29,6 +31,7 @@ DirectLinkSession::~DirectLinkSession() {
 void DirectLinkSession::SwitchOn() { SwitchOn(ReadDirectTargetSettings()); }
 
 void DirectLinkSession::SwitchOn(const DirectTarget& target) {
+    ui_.killTimer(kReconnectAfterLossTimer);
     if (switchedOn_) return;
     // A worker that ended after a loss is collected first.
     connection_.Stop();
@@ -39,6 +42,7 @@ void DirectLinkSession::SwitchOn(const DirectTarget& target) {
 }
 
 void DirectLinkSession::SwitchOff() {
+    ui_.killTimer(kReconnectAfterLossTimer);
     if (!switchedOn_) return;
     switchedOn_ = false;
     ++generation_;
@@ -70,6 +74,7 @@ void DirectLinkSession::StartPingTimer() {
 }
 
 void DirectLinkSession::StopTimers() {
+    ui_.killTimer(kReconnectAfterLossTimer);
     ui_.killTimer(kPingTimer);
     ui_.killTimer(kQueriesTimer);
     ui_.killTimer(kVersionAlertTimer);
@@ -139,7 +144,24 @@ void DirectLinkSession::OnConnectionLost() {
     Log(0, "######## " + text);
     view_.BringToFront();
     view_.ShowMessage(text, MessageIcon::Warning);
-    if (reconnectAfterLoss_ && !switchedOn_) SwitchOn(target_);
+    if (reconnectAfterLoss_ && !switchedOn_) SwitchOnAgainAfterLoss();
+}
+
+void DirectLinkSession::SwitchOnAgainAfterLoss() {
+    auto now = std::chrono::steady_clock::now();
+    // One retry pause (at least one tick), bounded to a day.
+    auto pause = std::chrono::milliseconds(std::chrono::seconds(std::clamp(target_.reconnectSeconds, 0, 86400))) +
+                 std::chrono::milliseconds(DirectConnection::kRetryTickMs);
+    bool recentLoss = lastLoss_ != std::chrono::steady_clock::time_point{} && now - lastLoss_ < pause;
+    lastLoss_ = now;
+    if (!recentLoss) {
+        SwitchOn(target_);
+        return;
+    }
+    ui_.setTimer(kReconnectAfterLossTimer, static_cast<int>(pause.count()), false, [this] {
+        ui_.killTimer(kReconnectAfterLossTimer);
+        if (!switchedOn_) SwitchOn(target_);
+    });
 }
 
 void DirectLinkSession::SendInformationQueries() {

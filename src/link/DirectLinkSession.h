@@ -6,6 +6,8 @@
 //
 // Threads: PushDetection and SendCommand may be called from any thread (box threads
 // push); everything else runs on the UI thread of the UiLoop.
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,6 +43,9 @@ public:
     static constexpr int kPingTimer = 34137;
     static constexpr int kQueriesTimer = 34146;
     static constexpr int kVersionAlertTimer = 8583;
+    // Headless mode: a second loss soon after the first waits one retry pause before
+    // switching on again, so that a peer that keeps closing is not hammered.
+    static constexpr int kReconnectAfterLossTimer = 34148;
 
     DirectLinkSession(UiLoop& ui, MainView& view, DirectLinkTimings timings = {});
     ~DirectLinkSession() override;
@@ -63,7 +68,8 @@ public:
     bool IsConnecting() const { return connection_.IsConnecting(); }
 
     // Headless mode: with nobody to press the toggle, switch the link on again after
-    // a loss (after the alert line).
+    // a loss (after the alert line): at once, or after one retry pause when the last
+    // loss is more recent than that pause.
     void SetReconnectAfterLoss(bool on) { reconnectAfterLoss_ = on; }
 
     // --- Timers (UI thread) ---
@@ -93,6 +99,7 @@ private:
     void OnConnectionLost();
     void SendInformationQueries();
     void OnVersionAlert();
+    void SwitchOnAgainAfterLoss();
     void Apply(const DirectAnswer& answer);
 
     UiLoop& ui_;
@@ -108,6 +115,7 @@ private:
     bool reconnectAfterLoss_ = false;
     DirectTarget target_;
     std::string lastSpoken_;
+    std::chrono::steady_clock::time_point lastLoss_{};
 };
 
 }  // namespace lv

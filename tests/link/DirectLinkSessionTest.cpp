@@ -338,6 +338,21 @@ TEST_F(DirectLinkSessionTest, HeadlessModeSwitchesTheLinkOnAgainAfterALoss) {
     EXPECT_FALSE(session->IsConnected());
 }
 
+TEST_F(DirectLinkSessionTest, HeadlessModeWaitsOnePauseWhenThePeerKeepsClosing) {
+    TimingAppProcess app({"--drop-after", "1"});
+    StartSession(app, 1);
+    session->SetReconnectAfterLoss(true);
+    // Each connection ends at the first query: the second loss comes within the pause.
+    ASSERT_TRUE(loop.PumpUntil([&] { return view.messages.size() == 2; }));
+    auto delayed = loop.ArmedTimers(DirectLinkSession::kReconnectAfterLossTimer);
+    ASSERT_EQ(delayed.size(), 1u);
+    EXPECT_EQ(delayed[0].milliseconds, 1250);
+    EXPECT_FALSE(delayed[0].periodic);
+    EXPECT_FALSE(session->IsSwitchedOn());
+    EXPECT_TRUE(loop.PumpUntil([&] { return session->IsSwitchedOn(); }));
+    session->SwitchOff();
+}
+
 TEST_F(DirectLinkSessionTest, SwitchingOffWhileConnectedLogsTheDisconnection) {
     TimingAppProcess app;
     StartSession(app);
