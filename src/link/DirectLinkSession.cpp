@@ -23,7 +23,6 @@ DirectLinkSession::DirectLinkSession(UiLoop& ui, MainView& view, DirectLinkTimin
 
 DirectLinkSession::~DirectLinkSession() {
     StopTimers();
-    ui_.killTimer(kPingTimer);
     connection_.Stop();
     alive_.reset();
 }

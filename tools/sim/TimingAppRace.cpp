@@ -76,10 +76,11 @@ void SimRace::GenerateField(int count) {
         runner.lastName = kLastNames[bib % (sizeof kLastNames / sizeof *kLastNames)];
         runner.firstName = woman ? kWomenNames[bib % (sizeof kWomenNames / sizeof *kWomenNames)]
                                  : kMenNames[bib % (sizeof kMenNames / sizeof *kMenNames)];
-        runner.sex = woman ? "F" : "M";
+        // One character, not a literal: GCC 12 warns wrongly on the literal's copy at -O2.
+        runner.sex.assign(1, woman ? 'F' : 'M');
         int category = (bib / 3) % 4;
-        runner.shortCategory = std::string(kShort[category]) + runner.sex;
-        runner.category = std::string(kLong[category]) + (woman ? " Femme" : " Homme");
+        runner.shortCategory.append(kShort[category]).append(runner.sex);
+        runner.category.append(kLong[category]).append(woman ? " Femme" : " Homme");
         runner.team = kTeams[bib % (sizeof kTeams / sizeof *kTeams)];
         runners_[bib] = runner;
     }
