@@ -96,8 +96,6 @@ TEST_F(ManualInsertionTest, BibMustBeAPositiveWholeNumber) {
     EXPECT_EQ(spaced.entry.bib, 42);
     EXPECT_EQ(spaced.entry.label, "42");
     EXPECT_EQ(Validate("007").entry.label, "7");
-    SetLanguage(Language::English);
-    EXPECT_EQ(Validate("0").warning, "Empty or invalid runner bib!");
 }
 
 TEST_F(ManualInsertionTest, WithoutTranslationTheLabelIsTheBibWithOrWithoutATable) {
@@ -119,9 +117,6 @@ TEST_F(ManualInsertionTest, WithChipCodesTheLabelIsTheFirstChipOfTheBib) {
         EXPECT_EQ(result.warning, "Dossard non trouvé dans la table de correspondance !");
         EXPECT_FALSE(result.clearBib);
     }
-    SetLanguage(Language::English);
-    EXPECT_EQ(Validate("6", "10:00:00", 0, 0, false).warning,
-              "Runner bib not found in chip translation table!");
 }
 
 TEST_F(ManualInsertionTest, WithChipCodesAndNoTableInsertionIsRefused) {
@@ -155,8 +150,6 @@ TEST_F(ManualInsertionTest, TimeIsReadAsTodaysInstant) {
     EXPECT_EQ(result.entry.time.FormatDateCompact(), "20250614");
     EXPECT_EQ(result.entry.time.FormatClockHundredths(), "01:30:00.25");
     EXPECT_TRUE(Validate("42", "12.30.15").ok);
-    SetLanguage(Language::English);
-    EXPECT_EQ(Validate("42", "").warning, "Time is empty or invalid!");
 }
 
 TEST_F(ManualInsertionTest, CorrectionAddsWholeDaysToTheTimeOfDay) {
@@ -177,8 +170,6 @@ TEST_F(ManualInsertionTest, NoDeclaredBoxMeansNoDetector) {
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.warning, "Pas de n° de détecteur !");
     EXPECT_EQ(result.field, ManualField::Detector);
-    SetLanguage(Language::English);
-    EXPECT_EQ(Validate("42", "10:00:00", 0).warning, "No Detector Id.!");
 }
 
 TEST_F(ManualInsertionTest, DetectorListTakesSlotsWithDetectorAndHost) {
@@ -207,15 +198,7 @@ TEST_F(ManualInsertionTest, OpeningShowsThePresentMomentAndTheRaceDay) {
     EXPECT_EQ(opening.correction, 1);
     EXPECT_EQ(insertion.Open(detectors, {"20250601", "20250602", "20250603", "20250604"}).correction, 0);
     EXPECT_EQ(ManualInsertion::CorrectionLabel(0), "");
-    EXPECT_EQ(ManualInsertion::CorrectionLabel(1), "+24h");
-    EXPECT_EQ(ManualInsertion::CorrectionLabel(3), "+72h");
-    EXPECT_THAT(ManualInsertion::CorrectionChoices(),
-                ElementsAre("Utiliser le temps tel quel", "Ajouter 24h aux temps", "Ajouter 48h aux temps",
-                            "Ajouter 72h aux temps"));
-    SetLanguage(Language::English);
-    EXPECT_EQ(insertion.Open(detectors, {}).insertTimeLabel, "Insert time: 10:00:00");
-    EXPECT_EQ(ManualInsertion::CorrectionChoices()[0], "Use today times");
-    EXPECT_EQ(ManualInsertion::DialogTitle(), "Manual bib number input");
+    EXPECT_EQ(ManualInsertion::CorrectionLabel(2), "+48h");
 }
 
 // ---- Recording -------------------------------------------------------------------------

@@ -86,8 +86,6 @@ TEST(DirectAnswerCodes, ErrorAnswersLogTheFixedResultText) {
     // Fixed texts do not follow the language.
     EXPECT_EQ(Texts(DecodeDirectResponse("ERR:1000 whatever", Language::English))[0],
               "$$$ Connexion refusée");
-    EXPECT_EQ(Texts(DecodeDirectResponse("ERR:-11", Language::English))[0],
-              "$$$ IR_BIB_NUMBER_REJECTED");
 }
 
 TEST(DirectAnswerCodes, InformationAnswersLogTheirNameAndValue) {
