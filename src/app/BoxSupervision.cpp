@@ -63,7 +63,7 @@ void MainController::ShowBoxState(int index) {
 
 void MainController::StartBoxThread(int index) {
     CTarvexBox& box = *boxes_[index];
-    box.cancelRequested = false;
+    // The thread clears the cancel request itself once it knows no older thread runs.
     if (!lv::StartBoxThread(*this, box)) {
         Log(0, fmt::sprintf(Tr("## Box %d : its previous thread is still running",
                                "## Boîtier %d : son thread précédent tourne encore"),

@@ -29,6 +29,7 @@ struct IntakeSettings {
     bool ignoreLSDetections = false; // GTarvexIgnoreLSDetections
     bool beepDetections = true;      // GTarvexBeepDetections
     int secondsBetweenSerialRead = 2;
+    int connectionTimeoutSeconds = 2;  // GTarvexConnectionTimeout
     std::array<std::string, 4> raceDays;  // day0..day3 as YYYYMMDD
 };
 

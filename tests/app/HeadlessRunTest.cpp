@@ -50,21 +50,27 @@ public:
         if (fd_ >= 0) close(fd_);
     }
 
+    // Appends what the child wrote within the wait; false at the end of its output or
+    // when nothing came.
+    bool ReadSome(int milliseconds) {
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(fd_, &set);
+        timeval tv{0, milliseconds * 1000};
+        if (select(fd_ + 1, &set, nullptr, nullptr, &tv) <= 0) return false;
+        char buffer[4096];
+        ssize_t n = read(fd_, buffer, sizeof buffer);
+        if (n <= 0) return false;
+        output_.append(buffer, static_cast<size_t>(n));
+        return true;
+    }
+
     // Reads until the output holds `text` or the time runs out.
     bool WaitFor(const std::string& text, int seconds = 10) {
         auto deadline = Clock::now() + std::chrono::seconds(seconds);
         while (output_.find(text) == std::string::npos) {
             if (Clock::now() > deadline) return false;
-            fd_set set;
-            FD_ZERO(&set);
-            FD_SET(fd_, &set);
-            timeval tv{0, 100000};
-            if (select(fd_ + 1, &set, nullptr, nullptr, &tv) > 0) {
-                char buffer[4096];
-                ssize_t n = read(fd_, buffer, sizeof buffer);
-                if (n <= 0) return output_.find(text) != std::string::npos;
-                output_.append(buffer, static_cast<size_t>(n));
-            }
+            ReadSome(100);
         }
         return true;
     }
@@ -79,9 +85,11 @@ public:
         int status = 0;
         while (waitpid(pid_, &status, WNOHANG) == 0) {
             if (Clock::now() > deadline) return -1;
-            WaitFor("\x01", 0);  // keep draining the pipe
+            ReadSome(100);
         }
         pid_ = -1;
+        while (ReadSome(0)) {
+        }
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     const std::string& Output() const { return output_; }

@@ -13,6 +13,7 @@
 #include "app/Settings.h"
 #include "app/Texts.h"
 #include "app/TempFolder.h"
+#include "boxes/TarvexBox.h"
 #include "core/ChipTable.h"
 #include "core/Clock.h"
 #include "core/DetectionJournal.h"
@@ -241,7 +242,11 @@ TEST_F(MainControllerTest, ABoxThatCannotBeReachedIsReportedAndNotStarted) {
     EXPECT_EQ(view.messages.back().text,
               "No Tarvex box has been successfully initialized in your configuration !!!");
     EXPECT_FALSE(controller->Box(0).threadRunning.load());
-    EXPECT_EQ(view.boxStates.back().state, BoxVisualState::NotConnected);
+    BoxVisualState last = BoxVisualState::Connected;
+    for (const auto& state : view.boxStates) {
+        if (state.box == 0) last = state.state;
+    }
+    EXPECT_EQ(last, BoxVisualState::NotConnected);
 }
 
 TEST_F(MainControllerTest, ALostBoxIsRestartedUnlessReconnectionIsOff) {

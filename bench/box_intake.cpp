@@ -1,0 +1,116 @@
+// One box thread taking passings from the decoder simulator as fast as it pushes them,
+// with a host that records nothing (the acquisition path alone), then with the log
+// file written. Prints passings per second.
+#include <spawn.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/Log.h"
+#include "boxes/BoxHost.h"
+#include "boxes/BoxThread.h"
+#include "boxes/TarvexBox.h"
+
+extern char** environ;
+
+namespace {
+
+class CountingHost : public lv::BoxHost {
+public:
+    lv::IntakeSettings CurrentIntakeSettings() const override {
+        lv::IntakeSettings settings;
+        settings.beepDetections = false;
+        settings.ignoreInputMsDelta = 0;  // every read counts, whatever the order of the runners
+        settings.raceDays = {"20240501", "20240502", "20240503", "20240504"};
+        return settings;
+    }
+    bool LogDetectionsEnabled() const override { return false; }
+    const lv::CQoxResult* RecordDetection(const std::string&, const std::string&, const lv::CChrono&,
+                                          const lv::CChrono&) override {
+        recorded.fetch_add(1);
+        return &record;
+    }
+    void ShowDetection(const std::string&, const lv::CQoxResult*, const lv::CChrono&) override {}
+    void RefreshCounters() override {}
+    void AlertLine(const std::string& text, bool) override { std::fprintf(stderr, "alert: %s\n", text.c_str()); }
+    void PlaySound(int) override {}
+    void PostBoxState(int, bool) override {}
+
+    std::atomic<long> recorded{0};
+    lv::CQoxResult record;
+};
+
+struct Simulator {
+    pid_t pid = -1;
+    int port = 0;
+    explicit Simulator(long count) {
+        std::vector<std::string> words{LUMIVANE_BUILD_DIR "/lumivane-sim", "decoder", "--port", "0", "--rate", "0",
+                                       "--count", std::to_string(count), "--runners", "2000",
+                                       "--date", "2024-05-01", "--start", "06:00:00", "--step", "10"};
+        std::vector<char*> argv;
+        for (auto& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        int out[2];
+        if (pipe(out) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        char line[64] = {};
+        ssize_t got = read(out[0], line, sizeof line - 1);
+        if (got > 0) std::sscanf(line, "port %d", &port);
+        close(out[0]);
+    }
+    ~Simulator() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+double Run(long count) {
+    Simulator simulator(count);
+    CountingHost host;
+    lv::CTarvexBox box;
+    box.number = 1;
+    box.AttachHost(&host);
+    box.SetParameters("31", "127.0.0.1", simulator.port);
+    if (!box.InitializeBox()) return 0;
+    auto start = std::chrono::steady_clock::now();
+    lv::StartBoxThread(host, box);
+    while (host.recorded.load() < count &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(120)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    box.cancelRequested = true;
+    box.Close();
+    box.JoinThread();
+    return host.recorded.load() / seconds;
+}
+
+}  // namespace
+
+int main() {
+    const long count = 100000;
+    lv::Logger::Instance().SetFilePath({});
+    double bare = Run(count);
+    std::printf("one box, no log file: %.0f passings/s\n", bare);
+    std::string logFile = "/tmp/lumivane-box-intake-bench.log";
+    lv::Logger::Instance().SetFilePath(logFile);
+    double logged = Run(count / 4);
+    unlink(logFile.c_str());
+    std::printf("one box, log file written: %.0f passings/s\n", logged);
+    return 0;
+}

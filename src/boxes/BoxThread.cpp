@@ -1,0 +1,178 @@
+#include "boxes/BoxThread.h"
+
+#include <atomic>
+#include <chrono>
+#include <fmt/printf.h>
+#include <thread>
+
+#include "app/Log.h"
+#include "app/Texts.h"
+#include "boxes/BoxHost.h"
+#include "boxes/PassingIntake.h"
+#include "boxes/TarvexBox.h"
+
+namespace lv {
+
+namespace {
+
+std::atomic<int> g_runningBoxThreads{0};
+
+constexpr int kDataPollMs = 5;
+constexpr int kSerialPauseMs = 100;
+constexpr int kAttemptPauses = 6;
+constexpr int kAttemptPauseMs = 500;
+constexpr int kCancelCheckMs = 50;
+
+using SteadyClock = std::chrono::steady_clock;
+
+// Sleeps, waking early when a cancel arrives.
+void PauseUnlessCancelled(const CTarvexBox& box, int milliseconds) {
+    auto until = SteadyClock::now() + std::chrono::milliseconds(milliseconds);
+    while (!box.cancelRequested.load()) {
+        auto left = until - SteadyClock::now();
+        if (left <= SteadyClock::duration::zero()) return;
+        std::this_thread::sleep_for(std::min<SteadyClock::duration>(left, std::chrono::milliseconds(kCancelCheckMs)));
+    }
+}
+
+// The thread's end, whichever path leads there: the box's counters and flags.
+class ThreadPresence {
+public:
+    explicit ThreadPresence(CTarvexBox& box) : box_(box) {
+        ++g_runningBoxThreads;
+        box_.threadRunning.store(true);
+    }
+    ~ThreadPresence() {
+        --g_runningBoxThreads;
+        box_.threadRunning.store(false);  // last touch of the box by this thread
+    }
+    ThreadPresence(const ThreadPresence&) = delete;
+    ThreadPresence& operator=(const ThreadPresence&) = delete;
+
+private:
+    CTarvexBox& box_;
+};
+
+// Automatic connection attempts for GBoxReconnectSeconds. False when the thread is to
+// end (cancelled, or the period ran out).
+bool ConnectWithinPeriod(BoxHost& host, CTarvexBox& box, CComBox& transport,
+                         const IntakeSettings& settings) {
+    Log(0, fmt::sprintf(Tr("+ %s : Attempt to connect during %d seconds",
+                           "+ %s : Tentative de connexion automatique pendant %d secondes"),
+                        box.Label(), settings.reconnectSeconds));
+    transport.SetPending(true);
+    auto start = SteadyClock::now();
+    while (!box.InitializeBox()) {
+        for (int pause = 0; pause < kAttemptPauses; ++pause) {
+            if (box.cancelRequested.load()) {
+                transport.SetPending(false);
+                Log(0, fmt::sprintf(Tr("+ %s : Thread stopped. Could not connect",
+                                       "+ %s : Arrêt thread. Erreur de connexion"),
+                                    box.Label()));
+                return false;
+            }
+            host.PostBoxState(box.number.load(), false);
+            PauseUnlessCancelled(box, kAttemptPauseMs);
+        }
+        if (SteadyClock::now() - start > std::chrono::seconds(settings.reconnectSeconds)) {
+            transport.SetPending(false);
+            host.PostBoxState(box.number.load(), false);
+            return false;
+        }
+    }
+    Log(0, fmt::sprintf(Tr("+ %s : Connection successful", "+ %s : Connexion effectuée avec succès"),
+                        box.Label()));
+    host.PostBoxState(box.number.load(), false);
+    host.PlaySound(kSoundBoxConnected);
+    transport.SetPending(false);
+    return true;
+}
+
+enum class PassOutcome { Idle, Processed, Ended };
+
+// The end of acquisition: a requested disconnection, or a box that stopped answering.
+// The transport is disconnected before the state goes out, so that the main window
+// finds the box no longer connected when it handles the message.
+PassOutcome EndOfReception(BoxHost& host, CTarvexBox& box, CComBox& transport) {
+    transport.Disconnect();
+    if (transport.IsStopRequested() || box.cancelRequested.load()) {
+        host.PostBoxState(box.number.load(), false);
+        Log(0, fmt::sprintf(Tr("+ %s : Disconnection requested", "+ %s : Déconnexion demandée"),
+                            box.Label()));
+    } else {
+        host.PostBoxState(box.number.load(), true);
+        host.AlertLine(fmt::sprintf(Tr("## %s : Box reception failed", "## %s : Erreur de réception boîtier"),
+                                    box.Label()),
+                       false);
+    }
+    return PassOutcome::Ended;
+}
+
+// One read-and-process step: a pending passing line first, else what the box sent.
+PassOutcome ReadAvailable(BoxHost& host, CTarvexBox& box, CComBox& transport, CPassingIntake& intake) {
+    try {
+        std::string line;
+        if (box.TakePendingPassing(line)) {
+            intake.ProcessQueuedPassing(line);
+            return PassOutcome::Processed;
+        }
+        int ready = transport.WaitForData(kDataPollMs);
+        if (ready == 0) return PassOutcome::Idle;
+        int count = transport.ReadLine(line);
+        // A line feed alone is no reception failure: the connection still stands.
+        if (count == 0 && transport.IsConnected()) return PassOutcome::Idle;
+        if (count <= 0) return EndOfReception(host, box, transport);
+        intake.ProcessLine(line, transport.LastLineIncomplete());
+        return PassOutcome::Processed;
+    } catch (const std::exception&) {
+        Log(0, fmt::sprintf("+ %s : Exception caught in ReadAvailable", box.Label()));
+        return EndOfReception(host, box, transport);
+    }
+}
+
+}  // namespace
+
+int RunningBoxThreads() { return g_runningBoxThreads.load(); }
+
+void BoxThread(BoxHost& host, CTarvexBox& box) {
+    ThreadPresence presence(box);
+    CComBox* transport = box.Transport();
+    if (transport == nullptr) return;
+    const IntakeSettings settings = host.CurrentIntakeSettings();
+
+    if (!transport->IsConnected() && !ConnectWithinPeriod(host, box, *transport, settings)) return;
+
+    Log(80, fmt::sprintf(Tr("+ %s : Starting thread - check-ms: %dms", "+ %s : Démarrage thread - check-ms: %dms"),
+                         box.Label(), settings.readMsDelta));
+    box.lastDetections.Clear();
+    CPassingIntake intake(host, box);
+    const int pauseMs = transport->IsSerial() ? kSerialPauseMs : settings.readMsDelta;
+
+    bool busy = false;
+    for (;;) {
+        if (box.cancelRequested.load()) {
+            EndOfReception(host, box, *transport);
+            break;
+        }
+        // Lines already received are taken at once; the pause only spaces idle polls.
+        if (!busy && pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+        busy = false;
+        if (box.waitingResponse.load()) continue;
+        // The USB TimingBox's periodic passing requests join here with its protocol.
+        PassOutcome outcome = ReadAvailable(host, box, *transport, intake);
+        if (outcome == PassOutcome::Ended) break;
+        busy = outcome == PassOutcome::Processed;
+    }
+
+    transport->Disconnect();
+    Log(80, fmt::sprintf(Tr("+ %s : Thread stopped", "+ %s : Arrêt thread"), box.Label()));
+    Log(80, fmt::sprintf(Tr("+ %s : Clear detections cache", "+ %s : Effacement du cache des détections"),
+                         box.Label()));
+    box.lastDetections.Clear();
+}
+
+bool StartBoxThread(BoxHost& host, CTarvexBox& box) {
+    return box.StartThread([&host, &box] { BoxThread(host, box); });
+}
+
+}  // namespace lv

@@ -1,0 +1,209 @@
+#include "boxes/PassingIntake.h"
+
+#include <cstdio>
+#include <fmt/printf.h>
+
+#include "app/Log.h"
+#include "app/Texts.h"
+#include "boxes/DecoderProtocol.h"
+#include "boxes/PassingParser.h"
+#include "boxes/TarvexBox.h"
+#include "core/ChipTable.h"
+
+namespace lv {
+
+CPassingIntake::CPassingIntake(BoxHost& host, CTarvexBox& box)
+    : host_(host), box_(box), settings_(host.CurrentIntakeSettings()) {}
+
+std::string CPassingIntake::BoxLabel() const { return box_.Label(); }
+
+void CPassingIntake::ProcessLine(const std::string& line, bool incomplete) {
+    auto start = std::chrono::steady_clock::now();
+    std::string response;
+    int code = kRespNone;
+    // A blank line (CR LF alone) carries nothing: neither a passing nor an error.
+    if (!incomplete && TrimReceived(line).empty()) return;
+    if (incomplete || !ClassifyResponse(line, response, code)) {
+        Log(0, fmt::sprintf(Tr("+ %s : Invalid input(TL) : %s", "+ %s : Trame invalide (TL) : %s"),
+                            BoxLabel(), PrintableExcerpt(line)));
+        return;
+    }
+    if (code == kRespPassing) {
+        ProcessPassing(response, start);
+        return;
+    }
+    // A command exchange is waiting for this response (or its command was just
+    // written): it is the exchange's to report.
+    if (box_.waitingResponse.load()) {
+        box_.HandOverResponse(response, code, false);
+        return;
+    }
+    ReportResponse(response, code);
+    box_.HandOverResponse(response, code, true);
+}
+
+void CPassingIntake::ProcessQueuedPassing(const std::string& line) {
+    ProcessPassing(TrimReceived(line), std::chrono::steady_clock::now());
+}
+
+void CPassingIntake::ProcessPassing(const std::string& line,
+                                    std::chrono::steady_clock::time_point start) {
+    // A reset of the detection list empties the last reads too.
+    if (box_.TakeClearLastDetectionsRequest()) box_.lastDetections.Clear();
+    ++counters_.seen;
+    ParsedPassing passing;
+    std::string error;
+    const std::string label = BoxLabel();
+    if (!ParsePassing(line, settings_, passing, error)) {
+        ++counters_.invalid;
+        if (!error.empty()) {
+            Log(0, fmt::sprintf("+ %s : %s", label, error));
+        } else {
+            Log(0, fmt::sprintf(Tr("+ %s : Invalid detection: %s", "+ %s : Détection invalide: %s"),
+                                label, PrintableExcerpt(line)));
+        }
+    } else if (IsRepeatedRead(box_.lastDetections, passing.label, passing.instant,
+                              settings_.ignoreInputMsDelta)) {
+        ++counters_.ignored;
+        Log(75, fmt::sprintf(Tr("+ %s : Detection ignored", "+ %s : Détection ignorée"), label));
+    } else {
+        ++counters_.recorded;
+        CComBox* transport = box_.Transport();
+        const std::string detectorId = transport ? transport->GetDetectorId() : std::string();
+        const CQoxResult* record =
+            host_.RecordDetection(passing.label, detectorId, passing.instant, passing.ofDay);
+        host_.RefreshCounters();
+        if (settings_.beepDetections) host_.PlaySound(kSoundDetection);
+        if (host_.LogDetectionsEnabled()) {
+            const std::string description = box_.GetDescription();
+            std::string shown;
+            if (settings_.sendNumbers) {
+                shown = fmt::sprintf("%s\t# %s", description, passing.label);
+            } else {
+                CQoxTableLocker tableLock;
+                int32_t bib = -1;
+                if (ChipTableCount() == 0) {
+                    shown = fmt::sprintf("%s\t%s", description, passing.chip);
+                } else if (FindBib(passing.chip, bib) && bib >= 0) {
+                    shown = fmt::sprintf("%s\t%s\t# %u", description, passing.chip,
+                                         static_cast<uint32_t>(bib));
+                } else {
+                    shown = fmt::sprintf("%s\t%s\t# ????", description, passing.chip);
+                }
+            }
+            host_.ShowDetection(shown, record, passing.ofDay);
+        }
+    }
+
+    auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    counters_.timedMilliseconds += static_cast<uint64_t>(spent.count());
+    ++counters_.timedPassings;
+    if (counters_.seen % kMeanTimeEvery == 0) {
+        Log(0, fmt::sprintf(Tr(">> Mean time (on %d last) for detection treatment: %d ms  [%d ignored, %d invalid]",
+                               ">> Temps moyen (sur les %d dernières) de traitement de détections : %d ms  [%d ignorées, %d invalides]"),
+                            counters_.timedPassings,
+                            static_cast<uint32_t>(counters_.timedMilliseconds / counters_.timedPassings),
+                            counters_.ignored, counters_.invalid));
+        counters_.timedPassings = 0;
+        counters_.timedMilliseconds = 0;
+    }
+}
+
+void CPassingIntake::ReportResponse(const std::string& response, int code) {
+    const std::string label = BoxLabel();
+    switch (code) {
+        case kRespSetTime:
+            Log(0, fmt::sprintf(Tr("+ %s : Box synchronized", "+ %s : Boitier synchronisé"), label));
+            break;
+        case kRespGetTime:
+            ReportGetTime(response);
+            break;
+        case kRespSetBounce:
+            ReportSetBounce(response);
+            break;
+        case kRespSetProtocol: {
+            std::vector<std::string> fields = SplitFields(response, ";");
+            if (fields.size() >= 2) {
+                Log(0, fmt::sprintf(Tr("+ %s : Protocol version: %s", "+ %s : Version de protocole : %s"),
+                                    label, PrintableExcerpt(fields[1])));
+            }
+            break;
+        }
+        case kRespListFiles:
+            Log(0, fmt::sprintf(Tr("+ %s : List files response received", "+ %s : Liste des fichiers reçus"),
+                                label));
+            break;
+        case kRespTimestampGet:
+            Log(0, fmt::sprintf(Tr("+ %s : USB TimingBox Got TIMESTAMP (TL)",
+                                   "+ %s : USB TimingBox TIMESTAMP reçu (TL)"),
+                                label));
+            break;
+        case kRespEpochRefGet:
+            Log(0, fmt::sprintf(Tr("+ %s : USB TimingBox Got EPOCH REF (TL)",
+                                   "+ %s : USB TimingBox EPOCH REF reçu (TL)"),
+                                label));
+            break;
+        case kRespEpochRefSet:
+            Log(0, fmt::sprintf(Tr("+ %s : USB TimingBox synchronized (TL)",
+                                   "+ %s : USB TimingBox synchronisé (TL)"),
+                                label));
+            break;
+        case kRespPassingGet:
+            Log(0, fmt::sprintf("+ %s : USB TimingBox passing (TL)", label));
+            break;
+        default:
+            break;
+    }
+}
+
+void CPassingIntake::ReportGetTime(const std::string& response) {
+    CChrono computer(CChrono::kNowOfDay);
+    std::vector<std::string> fields = SplitFields(response, ";");
+    if (fields.size() != 3) return;
+    std::string date;
+    for (char c : fields[1]) {
+        if (c != '-') date.push_back(c);
+    }
+    std::string time = fields[2];
+    CChrono::NormalizeFraction(time);
+    CChrono boxOfDay;
+    CChrono absolute;
+    bool parsed = boxOfDay.ParseTimeMs(time);
+    if (parsed) {
+        if (date == "00000000") {
+            absolute = boxOfDay;
+        } else {
+            parsed = absolute.ParseDateTime(date, time);
+        }
+    }
+    if (!parsed) {
+        Log(0, fmt::sprintf(Tr("+ %s : Invalid input(TL) : %s", "+ %s : Trame invalide (TL) : %s"),
+                            BoxLabel(), PrintableExcerpt(response)));
+        return;
+    }
+    Log(0, fmt::sprintf(Tr("+ %s : Date %s  %s (time got at %s)", "+ %s : Date %s  %s (heure reçue à %s)"),
+                        BoxLabel(), absolute.FormatDate(), boxOfDay.FormatHundredths(),
+                        computer.FormatHundredths()));
+}
+
+void CPassingIntake::ReportSetBounce(const std::string& response) {
+    int seconds = 0;
+    if (std::sscanf(response.c_str(), "SETBOUNCE;%d", &seconds) != 1) {
+        Log(0, fmt::sprintf(Tr("+ %s : Error setting bounce time", "+ %s : Erreur ajustement du temps inter-passage"),
+                            BoxLabel()));
+        return;
+    }
+    std::string duration;
+    if (seconds < 60) {
+        duration = fmt::sprintf("%ds", seconds);
+    } else if (seconds >= 3600) {
+        duration = fmt::sprintf("%dh", seconds / 3600);
+    } else {
+        duration = fmt::sprintf("%dmn", seconds / 60);
+    }
+    Log(0, fmt::sprintf(Tr("+ %s : Bounce time set to %s", "+ %s : Temps d'inactivation ajusté à %s"),
+                        BoxLabel(), duration));
+}
+
+}  // namespace lv

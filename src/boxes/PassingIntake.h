@@ -1,0 +1,60 @@
+#pragma once
+// The intake of one box thread: takes each line the box sent, classifies it and either
+// turns a pushed passing into a recorded detection (parse, repeated-read rule, record,
+// count, show) or reports the response in the log. Holds the thread's counters. Fed
+// line by line, so it runs without sockets in tests.
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "boxes/BoxHost.h"
+
+namespace lv {
+
+class CTarvexBox;
+
+struct IntakeCounters {
+    uint32_t seen = 0;
+    uint32_t recorded = 0;
+    uint32_t ignored = 0;
+    uint32_t invalid = 0;
+    // Timing report: passings and total milliseconds since the last report.
+    uint32_t timedPassings = 0;
+    uint64_t timedMilliseconds = 0;
+};
+
+class CPassingIntake {
+public:
+    static constexpr uint32_t kMeanTimeEvery = 200;
+
+    // Reads the settings from the host now; they stay fixed for the thread's life.
+    CPassingIntake(BoxHost& host, CTarvexBox& box);
+
+    // One line as received (without its line feed). `incomplete`: the transport cut it
+    // (over-long, or ended by the peer closing); it is reported and never processed.
+    void ProcessLine(const std::string& line, bool incomplete = false);
+    // A passing line a command exchange received and queued (already classified and
+    // logged as traffic there).
+    void ProcessQueuedPassing(const std::string& line);
+
+    const IntakeCounters& Counters() const { return counters_; }
+    const IntakeSettings& Settings() const { return settings_; }
+    void ResetCounters() { counters_ = {}; }
+
+    // The label of the box in this thread's messages (refreshed on each line: the
+    // description may change when the box reconnects elsewhere).
+    std::string BoxLabel() const;
+
+private:
+    void ProcessPassing(const std::string& line, std::chrono::steady_clock::time_point start);
+    void ReportResponse(const std::string& response, int code);
+    void ReportGetTime(const std::string& response);
+    void ReportSetBounce(const std::string& response);
+
+    BoxHost& host_;
+    CTarvexBox& box_;
+    IntakeSettings settings_;
+    IntakeCounters counters_;
+};
+
+}  // namespace lv

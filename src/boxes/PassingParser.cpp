@@ -1,0 +1,128 @@
+#include "boxes/PassingParser.h"
+
+#include <fmt/printf.h>
+
+#include "app/Log.h"
+#include "app/Texts.h"
+#include "boxes/DecoderProtocol.h"
+#include "core/ChipTable.h"
+
+namespace lv {
+
+namespace {
+
+bool IsDigits(std::string_view text) {
+    if (text.empty()) return false;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+// YYYY-MM-DD; the calendar itself is checked by the instant parser.
+bool HasDateShape(std::string_view date) {
+    return date.size() == 10 && date[4] == '-' && date[7] == '-' && IsDigits(date.substr(0, 4)) &&
+           IsDigits(date.substr(5, 2)) && IsDigits(date.substr(8, 2));
+}
+
+// H:MM:SS or HH:MM:SS with an optional fraction of digits, nothing else; the ranges of
+// the fields are checked here because a time of day parser accepts any count.
+bool HasTimeShape(std::string_view time) {
+    std::size_t point = time.find('.');
+    std::string_view clock = time.substr(0, point);
+    if (point != std::string_view::npos) {
+        std::string_view fraction = time.substr(point + 1);
+        if (!fraction.empty() && !IsDigits(fraction)) return false;
+    }
+    std::size_t first = clock.find(':');
+    if (first == std::string_view::npos || first == 0 || first > 2) return false;
+    if (clock.size() != first + 6 || clock[first + 3] != ':') return false;
+    std::string_view hours = clock.substr(0, first);
+    std::string_view minutes = clock.substr(first + 1, 2);
+    std::string_view seconds = clock.substr(first + 4, 2);
+    if (!IsDigits(hours) || !IsDigits(minutes) || !IsDigits(seconds)) return false;
+    return std::stoi(std::string(hours)) < 24 && std::stoi(std::string(minutes)) < 60 &&
+           std::stoi(std::string(seconds)) < 60;
+}
+
+// A chip code is printable text without blanks; anything else is line noise.
+bool IsChipText(std::string_view chip) {
+    if (chip.empty()) return false;
+    for (char c : chip) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u >= 0x7F) return false;
+    }
+    return true;
+}
+
+std::string RemoveDashes(std::string_view date) {
+    std::string compact;
+    compact.reserve(date.size());
+    for (char c : date) {
+        if (c != '-') compact.push_back(c);
+    }
+    return compact;
+}
+
+}  // namespace
+
+bool ParsePassing(const std::string& line, const IntakeSettings& settings, ParsedPassing& passing,
+                  std::string& error) {
+    error.clear();
+    passing = ParsedPassing{};
+
+    std::vector<std::string> fields = SplitFields(line, ";");
+    if (fields.size() != kPassingFieldCount || fields[0] != "#P") return false;
+    const std::string& chip = fields[2];
+    const std::string& dateText = fields[3];
+    std::string time = fields[4];
+    // A passing whose chip, date or time does not read is invalid as a whole: never a
+    // record with an unset or made-up time.
+    if (!IsChipText(chip) || !HasDateShape(dateText) || !HasTimeShape(time)) return false;
+
+    std::string date = RemoveDashes(dateText);
+    if (date == "00000000") {
+        CChrono now(CChrono::kNowAbsolute);
+        date = now.FormatDateCompact();
+    }
+    CChrono::NormalizeFraction(time);
+    if (!passing.instant.ParseDateTime(date, time) || !passing.ofDay.ParseTimeMs(time)) {
+        passing.instant.Reset();
+        passing.ofDay.Reset();
+        return false;
+    }
+
+    int dayIndex = -1;
+    for (int k = 0; k < static_cast<int>(settings.raceDays.size()); ++k) {
+        if (!settings.raceDays[k].empty() && settings.raceDays[k] == date) {
+            dayIndex = k;
+            break;
+        }
+    }
+    if (dayIndex < 0) {
+        Log(0, Tr("### Caution: Box and Computer dates seem incompatible!",
+                  "### Attention: Incompatibilité de date boîtier / ordinateur !"));
+    } else if (dayIndex > 0) {
+        passing.ofDay = passing.ofDay + CChrono(24 * 3600 * dayIndex, 0);
+    }
+
+    passing.chip = chip;
+    passing.label = chip;
+    if (settings.sendNumbers) {
+        CQoxTableLocker tableLock;
+        if (ChipTableCount() > 0) {
+            int32_t bib = -1;
+            if (FindBib(chip, bib) && bib >= 0) {
+                passing.label = fmt::sprintf("%u", static_cast<uint32_t>(bib));
+            } else if (settings.ignoreUnknownTags) {
+                error = fmt::sprintf(Tr("## Unknown chip [%s]. Detection discarded",
+                                        "## Puce inconnue [%s] Détection ignorée"),
+                                     chip);
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace lv

@@ -1,0 +1,323 @@
+#include "boxes/transport/TcpComBox.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <fmt/printf.h>
+
+namespace lv {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+int MillisecondsLeft(SteadyClock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+bool SetBlocking(int fd, bool blocking) {
+    int flags = ::fcntl(fd, F_GETFL, 0);
+    if (flags < 0) return false;
+    flags = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
+    return ::fcntl(fd, F_SETFL, flags) == 0;
+}
+
+void SetIntOption(int fd, int level, int name, int value) {
+    // A refused option leaves the socket usable: no reason to fail the connection.
+    (void)::setsockopt(fd, level, name, &value, sizeof value);
+}
+
+// Low latency for short command lines, and short keepalive timings so that a decoder
+// that lost power is noticed within seconds instead of hours.
+void TuneDecoderSocket(int fd) {
+    SetIntOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
+    SetIntOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1);
+#ifdef TCP_KEEPIDLE
+    SetIntOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, TcpKeepalive::kIdleSeconds);
+#endif
+#ifdef TCP_KEEPINTVL
+    SetIntOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, TcpKeepalive::kIntervalSeconds);
+#endif
+#ifdef TCP_KEEPCNT
+    SetIntOption(fd, IPPROTO_TCP, TCP_KEEPCNT, TcpKeepalive::kProbes);
+#endif
+#ifdef TCP_USER_TIMEOUT
+    // Keepalive stays silent while sent data awaits its acknowledgement: bound that too.
+    SetIntOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, TcpKeepalive::kUserTimeoutMs);
+#endif
+}
+
+// Connects one address within the deadline; the socket, or -1.
+int ConnectAddress(const addrinfo& address, SteadyClock::time_point deadline) {
+    int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC, address.ai_protocol);
+    if (fd < 0) return -1;
+    bool connected = false;
+    if (SetBlocking(fd, false)) {
+        int result = ::connect(fd, address.ai_addr, address.ai_addrlen);
+        if (result == 0) {
+            connected = true;
+        } else if (errno == EINPROGRESS || errno == EINTR) {
+            pollfd waiter{fd, POLLOUT, 0};
+            for (;;) {
+                int ready = ::poll(&waiter, 1, MillisecondsLeft(deadline));
+                if (ready < 0 && errno == EINTR) continue;
+                if (ready > 0) {
+                    int failure = 0;
+                    socklen_t length = sizeof failure;
+                    connected = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &length) == 0 &&
+                                failure == 0;
+                }
+                break;
+            }
+        }
+    }
+    if (!connected || !SetBlocking(fd, true)) {
+        ::shutdown(fd, SHUT_WR);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+// One connected socket; closed when the last user lets go of it, so that a reader
+// woken by a disconnection never touches a descriptor number that was reused.
+struct CTcpComBox::Connection {
+    explicit Connection(int descriptor) : fd(descriptor) {}
+    ~Connection() { ::close(fd); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    const int fd;
+};
+
+CTcpComBox::CTcpComBox() = default;
+
+CTcpComBox::~CTcpComBox() { Disconnect(); }
+
+std::shared_ptr<CTcpComBox::Connection> CTcpComBox::CurrentConnection() const {
+    std::lock_guard<std::mutex> guard(connectionLock_);
+    return connection_;
+}
+
+bool CTcpComBox::Close() {
+    SetStopRequested(true);
+    return Disconnect();
+}
+
+bool CTcpComBox::Disconnect() {
+    std::shared_ptr<Connection> dropped;
+    {
+        std::lock_guard<std::mutex> guard(connectionLock_);
+        dropped.swap(connection_);
+    }
+    // Wakes any reader or writer blocked on it; the descriptor closes with its last user.
+    if (dropped) ::shutdown(dropped->fd, SHUT_RDWR);
+    return true;
+}
+
+bool CTcpComBox::Connect(std::string& error) {
+    error.clear();
+    std::string host;
+    int port = 0;
+    {
+        std::lock_guard<std::mutex> guard(parametersLock_);
+        host = host_;
+        port = port_;
+    }
+    Disconnect();
+
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* addresses = nullptr;
+    std::string service = std::to_string(port);
+    if (host.empty() || ::getaddrinfo(host.c_str(), service.c_str(), &hints, &addresses) != 0 ||
+        addresses == nullptr) {
+        error = "Error gethostbyname";
+        return false;
+    }
+    auto deadline = SteadyClock::now() + std::chrono::seconds(ConnectionTimeout());
+    int fd = -1;
+    for (addrinfo* address = addresses; address != nullptr && fd < 0; address = address->ai_next) {
+        fd = ConnectAddress(*address, deadline);
+        if (MillisecondsLeft(deadline) == 0) break;
+    }
+    ::freeaddrinfo(addresses);
+    if (fd < 0) {
+        error = "Unable to Connect";
+        return false;
+    }
+    TuneDecoderSocket(fd);
+
+    auto connection = std::make_shared<Connection>(fd);
+    {
+        std::lock_guard<std::mutex> readGuard(readLock_);
+        buffer_.Clear();
+        peerClosed_ = false;
+        receiveFailed_ = false;
+        std::lock_guard<std::mutex> guard(connectionLock_);
+        connection_ = std::move(connection);
+        if (++connectionSerial_ <= 0) connectionSerial_ = 1;
+    }
+    SetStopRequested(false);
+    return true;
+}
+
+int CTcpComBox::ReceiveChunk(Connection& connection, int milliseconds) {
+    pollfd waiter{connection.fd, POLLIN, 0};
+    int ready = ::poll(&waiter, 1, milliseconds);
+    if (ready == 0 || (ready < 0 && errno == EINTR)) return kNothing;
+    if (ready < 0) {
+        receiveFailed_ = true;
+        return kFailed;
+    }
+    ssize_t count = ::recv(connection.fd, buffer_.ChunkArea(), buffer_.ChunkCapacity(), 0);
+    if (count > 0) {
+        buffer_.Commit(static_cast<std::size_t>(count));
+        return static_cast<int>(count);
+    }
+    if (count == 0) {
+        peerClosed_ = true;
+        return 0;
+    }
+    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) return kNothing;
+    receiveFailed_ = true;
+    return kFailed;
+}
+
+int CTcpComBox::WaitForData(int milliseconds) {
+    std::lock_guard<std::mutex> guard(readLock_);
+    if (buffer_.HasLine() || peerClosed_ || receiveFailed_) return 1;
+    std::shared_ptr<Connection> connection = CurrentConnection();
+    if (!connection) return -1;
+    auto deadline = SteadyClock::now() + std::chrono::milliseconds(milliseconds > 0 ? milliseconds : 0);
+    for (;;) {
+        int received = ReceiveChunk(*connection, MillisecondsLeft(deadline));
+        if (received == 0 || received == kFailed || buffer_.HasLine()) return 1;
+        if (MillisecondsLeft(deadline) == 0) return 0;
+    }
+}
+
+int CTcpComBox::ReadLine(std::string& line) {
+    std::lock_guard<std::mutex> guard(readLock_);
+    line.clear();
+    lastLineIncomplete_.store(false);
+    auto deadline = SteadyClock::now() + std::chrono::milliseconds(kLineWaitMs);
+    for (;;) {
+        bool cut = false;
+        if (buffer_.TakeLine(line, cut)) {
+            lastLineIncomplete_.store(cut);
+            return static_cast<int>(line.size());
+        }
+        if (peerClosed_ || receiveFailed_) {
+            // What came before the close is still handed out, marked as not whole.
+            if (buffer_.TakeUnfinished(line)) {
+                lastLineIncomplete_.store(true);
+                return static_cast<int>(line.size());
+            }
+            Disconnect();
+            return -1;
+        }
+        std::shared_ptr<Connection> connection = CurrentConnection();
+        if (!connection) return -1;
+        int left = MillisecondsLeft(deadline);
+        if (left == 0) return 0;
+        ReceiveChunk(*connection, left);
+    }
+}
+
+int CTcpComBox::Write(const char* bytes, int length) {
+    if (length < 0) return -1;
+    std::shared_ptr<Connection> connection = CurrentConnection();
+    if (!connection) return -1;
+    std::lock_guard<std::mutex> guard(writeLock_);
+    int sent = 0;
+    while (sent < length) {
+        ssize_t count = ::send(connection->fd, bytes + sent, static_cast<std::size_t>(length - sent),
+                               MSG_NOSIGNAL);
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        sent += static_cast<int>(count);
+    }
+    return sent;
+}
+
+std::string CTcpComBox::GetDescription() const {
+    std::lock_guard<std::mutex> guard(parametersLock_);
+    return fmt::sprintf("[%s:%d %s]", LastComponent(host_), port_, detectorId_);
+}
+
+std::string CTcpComBox::GetKey() const {
+    std::lock_guard<std::mutex> guard(parametersLock_);
+    return fmt::sprintf("%s-%d-%s", LastComponent(host_), port_, detectorId_);
+}
+
+bool CTcpComBox::HasPort() const { return GetPort() != 0; }
+
+bool CTcpComBox::IsConfigured() const {
+    std::lock_guard<std::mutex> guard(parametersLock_);
+    return port_ != 0 && !host_.empty();
+}
+
+bool CTcpComBox::IsConnected() const { return CurrentConnection() != nullptr; }
+
+bool CTcpComBox::IsInUse() const { return IsConnected() || IsPending(); }
+
+void CTcpComBox::SetParameters(const std::string& detectorId, const std::string& host, int port) {
+    std::lock_guard<std::mutex> guard(parametersLock_);
+    detectorId_ = detectorId;
+    host_ = host;
+    port_ = port & 0xFFFF;
+}
+
+void CTcpComBox::GetParameters(std::string& detectorId, std::string& host, int& port) const {
+    std::lock_guard<std::mutex> guard(parametersLock_);
+    detectorId = detectorId_;
+    host = host_;
+    port = port_;
+}
+
+void CTcpComBox::SetHandle(int value) {
+    if (value == 0) Disconnect();
+}
+
+int CTcpComBox::GetHandle() const {
+    std::lock_guard<std::mutex> guard(connectionLock_);
+    return connection_ ? connectionSerial_ : 0;
+}
+
+std::string CTcpComBox::GetHost() const {
+    std::lock_guard<std::mutex> guard(parametersLock_);
+    return host_;
+}
+
+int CTcpComBox::GetPort() const {
+    std::lock_guard<std::mutex> guard(parametersLock_);
+    return port_;
+}
+
+void CTcpComBox::SetConnectionTimeout(int seconds) { connectTimeoutSeconds_.store(seconds); }
+
+int CTcpComBox::ConnectionTimeout() const {
+    int seconds = connectTimeoutSeconds_.load();
+    return seconds < 1 ? 1 : seconds;
+}
+
+int CTcpComBox::NativeSocketForTests() const {
+    std::shared_ptr<Connection> connection = CurrentConnection();
+    return connection ? connection->fd : -1;
+}
+
+}  // namespace lv

@@ -1,0 +1,262 @@
+#include "link/DirectConnection.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+
+#include "link/HostLookup.h"
+
+namespace lv {
+namespace {
+
+constexpr int kPollSliceMs = 50;
+
+bool SetBlocking(int socket, bool blocking) {
+    int flags = ::fcntl(socket, F_GETFL, 0);
+    if (flags < 0) return false;
+    flags = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
+    return ::fcntl(socket, F_SETFL, flags) == 0;
+}
+
+}  // namespace
+
+DirectConnection::DirectConnection(DirectConnectionListener& listener) : listener_(listener) {}
+
+DirectConnection::~DirectConnection() { Stop(); }
+
+bool DirectConnection::Start(const DirectTarget& target) {
+    if (running_.load()) return false;
+    // A worker that ended by itself (connection lost) is finished: collect it.
+    if (worker_.joinable()) worker_.join();
+    {
+        std::lock_guard<std::mutex> guard(targetLock_);
+        target_ = target;
+        ++targetGeneration_;
+    }
+    stopRequested_.store(false);
+    running_.store(true);
+    worker_ = std::thread([this] { Run(); });
+    return true;
+}
+
+void DirectConnection::Stop() {
+    if (!worker_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> guard(targetLock_);
+        stopRequested_.store(true);
+        targetChanged_.notify_all();
+    }
+    bool closing = false;
+    {
+        // No send after this point. The peer gets what was sent, then the end of
+        // the stream; closing at once with its answers unread would reset the
+        // connection and make it drop commands it has not read yet.
+        std::lock_guard<std::mutex> guard(sendLock_);
+        if (sendSocket_ >= 0) {
+            ::shutdown(sendSocket_, SHUT_WR);
+            sendSocket_ = -1;
+            closing = true;
+        }
+    }
+    if (closing) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopGraceMs);
+        while (running_.load() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    {
+        // The peer kept its side open: end the read now.
+        std::lock_guard<std::mutex> guard(sendLock_);
+        if (openSocket_ >= 0) ::shutdown(openSocket_, SHUT_RDWR);
+    }
+    worker_.join();
+    stopRequested_.store(false);
+}
+
+void DirectConnection::ChangeTarget(const DirectTarget& target) {
+    std::lock_guard<std::mutex> guard(targetLock_);
+    target_ = target;
+    ++targetGeneration_;
+    targetChanged_.notify_all();
+}
+
+DirectTarget DirectConnection::Target() const {
+    std::lock_guard<std::mutex> guard(targetLock_);
+    return target_;
+}
+
+bool DirectConnection::Send(std::string_view command) {
+    std::string line;
+    line.reserve(command.size() + 2);
+    for (char c : command) line += (c == '\r' || c == '\n') ? ' ' : c;
+    line += "\r\n";
+    std::lock_guard<std::mutex> guard(sendLock_);
+    if (sendSocket_ < 0) return false;
+    std::size_t sent = 0;
+    while (sent < line.size()) {
+        ssize_t n = ::send(sendSocket_, line.data() + sent, line.size() - sent, MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        break;
+    }
+    if (sent == line.size()) return true;
+    if (sent > 0) {
+        // Part of a line went out: the stream is torn, so end the connection rather
+        // than let the next command be glued to the fragment. The worker's read
+        // fails and it closes the descriptor.
+        ::shutdown(sendSocket_, SHUT_RDWR);
+        sendSocket_ = -1;
+    }
+    return false;
+}
+
+int DirectConnection::ConnectAddress(const ResolvedAddress& address) {
+    int socket = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (socket < 0) return -1;
+    if (!SetBlocking(socket, false)) {
+        ::close(socket);
+        return -1;
+    }
+    int result = ::connect(socket, reinterpret_cast<const sockaddr*>(&address.address), address.length);
+    if (result != 0 && errno != EINPROGRESS) {
+        ::close(socket);
+        return -1;
+    }
+    if (result != 0) {
+        bool writable = false;
+        for (int waited = 0; waited < kConnectTimeoutMs && !stopRequested_.load(); waited += kPollSliceMs) {
+            pollfd waiting{socket, POLLOUT, 0};
+            int ready = ::poll(&waiting, 1, kPollSliceMs);
+            if (ready > 0) {
+                writable = true;
+                break;
+            }
+            if (ready < 0 && errno != EINTR) break;
+        }
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (!writable || ::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+            ::shutdown(socket, SHUT_RDWR);
+            ::close(socket);
+            return -1;
+        }
+    }
+    SetBlocking(socket, true);
+    timeval sendTimeout{kSendTimeoutMs / 1000, (kSendTimeoutMs % 1000) * 1000};
+    ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
+    int yes = 1;
+    // Each command is a small line that should leave at once.
+    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+    return socket;
+}
+
+int DirectConnection::ConnectOnce(const DirectTarget& target) {
+    std::vector<ResolvedAddress> addresses =
+        LookupHost(target.host, target.port, std::chrono::milliseconds(kLookupTimeoutMs), stopRequested_);
+    for (const ResolvedAddress& address : addresses) {
+        if (stopRequested_.load()) return -1;
+        int socket = ConnectAddress(address);
+        if (socket >= 0) return socket;
+    }
+    return -1;
+}
+
+void DirectConnection::Pause(int seconds, unsigned targetGeneration) {
+    // ReconnectSeconds x 4 ticks of 250 ms; at least one tick, so that a zero delay
+    // cannot spin.
+    int64_t ticks = seconds > 0 ? int64_t{seconds} * (1000 / kRetryTickMs) : 1;
+    std::unique_lock<std::mutex> guard(targetLock_);
+    targetChanged_.wait_for(guard, std::chrono::milliseconds(ticks * kRetryTickMs), [&] {
+        return stopRequested_.load() || targetGeneration_ != targetGeneration;
+    });
+}
+
+void DirectConnection::Run() {
+    int socket = -1;
+    while (!stopRequested_.load()) {
+        DirectTarget target;
+        unsigned generation;
+        {
+            std::lock_guard<std::mutex> guard(targetLock_);
+            target = target_;
+            generation = targetGeneration_;
+        }
+        listener_.OnDirectState(DirectState::Attempting, true);
+        socket = ConnectOnce(target);
+        if (socket >= 0 || stopRequested_.load()) break;
+        listener_.OnDirectState(DirectState::Disconnected, true);
+        Pause(target.reconnectSeconds, generation);
+    }
+    if (socket >= 0) {
+        bool stopped;
+        {
+            std::lock_guard<std::mutex> guard(sendLock_);
+            stopped = stopRequested_.load();
+            openSocket_ = socket;
+            if (!stopped) sendSocket_ = socket;
+        }
+        if (!stopped) {
+            connected_.store(true);
+            listener_.OnDirectState(DirectState::Connected, false);
+            ReadLines(socket);
+        }
+        {
+            // Senders and Stop use the descriptor under this lock: once closed here,
+            // nobody holds its number any more.
+            std::lock_guard<std::mutex> guard(sendLock_);
+            sendSocket_ = -1;
+            openSocket_ = -1;
+            ::close(socket);
+        }
+        connected_.store(false);
+        running_.store(false);
+        if (!stopped) listener_.OnDirectState(DirectState::Disconnected, false);
+        return;
+    }
+    running_.store(false);
+}
+
+void DirectConnection::ReadLines(int socket) {
+    std::string line;
+    line.reserve(kMaxLineLength);
+    bool truncated = false;
+    bool crAtLimit = false;  // a CR that did not fit: harmless when the LF follows
+    char chunk[4096];
+    for (;;) {
+        ssize_t n = ::recv(socket, chunk, sizeof chunk, 0);
+        if (n < 0 && errno == EINTR) continue;
+        // End of stream, error, or ended by Stop; a partial line is dropped.
+        if (n <= 0) return;
+        for (ssize_t i = 0; i < n; ++i) {
+            char c = chunk[i];
+            if (c != '\n') {
+                if (crAtLimit) truncated = true;
+                if (line.size() < kMaxLineLength) {
+                    line += c;
+                } else if (c == '\r' && !truncated) {
+                    crAtLimit = true;
+                } else {
+                    truncated = true;
+                }
+                continue;
+            }
+            while (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty()) listener_.OnDirectLine(std::move(line), truncated);
+            line.clear();
+            truncated = false;
+            crAtLimit = false;
+        }
+    }
+}
+
+}  // namespace lv

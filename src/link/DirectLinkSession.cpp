@@ -1,0 +1,207 @@
+#include "link/DirectLinkSession.h"
+
+#include <fmt/printf.h>
+
+#include <algorithm>
+
+#include "app/Log.h"
+#include "app/Texts.h"
+#include "link/AnswerText.h"
+
+namespace lv {
+namespace {
+
+// Information queries sent after connecting, in this order.
+const char* const kInformationQueries[] = {
+    "GetMode()",    "GetUserName()",         "GetCompetitionName()", "GetFilename()",
+    "GetVersion()", "GetPrintableVersion()", "GetDetectorList()"};
+
+}  // namespace
+
+DirectLinkSession::DirectLinkSession(UiLoop& ui, MainView& view, DirectLinkTimings timings)
+    : ui_(ui), view_(view), timings_(timings), connection_(*this) {}
+
+DirectLinkSession::~DirectLinkSession() {
+    StopTimers();
+    connection_.Stop();
+    alive_.reset();
+}
+
+void DirectLinkSession::SwitchOn() { SwitchOn(ReadDirectTargetSettings()); }
+
+void DirectLinkSession::SwitchOn(const DirectTarget& target) {
+    ui_.killTimer(kReconnectAfterLossTimer);
+    if (switchedOn_) return;
+    // A worker that ended after a loss is collected first.
+    connection_.Stop();
+    switchedOn_ = true;
+    target_ = target;
+    ++generation_;
+    connection_.Start(target);
+}
+
+void DirectLinkSession::SwitchOff() {
+    ui_.killTimer(kReconnectAfterLossTimer);
+    if (!switchedOn_) return;
+    switchedOn_ = false;
+    ++generation_;
+    ui_.killTimer(kQueriesTimer);
+    bool wasConnected = connection_.IsConnected();
+    connection_.Stop();
+    view_.SetDirectLinkState(LinkVisualState::Off);
+    if (wasConnected) {
+        view_.PlaySound(kSoundLinkDisconnected);
+        Log(80, Tr("+ Disconnection from Quillet-Pro...", "+ Déconnexion de Quillet-Pro..."));
+    }
+}
+
+void DirectLinkSession::Toggle() {
+    if (switchedOn_) {
+        SwitchOff();
+    } else {
+        SwitchOn();
+    }
+}
+
+void DirectLinkSession::ApplyTarget(const DirectTarget& target) {
+    target_ = target;
+    if (switchedOn_) connection_.ChangeTarget(target);
+}
+
+void DirectLinkSession::StartPingTimer() {
+    ui_.setTimer(kPingTimer, timings_.pingPeriodMs, true, [this] { Ping(); });
+}
+
+void DirectLinkSession::StopTimers() {
+    ui_.killTimer(kReconnectAfterLossTimer);
+    ui_.killTimer(kPingTimer);
+    ui_.killTimer(kQueriesTimer);
+    ui_.killTimer(kVersionAlertTimer);
+}
+
+void DirectLinkSession::Ping() { SendCommand("Ping()"); }
+
+bool DirectLinkSession::SendCommand(std::string_view command) { return connection_.Send(command); }
+
+bool DirectLinkSession::PushDetection(const CQoxResult& record) {
+    if (!connection_.IsConnected()) return false;
+    return connection_.Send("AddQoxClock(" + FormatForTimingApp(record) + ")");
+}
+
+// ---------------------------------------------------------------------------
+// Worker thread
+
+void DirectLinkSession::OnDirectState(DirectState state, bool retrying) {
+    std::weak_ptr<int> alive = alive_;
+    unsigned generation = generation_.load();
+    ui_.post([this, alive, generation, state, retrying] {
+        if (alive.lock()) HandleState(generation, state, retrying);
+    });
+}
+
+void DirectLinkSession::OnDirectLine(std::string line, bool truncated) {
+    std::weak_ptr<int> alive = alive_;
+    ui_.post([this, alive, line = std::move(line), truncated] {
+        if (alive.lock()) HandleAnswerLine(line, truncated);
+    });
+}
+
+// ---------------------------------------------------------------------------
+// UI thread
+
+void DirectLinkSession::HandleState(unsigned generation, DirectState state, bool retrying) {
+    // Switching off shows the result itself; what the stopped worker said after that
+    // is stale.
+    if (!switchedOn_ || generation != generation_.load()) return;
+    switch (state) {
+        case DirectState::Attempting:
+            view_.SetDirectLinkState(LinkVisualState::Connecting);
+            break;
+        case DirectState::Connected:
+            Log(80, Tr("+ Connection to Quillet-Pro successful",
+                       "+ Connexion à Quillet-Pro effectuée avec succès"));
+            view_.SetDirectLinkState(LinkVisualState::Connected);
+            view_.PlaySound(kSoundLinkConnected);
+            ui_.setTimer(kQueriesTimer, timings_.queriesDelayMs, false,
+                         [this] { SendInformationQueries(); });
+            break;
+        case DirectState::Disconnected:
+            ui_.killTimer(kQueriesTimer);
+            view_.SetDirectLinkState(LinkVisualState::Off);
+            if (!retrying) OnConnectionLost();
+            break;
+    }
+}
+
+void DirectLinkSession::OnConnectionLost() {
+    switchedOn_ = false;
+    ++generation_;
+    view_.PlaySound(kSoundLinkLost);
+    std::string text = Tr("Direct connection to Quillet-Pro lost!",
+                          "Perte de connexion directe à Quillet-Pro !");
+    // The line reaches the log before the box waits for the user.
+    Log(0, "######## " + text);
+    view_.BringToFront();
+    view_.ShowMessage(text, MessageIcon::Warning);
+    if (reconnectAfterLoss_ && !switchedOn_) SwitchOnAgainAfterLoss();
+}
+
+void DirectLinkSession::SwitchOnAgainAfterLoss() {
+    auto now = std::chrono::steady_clock::now();
+    // One retry pause (at least one tick), bounded to a day.
+    auto pause = std::chrono::milliseconds(std::chrono::seconds(std::clamp(target_.reconnectSeconds, 0, 86400))) +
+                 std::chrono::milliseconds(DirectConnection::kRetryTickMs);
+    bool recentLoss = lastLoss_ != std::chrono::steady_clock::time_point{} && now - lastLoss_ < pause;
+    lastLoss_ = now;
+    if (!recentLoss) {
+        SwitchOn(target_);
+        return;
+    }
+    ui_.setTimer(kReconnectAfterLossTimer, static_cast<int>(pause.count()), false, [this] {
+        ui_.killTimer(kReconnectAfterLossTimer);
+        if (!switchedOn_) SwitchOn(target_);
+    });
+}
+
+void DirectLinkSession::SendInformationQueries() {
+    ui_.killTimer(kQueriesTimer);
+    if (!connection_.IsConnected()) return;
+    for (const char* query : kInformationQueries) connection_.Send(query);
+}
+
+void DirectLinkSession::OnVersionAlert() {
+    ui_.killTimer(kVersionAlertTimer);
+    // The toggle goes off too, so that the closing is not taken for a loss.
+    SwitchOff();
+    view_.ShowMessage(Tr("Your Quillet version is not compatible with this Lumivane version!",
+                         "Version Quillet incompatible avec cette version de Lumivane !"),
+                      MessageIcon::Warning);
+}
+
+void DirectLinkSession::HandleAnswerLine(const std::string& line, bool truncated) {
+    Log(60, ">>> " + AnswerTextToUtf8(line));
+    if (truncated) {
+        Log(0, fmt::sprintf(Tr("### Answer from Quillet-Pro longer than %d characters: the rest "
+                               "was dropped",
+                               "### Réponse de Quillet-Pro de plus de %d caractères : la suite "
+                               "est ignorée"),
+                            static_cast<int>(DirectConnection::kMaxLineLength)));
+    }
+    Apply(DecodeDirectResponse(line, CurrentLanguage()));
+}
+
+void DirectLinkSession::Apply(const DirectAnswer& answer) {
+    for (const DirectLogLine& line : answer.log) Log(line.level, line.text);
+    if (answer.display) view_.SetRunnerDisplay(*answer.display);
+    if (answer.summary) view_.AddSummaryItem(*answer.summary);
+    if (!answer.speech.empty() && answer.speech != lastSpoken_ && view_.SpeechEnabled()) {
+        view_.Speak(answer.speech);
+        lastSpoken_ = answer.speech;
+    }
+    if (answer.versionIncompatible) {
+        ui_.setTimer(kVersionAlertTimer, timings_.versionAlertDelayMs, false,
+                     [this] { OnVersionAlert(); });
+    }
+}
+
+}  // namespace lv

@@ -1,0 +1,121 @@
+#pragma once
+// The main window's share of the direct connection, on the UI thread: the toggle
+// (switch on / off), the connection-state images, sounds and log lines, the ping, the
+// information queries after connecting, the version alert, the loss alert, and the
+// decoding of every answer into runner displays, summary lines and speech.
+//
+// Threads: PushDetection and SendCommand may be called from any thread (box threads
+// push); everything else runs on the UI thread of the UiLoop.
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/MainView.h"
+#include "app/UiLoop.h"
+#include "core/DetectionRecords.h"
+#include "link/DirectAnswerDecoder.h"
+#include "link/DirectConnection.h"
+
+namespace lv {
+
+// Sound resources of the toggle (the window maps them to its sounds).
+enum DirectLinkSound {
+    kSoundLinkConnected = 166,
+    kSoundLinkLost = 167,
+    kSoundLinkDisconnected = 168,
+};
+
+// Delays of the session; tests shorten them.
+struct DirectLinkTimings {
+    int pingPeriodMs = 30000;
+    int queriesDelayMs = 300;
+    int versionAlertDelayMs = 1000;
+};
+
+// The target from section "DirectConnection" of the settings file ("Host",
+// "Port", "ReconnectSeconds"; defaults "localhost", 8283, 15).
+DirectTarget ReadDirectTargetSettings();
+
+class DirectLinkSession : private DirectConnectionListener {
+public:
+    static constexpr int kPingTimer = 34137;
+    static constexpr int kQueriesTimer = 34146;
+    static constexpr int kVersionAlertTimer = 8583;
+    // Headless mode: a second loss soon after the first waits one retry pause before
+    // switching on again, so that a peer that keeps closing is not hammered.
+    static constexpr int kReconnectAfterLossTimer = 34148;
+
+    DirectLinkSession(UiLoop& ui, MainView& view, DirectLinkTimings timings = {});
+    ~DirectLinkSession() override;
+    DirectLinkSession(const DirectLinkSession&) = delete;
+    DirectLinkSession& operator=(const DirectLinkSession&) = delete;
+
+    // --- The toggle (UI thread) ---
+    // Switches the link on with the settings of section "DirectConnection".
+    void SwitchOn();
+    void SwitchOn(const DirectTarget& target);
+    // Ends the connection or the attempts; the toggle shows off.
+    void SwitchOff();
+    // The toggle button clicked: on when it was off, off when it was on.
+    void Toggle();
+    bool IsSwitchedOn() const { return switchedOn_; }
+    // New settings (configuration dialog): used from the next connection attempt on.
+    void ApplyTarget(const DirectTarget& target);
+
+    bool IsConnected() const { return connection_.IsConnected(); }
+    bool IsConnecting() const { return connection_.IsConnecting(); }
+
+    // Headless mode: with nobody to press the toggle, switch the link on again after
+    // a loss (after the alert line): at once, or after one retry pause when the last
+    // loss is more recent than that pause.
+    void SetReconnectAfterLoss(bool on) { reconnectAfterLoss_ = on; }
+
+    // --- Timers (UI thread) ---
+    // Arms the ping timer 34137 (30 s, periodic); the window does it when it opens.
+    void StartPingTimer();
+    // Stops the session's timers (window exit).
+    void StopTimers();
+    // "Ping()" when connected (dropped otherwise).
+    void Ping();
+
+    // --- Commands (any thread) ---
+    // Sends one command line; false when not connected or the send failed.
+    bool SendCommand(std::string_view command);
+    // "AddQoxClock(" + FormatForTimingApp(record) + ")" while connected.
+    bool PushDetection(const CQoxResult& record);
+
+    // --- Answer handling (UI thread; the worker's lines arrive here) ---
+    void HandleAnswerLine(const std::string& line, bool truncated = false);
+    const std::string& LastSpokenText() const { return lastSpoken_; }
+
+private:
+    // Worker thread: hand over to the UI thread.
+    void OnDirectState(DirectState state, bool retrying) override;
+    void OnDirectLine(std::string line, bool truncated) override;
+
+    void HandleState(unsigned generation, DirectState state, bool retrying);
+    void OnConnectionLost();
+    void SendInformationQueries();
+    void OnVersionAlert();
+    void SwitchOnAgainAfterLoss();
+    void Apply(const DirectAnswer& answer);
+
+    UiLoop& ui_;
+    MainView& view_;
+    DirectLinkTimings timings_;
+    DirectConnection connection_;
+    // Closures posted by the worker check it before touching the session.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    // Incremented at each switch on and off: state messages of an older worker are
+    // stale and ignored (answer lines are not).
+    std::atomic<unsigned> generation_{0};
+    bool switchedOn_ = false;
+    bool reconnectAfterLoss_ = false;
+    DirectTarget target_;
+    std::string lastSpoken_;
+    std::chrono::steady_clock::time_point lastLoss_{};
+};
+
+}  // namespace lv

@@ -1,0 +1,313 @@
+// Box threads against the decoder simulator (and a scripted peer) on loopback:
+// acquisition, race days, unknown chips, faults, reconnection and requested ends.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "BoxTestSupport.h"
+#include "PeerSockets.h"
+#include "app/Texts.h"
+#include "boxes/BoxThread.h"
+#include "boxes/TarvexBox.h"
+#include "core/ChipTable.h"
+#include "core/Clock.h"
+
+namespace lv {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::string> WithDefaults(std::vector<std::string> options) {
+    // A fixed race morning unless the test says otherwise.
+    bool hasDate = false, hasStart = false;
+    for (const std::string& option : options) {
+        hasDate = hasDate || option == "--date";
+        hasStart = hasStart || option == "--start";
+    }
+    if (!hasDate) options.insert(options.end(), {"--date", "2024-05-01"});
+    if (!hasStart) options.insert(options.end(), {"--start", "10:00:00"});
+    return options;
+}
+
+class BoxThreadTest : public ::testing::Test {
+protected:
+    BoxThreadTest() {
+        SetLanguage(Language::English);
+        ClearChipTable();
+        box.number = 1;
+        box.AttachHost(&host);
+        box.SetResponseSeconds(2);
+    }
+    ~BoxThreadTest() override {
+        StopThread();
+        ClearChipTable();
+        SetLanguage(Language::French);
+        SetWallClockSourceForTests({});
+        std::error_code ignored;
+        if (!chipFile_.empty()) std::filesystem::remove(chipFile_, ignored);
+    }
+
+    void UseDecoder(test::SimulatedDecoder& decoder) {
+        ASSERT_TRUE(decoder.Started());
+        box.SetParameters("31", "127.0.0.1", decoder.Port());
+    }
+    // What the disconnection of one box does.
+    void StopThread() {
+        box.cancelRequested = true;
+        if (box.IsConnected()) box.Close();
+        ASSERT_TRUE(test::WaitUntil([this] { return !box.threadRunning.load(); }));
+        box.JoinThread();
+    }
+    bool WaitForRecords(std::size_t count, std::chrono::milliseconds limit = 10s) {
+        return test::WaitUntil([&] { return host.RecordedCount() >= count; }, limit);
+    }
+    std::string WriteChipFile(const std::vector<std::pair<int, std::string>>& entries) {
+        chipFile_ = std::filesystem::temp_directory_path() /
+                    ("lumivane-boxes-chips-" + std::to_string(::getpid()) + ".dtb");
+        std::ofstream file(chipFile_);
+        file << "# bib chip\n";
+        for (const auto& [bib, chip] : entries) file << bib << " " << chip << "\n";
+        return chipFile_.string();
+    }
+
+    test::LogCapture log;
+    test::RecordingBoxHost host;
+    CTarvexBox box;
+    std::filesystem::path chipFile_;
+};
+
+TEST_F(BoxThreadTest, AcquiresPushedPassingsUntilADisconnectionIsRequested) {
+    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "200", "--repeats", "2", "--spread", "10", "--runners", "50"}));
+    UseDecoder(decoder);
+    ASSERT_TRUE(box.InitializeBox());
+    ASSERT_TRUE(StartBoxThread(host, box));
+    ASSERT_TRUE(WaitForRecords(200));
+    ASSERT_TRUE(log.WaitFor(">> Mean time (on 200 last)"));
+    ASSERT_TRUE(test::WaitUntil([&] { return log.Count(" : Detection ignored") == 200; })) << log.Count(" : Detection ignored");
+    EXPECT_EQ(log.Count(">> Mean time (on 200 last) for detection treatment: "), 2);
+    EXPECT_TRUE(log.Has(" ms  [200 ignored, 0 invalid]"));
+    // Every passing once, at its own time.
+    auto recorded = host.Recorded();
+    EXPECT_EQ(recorded.size(), 200u);
+    std::set<std::pair<int32_t, int>> instants;
+    for (const auto& record : recorded) instants.emplace(record.instant.Seconds(), record.instant.Milliseconds());
+    EXPECT_EQ(instants.size(), 200u);
+    EXPECT_EQ(recorded.front().ofDay.FormatHundredths(), "10:00:00.00");
+    EXPECT_EQ(recorded.front().boxName, "31");
+    EXPECT_TRUE(log.Has(" : Starting thread - check-ms: 1ms"));
+    // The thread found the box connected: no connection attempts, no state change yet.
+    EXPECT_FALSE(log.Has("Attempt to connect"));
+    EXPECT_TRUE(host.States().empty());
+
+    StopThread();
+    EXPECT_EQ(log.Count("Boîtier 1 [1:" + std::to_string(decoder.Port()) + " 31] : Disconnection requested"), 1);
+    EXPECT_TRUE(log.Has(" : Thread stopped"));
+    EXPECT_TRUE(log.Has(" : Clear detections cache"));
+    EXPECT_EQ(host.States(), (std::vector<std::pair<int, bool>>{{1, false}}));
+    EXPECT_TRUE(host.Alerts().empty());
+    EXPECT_EQ(box.lastDetections.Count(), 0);
+    EXPECT_FALSE(box.IsConnected());
+    EXPECT_EQ(RunningBoxThreads(), 0);
+}
+
+TEST_F(BoxThreadTest, ConnectsByItselfWhenStartedOnAnUnconnectedBox) {
+    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "3"}));
+    UseDecoder(decoder);
+    ASSERT_TRUE(StartBoxThread(host, box));
+    EXPECT_FALSE(StartBoxThread(host, box));  // one thread per box
+    ASSERT_TRUE(WaitForRecords(3));
+    EXPECT_TRUE(log.Has(" : Attempt to connect during 30 seconds"));
+    EXPECT_TRUE(log.Has(" : Connection successful"));
+    EXPECT_FALSE(box.IsPending());
+    auto sounds = host.Sounds();
+    ASSERT_FALSE(sounds.empty());
+    EXPECT_EQ(sounds.front(), kSoundBoxConnected);
+    EXPECT_EQ(host.States(), (std::vector<std::pair<int, bool>>{{1, false}}));
+}
+
+TEST_F(BoxThreadTest, DatesPassingsOnTheRaceDays) {
+    test::SimulatedDecoder nextDay(WithDefaults({"--rate", "0", "--count", "1", "--date", "2024-05-02"}));
+    UseDecoder(nextDay);
+    ASSERT_TRUE(StartBoxThread(host, box));
+    ASSERT_TRUE(WaitForRecords(1));
+    StopThread();
+    EXPECT_EQ(host.Recorded()[0].ofDay.FormatHundredths(), "34:00:00.00");
+
+    // A box without date takes the computer's: here 3 May, the third race day.
+    SetWallClockSourceForTests([] { return std::chrono::system_clock::from_time_t(1714550400 + 2 * 86400); });
+    test::SimulatedDecoder undated(WithDefaults({"--rate", "0", "--count", "1", "--date", "zero"}));
+    UseDecoder(undated);
+    ASSERT_TRUE(StartBoxThread(host, box));
+    ASSERT_TRUE(WaitForRecords(2));
+    StopThread();
+    EXPECT_EQ(host.Recorded()[1].ofDay.FormatHundredths(), "58:00:00.00");
+    EXPECT_FALSE(log.Has("Caution"));
+
+    test::SimulatedDecoder lastWeek(WithDefaults({"--rate", "0", "--count", "1", "--date", "2024-04-24"}));
+    UseDecoder(lastWeek);
+    ASSERT_TRUE(StartBoxThread(host, box));
+    ASSERT_TRUE(WaitForRecords(3));
+    EXPECT_EQ(host.Recorded()[2].ofDay.FormatHundredths(), "10:00:00.00");
+    EXPECT_TRUE(log.Has("### Caution: Box and Computer dates seem incompatible!"));
+}
+
+TEST_F(BoxThreadTest, TranslatesChipsAndDiscardsUnknownOnesOnlyWhenAsked) {
+    const std::string chips = WriteChipFile({{101, "K101"}, {102, "K102"}, {103, "K103"}, {104, "K104"}});
+    ASSERT_TRUE(AddChip("K101", 101));
+    ASSERT_TRUE(AddChip("K102", 102));
+    {
+        test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "4", "--chips", chips}));
+        UseDecoder(decoder);
+        ASSERT_TRUE(StartBoxThread(host, box));
+        ASSERT_TRUE(WaitForRecords(4));
+        StopThread();
+    }
+    std::multiset<std::string> labels;
+    for (const auto& record : host.Recorded()) labels.insert(record.label);
+    EXPECT_EQ(labels, (std::multiset<std::string>{"101", "102", "K103", "K104"}));
+
+    host.ChangeSettings([](IntakeSettings& s) { s.ignoreUnknownTags = true; });
+    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "4", "--chips", chips}));
+    UseDecoder(decoder);
+    ASSERT_TRUE(StartBoxThread(host, box));
+    ASSERT_TRUE(test::WaitUntil([&] { return log.Count(". Detection discarded") == 2; }));
+    ASSERT_TRUE(WaitForRecords(6));
+    EXPECT_TRUE(log.Has(" : ## Unknown chip [K103]. Detection discarded"));
+    EXPECT_TRUE(log.Has(" : ## Unknown chip [K104]. Detection discarded"));
+    EXPECT_EQ(host.RecordedCount(), 6u);
+}
+
+TEST_F(BoxThreadTest, ReportsMalformedLinesAndLosesNoValidPassing) {
+    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "10", "--malformed-every", "2"}));
+    UseDecoder(decoder);
+    ASSERT_TRUE(StartBoxThread(host, box));
+    ASSERT_TRUE(WaitForRecords(10));
+    ASSERT_TRUE(log.WaitFor(" : Invalid input(TL) : ZZZZ"));
+    // Cut to the line bound by the transport.
+    EXPECT_TRUE(log.Has("... (4096 bytes)"));
+    EXPECT_TRUE(log.Has(" : Invalid input(TL) : #P\\x00\\x01\\xFE\\xFF;"));
+    EXPECT_TRUE(log.Has(" : Invalid detection: #P;1;C00001;2024-13-45;"));
+    // 17 and 19 fields are no passings at all.
+    EXPECT_EQ(log.Count(" : Invalid input(TL) : #P;1;C00001;2024-05-01;10:00:00.000;"), 2);
+    EXPECT_TRUE(box.threadRunning.load());
+    EXPECT_TRUE(box.IsConnected());
+    EXPECT_EQ(host.RecordedCount(), 10u);
+}
+
+TEST_F(BoxThreadTest, ABoxThatDropsTheConnectionIsReconnectedWithoutLoss) {
+    // Each session: three answers, then five passings, then the decoder hangs up.
+    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "12", "--close-after", "8"}));
+    UseDecoder(decoder);
+    for (int session = 1; session <= 3; ++session) {
+        ASSERT_TRUE(StartBoxThread(host, box)) << session;
+        if (session == 3) break;
+        ASSERT_TRUE(test::WaitUntil([&] { return log.Count(" : Box reception failed") == session; }));
+        ASSERT_TRUE(test::WaitUntil([this] { return !box.threadRunning.load(); }));
+        // What the main window does on the unexpected loss: restart the thread.
+        EXPECT_EQ(host.States().back(), std::make_pair(1, true));
+        EXPECT_FALSE(box.IsConnected());
+    }
+    ASSERT_TRUE(WaitForRecords(12));
+    std::set<std::pair<int32_t, int>> instants;
+    for (const auto& record : host.Recorded()) instants.emplace(record.instant.Seconds(), record.instant.Milliseconds());
+    EXPECT_EQ(instants.size(), 12u);
+    EXPECT_EQ(host.Alerts().size(), 2u);
+    EXPECT_NE(host.Alerts()[0].first.find("## [" ), std::string::npos);
+    EXPECT_EQ(log.Count(" : Connection successful"), 3);
+}
+
+TEST_F(BoxThreadTest, ALineCutByTheDecoderClosingIsReportedNotRecorded) {
+    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "5", "--close-after", "5", "--close-mid-line"}));
+    UseDecoder(decoder);
+    ASSERT_TRUE(StartBoxThread(host, box));
+    ASSERT_TRUE(log.WaitFor(" : Box reception failed"));
+    EXPECT_EQ(host.RecordedCount(), 2u);
+    EXPECT_EQ(log.Count(" : Invalid input(TL) : #P;"), 1);
+}
+
+TEST_F(BoxThreadTest, GivesUpConnectionAttemptsAfterTheReconnectionPeriod) {
+    test::ScriptedPeer gone;
+    int port = gone.Port();
+    gone.CloseListener();
+    box.SetParameters("31", "127.0.0.1", port);
+    host.ChangeSettings([](IntakeSettings& s) { s.reconnectSeconds = 1; });
+    ASSERT_TRUE(StartBoxThread(host, box));
+    ASSERT_TRUE(test::WaitUntil([this] { return !box.threadRunning.load(); }));
+    EXPECT_TRUE(log.Has(" : Attempt to connect during 1 seconds"));
+    EXPECT_FALSE(log.Has("Thread stopped"));
+    EXPECT_FALSE(box.IsPending());
+    auto states = host.States();
+    EXPECT_EQ(states.size(), 7u);
+    for (const auto& state : states) EXPECT_EQ(state, std::make_pair(1, false));
+    ASSERT_FALSE(host.Alerts().empty());
+    EXPECT_NE(host.Alerts()[0].first.find(" : Cannot connect on 127.0.0.1:" + std::to_string(port)), std::string::npos);
+    EXPECT_EQ(RunningBoxThreads(), 0);
+}
+
+TEST_F(BoxThreadTest, ACancelStopsTheConnectionAttempts) {
+    test::ScriptedPeer gone;
+    int port = gone.Port();
+    gone.CloseListener();
+    box.SetParameters("31", "127.0.0.1", port);
+    ASSERT_TRUE(StartBoxThread(host, box));
+    ASSERT_TRUE(test::WaitUntil([this] { return !host.States().empty(); }));
+    EXPECT_TRUE(box.IsInUse());
+    box.cancelRequested = true;
+    ASSERT_TRUE(test::WaitUntil([this] { return !box.threadRunning.load(); }, 3s));
+    EXPECT_TRUE(log.Has(" : Thread stopped. Could not connect"));
+    EXPECT_FALSE(box.IsPending());
+    EXPECT_FALSE(box.IsInUse());
+}
+
+TEST_F(BoxThreadTest, ASilentPeerKeepsTheThreadUntilCancelledAndBlankLinesAreNoFailure) {
+    test::ScriptedPeer peer;
+    box.SetParameters("31", "127.0.0.1", peer.Port());
+    std::string error;
+    ASSERT_TRUE(box.Transport()->Connect(error));
+    ASSERT_TRUE(peer.Accept());
+    // A passing a command exchange queued goes first, once.
+    box.QueuePendingPassing("#P;9;Q1;2024-05-01;09:00:00.000;1;0;0;-62;1;0;0;0;0;0;0;0;SIM");
+    ASSERT_TRUE(StartBoxThread(host, box));
+    ASSERT_TRUE(peer.Send("\r\n\n#P;1;C1;2024-05-01;10:00:00.000;1;0;0;-62;1;0;0;0;0;0;0;0;SIM\r\n"));
+    ASSERT_TRUE(WaitForRecords(2));
+    EXPECT_EQ(host.Recorded()[0].label, "Q1");
+    EXPECT_EQ(host.Recorded()[1].label, "C1");
+    EXPECT_EQ(box.PendingPassingCount(), 0u);
+    EXPECT_FALSE(log.Has("Invalid input"));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(box.threadRunning.load());
+    EXPECT_TRUE(host.States().empty());
+    StopThread();
+    EXPECT_TRUE(log.Has(" : Disconnection requested"));
+    EXPECT_EQ(host.States(), (std::vector<std::pair<int, bool>>{{1, false}}));
+}
+
+TEST_F(BoxThreadTest, CommandExchangesRunBesideTheThreadAndEveryPassingIsRecordedOnce) {
+    test::SimulatedDecoder decoder(WithDefaults({"--rate", "400", "--count", "300", "--runners", "60"}));
+    UseDecoder(decoder);
+    ASSERT_TRUE(box.InitializeBox());
+    ASSERT_TRUE(StartBoxThread(host, box));
+    ASSERT_TRUE(WaitForRecords(20));
+    for (int round = 0; round < 3; ++round) box.SetBoxClock();
+    box.RequestBoxTime();
+    ASSERT_TRUE(log.WaitFor(" : Date "));
+    std::string error;
+    ASSERT_TRUE(box.SendCommand("SETPUSHPASSINGS;1;0", error));
+    ASSERT_TRUE(WaitForRecords(300));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(log.Count(" : Box synchronized"), 3);
+    EXPECT_FALSE(log.Has("No response")) << log.Dump().substr(0, 4000);
+    EXPECT_FALSE(log.Has("Unexpected response"));
+    auto recorded = host.Recorded();
+    EXPECT_EQ(recorded.size(), 300u);
+    std::set<std::pair<int32_t, int>> instants;
+    for (const auto& record : recorded) instants.emplace(record.instant.Seconds(), record.instant.Milliseconds());
+    EXPECT_EQ(instants.size(), 300u);
+}
+
+}  // namespace
+}  // namespace lv
