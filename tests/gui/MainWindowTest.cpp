@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
