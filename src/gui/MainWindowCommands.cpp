@@ -20,6 +20,7 @@
 #include "boxes/TarvexBox.h"
 #include "gui/ConfigDialog.h"
 #include "gui/DetectionsModel.h"
+#include "gui/InsertTimeDialog.h"
 #include "gui/MainWindow.h"
 #include "gui/MessageBoxes.h"
 #include "link/DirectLinkSession.h"
@@ -50,7 +51,15 @@ void MainWindow::OpenConfiguration() {
 }
 
 void MainWindow::OpenManualInsertion() {
-    // The manual insertion dialog joins with its rules.
+    if (!controller_) return;
+    ManualOpening opening;
+    std::string warning;
+    if (!controller_->PrepareManualInsertion(opening, warning)) {
+        ShowMessageBox(this, ToQt(warning), MessageIcon::Warning);
+        return;
+    }
+    InsertTimeDialog dialog(controller_->Insertion(), opening, controller_->CurrentIntakeSettings().sendNumbers, this);
+    if (dialog.exec() == QDialog::Accepted) controller_->RecordManualEntry(dialog.Entry());
 }
 
 void MainWindow::OpenHelp() {
