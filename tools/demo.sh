@@ -17,16 +17,23 @@ mkdir -p "$data"
   for ((bib = 1; bib <= runners; bib++)); do printf '%d DEMO%05d\n' "$bib" "$bib"; done
 } > "$data/TarvexTable.dtb"
 
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
+# start_sim runs in a command substitution (a subshell): the simulators' ids go
+# through a file so that the cleanup sees them.
+pidfile="$data/simulators.pid"
+cleanup() {
+  if [ -f "$pidfile" ]; then
+    while read -r p; do kill "$p" 2>/dev/null || true; done < "$pidfile"
+  fi
+}
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 # Starts a simulator and prints the port it listens on.
 start_sim() {
   local out
   out=$(mktemp)
   "$sim" "$@" --port 0 > "$out" &
-  pids+=($!)
+  echo $! >> "$pidfile"
   for _ in $(seq 50); do
     if grep -q '^port ' "$out"; then break; fi
     sleep 0.1
@@ -41,6 +48,7 @@ portq=$(start_sim timingapp --layout gm05 --field "$runners")
 cat > "$data/Lumivane.ini" <<INI
 [Settings]
 BLogDetections=1
+BScrollDetections=1
 [DirectConnection]
 Host=127.0.0.1
 Port=$portq

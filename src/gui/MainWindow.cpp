@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -45,7 +44,8 @@ QListView* MakeList(const char* name, QWidget* parent) {
     // Every line has the same height: the view never measures thousands of lines.
     view->setUniformItemSizes(true);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The last column takes the rest of the line, clipped: nothing to scroll to.
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     return view;
 }
 
@@ -76,7 +76,7 @@ MainWindow::MainWindow(const GuiOptions& options, QWidget* parent) : QWidget(par
 MainWindow::~MainWindow() = default;
 
 QString MainWindow::VersionText() {
-    return QString("Version %1 (%2)").arg(QString::fromUtf8(LUMIVANE_VERSION), QString::fromLatin1(__DATE__));
+    return QString("Version %1 (%2)").arg(QString::fromUtf8(LUMIVANE_VERSION), QString::fromLatin1(__DATE__).simplified());
 }
 
 void MainWindow::BuildControls() {
@@ -162,6 +162,7 @@ void MainWindow::BuildControls() {
     logLevel_->addItems(LogLevelItems());
     logHeader->addWidget(logLevel_);
     logView_ = MakeList("log", this);
+    logView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     logView_->setModel(log_);
     logView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     clearLog_ = MakeButton(T("<<<<<< Clear those logs", "<<<<<< Effacer ces traces"), "clearLog", this);
