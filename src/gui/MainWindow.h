@@ -90,6 +90,7 @@ public:
     SoundPlayer& Sounds() { return *sounds_; }
     BoxVisualState BoxState(int box) const { return boxStates_.at(static_cast<std::size_t>(box)); }
     LinkVisualState LinkState() const { return linkState_; }
+    int FrontRequests() const { return frontRequests_; }
 
     // The version text: "Version 1.50" and the build date.
     static QString VersionText();
@@ -155,6 +156,7 @@ private:
     QPushButton* help_ = nullptr;            // 1015
     QPushButton* exit_ = nullptr;            // 2
     LinkVisualState linkState_ = LinkVisualState::Off;
+    int frontRequests_ = 0;
 };
 
 }  // namespace lv

@@ -89,6 +89,7 @@ bool MainWindow::SpeechEnabled() const { return speaker_->Available() && speech_
 void MainWindow::Speak(const std::string& text) { speaker_->Say(ToQt(text)); }
 
 void MainWindow::BringToFront() {
+    ++frontRequests_;
     if (isMinimized()) showNormal();
     if (!isVisible()) show();
     raise();

@@ -17,6 +17,12 @@
 #include "gui/SoundPlayer.h"
 #include "gui/SummaryModel.h"
 
+#ifdef LUMIVANE_HAVE_NETWORK
+#include <QLocalSocket>
+#endif
+
+#include "app/Environment.h"
+
 namespace lv {
 namespace {
 
@@ -253,6 +259,26 @@ TEST_F(MainWindowTest, ConfigurationDialogOpensByItselfAfterStart) {
     poll.start(5);
     loop.pumpUntil([&] { return opened; });
     EXPECT_FALSE(loop.hasTimer(kTimerStartupConfig));
+}
+
+#ifdef LUMIVANE_HAVE_NETWORK
+TEST_F(MainWindowTest, AnotherProgramBringsTheWindowToTheFront) {
+    GuiOptions options = QuietOptions();
+    options.popFrontServer = true;
+    Start(Language::English, {}, options);
+    QLocalSocket socket;
+    socket.connectToServer(QString::fromStdString(JoinPath(GetDataFolder(), kPopFrontServerName)));
+    ASSERT_TRUE(socket.waitForConnected(5000));
+    loop.pumpUntil([&] { return window->FrontRequests() == 1; });
+    EXPECT_EQ(window->FrontRequests(), 1);
+}
+#endif
+
+TEST_F(MainWindowTest, SoundsNeverStopTheWindowEvenWithoutAudioDevice) {
+    SoundPlayer player(true);
+    for (int resource : {132, 133, 134, 135, 163, 165, 166, 167, 168}) player.Play(resource);
+    EXPECT_EQ(player.PlayRequests(), 9);
+    EXPECT_EQ(player.LastRequested(), 168);
 }
 
 }  // namespace
