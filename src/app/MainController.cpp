@@ -362,6 +362,29 @@ void MainController::RemoveOrRestoreDetections(const std::vector<CQoxResult*>& r
 }
 
 // ---------------------------------------------------------------------------
+// Manual insertion
+
+bool MainController::CanInsertManualTime() {
+    std::string warning;
+    if (ManualInsertion::CanInsert(CurrentIntakeSettings().sendNumbers, warning)) return true;
+    view_.ShowMessage(warning, MessageIcon::Warning);
+    return false;
+}
+
+std::vector<std::string> MainController::ManualDetectors() const {
+    std::array<ManualBoxSlot, kBoxCount> slots;
+    for (int i = 0; i < kBoxCount; ++i) {
+        int port = 0;
+        boxes_[i]->GetParameters(slots[i].detectorId, slots[i].host, port);
+    }
+    return ManualInsertion::DetectorList(slots);
+}
+
+const CQoxResult* MainController::RecordManualEntry(const ManualEntry& entry) {
+    return ManualInsertion::Record(*this, entry);
+}
+
+// ---------------------------------------------------------------------------
 // Direct connection
 
 DirectLinkSession& MainController::Link() { return *link_; }
