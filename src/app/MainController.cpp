@@ -137,6 +137,8 @@ bool MainController::Exit(bool controlHeld) {
         view_.ClearDetectionLines();
         DetectionTable::Instance().ClearTable();
     }
+    // No box thread runs any more: records of earlier resets can go.
+    DetectionTable::Instance().FreeClearedRecords();
     // These two texts exist in French only.
     Log(0, "+ Sortie du module d'acquisition...");
     WriteLogFile("------------------------ Sortie Lumivane");
