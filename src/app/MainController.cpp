@@ -137,6 +137,8 @@ bool MainController::Exit(bool controlHeld) {
         view_.ClearDetectionLines();
         DetectionTable::Instance().ClearTable();
     }
+    // No box thread runs any more: records of earlier resets can go.
+    DetectionTable::Instance().FreeClearedRecords();
     // These two texts exist in French only.
     Log(0, "+ Sortie du module d'acquisition...");
     WriteLogFile("------------------------ Sortie Lumivane");
@@ -357,6 +359,29 @@ void MainController::RemoveOrRestoreDetections(const std::vector<CQoxResult*>& r
     for (CQoxResult* record : records) DetectionTable::Instance().SetActive(record, !remove);
     view_.RefreshDetectionLines();
     RefreshCountersNow();
+}
+
+// ---------------------------------------------------------------------------
+// Manual insertion
+
+bool MainController::CanInsertManualTime() {
+    std::string warning;
+    if (ManualInsertion::CanInsert(CurrentIntakeSettings().sendNumbers, warning)) return true;
+    view_.ShowMessage(warning, MessageIcon::Warning);
+    return false;
+}
+
+std::vector<std::string> MainController::ManualDetectors() const {
+    std::array<ManualBoxSlot, kBoxCount> slots;
+    for (int i = 0; i < kBoxCount; ++i) {
+        int port = 0;
+        boxes_[i]->GetParameters(slots[i].detectorId, slots[i].host, port);
+    }
+    return ManualInsertion::DetectorList(slots);
+}
+
+const CQoxResult* MainController::RecordManualEntry(const ManualEntry& entry) {
+    return ManualInsertion::Record(*this, entry);
 }
 
 // ---------------------------------------------------------------------------

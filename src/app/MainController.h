@@ -13,6 +13,7 @@
 #include "app/Log.h"
 #include "app/ManualInsertion.h"
 #include "app/MainView.h"
+#include "app/ManualInsertion.h"
 #include "app/UiLoop.h"
 #include "boxes/BoxConfigRules.h"
 #include "boxes/BoxHost.h"
@@ -128,6 +129,16 @@ public:
     // Sets one slot's declaration, replacing the transport when its kind changes.
     void DeclareBox(int index, const std::string& host, int port, const std::string& detectorId);
 
+    // --- Manual insertion (UI thread) ---
+    // False, after the warning, when no time may be inserted (chip codes recorded
+    // and no chip table).
+    bool CanInsertManualTime();
+    // The detector ids of the declared boxes, for the dialog.
+    std::vector<std::string> ManualDetectors() const;
+    ManualInsertion& Insertion() { return insertion_; }
+    // Records an accepted entry like a box detection (table, journal, push, line, log).
+    const CQoxResult* RecordManualEntry(const ManualEntry& entry);
+
     // --- Direct connection ---
     DirectLinkSession& Link();
     void SetLinkSession(std::unique_ptr<DirectLinkSession> session);
@@ -170,6 +181,7 @@ private:
     std::array<std::unique_ptr<CTarvexBox>, kBoxCount> boxes_;
     ManualInsertion insertion_;
     std::unique_ptr<DirectLinkSession> link_;
+    ManualInsertion insertion_;  // remembers the last detector until exit
 };
 
 }  // namespace lv

@@ -57,8 +57,17 @@ std::size_t DetectionTable::Count() const {
 
 void DetectionTable::ClearTable() {
     std::lock_guard<std::mutex> hold(lock_);
+    if (!records_.empty()) cleared_.push_back(std::move(records_));
     records_.clear();
     activeCount_ = 0;
+}
+
+void DetectionTable::FreeClearedRecords() {
+    std::vector<std::deque<CQoxResult>> freed;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        freed.swap(cleared_);
+    }
 }
 
 void DetectionTable::SetActive(CQoxResult* record, bool active) {

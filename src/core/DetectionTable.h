@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/Chrono.h"
 #include "core/DetectionRecords.h"
@@ -28,7 +29,12 @@ public:
                           bool writeToFile);
     int CountActive() const;
     std::size_t Count() const;
+    // Empties the table. The records themselves stay in memory until
+    // FreeClearedRecords: a box thread may be between recording a detection and
+    // pushing or showing it while the user resets the list.
     void ClearTable();
+    // Frees the records of earlier clears; only once no box thread runs (exit).
+    void FreeClearedRecords();
     void SetActive(CQoxResult* record, bool active);
 
     // Runs fn with the lock held over the records in arrival order.
@@ -50,6 +56,7 @@ private:
     uint32_t idCounter_ = 0;
     // Kept with every change of the table: the window asks for it after each passing.
     std::size_t activeCount_ = 0;
+    std::vector<std::deque<CQoxResult>> cleared_;
     std::unique_ptr<DetectionJournal> journal_;
 };
 

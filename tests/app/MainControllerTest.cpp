@@ -289,5 +289,38 @@ TEST_F(MainControllerTest, ExitAsksUnlessControlIsHeldAndEndsEverything) {
     EXPECT_NE(log.find(" : ------------------------ Sortie Lumivane\r\n"), std::string::npos);
 }
 
+TEST_F(MainControllerTest, AManualEntryIsRecordedJournaledAndShownLikeABoxDetection) {
+    WriteSettingText("TarvexBoxes", "BoxHost1", "127.0.0.1");
+    WriteSettingInt("TarvexBoxes", "BoxPort1", 3601);
+    WriteSettingText("TarvexBoxes", "BoxIdDetector1", "22");
+    WriteSettingInt("Settings", "BLogDetections", 1);
+    Open();
+    EXPECT_TRUE(controller->CanInsertManualTime());
+    std::vector<std::string> detectors = controller->ManualDetectors();
+    ASSERT_EQ(detectors, std::vector<std::string>{"22"});
+
+    ManualValidation ok = controller->Insertion().Validate(" 42 ", "01:30:00.00", detectors, 0, 2, true);
+    ASSERT_TRUE(ok.ok) << ok.warning;
+    const CQoxResult* record = controller->RecordManualEntry(ok.entry);
+    ASSERT_NE(record, nullptr);
+    loop.processPending();
+    EXPECT_EQ(record->label, "42");
+    EXPECT_EQ(record->boxName, "22");
+    EXPECT_EQ(record->timeText, "49:30:00.00");
+    ASSERT_EQ(view.detectionLines.size(), 1u);
+    EXPECT_EQ(view.detectionLines[0].line, "+48h 01:30:00\tMan.\t# 42");
+    EXPECT_TRUE(LogHas("+++ Added manual detecttion for box 22 at 49:30:00.00 for runner 42"));
+    DetectionTable::Instance().Journal().Close();
+    EXPECT_EQ(ReadFile(folder / "logfiles/session.dat"), "1\t22\t42\t1\t49:30:00.00\t1\r\n");
+}
+
+TEST_F(MainControllerTest, NoManualEntryWithChipCodesAndNoChipTable) {
+    WriteSettingInt("Settings", "GTarvexSendNumbers", 0);
+    Open();
+    EXPECT_FALSE(controller->CanInsertManualTime());
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].icon, MessageIcon::Warning);
+}
+
 }  // namespace
 }  // namespace lv

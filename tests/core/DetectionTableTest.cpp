@@ -57,6 +57,17 @@ protected:
     TempFolder folder_;
 };
 
+TEST_F(DetectionTableTest, ARecordOutlivesAResetUntilTheClearedRecordsAreFreed) {
+    // A box thread may still push or show its record while the user resets the list.
+    CQoxResult* record = Add("1234");
+    Table().ClearTable();
+    EXPECT_EQ(Table().Count(), 0u);
+    EXPECT_EQ(Table().CountActive(), 0);
+    EXPECT_EQ(record->label, "1234");
+    EXPECT_EQ(FormatForTimingApp(*record), "1\tBox1\t1234\t1\t10:05:03.07");
+    Table().FreeClearedRecords();
+}
+
 TEST_F(DetectionTableTest, RecordHoldsWhatTheIntakeGave) {
     Table().SetIdCounterForTests(0);
     CQoxResult* clock = Add("123");
