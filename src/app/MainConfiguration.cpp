@@ -1,5 +1,4 @@
-// The main window's side of the configuration dialog, the box menu and the manual
-// insertion dialog.
+// The main window's side of the configuration dialog and of the box menu.
 #include <fmt/printf.h>
 
 #include "app/MainController.h"
@@ -50,19 +49,5 @@ void MainController::ConfirmDisconnectBox(int index) {
     DisconnectBox(index);
     RefreshCountersNow();
 }
-
-bool MainController::PrepareManualInsertion(ManualOpening& opening, std::string& warning) {
-    const IntakeSettings settings = CurrentIntakeSettings();
-    if (!ManualInsertion::CanInsert(settings.sendNumbers, warning)) return false;
-    std::array<ManualBoxSlot, kBoxCount> declared;
-    for (int i = 0; i < kBoxCount; ++i) {
-        int port = 0;
-        boxes_[i]->GetParameters(declared[i].detectorId, declared[i].host, port);
-    }
-    opening = insertion_.Open(ManualInsertion::DetectorList(declared), settings.raceDays);
-    return true;
-}
-
-void MainController::RecordManualEntry(const ManualEntry& entry) { ManualInsertion::Record(*this, entry); }
 
 }  // namespace lv

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "app/Log.h"
-#include "app/ManualInsertion.h"
 #include "app/MainView.h"
 #include "app/ManualInsertion.h"
 #include "app/UiLoop.h"
@@ -96,15 +95,6 @@ public:
     // Loads "TarvexTable.dtb" again; the outcome is logged and shown.
     void ReloadChipTable();
 
-    // --- Manual insertion (UI thread) ---
-    // Its rules, with the detector remembered from one opening to the next.
-    ManualInsertion& Insertion() { return insertion_; }
-    // Before the dialog opens: false with the warning when no time can be inserted,
-    // else what the dialog shows (detectors of the declared boxes, correction of today).
-    bool PrepareManualInsertion(ManualOpening& opening, std::string& warning);
-    // The dialog's OK: recorded like a box detection.
-    void RecordManualEntry(const ManualEntry& entry);
-
     // --- Boxes (UI thread) ---
     CTarvexBox& Box(int index);
     void ConnectAllBoxes();
@@ -179,7 +169,6 @@ private:
     std::atomic<bool> detectionSoundPending_{false};
 
     std::array<std::unique_ptr<CTarvexBox>, kBoxCount> boxes_;
-    ManualInsertion insertion_;
     std::unique_ptr<DirectLinkSession> link_;
     ManualInsertion insertion_;  // remembers the last detector until exit
 };

@@ -51,13 +51,9 @@ void MainWindow::OpenConfiguration() {
 }
 
 void MainWindow::OpenManualInsertion() {
-    if (!controller_) return;
-    ManualOpening opening;
-    std::string warning;
-    if (!controller_->PrepareManualInsertion(opening, warning)) {
-        ShowMessageBox(this, ToQt(warning), MessageIcon::Warning);
-        return;
-    }
+    if (!controller_ || !controller_->CanInsertManualTime()) return;
+    const ManualOpening opening =
+        controller_->Insertion().Open(controller_->ManualDetectors(), controller_->CurrentIntakeSettings().raceDays);
     InsertTimeDialog dialog(controller_->Insertion(), opening, controller_->CurrentIntakeSettings().sendNumbers, this);
     if (dialog.exec() == QDialog::Accepted) controller_->RecordManualEntry(dialog.Entry());
 }

@@ -20,9 +20,9 @@ constexpr const char* kOneBox = "[TarvexBoxes]\r\nBoxHost0=10.0.0.1\r\nBoxPort0=
 class InsertTimeDialogTest : public WindowFixture {
 protected:
     std::unique_ptr<InsertTimeDialog> Open() {
-        ManualOpening opening;
-        std::string warning;
-        EXPECT_TRUE(controller->PrepareManualInsertion(opening, warning)) << warning;
+        EXPECT_TRUE(controller->CanInsertManualTime());
+        const ManualOpening opening =
+            controller->Insertion().Open(controller->ManualDetectors(), controller->CurrentIntakeSettings().raceDays);
         return std::make_unique<InsertTimeDialog>(controller->Insertion(), opening,
                                                   controller->CurrentIntakeSettings().sendNumbers, window.get());
     }
