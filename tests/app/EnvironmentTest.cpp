@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "app/Environment.h"
-#include "app/TempFolder.h"
 #include "core/Clock.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {

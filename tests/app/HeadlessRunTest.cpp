@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {

@@ -10,8 +10,8 @@
 
 #include "app/Log.h"
 #include "app/NamedMutex.h"
-#include "app/TempFolder.h"
 #include "core/Clock.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {

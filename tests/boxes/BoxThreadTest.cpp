@@ -1,11 +1,7 @@
 // Box threads against the decoder simulator (and a scripted peer) on loopback:
 // acquisition, race days, unknown chips, faults, reconnection and requested ends.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <set>
 
 #include "BoxTestSupport.h"
@@ -15,6 +11,7 @@
 #include "boxes/TarvexBox.h"
 #include "core/ChipTable.h"
 #include "core/Clock.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {
@@ -47,8 +44,6 @@ protected:
         ClearChipTable();
         SetLanguage(Language::French);
         SetWallClockSourceForTests({});
-        std::error_code ignored;
-        if (!chipFile_.empty()) std::filesystem::remove(chipFile_, ignored);
     }
 
     void UseDecoder(test::SimulatedDecoder& decoder) {
@@ -66,18 +61,16 @@ protected:
         return test::WaitUntil([&] { return host.RecordedCount() >= count; }, limit);
     }
     std::string WriteChipFile(const std::vector<std::pair<int, std::string>>& entries) {
-        chipFile_ = std::filesystem::temp_directory_path() /
-                    ("lumivane-boxes-chips-" + std::to_string(::getpid()) + ".dtb");
-        std::ofstream file(chipFile_);
-        file << "# bib chip\n";
-        for (const auto& [bib, chip] : entries) file << bib << " " << chip << "\n";
-        return chipFile_.string();
+        std::string content = "# bib chip\n";
+        for (const auto& [bib, chip] : entries) content += std::to_string(bib) + " " + chip + "\n";
+        test::WriteFile(folder_ / "chips.dtb", content);
+        return folder_ / "chips.dtb";
     }
 
     test::LogCapture log;
     test::RecordingBoxHost host;
     CTarvexBox box;
-    std::filesystem::path chipFile_;
+    test::TempFolder folder_;
 };
 
 TEST_F(BoxThreadTest, AcquiresPushedPassingsUntilADisconnectionIsRequested) {

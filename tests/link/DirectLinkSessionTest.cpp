@@ -17,6 +17,7 @@
 #include "TimingAppProcess.h"
 #include "support/FakeMainView.h"
 #include "support/LogCapture.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {
@@ -135,9 +136,8 @@ TEST_F(DirectLinkSessionTest, NothingIsSentWhileTheLinkIsDown) {
 
 TEST_F(DirectLinkSessionTest, ToggleUsesTheDirectConnectionSettings) {
     TimingAppProcess app;
-    char folder[] = "/tmp/lumivane-settings-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    std::string path = std::string(folder) + "/Lumivane.ini";
+    test::TempFolder folder;
+    std::string path = folder / "Lumivane.ini";
     std::ofstream(path) << "[DirectConnection]\r\nHost=127.0.0.1\r\nPort=" << app.Port()
                         << "\r\nReconnectSeconds=1\r\n";
     InstallSettingsFile(path);
@@ -154,8 +154,6 @@ TEST_F(DirectLinkSessionTest, ToggleUsesTheDirectConnectionSettings) {
     EXPECT_FALSE(session->IsSwitchedOn());
     EXPECT_FALSE(session->IsConnected());
     InstallSettingsFile("");
-    std::remove(path.c_str());
-    ::rmdir(folder);
 }
 
 // ---- Pushes and runner answers ---------------------------------------------------------
