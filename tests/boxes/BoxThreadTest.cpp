@@ -5,12 +5,13 @@
 #include <set>
 
 #include "BoxTestSupport.h"
-#include "PeerSockets.h"
 #include "app/Texts.h"
 #include "boxes/BoxThread.h"
 #include "boxes/TarvexBox.h"
 #include "core/ChipTable.h"
 #include "core/Clock.h"
+#include "support/LoopbackSockets.h"
+#include "support/SimulatorProcess.h"
 #include "support/TempFolder.h"
 
 namespace lv {
@@ -46,8 +47,8 @@ protected:
         SetWallClockSourceForTests({});
     }
 
-    void UseDecoder(test::SimulatedDecoder& decoder) {
-        ASSERT_TRUE(decoder.Started());
+    void UseDecoder(test::SimulatorProcess& decoder) {
+        ASSERT_TRUE(decoder.Running());
         box.SetParameters("31", "127.0.0.1", decoder.Port());
     }
     // What the disconnection of one box does.
@@ -74,7 +75,8 @@ protected:
 };
 
 TEST_F(BoxThreadTest, AcquiresPushedPassingsUntilADisconnectionIsRequested) {
-    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "200", "--repeats", "2", "--spread", "10", "--runners", "50"}));
+    test::SimulatorProcess decoder(
+        "decoder", WithDefaults({"--rate", "0", "--count", "200", "--repeats", "2", "--spread", "10", "--runners", "50"}));
     UseDecoder(decoder);
     ASSERT_TRUE(box.InitializeBox());
     ASSERT_TRUE(StartBoxThread(host, box));
@@ -110,7 +112,7 @@ TEST_F(BoxThreadTest, AcquiresPushedPassingsUntilADisconnectionIsRequested) {
 }
 
 TEST_F(BoxThreadTest, ConnectsByItselfWhenStartedOnAnUnconnectedBox) {
-    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "3"}));
+    test::SimulatorProcess decoder("decoder", WithDefaults({"--rate", "0", "--count", "3"}));
     UseDecoder(decoder);
     ASSERT_TRUE(StartBoxThread(host, box));
     EXPECT_FALSE(StartBoxThread(host, box));  // one thread per box
@@ -125,7 +127,7 @@ TEST_F(BoxThreadTest, ConnectsByItselfWhenStartedOnAnUnconnectedBox) {
 }
 
 TEST_F(BoxThreadTest, DatesPassingsOnTheRaceDays) {
-    test::SimulatedDecoder nextDay(WithDefaults({"--rate", "0", "--count", "1", "--date", "2024-05-02"}));
+    test::SimulatorProcess nextDay("decoder", WithDefaults({"--rate", "0", "--count", "1", "--date", "2024-05-02"}));
     UseDecoder(nextDay);
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(WaitForRecords(1));
@@ -134,7 +136,7 @@ TEST_F(BoxThreadTest, DatesPassingsOnTheRaceDays) {
 
     // A box without date takes the computer's: here 3 May, the third race day.
     SetWallClockSourceForTests([] { return std::chrono::system_clock::from_time_t(1714550400 + 2 * 86400); });
-    test::SimulatedDecoder undated(WithDefaults({"--rate", "0", "--count", "1", "--date", "zero"}));
+    test::SimulatorProcess undated("decoder", WithDefaults({"--rate", "0", "--count", "1", "--date", "zero"}));
     UseDecoder(undated);
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(WaitForRecords(2));
@@ -142,7 +144,7 @@ TEST_F(BoxThreadTest, DatesPassingsOnTheRaceDays) {
     EXPECT_EQ(host.Recorded()[1].ofDay.FormatHundredths(), "58:00:00.00");
     EXPECT_FALSE(log.HasContaining("Caution"));
 
-    test::SimulatedDecoder lastWeek(WithDefaults({"--rate", "0", "--count", "1", "--date", "2024-04-24"}));
+    test::SimulatorProcess lastWeek("decoder", WithDefaults({"--rate", "0", "--count", "1", "--date", "2024-04-24"}));
     UseDecoder(lastWeek);
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(WaitForRecords(3));
@@ -155,7 +157,7 @@ TEST_F(BoxThreadTest, TranslatesChipsAndDiscardsUnknownOnesOnlyWhenAsked) {
     ASSERT_TRUE(AddChip("K101", 101));
     ASSERT_TRUE(AddChip("K102", 102));
     {
-        test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "4", "--chips", chips}));
+        test::SimulatorProcess decoder("decoder", WithDefaults({"--rate", "0", "--count", "4", "--chips", chips}));
         UseDecoder(decoder);
         ASSERT_TRUE(StartBoxThread(host, box));
         ASSERT_TRUE(WaitForRecords(4));
@@ -166,7 +168,7 @@ TEST_F(BoxThreadTest, TranslatesChipsAndDiscardsUnknownOnesOnlyWhenAsked) {
     EXPECT_EQ(labels, (std::multiset<std::string>{"101", "102", "K103", "K104"}));
 
     host.ChangeSettings([](IntakeSettings& s) { s.ignoreUnknownTags = true; });
-    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "4", "--chips", chips}));
+    test::SimulatorProcess decoder("decoder", WithDefaults({"--rate", "0", "--count", "4", "--chips", chips}));
     UseDecoder(decoder);
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(test::WaitUntil([&] { return log.CountContaining(". Detection discarded") == 2; }));
@@ -177,7 +179,7 @@ TEST_F(BoxThreadTest, TranslatesChipsAndDiscardsUnknownOnesOnlyWhenAsked) {
 }
 
 TEST_F(BoxThreadTest, ReportsMalformedLinesAndLosesNoValidPassing) {
-    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "10", "--malformed-every", "2"}));
+    test::SimulatorProcess decoder("decoder", WithDefaults({"--rate", "0", "--count", "10", "--malformed-every", "2"}));
     UseDecoder(decoder);
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(WaitForRecords(10));
@@ -195,7 +197,7 @@ TEST_F(BoxThreadTest, ReportsMalformedLinesAndLosesNoValidPassing) {
 
 TEST_F(BoxThreadTest, ABoxThatDropsTheConnectionIsReconnectedWithoutLoss) {
     // Each session: three answers, then five passings, then the decoder hangs up.
-    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "12", "--close-after", "8"}));
+    test::SimulatorProcess decoder("decoder", WithDefaults({"--rate", "0", "--count", "12", "--close-after", "8"}));
     UseDecoder(decoder);
     for (int session = 1; session <= 3; ++session) {
         ASSERT_TRUE(StartBoxThread(host, box)) << session;
@@ -216,7 +218,8 @@ TEST_F(BoxThreadTest, ABoxThatDropsTheConnectionIsReconnectedWithoutLoss) {
 }
 
 TEST_F(BoxThreadTest, ALineCutByTheDecoderClosingIsReportedNotRecorded) {
-    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "5", "--close-after", "5", "--close-mid-line"}));
+    test::SimulatorProcess decoder(
+        "decoder", WithDefaults({"--rate", "0", "--count", "5", "--close-after", "5", "--close-mid-line"}));
     UseDecoder(decoder);
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(log.WaitForContaining(" : Box reception failed"));
@@ -225,9 +228,7 @@ TEST_F(BoxThreadTest, ALineCutByTheDecoderClosingIsReportedNotRecorded) {
 }
 
 TEST_F(BoxThreadTest, GivesUpConnectionAttemptsAfterTheReconnectionPeriod) {
-    test::ScriptedPeer gone;
-    int port = gone.Port();
-    gone.CloseListener();
+    int port = test::LoopbackPeer::FreePort();
     box.SetParameters("31", "127.0.0.1", port);
     host.ChangeSettings([](IntakeSettings& s) { s.reconnectSeconds = 1; });
     ASSERT_TRUE(StartBoxThread(host, box));
@@ -244,9 +245,7 @@ TEST_F(BoxThreadTest, GivesUpConnectionAttemptsAfterTheReconnectionPeriod) {
 }
 
 TEST_F(BoxThreadTest, ACancelStopsTheConnectionAttempts) {
-    test::ScriptedPeer gone;
-    int port = gone.Port();
-    gone.CloseListener();
+    int port = test::LoopbackPeer::FreePort();
     box.SetParameters("31", "127.0.0.1", port);
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(test::WaitUntil([this] { return !host.States().empty(); }));
@@ -259,7 +258,7 @@ TEST_F(BoxThreadTest, ACancelStopsTheConnectionAttempts) {
 }
 
 TEST_F(BoxThreadTest, ASilentPeerKeepsTheThreadUntilCancelledAndBlankLinesAreNoFailure) {
-    test::ScriptedPeer peer;
+    test::LoopbackPeer peer;
     box.SetParameters("31", "127.0.0.1", peer.Port());
     std::string error;
     ASSERT_TRUE(box.Transport()->Connect(error));
@@ -282,7 +281,7 @@ TEST_F(BoxThreadTest, ASilentPeerKeepsTheThreadUntilCancelledAndBlankLinesAreNoF
 }
 
 TEST_F(BoxThreadTest, CommandExchangesRunBesideTheThreadAndEveryPassingIsRecordedOnce) {
-    test::SimulatedDecoder decoder(WithDefaults({"--rate", "400", "--count", "300", "--runners", "60"}));
+    test::SimulatorProcess decoder("decoder", WithDefaults({"--rate", "400", "--count", "300", "--runners", "60"}));
     UseDecoder(decoder);
     ASSERT_TRUE(box.InitializeBox());
     ASSERT_TRUE(StartBoxThread(host, box));

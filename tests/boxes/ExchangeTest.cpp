@@ -5,10 +5,10 @@
 #include <future>
 
 #include "BoxTestSupport.h"
-#include "PeerSockets.h"
 #include "app/Texts.h"
 #include "boxes/TarvexBox.h"
 #include "core/Clock.h"
+#include "support/LoopbackSockets.h"
 
 namespace lv {
 namespace {
@@ -40,7 +40,7 @@ protected:
 
     LogCapture log;
     test::RecordingBoxHost host;
-    test::ScriptedPeer peer;
+    test::LoopbackPeer peer;
     CTarvexBox box;
 };
 
