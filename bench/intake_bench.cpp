@@ -122,6 +122,14 @@ public:
     std::map<std::string, Clock::time_point> recordedAt;
 };
 
+// A headless controller journalling to a fresh session file.
+ControllerOptions HeadlessOptions() {
+    ControllerOptions options;
+    options.sessionFileName = MakeSessionFileName();
+    options.headless = true;
+    return options;
+}
+
 void WriteBoxes(const std::vector<int>& ports) {
     for (int i = 0; i < 4; ++i) {
         bool used = i < static_cast<int>(ports.size());
@@ -142,12 +150,9 @@ double IntakeRate(long& lost) {
     std::FILE* devnull = std::fopen("/dev/null", "w");
     EventLoop loop;
     HeadlessView view(devnull);
-    ControllerOptions options;
-    options.sessionFileName = MakeSessionFileName();
-    options.headless = true;
     double rate;
     {
-        MainController controller(loop, view, options);
+        MainController controller(loop, view, HeadlessOptions());
         controller.LoadBoxDeclarations();
         controller.Open();
         auto start = Clock::now();
@@ -223,12 +228,9 @@ double LatencyP99(int ratePerSecond, int count) {
     std::FILE* devnull = std::fopen("/dev/null", "w");
     EventLoop loop;
     HeadlessView view(devnull);
-    ControllerOptions options;
-    options.sessionFileName = MakeSessionFileName();
-    options.headless = true;
     std::vector<double> delays;
     {
-        TimedController controller(loop, view, options);
+        TimedController controller(loop, view, HeadlessOptions());
         controller.LoadBoxDeclarations();
         controller.Open();
         controller.ConnectAllBoxes();
