@@ -1,9 +1,6 @@
 // One box thread taking passings from the decoder simulator as fast as it pushes them,
 // with a host that records nothing (the acquisition path alone), then with the log
 // file written. Prints passings per second.
-#include <spawn.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -17,8 +14,7 @@
 #include "boxes/BoxHost.h"
 #include "boxes/BoxThread.h"
 #include "boxes/TarvexBox.h"
-
-extern char** environ;
+#include "support/SimulatorProcess.h"
 
 namespace {
 
@@ -47,45 +43,15 @@ public:
     lv::CQoxResult record;
 };
 
-struct Simulator {
-    pid_t pid = -1;
-    int port = 0;
-    explicit Simulator(long count) {
-        std::vector<std::string> words{LUMIVANE_BUILD_DIR "/lumivane-sim", "decoder", "--port", "0", "--rate", "0",
-                                       "--count", std::to_string(count), "--runners", "2000",
-                                       "--date", "2024-05-01", "--start", "06:00:00", "--step", "10"};
-        std::vector<char*> argv;
-        for (auto& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        int out[2];
-        if (pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        char line[64] = {};
-        ssize_t got = read(out[0], line, sizeof line - 1);
-        if (got > 0) std::sscanf(line, "port %d", &port);
-        close(out[0]);
-    }
-    ~Simulator() {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-};
-
 double Run(long count) {
-    Simulator simulator(count);
+    lv::test::SimulatorProcess simulator("decoder", {"--rate", "0", "--count", std::to_string(count), "--runners",
+                                                     "2000", "--date", "2024-05-01", "--start", "06:00:00", "--step",
+                                                     "10"});
     CountingHost host;
     lv::CTarvexBox box;
     box.number = 1;
     box.AttachHost(&host);
-    box.SetParameters("31", "127.0.0.1", simulator.port);
+    box.SetParameters("31", "127.0.0.1", simulator.Port());
     if (!box.InitializeBox()) return 0;
     auto start = std::chrono::steady_clock::now();
     lv::StartBoxThread(host, box);

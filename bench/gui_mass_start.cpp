@@ -3,10 +3,6 @@
 // Prints how late a 10 ms timer of the UI thread ran (the window's responsiveness),
 // how many batches the detection lines came in, and what was recorded and shown.
 // Runs on Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -28,6 +24,8 @@
 #include "gui/MainWindow.h"
 #include "gui/QtUiLoop.h"
 #include "link/DirectLinkSession.h"
+#include "support/SimulatorProcess.h"
+#include "support/TempFolder.h"
 
 using namespace lv;
 
@@ -37,40 +35,6 @@ constexpr int kBoxes = 2;
 constexpr int kRatePerBox = 1000;
 constexpr int kPerBox = 10000;
 constexpr int kRunners = 3000;
-
-struct Simulator {
-    pid_t pid = -1;
-    int port = 0;
-};
-
-Simulator StartSimulator(const std::string& dir, int seed) {
-    int out[2];
-    if (pipe(out) != 0) std::abort();
-    Simulator sim;
-    sim.pid = fork();
-    if (sim.pid == 0) {
-        dup2(out[1], 1);
-        close(out[0]);
-        close(out[1]);
-        std::string exe = std::string(LUMIVANE_BUILD_DIR) + "/lumivane-sim";
-        std::string chips = dir + "/TarvexTable.dtb";
-        std::string rate = std::to_string(kRatePerBox), count = std::to_string(kPerBox),
-                    runners = std::to_string(kRunners), seedText = std::to_string(seed);
-        execl(exe.c_str(), exe.c_str(), "decoder", "--port", "0", "--rate", rate.c_str(), "--count", count.c_str(),
-              "--runners", runners.c_str(), "--chips", chips.c_str(), "--seed", seedText.c_str(), "--date", "today",
-              "--step", "1", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(out[1]);
-    char buffer[64] = {};
-    ssize_t n = read(out[0], buffer, sizeof buffer - 1);
-    close(out[0]);
-    if (n <= 0 || std::sscanf(buffer, "port %d", &sim.port) != 1) {
-        std::fprintf(stderr, "simulator did not start\n");
-        std::exit(1);
-    }
-    return sim;
-}
 
 double Percentile(std::vector<double> values, double p) {
     if (values.empty()) return 0;
@@ -82,20 +46,28 @@ double Percentile(std::vector<double> values, double p) {
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    char pattern[] = "/tmp/lumivane-gui-bench-XXXXXX";
-    if (!mkdtemp(pattern)) return 1;
-    const std::string dir = pattern;
+    test::TempFolder folder;
+    const std::string dir = folder.Path();
     {
         std::ofstream table(dir + "/TarvexTable.dtb");
         for (int bib = 1; bib <= kRunners; ++bib) table << bib << " BENCH" << bib << "\n";
     }
-    std::vector<Simulator> sims;
-    for (int i = 0; i < kBoxes; ++i) sims.push_back(StartSimulator(dir, i + 1));
+    std::vector<std::unique_ptr<test::SimulatorProcess>> sims;
+    for (int i = 0; i < kBoxes; ++i) {
+        sims.push_back(std::make_unique<test::SimulatorProcess>(
+            "decoder", std::vector<std::string>{"--rate", std::to_string(kRatePerBox), "--count", std::to_string(kPerBox),
+                                                "--runners", std::to_string(kRunners), "--chips", dir + "/TarvexTable.dtb",
+                                                "--seed", std::to_string(i + 1), "--date", "today", "--step", "1"}));
+        if (!sims.back()->Running()) {
+            std::fprintf(stderr, "simulator did not start\n");
+            return 1;
+        }
+    }
     {
         std::ofstream ini(dir + "/Lumivane.ini");
         ini << "[Settings]\r\nBLogDetections=1\r\nBScrollDetections=1\r\n[TarvexBoxes]\r\n";
         for (int i = 0; i < kBoxes; ++i)
-            ini << "BoxHost" << i << "=127.0.0.1\r\nBoxPort" << i << "=" << sims[i].port << "\r\nBoxIdDetector" << i
+            ini << "BoxHost" << i << "=127.0.0.1\r\nBoxPort" << i << "=" << sims[i]->Port() << "\r\nBoxIdDetector" << i
                 << "=31\r\n";
     }
 
@@ -171,10 +143,5 @@ int main(int argc, char** argv) {
                 Percentile(lateMs, 0.5), Percentile(lateMs, 0.99), Percentile(lateMs, 1.0), lateMs.size());
 
     controller.Exit(true);
-    for (auto& sim : sims) {
-        kill(sim.pid, SIGTERM);
-        waitpid(sim.pid, nullptr, 0);
-    }
-    std::string remove = "rm -rf '" + dir + "'";
-    return std::system(remove.c_str()) == 0 ? 0 : 1;
+    return 0;
 }

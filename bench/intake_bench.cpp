@@ -3,12 +3,10 @@
 // against a floor that only reads the same streams and appends each line to a file;
 // the delay from a passing's send to its journal line at a steady 2,000 passings/s;
 // and the resident memory after 1,000,000 recorded detections.
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +17,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -33,6 +32,9 @@
 #include "core/ChipTable.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
+#include "support/LoopbackSockets.h"
+#include "support/SimulatorProcess.h"
+#include "support/TempFolder.h"
 
 using namespace lv;
 using Clock = std::chrono::steady_clock;
@@ -47,71 +49,30 @@ std::string g_dir;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-struct Simulator {
-    pid_t pid = -1;
-    int port = 0;
-};
-
-Simulator StartSimulator(int seed) {
-    int out[2];
-    if (pipe(out) != 0) std::abort();
-    Simulator sim;
-    sim.pid = fork();
-    if (sim.pid == 0) {
-        dup2(out[1], 1);
-        close(out[0]);
-        close(out[1]);
-        std::string chips = g_dir + "/TarvexTable.dtb";
-        std::string exe = std::string(LUMIVANE_BUILD_DIR) + "/lumivane-sim";
-        std::string count = std::to_string(kPerBox), runners = std::to_string(kRunners),
-                    seedText = std::to_string(seed);
-        execl(exe.c_str(), exe.c_str(), "decoder", "--port", "0", "--rate", "0", "--count", count.c_str(),
-              "--runners", runners.c_str(), "--chips", chips.c_str(), "--seed", seedText.c_str(), "--date",
-              "today", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(out[1]);
-    char buffer[64] = {};
-    ssize_t n = read(out[0], buffer, sizeof buffer - 1);
-    close(out[0]);
-    if (n <= 0 || std::sscanf(buffer, "port %d", &sim.port) != 1) {
+// A decoder simulator pushing kPerBox passings as fast as it can; the benchmark stops
+// when one does not start.
+std::unique_ptr<test::SimulatorProcess> StartSimulator(int seed) {
+    auto sim = std::make_unique<test::SimulatorProcess>(
+        "decoder", std::vector<std::string>{"--rate", "0", "--count", std::to_string(kPerBox), "--runners",
+                                            std::to_string(kRunners), "--chips", g_dir + "/TarvexTable.dtb", "--seed",
+                                            std::to_string(seed), "--date", "today"});
+    if (!sim->Running()) {
         std::fprintf(stderr, "simulator did not start\n");
         std::exit(1);
     }
     return sim;
 }
 
-void StopSimulator(Simulator& sim) {
-    if (sim.pid > 0) {
-        kill(sim.pid, SIGTERM);
-        waitpid(sim.pid, nullptr, 0);
-        sim.pid = -1;
-    }
-}
-
-int ConnectLoopback(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // The floor: read the decoder's stream, append every passing line to a file, flush.
 double FloorRate() {
-    std::vector<Simulator> sims;
+    std::vector<std::unique_ptr<test::SimulatorProcess>> sims;
     for (int i = 0; i < kBoxes; ++i) sims.push_back(StartSimulator(i + 1));
     std::atomic<long> total{0};
     auto start = Clock::now();
     std::vector<std::thread> readers;
     for (int i = 0; i < kBoxes; ++i) {
         readers.emplace_back([&, i] {
-            int fd = ConnectLoopback(sims[i].port);
+            int fd = test::ConnectLoopback(sims[i]->Port());
             if (fd < 0) return;
             const char* init = "SETPROTOCOL;2.0\r\nSTARTOPERATION\r\nSETPUSHPASSINGS;1;0\r\n";
             if (write(fd, init, std::strlen(init)) < 0) return;
@@ -141,7 +102,7 @@ double FloorRate() {
     }
     for (auto& t : readers) t.join();
     double rate = total / Seconds(Clock::now() - start);
-    for (auto& sim : sims) StopSimulator(sim);
+    for (auto& sim : sims) sim->Stop();
     return rate;
 }
 
@@ -161,6 +122,14 @@ public:
     std::map<std::string, Clock::time_point> recordedAt;
 };
 
+// A headless controller journalling to a fresh session file.
+ControllerOptions HeadlessOptions() {
+    ControllerOptions options;
+    options.sessionFileName = MakeSessionFileName();
+    options.headless = true;
+    return options;
+}
+
 void WriteBoxes(const std::vector<int>& ports) {
     for (int i = 0; i < 4; ++i) {
         bool used = i < static_cast<int>(ports.size());
@@ -171,22 +140,19 @@ void WriteBoxes(const std::vector<int>& ports) {
 }
 
 double IntakeRate(long& lost) {
-    std::vector<Simulator> sims;
+    std::vector<std::unique_ptr<test::SimulatorProcess>> sims;
     std::vector<int> ports;
     for (int i = 0; i < kBoxes; ++i) {
         sims.push_back(StartSimulator(i + 1));
-        ports.push_back(sims.back().port);
+        ports.push_back(sims.back()->Port());
     }
     WriteBoxes(ports);
     std::FILE* devnull = std::fopen("/dev/null", "w");
     EventLoop loop;
     HeadlessView view(devnull);
-    ControllerOptions options;
-    options.sessionFileName = MakeSessionFileName();
-    options.headless = true;
     double rate;
     {
-        MainController controller(loop, view, options);
+        MainController controller(loop, view, HeadlessOptions());
         controller.LoadBoxDeclarations();
         controller.Open();
         auto start = Clock::now();
@@ -202,24 +168,17 @@ double IntakeRate(long& lost) {
         loop.processPending();
     }
     std::fclose(devnull);
-    for (auto& sim : sims) StopSimulator(sim);
+    for (auto& sim : sims) sim->Stop();
     DetectionTable::Instance().ClearTable();
     return rate;
 }
 
 // A decoder of our own that pushes passings at a steady rate and notes each send.
 double LatencyP99(int ratePerSecond, int count) {
-    int listener = socket(AF_INET, SOCK_STREAM, 0);
+    int port = 0;
+    int listener = test::ListenLoopback(1, port);
+    WriteBoxes({port});
     int one = 1;
-    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(listener, 1);
-    socklen_t length = sizeof address;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    WriteBoxes({ntohs(address.sin_port)});
 
     std::vector<Clock::time_point> sentAt(static_cast<size_t>(count));
     std::atomic<bool> done{false};
@@ -269,12 +228,9 @@ double LatencyP99(int ratePerSecond, int count) {
     std::FILE* devnull = std::fopen("/dev/null", "w");
     EventLoop loop;
     HeadlessView view(devnull);
-    ControllerOptions options;
-    options.sessionFileName = MakeSessionFileName();
-    options.headless = true;
     std::vector<double> delays;
     {
-        TimedController controller(loop, view, options);
+        TimedController controller(loop, view, HeadlessOptions());
         controller.LoadBoxDeclarations();
         controller.Open();
         controller.ConnectAllBoxes();
@@ -336,8 +292,8 @@ double MemoryAfterMillion() {
 
 int main() {
     setenv("TZ", "Europe/Paris", 0);
-    char pattern[] = "/tmp/lumivane-bench-XXXXXX";
-    g_dir = mkdtemp(pattern);
+    test::TempFolder folder;
+    g_dir = folder.Path();
     EnvironmentOptions environment;
     environment.dataFolderOverride = g_dir;
     InitialiseEnvironment(environment);
@@ -361,6 +317,5 @@ int main() {
     std::printf("memory: %.0f MB resident after 1000000 recorded detections\n", memory);
     std::printf("intake: %.0f passings/s, floor %.0f passings/s, ratio %.2f, lost %ld\n", intake, floor,
                 floor > 0 ? intake / floor : 0.0, lost);
-    std::string cleanup = "rm -rf '" + g_dir + "'";
-    return std::system(cleanup.c_str()) == 0 ? 0 : 1;
+    return 0;
 }

@@ -4,11 +4,6 @@
 // Prints the answer decoding rate, the round trip of one push to its decoded runner
 // answer, the push rate of four box threads, and how long switching the link off
 // takes while connected and during the retry pause.
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -18,12 +13,11 @@
 #include <thread>
 #include <vector>
 
-#include "../tests/support/FakeMainView.h"
 #include "app/EventLoop.h"
 #include "link/DirectAnswerDecoder.h"
 #include "link/DirectLinkSession.h"
-
-extern char** environ;
+#include "support/FakeMainView.h"
+#include "support/SimulatorProcess.h"
 
 namespace {
 
@@ -31,42 +25,6 @@ using Clock = std::chrono::steady_clock;
 using namespace lv;
 
 double Millis(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-class Simulator {
-public:
-    Simulator() {
-        std::vector<std::string> args = {LUMIVANE_BUILD_DIR "/lumivane-sim", "timingapp", "--port", "0",
-                                         "--field", "1000"};
-        std::vector<char*> argv;
-        for (auto& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        int out[2];
-        if (::pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        std::string line;
-        char c;
-        while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        ::close(out[0]);
-        if (line.rfind("port ", 0) == 0) port_ = std::atoi(line.c_str() + 5);
-    }
-    ~Simulator() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    int Port() const { return port_; }
-
-private:
-    pid_t pid_ = -1;
-    int port_ = 0;
-};
 
 CQoxResult Push(int bib, int box) {
     CQoxResult record;
@@ -92,8 +50,8 @@ void DecodingRate() {
 
 int main() {
     DecodingRate();
-    Simulator simulator;
-    if (simulator.Port() == 0) {
+    test::SimulatorProcess simulator("timingapp", {"--field", "1000"});
+    if (!simulator.Running()) {
         std::fprintf(stderr, "cannot start lumivane-sim (build it first)\n");
         return 1;
     }

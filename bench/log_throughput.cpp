@@ -3,13 +3,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/Log.h"
 #include "app/NamedMutex.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -31,10 +31,9 @@ double Run(int threads, int perThread) {
 }  // namespace
 
 int main() {
-    std::string folder = (std::filesystem::temp_directory_path() / "lumivane-bench-XXXXXX").string();
-    if (::mkdtemp(folder.data()) == nullptr) return 1;
+    lv::test::TempFolder folder;
     lv::Logger& logger = lv::Logger::Instance();
-    logger.SetFilePath(folder + "/Lumivane.log");
+    logger.SetFilePath(folder / "Lumivane.log");
     logger.SetWindowLevel(100);
     logger.SetWindowOpen(true);
 
@@ -42,6 +41,5 @@ int main() {
     std::printf("log, 4 threads:                      %10.0f messages/s\n", Run(4, 500));
     lv::GetResourceMutex(lv::ResourceMutexId::LogWin).SetEnabled(false);
     std::printf("log, 4 threads, LogWin switched off: %10.0f messages/s\n", Run(4, 5000));
-    std::filesystem::remove_all(folder);
     return 0;
 }

@@ -39,6 +39,13 @@ struct Folders {
 std::mutex g_lock;
 Folders g_folders;
 
+// One field of the folders, read under the lock.
+template <typename T>
+T Current(T Folders::*field) {
+    std::lock_guard<std::mutex> guard(g_lock);
+    return g_folders.*field;
+}
+
 bool IsFolder(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
@@ -179,52 +186,25 @@ void InitialiseEnvironment(const EnvironmentOptions& options) {
     g_folders = std::move(folders);
 }
 
-std::string GetProgramFolder() {
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_folders.programFolder;
-}
+std::string GetProgramFolder() { return Current(&Folders::programFolder); }
 
-bool UseModernFolders() {
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_folders.modernFolders;
-}
+bool UseModernFolders() { return Current(&Folders::modernFolders); }
 
-std::string GetDataFolder() {
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_folders.dataFolder;
-}
+std::string GetDataFolder() { return Current(&Folders::dataFolder); }
 
-std::string GetDocumentsFolder() {
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_folders.documentsFolder;
-}
+std::string GetDocumentsFolder() { return Current(&Folders::documentsFolder); }
 
 std::string GetDefaultExportFilePath() { return JoinPath(GetDocumentsFolder(), "Lumivane.qox"); }
 
-std::string GetSettingsFilePath() {
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_folders.settingsFile;
-}
+std::string GetSettingsFilePath() { return Current(&Folders::settingsFile); }
 
-std::string GetFtpServersFilePath() {
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_folders.ftpServersFile;
-}
+std::string GetFtpServersFilePath() { return Current(&Folders::ftpServersFile); }
 
-std::string GetLogFolder() {
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_folders.logFolder;
-}
+std::string GetLogFolder() { return Current(&Folders::logFolder); }
 
-std::string GetLogFilePath() {
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_folders.logFile;
-}
+std::string GetLogFilePath() { return Current(&Folders::logFile); }
 
-std::string EnvironmentProblems() {
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_folders.problems;
-}
+std::string EnvironmentProblems() { return Current(&Folders::problems); }
 
 std::string MakeSessionFileName() {
     const std::time_t now = std::chrono::system_clock::to_time_t(WallNow());

@@ -82,7 +82,11 @@ void Logger::SetSink(LogWindowSink* sink) {
     sink_ = sink;
 }
 
-void Logger::Log(int level, const std::string& message) {
+void Logger::Log(int level, const std::string& message) { Write(level, message); }
+
+void Logger::WriteLogFile(const std::string& message) { Write(std::nullopt, message); }
+
+void Logger::Write(std::optional<int> level, const std::string& message) {
     if (t_insideLogger) {
         AppendFileLine(TimeStamp(), message);
         return;
@@ -93,30 +97,21 @@ void Logger::Log(int level, const std::string& message) {
     const std::string stamp = TimeStamp();
     std::lock_guard<std::mutex> guard(lock_);
     InsideLogger inside;
-    if (windowOpen_ && level <= windowLevel_) {
-        std::string line = stamp + " " + WindowText(message);
-        windowLines_.push_back(line);
-        if (sink_) sink_->OnLogWindowLine(line);
-        if (windowLines_.size() > kWindowPurgeThreshold) {
-            AppendFileLine(stamp, "Purge Log Window content...");
-            windowLines_.erase(windowLines_.begin(),
-                               windowLines_.begin() + static_cast<std::ptrdiff_t>(kWindowPurgeCount));
-            if (sink_) sink_->OnLogWindowPurged(kWindowPurgeCount);
-            AppendFileLine(stamp, "Purge Log Window done");
-        }
-    }
+    if (level && windowOpen_ && *level <= windowLevel_) AppendWindowLine(stamp, message);
     AppendFileLine(stamp, message);
 }
 
-void Logger::WriteLogFile(const std::string& message) {
-    if (t_insideLogger) {
-        AppendFileLine(TimeStamp(), message);
-        return;
+void Logger::AppendWindowLine(const std::string& stamp, const std::string& message) {
+    std::string line = stamp + " " + WindowText(message);
+    windowLines_.push_back(line);
+    if (sink_) sink_->OnLogWindowLine(line);
+    if (windowLines_.size() > kWindowPurgeThreshold) {
+        AppendFileLine(stamp, "Purge Log Window content...");
+        windowLines_.erase(windowLines_.begin(),
+                           windowLines_.begin() + static_cast<std::ptrdiff_t>(kWindowPurgeCount));
+        if (sink_) sink_->OnLogWindowPurged(kWindowPurgeCount);
+        AppendFileLine(stamp, "Purge Log Window done");
     }
-    const std::string stamp = TimeStamp();
-    std::lock_guard<std::mutex> guard(lock_);
-    InsideLogger inside;
-    AppendFileLine(stamp, message);
 }
 
 void Logger::AppendFileLine(const std::string& stamp, const std::string& message) {

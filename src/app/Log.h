@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,7 +63,10 @@ public:
 
 private:
     Logger() = default;
+    // Log and WriteLogFile: a message without a level reaches the file alone.
+    void Write(std::optional<int> level, const std::string& message);
     // Called with lock_ held.
+    void AppendWindowLine(const std::string& stamp, const std::string& message);
     void AppendFileLine(const std::string& stamp, const std::string& message);
 
     mutable std::mutex lock_;

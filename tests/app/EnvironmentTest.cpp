@@ -7,8 +7,9 @@
 #include <optional>
 
 #include "app/Environment.h"
-#include "app/TempFolder.h"
 #include "core/Clock.h"
+#include "support/LocalTime.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {
@@ -142,15 +143,7 @@ TEST_F(EnvironmentTest, AConfiguredDocumentsFolderThatDoesNotExistFallsBackToHom
 }
 
 TEST_F(EnvironmentTest, SessionFileNameUsesTheLocalTime) {
-    std::tm local {};
-    local.tm_year = 2025 - 1900;
-    local.tm_mon = 6;
-    local.tm_mday = 4;
-    local.tm_hour = 8;
-    local.tm_min = 7;
-    local.tm_sec = 9;
-    local.tm_isdst = -1;
-    const auto instant = std::chrono::system_clock::from_time_t(std::mktime(&local));
+    const auto instant = test::LocalInstant(2025, 7, 4, 8, 7, 9);
     SetWallClockSourceForTests([instant] { return instant; });
     InitialiseEnvironment({program, folder / "data"});
     EXPECT_EQ(MakeSessionFileName(), folder / "data/logfiles/Lumivane-20250704-080709.dat");

@@ -6,12 +6,12 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "app/TempFolder.h"
+#include "support/SimulatorProcess.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {
@@ -101,7 +101,6 @@ private:
 };
 
 const std::string kProgram = std::string(LUMIVANE_BUILD_DIR) + "/lumivane";
-const std::string kSimulator = std::string(LUMIVANE_BUILD_DIR) + "/lumivane-sim";
 
 TEST(HeadlessRun, StartsWritesItsSettingsAndExitsCleanlyOnSigterm) {
     TempFolder data;
@@ -141,13 +140,11 @@ TEST(HeadlessRun, AcquiresFromADecoderAndJournalsEveryPassing) {
     TempFolder data;
     WriteFile(data / "TarvexTable.dtb", "1 CHIP1\n2 CHIP2\n3 CHIP3\n");
     WriteFile(data / "chips.dtb", "1 CHIP1\n2 CHIP2\n3 CHIP3\n");
-    Child decoder({kSimulator, "decoder", "--port", "0", "--runners", "3", "--count", "6", "--rate", "50",
-                   "--chips", data / "chips.dtb", "--date", "today"});
-    ASSERT_TRUE(decoder.WaitFor("\n"));
-    int port = 0;
-    ASSERT_EQ(std::sscanf(decoder.Output().c_str(), "port %d", &port), 1) << decoder.Output();
+    test::SimulatorProcess decoder("decoder", {"--runners", "3", "--count", "6", "--rate", "50", "--chips",
+                                               data / "chips.dtb", "--date", "today"});
+    ASSERT_TRUE(decoder.Running());
     WriteFile(data / "Lumivane.ini", "[Settings]\r\nBLogDetections=1\r\n[TarvexBoxes]\r\nBoxHost0=127.0.0.1\r\nBoxPort0=" +
-                                         std::to_string(port) + "\r\nBoxIdDetector0=31\r\n");
+                                         std::to_string(decoder.Port()) + "\r\nBoxIdDetector0=31\r\n");
 
     Child program({kProgram, "--headless", "--data-dir", data.Path(), "--lang", "en"});
     ASSERT_TRUE(program.WaitFor("[box] 1 connected")) << program.Output();

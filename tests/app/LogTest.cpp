@@ -10,8 +10,9 @@
 
 #include "app/Log.h"
 #include "app/NamedMutex.h"
-#include "app/TempFolder.h"
 #include "core/Clock.h"
+#include "support/LocalTime.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {
@@ -20,17 +21,7 @@ using test::ReadFile;
 using test::TempFolder;
 
 // 7 March 2025, 09:05:03 in Paris.
-std::chrono::system_clock::time_point FixedNow() {
-    std::tm local {};
-    local.tm_year = 2025 - 1900;
-    local.tm_mon = 2;
-    local.tm_mday = 7;
-    local.tm_hour = 9;
-    local.tm_min = 5;
-    local.tm_sec = 3;
-    local.tm_isdst = -1;
-    return std::chrono::system_clock::from_time_t(std::mktime(&local));
-}
+std::chrono::system_clock::time_point FixedNow() { return test::LocalInstant(2025, 3, 7, 9, 5, 3); }
 
 constexpr const char* kStamp = "07 March 2025 - 09:05:03";
 

@@ -12,13 +12,13 @@
 #include "app/MainController.h"
 #include "app/Settings.h"
 #include "app/Texts.h"
-#include "app/TempFolder.h"
 #include "boxes/TarvexBox.h"
 #include "core/ChipTable.h"
 #include "core/Clock.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 #include "support/FakeMainView.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {

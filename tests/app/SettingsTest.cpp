@@ -10,7 +10,7 @@
 
 #include "app/Log.h"
 #include "app/Settings.h"
-#include "app/TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {

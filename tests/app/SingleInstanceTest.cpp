@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include "app/SingleInstance.h"
-#include "app/TempFolder.h"
 #include "app/Texts.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/StartupSettings.h"
-#include "app/TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {

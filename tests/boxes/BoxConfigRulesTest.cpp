@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Settings.h"
-#include "app/TempFolder.h"
+#include "support/TempFolder.h"
 #include "app/Texts.h"
 
 namespace lv {

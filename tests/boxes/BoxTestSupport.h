@@ -1,31 +1,19 @@
 #pragma once
-// What the box tests share: a recording BoxHost, a capture of the log, a wait helper.
-#include <algorithm>
-#include <chrono>
-#include <condition_variable>
+// What the box tests share: a recording BoxHost; the log capture and the wait helper
+// come with it.
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "app/Log.h"
 #include "boxes/BoxHost.h"
+#include "support/LogCapture.h"
+#include "support/WaitUntil.h"
 
 namespace lv::test {
-
-// Polls `done` every few milliseconds until it holds or `limit` passes.
-inline bool WaitUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    auto until = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 struct RecordedDetection {
     std::string label;
@@ -135,54 +123,6 @@ private:
     std::vector<int> sounds_;
     std::vector<std::pair<int, bool>> states_;
     int refreshes_ = 0;
-};
-
-// Every log message of the test, window stamp removed, at every level.
-class LogCapture : public LogWindowSink {
-public:
-    LogCapture() {
-        Logger& logger = Logger::Instance();
-        logger.SetFilePath({});
-        logger.SetWindowLevel(100);
-        logger.SetWindowOpen(true);
-        logger.SetSink(this);
-    }
-    ~LogCapture() override {
-        Logger::Instance().SetSink(nullptr);
-        Logger::Instance().SetWindowOpen(false);
-        Logger::Instance().ClearWindow();
-    }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    void OnLogWindowLine(const std::string& line) override {
-        std::lock_guard<std::mutex> guard(lock_);
-        lines_.push_back(line);
-    }
-    std::vector<std::string> Lines() const {
-        std::lock_guard<std::mutex> guard(lock_);
-        return lines_;
-    }
-    // Lines holding `text`.
-    int Count(const std::string& text) const {
-        std::lock_guard<std::mutex> guard(lock_);
-        return static_cast<int>(std::count_if(lines_.begin(), lines_.end(), [&](const std::string& line) {
-            return line.find(text) != std::string::npos;
-        }));
-    }
-    bool Has(const std::string& text) const { return Count(text) > 0; }
-    bool WaitFor(const std::string& text, std::chrono::milliseconds limit = std::chrono::seconds(10)) const {
-        return WaitUntil([&] { return Has(text); }, limit);
-    }
-    std::string Dump() const {
-        std::string all;
-        for (const std::string& line : Lines()) all += line + "\n";
-        return all;
-    }
-
-private:
-    mutable std::mutex lock_;
-    std::vector<std::string> lines_;
 };
 
 }  // namespace lv::test

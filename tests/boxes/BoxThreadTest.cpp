@@ -1,20 +1,18 @@
 // Box threads against the decoder simulator (and a scripted peer) on loopback:
 // acquisition, race days, unknown chips, faults, reconnection and requested ends.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <set>
 
 #include "BoxTestSupport.h"
-#include "PeerSockets.h"
 #include "app/Texts.h"
 #include "boxes/BoxThread.h"
 #include "boxes/TarvexBox.h"
 #include "core/ChipTable.h"
 #include "core/Clock.h"
+#include "support/LoopbackSockets.h"
+#include "support/SimulatorProcess.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {
@@ -47,12 +45,10 @@ protected:
         ClearChipTable();
         SetLanguage(Language::French);
         SetWallClockSourceForTests({});
-        std::error_code ignored;
-        if (!chipFile_.empty()) std::filesystem::remove(chipFile_, ignored);
     }
 
-    void UseDecoder(test::SimulatedDecoder& decoder) {
-        ASSERT_TRUE(decoder.Started());
+    void UseDecoder(test::SimulatorProcess& decoder) {
+        ASSERT_TRUE(decoder.Running());
         box.SetParameters("31", "127.0.0.1", decoder.Port());
     }
     // What the disconnection of one box does.
@@ -66,30 +62,30 @@ protected:
         return test::WaitUntil([&] { return host.RecordedCount() >= count; }, limit);
     }
     std::string WriteChipFile(const std::vector<std::pair<int, std::string>>& entries) {
-        chipFile_ = std::filesystem::temp_directory_path() /
-                    ("lumivane-boxes-chips-" + std::to_string(::getpid()) + ".dtb");
-        std::ofstream file(chipFile_);
-        file << "# bib chip\n";
-        for (const auto& [bib, chip] : entries) file << bib << " " << chip << "\n";
-        return chipFile_.string();
+        std::string content = "# bib chip\n";
+        for (const auto& [bib, chip] : entries) content += std::to_string(bib) + " " + chip + "\n";
+        test::WriteFile(folder_ / "chips.dtb", content);
+        return folder_ / "chips.dtb";
     }
 
-    test::LogCapture log;
+    LogCapture log;
     test::RecordingBoxHost host;
     CTarvexBox box;
-    std::filesystem::path chipFile_;
+    test::TempFolder folder_;
 };
 
 TEST_F(BoxThreadTest, AcquiresPushedPassingsUntilADisconnectionIsRequested) {
-    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "200", "--repeats", "2", "--spread", "10", "--runners", "50"}));
+    test::SimulatorProcess decoder(
+        "decoder", WithDefaults({"--rate", "0", "--count", "200", "--repeats", "2", "--spread", "10", "--runners", "50"}));
     UseDecoder(decoder);
     ASSERT_TRUE(box.InitializeBox());
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(WaitForRecords(200));
-    ASSERT_TRUE(log.WaitFor(">> Mean time (on 200 last)"));
-    ASSERT_TRUE(test::WaitUntil([&] { return log.Count(" : Detection ignored") == 200; })) << log.Count(" : Detection ignored");
-    EXPECT_EQ(log.Count(">> Mean time (on 200 last) for detection treatment: "), 2);
-    EXPECT_TRUE(log.Has(" ms  [200 ignored, 0 invalid]"));
+    ASSERT_TRUE(log.WaitForContaining(">> Mean time (on 200 last)"));
+    ASSERT_TRUE(test::WaitUntil([&] { return log.CountContaining(" : Detection ignored") == 200; }))
+        << log.CountContaining(" : Detection ignored");
+    EXPECT_EQ(log.CountContaining(">> Mean time (on 200 last) for detection treatment: "), 2);
+    EXPECT_TRUE(log.HasContaining(" ms  [200 ignored, 0 invalid]"));
     // Every passing once, at its own time.
     auto recorded = host.Recorded();
     EXPECT_EQ(recorded.size(), 200u);
@@ -98,15 +94,16 @@ TEST_F(BoxThreadTest, AcquiresPushedPassingsUntilADisconnectionIsRequested) {
     EXPECT_EQ(instants.size(), 200u);
     EXPECT_EQ(recorded.front().ofDay.FormatHundredths(), "10:00:00.00");
     EXPECT_EQ(recorded.front().boxName, "31");
-    EXPECT_TRUE(log.Has(" : Starting thread - check-ms: 1ms"));
+    EXPECT_TRUE(log.HasContaining(" : Starting thread - check-ms: 1ms"));
     // The thread found the box connected: no connection attempts, no state change yet.
-    EXPECT_FALSE(log.Has("Attempt to connect"));
+    EXPECT_FALSE(log.HasContaining("Attempt to connect"));
     EXPECT_TRUE(host.States().empty());
 
     StopThread();
-    EXPECT_EQ(log.Count("Boîtier 1 [1:" + std::to_string(decoder.Port()) + " 31] : Disconnection requested"), 1);
-    EXPECT_TRUE(log.Has(" : Thread stopped"));
-    EXPECT_TRUE(log.Has(" : Clear detections cache"));
+    EXPECT_EQ(
+        log.CountContaining("Boîtier 1 [1:" + std::to_string(decoder.Port()) + " 31] : Disconnection requested"), 1);
+    EXPECT_TRUE(log.HasContaining(" : Thread stopped"));
+    EXPECT_TRUE(log.HasContaining(" : Clear detections cache"));
     EXPECT_EQ(host.States(), (std::vector<std::pair<int, bool>>{{1, false}}));
     EXPECT_TRUE(host.Alerts().empty());
     EXPECT_EQ(box.lastDetections.Count(), 0);
@@ -115,13 +112,13 @@ TEST_F(BoxThreadTest, AcquiresPushedPassingsUntilADisconnectionIsRequested) {
 }
 
 TEST_F(BoxThreadTest, ConnectsByItselfWhenStartedOnAnUnconnectedBox) {
-    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "3"}));
+    test::SimulatorProcess decoder("decoder", WithDefaults({"--rate", "0", "--count", "3"}));
     UseDecoder(decoder);
     ASSERT_TRUE(StartBoxThread(host, box));
     EXPECT_FALSE(StartBoxThread(host, box));  // one thread per box
     ASSERT_TRUE(WaitForRecords(3));
-    EXPECT_TRUE(log.Has(" : Attempt to connect during 30 seconds"));
-    EXPECT_TRUE(log.Has(" : Connection successful"));
+    EXPECT_TRUE(log.HasContaining(" : Attempt to connect during 30 seconds"));
+    EXPECT_TRUE(log.HasContaining(" : Connection successful"));
     EXPECT_FALSE(box.IsPending());
     auto sounds = host.Sounds();
     ASSERT_FALSE(sounds.empty());
@@ -130,7 +127,7 @@ TEST_F(BoxThreadTest, ConnectsByItselfWhenStartedOnAnUnconnectedBox) {
 }
 
 TEST_F(BoxThreadTest, DatesPassingsOnTheRaceDays) {
-    test::SimulatedDecoder nextDay(WithDefaults({"--rate", "0", "--count", "1", "--date", "2024-05-02"}));
+    test::SimulatorProcess nextDay("decoder", WithDefaults({"--rate", "0", "--count", "1", "--date", "2024-05-02"}));
     UseDecoder(nextDay);
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(WaitForRecords(1));
@@ -139,20 +136,20 @@ TEST_F(BoxThreadTest, DatesPassingsOnTheRaceDays) {
 
     // A box without date takes the computer's: here 3 May, the third race day.
     SetWallClockSourceForTests([] { return std::chrono::system_clock::from_time_t(1714550400 + 2 * 86400); });
-    test::SimulatedDecoder undated(WithDefaults({"--rate", "0", "--count", "1", "--date", "zero"}));
+    test::SimulatorProcess undated("decoder", WithDefaults({"--rate", "0", "--count", "1", "--date", "zero"}));
     UseDecoder(undated);
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(WaitForRecords(2));
     StopThread();
     EXPECT_EQ(host.Recorded()[1].ofDay.FormatHundredths(), "58:00:00.00");
-    EXPECT_FALSE(log.Has("Caution"));
+    EXPECT_FALSE(log.HasContaining("Caution"));
 
-    test::SimulatedDecoder lastWeek(WithDefaults({"--rate", "0", "--count", "1", "--date", "2024-04-24"}));
+    test::SimulatorProcess lastWeek("decoder", WithDefaults({"--rate", "0", "--count", "1", "--date", "2024-04-24"}));
     UseDecoder(lastWeek);
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(WaitForRecords(3));
     EXPECT_EQ(host.Recorded()[2].ofDay.FormatHundredths(), "10:00:00.00");
-    EXPECT_TRUE(log.Has("### Caution: Box and Computer dates seem incompatible!"));
+    EXPECT_TRUE(log.HasContaining("### Caution: Box and Computer dates seem incompatible!"));
 }
 
 TEST_F(BoxThreadTest, TranslatesChipsAndDiscardsUnknownOnesOnlyWhenAsked) {
@@ -160,7 +157,7 @@ TEST_F(BoxThreadTest, TranslatesChipsAndDiscardsUnknownOnesOnlyWhenAsked) {
     ASSERT_TRUE(AddChip("K101", 101));
     ASSERT_TRUE(AddChip("K102", 102));
     {
-        test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "4", "--chips", chips}));
+        test::SimulatorProcess decoder("decoder", WithDefaults({"--rate", "0", "--count", "4", "--chips", chips}));
         UseDecoder(decoder);
         ASSERT_TRUE(StartBoxThread(host, box));
         ASSERT_TRUE(WaitForRecords(4));
@@ -171,28 +168,28 @@ TEST_F(BoxThreadTest, TranslatesChipsAndDiscardsUnknownOnesOnlyWhenAsked) {
     EXPECT_EQ(labels, (std::multiset<std::string>{"101", "102", "K103", "K104"}));
 
     host.ChangeSettings([](IntakeSettings& s) { s.ignoreUnknownTags = true; });
-    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "4", "--chips", chips}));
+    test::SimulatorProcess decoder("decoder", WithDefaults({"--rate", "0", "--count", "4", "--chips", chips}));
     UseDecoder(decoder);
     ASSERT_TRUE(StartBoxThread(host, box));
-    ASSERT_TRUE(test::WaitUntil([&] { return log.Count(". Detection discarded") == 2; }));
+    ASSERT_TRUE(test::WaitUntil([&] { return log.CountContaining(". Detection discarded") == 2; }));
     ASSERT_TRUE(WaitForRecords(6));
-    EXPECT_TRUE(log.Has(" : ## Unknown chip [K103]. Detection discarded"));
-    EXPECT_TRUE(log.Has(" : ## Unknown chip [K104]. Detection discarded"));
+    EXPECT_TRUE(log.HasContaining(" : ## Unknown chip [K103]. Detection discarded"));
+    EXPECT_TRUE(log.HasContaining(" : ## Unknown chip [K104]. Detection discarded"));
     EXPECT_EQ(host.RecordedCount(), 6u);
 }
 
 TEST_F(BoxThreadTest, ReportsMalformedLinesAndLosesNoValidPassing) {
-    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "10", "--malformed-every", "2"}));
+    test::SimulatorProcess decoder("decoder", WithDefaults({"--rate", "0", "--count", "10", "--malformed-every", "2"}));
     UseDecoder(decoder);
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(WaitForRecords(10));
-    ASSERT_TRUE(log.WaitFor(" : Invalid input(TL) : ZZZZ"));
+    ASSERT_TRUE(log.WaitForContaining(" : Invalid input(TL) : ZZZZ"));
     // Cut to the line bound by the transport.
-    EXPECT_TRUE(log.Has("... (4096 bytes)"));
-    EXPECT_TRUE(log.Has(" : Invalid input(TL) : #P\\x00\\x01\\xFE\\xFF;"));
-    EXPECT_TRUE(log.Has(" : Invalid detection: #P;1;C00001;2024-13-45;"));
+    EXPECT_TRUE(log.HasContaining("... (4096 bytes)"));
+    EXPECT_TRUE(log.HasContaining(" : Invalid input(TL) : #P\\x00\\x01\\xFE\\xFF;"));
+    EXPECT_TRUE(log.HasContaining(" : Invalid detection: #P;1;C00001;2024-13-45;"));
     // 17 and 19 fields are no passings at all.
-    EXPECT_EQ(log.Count(" : Invalid input(TL) : #P;1;C00001;2024-05-01;10:00:00.000;"), 2);
+    EXPECT_EQ(log.CountContaining(" : Invalid input(TL) : #P;1;C00001;2024-05-01;10:00:00.000;"), 2);
     EXPECT_TRUE(box.threadRunning.load());
     EXPECT_TRUE(box.IsConnected());
     EXPECT_EQ(host.RecordedCount(), 10u);
@@ -200,12 +197,12 @@ TEST_F(BoxThreadTest, ReportsMalformedLinesAndLosesNoValidPassing) {
 
 TEST_F(BoxThreadTest, ABoxThatDropsTheConnectionIsReconnectedWithoutLoss) {
     // Each session: three answers, then five passings, then the decoder hangs up.
-    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "12", "--close-after", "8"}));
+    test::SimulatorProcess decoder("decoder", WithDefaults({"--rate", "0", "--count", "12", "--close-after", "8"}));
     UseDecoder(decoder);
     for (int session = 1; session <= 3; ++session) {
         ASSERT_TRUE(StartBoxThread(host, box)) << session;
         if (session == 3) break;
-        ASSERT_TRUE(test::WaitUntil([&] { return log.Count(" : Box reception failed") == session; }));
+        ASSERT_TRUE(test::WaitUntil([&] { return log.CountContaining(" : Box reception failed") == session; }));
         ASSERT_TRUE(test::WaitUntil([this] { return !box.threadRunning.load(); }));
         // What the main window does on the unexpected loss: restart the thread.
         EXPECT_EQ(host.States().back(), std::make_pair(1, true));
@@ -217,28 +214,27 @@ TEST_F(BoxThreadTest, ABoxThatDropsTheConnectionIsReconnectedWithoutLoss) {
     EXPECT_EQ(instants.size(), 12u);
     EXPECT_EQ(host.Alerts().size(), 2u);
     EXPECT_NE(host.Alerts()[0].first.find("## [" ), std::string::npos);
-    EXPECT_EQ(log.Count(" : Connection successful"), 3);
+    EXPECT_EQ(log.CountContaining(" : Connection successful"), 3);
 }
 
 TEST_F(BoxThreadTest, ALineCutByTheDecoderClosingIsReportedNotRecorded) {
-    test::SimulatedDecoder decoder(WithDefaults({"--rate", "0", "--count", "5", "--close-after", "5", "--close-mid-line"}));
+    test::SimulatorProcess decoder(
+        "decoder", WithDefaults({"--rate", "0", "--count", "5", "--close-after", "5", "--close-mid-line"}));
     UseDecoder(decoder);
     ASSERT_TRUE(StartBoxThread(host, box));
-    ASSERT_TRUE(log.WaitFor(" : Box reception failed"));
+    ASSERT_TRUE(log.WaitForContaining(" : Box reception failed"));
     EXPECT_EQ(host.RecordedCount(), 2u);
-    EXPECT_EQ(log.Count(" : Invalid input(TL) : #P;"), 1);
+    EXPECT_EQ(log.CountContaining(" : Invalid input(TL) : #P;"), 1);
 }
 
 TEST_F(BoxThreadTest, GivesUpConnectionAttemptsAfterTheReconnectionPeriod) {
-    test::ScriptedPeer gone;
-    int port = gone.Port();
-    gone.CloseListener();
+    int port = test::LoopbackPeer::FreePort();
     box.SetParameters("31", "127.0.0.1", port);
     host.ChangeSettings([](IntakeSettings& s) { s.reconnectSeconds = 1; });
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(test::WaitUntil([this] { return !box.threadRunning.load(); }));
-    EXPECT_TRUE(log.Has(" : Attempt to connect during 1 seconds"));
-    EXPECT_FALSE(log.Has("Thread stopped"));
+    EXPECT_TRUE(log.HasContaining(" : Attempt to connect during 1 seconds"));
+    EXPECT_FALSE(log.HasContaining("Thread stopped"));
     EXPECT_FALSE(box.IsPending());
     auto states = host.States();
     EXPECT_EQ(states.size(), 7u);
@@ -249,22 +245,20 @@ TEST_F(BoxThreadTest, GivesUpConnectionAttemptsAfterTheReconnectionPeriod) {
 }
 
 TEST_F(BoxThreadTest, ACancelStopsTheConnectionAttempts) {
-    test::ScriptedPeer gone;
-    int port = gone.Port();
-    gone.CloseListener();
+    int port = test::LoopbackPeer::FreePort();
     box.SetParameters("31", "127.0.0.1", port);
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(test::WaitUntil([this] { return !host.States().empty(); }));
     EXPECT_TRUE(box.IsInUse());
     box.cancelRequested = true;
     ASSERT_TRUE(test::WaitUntil([this] { return !box.threadRunning.load(); }, 3s));
-    EXPECT_TRUE(log.Has(" : Thread stopped. Could not connect"));
+    EXPECT_TRUE(log.HasContaining(" : Thread stopped. Could not connect"));
     EXPECT_FALSE(box.IsPending());
     EXPECT_FALSE(box.IsInUse());
 }
 
 TEST_F(BoxThreadTest, ASilentPeerKeepsTheThreadUntilCancelledAndBlankLinesAreNoFailure) {
-    test::ScriptedPeer peer;
+    test::LoopbackPeer peer;
     box.SetParameters("31", "127.0.0.1", peer.Port());
     std::string error;
     ASSERT_TRUE(box.Transport()->Connect(error));
@@ -277,31 +271,31 @@ TEST_F(BoxThreadTest, ASilentPeerKeepsTheThreadUntilCancelledAndBlankLinesAreNoF
     EXPECT_EQ(host.Recorded()[0].label, "Q1");
     EXPECT_EQ(host.Recorded()[1].label, "C1");
     EXPECT_EQ(box.PendingPassingCount(), 0u);
-    EXPECT_FALSE(log.Has("Invalid input"));
+    EXPECT_FALSE(log.HasContaining("Invalid input"));
     std::this_thread::sleep_for(100ms);
     EXPECT_TRUE(box.threadRunning.load());
     EXPECT_TRUE(host.States().empty());
     StopThread();
-    EXPECT_TRUE(log.Has(" : Disconnection requested"));
+    EXPECT_TRUE(log.HasContaining(" : Disconnection requested"));
     EXPECT_EQ(host.States(), (std::vector<std::pair<int, bool>>{{1, false}}));
 }
 
 TEST_F(BoxThreadTest, CommandExchangesRunBesideTheThreadAndEveryPassingIsRecordedOnce) {
-    test::SimulatedDecoder decoder(WithDefaults({"--rate", "400", "--count", "300", "--runners", "60"}));
+    test::SimulatorProcess decoder("decoder", WithDefaults({"--rate", "400", "--count", "300", "--runners", "60"}));
     UseDecoder(decoder);
     ASSERT_TRUE(box.InitializeBox());
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(WaitForRecords(20));
     for (int round = 0; round < 3; ++round) box.SetBoxClock();
     box.RequestBoxTime();
-    ASSERT_TRUE(log.WaitFor(" : Date "));
+    ASSERT_TRUE(log.WaitForContaining(" : Date "));
     std::string error;
     ASSERT_TRUE(box.SendCommand("SETPUSHPASSINGS;1;0", error));
     ASSERT_TRUE(WaitForRecords(300));
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(log.Count(" : Box synchronized"), 3);
-    EXPECT_FALSE(log.Has("No response")) << log.Dump().substr(0, 4000);
-    EXPECT_FALSE(log.Has("Unexpected response"));
+    EXPECT_EQ(log.CountContaining(" : Box synchronized"), 3);
+    EXPECT_FALSE(log.HasContaining("No response")) << log.Dump().substr(0, 4000);
+    EXPECT_FALSE(log.HasContaining("Unexpected response"));
     auto recorded = host.Recorded();
     EXPECT_EQ(recorded.size(), 300u);
     std::set<std::pair<int32_t, int>> instants;

@@ -5,10 +5,10 @@
 #include <future>
 
 #include "BoxTestSupport.h"
-#include "PeerSockets.h"
 #include "app/Texts.h"
 #include "boxes/TarvexBox.h"
 #include "core/Clock.h"
+#include "support/LoopbackSockets.h"
 
 namespace lv {
 namespace {
@@ -38,9 +38,9 @@ protected:
         return command;
     }
 
-    test::LogCapture log;
+    LogCapture log;
     test::RecordingBoxHost host;
-    test::ScriptedPeer peer;
+    test::LoopbackPeer peer;
     CTarvexBox box;
 };
 
@@ -52,11 +52,12 @@ TEST_F(ExchangeTest, InitialisesANetworkDecoderWithThreeAwaitedCommands) {
     EXPECT_EQ(Answer("SETPUSHPASSINGS;1;0"), "SETPUSHPASSINGS;1;0\r\n");
     EXPECT_TRUE(initialised.get());
     EXPECT_TRUE(box.IsConnected());
-    EXPECT_EQ(log.Count(" : Initialized on 127.0.0.1:" + std::to_string(peer.Port()) + ". Detector Id. 31"), 1);
-    EXPECT_TRUE(log.Has(">>->> SETPROTOCOL;2.0"));
-    EXPECT_TRUE(log.Has("<<-<< SETPUSHPASSINGS;1;0"));
-    EXPECT_FALSE(log.Has("No response"));
-    EXPECT_FALSE(log.Has("Unexpected"));
+    EXPECT_EQ(
+        log.CountContaining(" : Initialized on 127.0.0.1:" + std::to_string(peer.Port()) + ". Detector Id. 31"), 1);
+    EXPECT_TRUE(log.HasContaining(">>->> SETPROTOCOL;2.0"));
+    EXPECT_TRUE(log.HasContaining("<<-<< SETPUSHPASSINGS;1;0"));
+    EXPECT_FALSE(log.HasContaining("No response"));
+    EXPECT_FALSE(log.HasContaining("Unexpected"));
     // The three exchanges are over: nothing else went out.
     EXPECT_EQ(peer.ReceiveBytes(1, 50), "");
 }
@@ -66,9 +67,9 @@ TEST_F(ExchangeTest, InitialisationOfAPeerThatNeverAnswersStillConnects) {
     ASSERT_TRUE(peer.Accept());
     EXPECT_TRUE(initialised.get());
     EXPECT_EQ(peer.ReceiveBytes(100, 500), "SETPROTOCOL;2.0\r\nSTARTOPERATION\r\nSETPUSHPASSINGS;1;0\r\n");
-    EXPECT_TRUE(log.Has(" : No response for command SETPROTOCOL after 1s"));
-    EXPECT_TRUE(log.Has(" : No response for command STARTOPERATION after 1s"));
-    EXPECT_TRUE(log.Has(" : No response for command SETPUSHPASSINGS after 1s"));
+    EXPECT_TRUE(log.HasContaining(" : No response for command SETPROTOCOL after 1s"));
+    EXPECT_TRUE(log.HasContaining(" : No response for command STARTOPERATION after 1s"));
+    EXPECT_TRUE(log.HasContaining(" : No response for command SETPUSHPASSINGS after 1s"));
 }
 
 TEST_F(ExchangeTest, AFailedConnectionIsAnAlertLine) {
@@ -151,13 +152,13 @@ TEST_F(ExchangeTest, WaitsEndOnInvalidOrUnexpectedResponses) {
     auto first = wait("STARTOPERATION");
     peer.Send("#P;1;2\r\n");
     EXPECT_FALSE(first.get());
-    EXPECT_TRUE(log.Has(".. Unknown command: #P;1;2"));
-    EXPECT_TRUE(log.Has("Box 2 [1:" + std::to_string(peer.Port()) + " 31] : Invalid input: #P;1;2"));
+    EXPECT_TRUE(log.HasContaining(".. Unknown command: #P;1;2"));
+    EXPECT_TRUE(log.HasContaining("Box 2 [1:" + std::to_string(peer.Port()) + " 31] : Invalid input: #P;1;2"));
 
     auto second = wait("STOP");
     peer.Send("GETTIME;2024-05-01;10:00:00.000\r\n");
     EXPECT_FALSE(second.get());
-    EXPECT_TRUE(log.Has(" : Unexpected response: GETTIME;2024-05-01;10:00:00.000"));
+    EXPECT_TRUE(log.HasContaining(" : Unexpected response: GETTIME;2024-05-01;10:00:00.000"));
 
     auto third = wait("ASCII/COMMANDNOTEXISTING");
     peer.Send("COMMANDNOTEXISTING\r\n");
@@ -166,19 +167,21 @@ TEST_F(ExchangeTest, WaitsEndOnInvalidOrUnexpectedResponses) {
     auto fourth = wait("SETBOUNCE");
     peer.Send("SETBOUNCE;30\r\n");
     EXPECT_TRUE(fourth.get());
-    EXPECT_TRUE(log.Has(" : Bounce time set"));
+    EXPECT_TRUE(log.HasContaining(" : Bounce time set"));
 
     auto fifth = wait("STARTOPERATION");
     peer.Send(std::string(5000, 'Q') + "\r\n");
     EXPECT_FALSE(fifth.get());
-    EXPECT_TRUE(log.Has(" : Invalid input: QQQQ"));
+    EXPECT_TRUE(log.HasContaining(" : Invalid input: QQQQ"));
 }
 
 TEST_F(ExchangeTest, AWaitGivesUpAfterItsTimeoutOrWhenCancelled) {
     Connect();
     std::string response;
     EXPECT_FALSE(box.WaitResponse("GETTIME", 1, response));
-    EXPECT_EQ(log.Count("Box 2 [1:" + std::to_string(peer.Port()) + " 31] : No response for command GETTIME after 1s"), 1);
+    EXPECT_EQ(log.CountContaining("Box 2 [1:" + std::to_string(peer.Port()) +
+                                  " 31] : No response for command GETTIME after 1s"),
+              1);
     EXPECT_FALSE(box.waitingResponse.load());
 
     // A live cancel request (the box thread runs) ends the wait at its next poll.
@@ -202,7 +205,7 @@ TEST_F(ExchangeTest, AWaitOnALostConnectionEndsAtOnce) {
     peer.CloseClient();
     std::string response;
     EXPECT_FALSE(box.WaitResponse("GETTIME", 60, response));
-    EXPECT_TRUE(log.Has(" : No response for command GETTIME after 60s"));
+    EXPECT_TRUE(log.HasContaining(" : No response for command GETTIME after 60s"));
 }
 
 TEST_F(ExchangeTest, SetsTheBoxClockWithStopSetTimeAndStart) {
@@ -216,20 +219,20 @@ TEST_F(ExchangeTest, SetsTheBoxClockWithStopSetTimeAndStart) {
     EXPECT_EQ(Answer("SETTIME;2024-05-01;14:03:22.123"), "SETTIME;2024-05-01;14:03:22.123\r\n");
     EXPECT_EQ(Answer("STARTOPERATION"), "STARTOPERATION\r\n");
     done.get();
-    EXPECT_EQ(log.Count("Box 2 [1:" + std::to_string(peer.Port()) + " 31] : Request for synchronization"), 1);
-    EXPECT_EQ(log.Count(" : Box synchronized"), 1);
-    EXPECT_FALSE(log.Has("No response"));
+    EXPECT_EQ(log.CountContaining("Box 2 [1:" + std::to_string(peer.Port()) + " 31] : Request for synchronization"), 1);
+    EXPECT_EQ(log.CountContaining(" : Box synchronized"), 1);
+    EXPECT_FALSE(log.HasContaining("No response"));
 }
 
 TEST_F(ExchangeTest, AsksTheTimeWithoutWaiting) {
     Connect();
     box.RequestBoxTime();
     EXPECT_EQ(peer.ReceiveLine(), "GETTIME\r\n");
-    EXPECT_TRUE(log.Has(" : Request for box date and time"));
+    EXPECT_TRUE(log.HasContaining(" : Request for box date and time"));
     peer.CloseClient();
     box.Close();
     box.RequestBoxTime();
-    EXPECT_TRUE(log.Has(" : Error sending command: Connexion non ouverte"));
+    EXPECT_TRUE(log.HasContaining(" : Error sending command: Connexion non ouverte"));
 }
 
 TEST_F(ExchangeTest, AWaitEndsEvenWhileTheBoxKeepsPushingPassings) {
@@ -246,7 +249,7 @@ TEST_F(ExchangeTest, AWaitEndsEvenWhileTheBoxKeepsPushingPassings) {
     stop = true;
     pusher.join();
     EXPECT_FALSE(matched);
-    EXPECT_TRUE(log.Has(" : No response for command GETTIME after 1s"));
+    EXPECT_TRUE(log.HasContaining(" : No response for command GETTIME after 1s"));
     EXPECT_GT(box.PendingPassingCount(), 0u);
 }
 

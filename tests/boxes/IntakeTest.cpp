@@ -41,7 +41,7 @@ protected:
         return labels;
     }
 
-    test::LogCapture log;
+    LogCapture log;
     test::RecordingBoxHost host;
     CTarvexBox box;
     std::unique_ptr<CPassingIntake> intake;
@@ -104,7 +104,7 @@ TEST_F(IntakeTest, IgnoresRepeatedReadsWithinTheWindowOfThePreviousRead) {
     EXPECT_EQ(Labels(), (std::vector<std::string>{"C1", "C2", "C1", "C1"}));
     EXPECT_EQ(Intake().Counters().ignored, 3u);
     EXPECT_EQ(Intake().Counters().seen, 7u);
-    EXPECT_EQ(log.Count("Boîtier 1 [21:3601 31] : Detection ignored"), 3);
+    EXPECT_EQ(log.CountContaining("Boîtier 1 [21:3601 31] : Detection ignored"), 3);
 }
 
 TEST_F(IntakeTest, TwoChipsOfOneBibShareTheirRepeatedReads) {
@@ -130,8 +130,8 @@ TEST_F(IntakeTest, CountsInvalidPassingsWithTheirReason) {
     Feed(Passing("C00009", "10:00:00.000"));
     EXPECT_EQ(host.RecordedCount(), 0u);
     EXPECT_EQ(Intake().Counters().invalid, 2u);
-    EXPECT_TRUE(log.Has("Boîtier 1 [21:3601 31] : Invalid detection: #P;1;C00001;2024-13-45;"));
-    EXPECT_TRUE(log.Has("Boîtier 1 [21:3601 31] : ## Unknown chip [C00009]. Detection discarded"));
+    EXPECT_TRUE(log.HasContaining("Boîtier 1 [21:3601 31] : Invalid detection: #P;1;C00001;2024-13-45;"));
+    EXPECT_TRUE(log.HasContaining("Boîtier 1 [21:3601 31] : ## Unknown chip [C00009]. Detection discarded"));
 }
 
 TEST_F(IntakeTest, ReportsTheMeanTimeEvery200Passings) {
@@ -142,11 +142,11 @@ TEST_F(IntakeTest, ReportsTheMeanTimeEvery200Passings) {
                            (second % 60 < 10 ? "0" : "") + std::to_string(second % 60) + ".000";
         Feed(Passing(i % 10 == 9 ? "" : "C" + std::to_string(i / 2), time));
     }
-    EXPECT_EQ(log.Count(">> Mean time (on "), 1);
-    EXPECT_TRUE(log.Has(">> Mean time (on 200 last) for detection treatment: 0 ms  [80 ignored, 20 invalid]"))
+    EXPECT_EQ(log.CountContaining(">> Mean time (on "), 1);
+    EXPECT_TRUE(log.HasContaining(">> Mean time (on 200 last) for detection treatment: 0 ms  [80 ignored, 20 invalid]"))
         << log.Dump().substr(0, 2000);
     Feed(Passing("LAST", "11:00:00.000"));
-    EXPECT_EQ(log.Count(">> Mean time (on 200 last)"), 2);
+    EXPECT_EQ(log.CountContaining(">> Mean time (on 200 last)"), 2);
 }
 
 TEST_F(IntakeTest, ReportsResponsesThatCameWithoutAWait) {
@@ -162,16 +162,16 @@ TEST_F(IntakeTest, ReportsResponsesThatCameWithoutAWait) {
     Feed("STARTOPERATION");
     Feed("TIMESTAMPGET;1");
     const std::string label = "Boîtier 1 [21:3601 31] : ";
-    EXPECT_TRUE(log.Has(label + "Date 01/05/2024  10:00:00.50 (time got at ")) << log.Dump();
-    EXPECT_TRUE(log.Has(label + "Bounce time set to 30s"));
-    EXPECT_TRUE(log.Has(label + "Bounce time set to 2mn"));
-    EXPECT_TRUE(log.Has(label + "Bounce time set to 2h"));
-    EXPECT_TRUE(log.Has(label + "Error setting bounce time"));
-    EXPECT_EQ(log.Count(label + "Protocol version: "), 1);
-    EXPECT_TRUE(log.Has(label + "Protocol version: 2.0"));
-    EXPECT_TRUE(log.Has(label + "Box synchronized"));
-    EXPECT_TRUE(log.Has(label + "List files response received"));
-    EXPECT_TRUE(log.Has(label + "USB TimingBox Got TIMESTAMP (TL)"));
+    EXPECT_TRUE(log.HasContaining(label + "Date 01/05/2024  10:00:00.50 (time got at ")) << log.Dump();
+    EXPECT_TRUE(log.HasContaining(label + "Bounce time set to 30s"));
+    EXPECT_TRUE(log.HasContaining(label + "Bounce time set to 2mn"));
+    EXPECT_TRUE(log.HasContaining(label + "Bounce time set to 2h"));
+    EXPECT_TRUE(log.HasContaining(label + "Error setting bounce time"));
+    EXPECT_EQ(log.CountContaining(label + "Protocol version: "), 1);
+    EXPECT_TRUE(log.HasContaining(label + "Protocol version: 2.0"));
+    EXPECT_TRUE(log.HasContaining(label + "Box synchronized"));
+    EXPECT_TRUE(log.HasContaining(label + "List files response received"));
+    EXPECT_TRUE(log.HasContaining(label + "USB TimingBox Got TIMESTAMP (TL)"));
     EXPECT_EQ(host.RecordedCount(), 0u);
 }
 
@@ -182,12 +182,12 @@ TEST_F(IntakeTest, ReportsUnreadableLinesAsInvalidInput) {
     Intake().ProcessLine("GETTIME;2024-05-01;99:00:00.000");
     Intake().ProcessLine("\r");
     Intake().ProcessLine(" ");
-    EXPECT_EQ(log.Count("Invalid input"), 4);
-    EXPECT_TRUE(log.Has("Boîtier 1 [21:3601 31] : Invalid input(TL) : HELLO"));
-    EXPECT_TRUE(log.Has("Boîtier 1 [21:3601 31] : Invalid input(TL) : #P;1;2"));
-    EXPECT_TRUE(log.Has(" : Invalid input(TL) : ZZZZ"));
-    EXPECT_TRUE(log.Has("(4096 bytes)"));
-    EXPECT_TRUE(log.Has(" : Invalid input(TL) : GETTIME;2024-05-01;99:00:00.000"));
+    EXPECT_EQ(log.CountContaining("Invalid input"), 4);
+    EXPECT_TRUE(log.HasContaining("Boîtier 1 [21:3601 31] : Invalid input(TL) : HELLO"));
+    EXPECT_TRUE(log.HasContaining("Boîtier 1 [21:3601 31] : Invalid input(TL) : #P;1;2"));
+    EXPECT_TRUE(log.HasContaining(" : Invalid input(TL) : ZZZZ"));
+    EXPECT_TRUE(log.HasContaining("(4096 bytes)"));
+    EXPECT_TRUE(log.HasContaining(" : Invalid input(TL) : GETTIME;2024-05-01;99:00:00.000"));
     EXPECT_EQ(Intake().Counters().seen, 0u);
 }
 
@@ -195,7 +195,7 @@ TEST_F(IntakeTest, HandsAResponseOverToAWaitingExchange) {
     box.waitingResponse = true;
     Feed("SETTIME;2024-05-01;10:00:00.000");
     box.waitingResponse = false;
-    EXPECT_FALSE(log.Has("Box synchronized"));
+    EXPECT_FALSE(log.HasContaining("Box synchronized"));
     std::string response;
     int code = -1;
     bool reported = true;
@@ -210,8 +210,8 @@ TEST_F(IntakeTest, SpeaksFrenchByDefault) {
     Feed(Passing("C1", "10:00:00.000"));
     Feed(Passing("C1", "10:00:00.010"));
     Feed(Passing("C1", "10:00:00.000", "2024-13-45"));
-    EXPECT_TRUE(log.Has(" : Détection ignorée"));
-    EXPECT_TRUE(log.Has(" : Détection invalide: #P;1;C1;2024-13-45"));
+    EXPECT_TRUE(log.HasContaining(" : Détection ignorée"));
+    EXPECT_TRUE(log.HasContaining(" : Détection invalide: #P;1;C1;2024-13-45"));
 }
 
 }  // namespace

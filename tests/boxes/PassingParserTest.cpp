@@ -29,7 +29,7 @@ protected:
     IntakeSettings settings;
     ParsedPassing passing;
     std::string error;
-    test::LogCapture log;
+    LogCapture log;
 };
 
 // 2024-05-01 10:00:00 in Paris (summer time) is 08:00:00 UTC.
@@ -41,7 +41,7 @@ TEST_F(PassingParserTest, ReadsChipInstantAndTimeOfDayOnTheFirstRaceDay) {
     EXPECT_EQ(passing.chip, "C00001");
     EXPECT_EQ(passing.instant, CChrono(kMayFirstTenOClock, 250));
     EXPECT_EQ(passing.ofDay, CChrono(36000, 250));
-    EXPECT_FALSE(log.Has("Caution"));
+    EXPECT_FALSE(log.HasContaining("Caution"));
 }
 
 TEST_F(PassingParserTest, NormalisesTheFractionToMilliseconds) {
@@ -64,11 +64,11 @@ TEST_F(PassingParserTest, AddsOneDayPerRaceDayToTheTimeOfDay) {
 TEST_F(PassingParserTest, WarnsOnADateOutsideTheRaceDaysAndKeepsTheTime) {
     ASSERT_TRUE(Parse(PassingLine("C1", "2024-04-24", "10:00:00.000")));
     EXPECT_EQ(passing.ofDay.FormatHundredths(), "10:00:00.00");
-    EXPECT_TRUE(log.Has("### Attention: Incompatibilité de date boîtier / ordinateur !"));
+    EXPECT_TRUE(log.HasContaining("### Attention: Incompatibilité de date boîtier / ordinateur !"));
     SetLanguage(Language::English);
     ASSERT_TRUE(Parse(PassingLine("C1", "2024-04-24", "10:00:00.000")));
     SetLanguage(Language::French);
-    EXPECT_TRUE(log.Has("### Caution: Box and Computer dates seem incompatible!"));
+    EXPECT_TRUE(log.HasContaining("### Caution: Box and Computer dates seem incompatible!"));
 }
 
 TEST_F(PassingParserTest, TakesTodayForADateOfZeros) {

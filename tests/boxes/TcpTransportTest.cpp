@@ -6,8 +6,8 @@
 
 #include <future>
 
-#include "PeerSockets.h"
 #include "boxes/transport/TcpComBox.h"
+#include "support/LoopbackSockets.h"
 
 namespace lv {
 namespace {
@@ -30,7 +30,7 @@ protected:
         return -99;
     }
 
-    test::ScriptedPeer peer;
+    test::LoopbackPeer peer;
     CTcpComBox transport;
 };
 
@@ -57,9 +57,7 @@ TEST(TcpTransport, UnconnectedReadsFailAndPendingMeansInUse) {
 }
 
 TEST(TcpTransport, ReportsRefusedAndUnresolvableConnections) {
-    test::ScriptedPeer closed;
-    int port = closed.Port();
-    closed.CloseListener();
+    int port = test::LoopbackPeer::FreePort();
     CTcpComBox transport;
     transport.SetParameters("31", "127.0.0.1", port);
     std::string error;
@@ -73,7 +71,7 @@ TEST(TcpTransport, ReportsRefusedAndUnresolvableConnections) {
 
 TEST(TcpTransport, GivesUpAConnectionThatIsNotAnsweredWithinTheTimeout) {
     // A listener whose queue is full drops further connection requests unanswered.
-    test::ScriptedPeer full(0);
+    test::LoopbackPeer full(0);
     CTcpComBox first, second;
     std::string error;
     first.SetParameters("31", "127.0.0.1", full.Port());

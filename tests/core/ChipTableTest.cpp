@@ -9,7 +9,8 @@
 
 #include "app/Environment.h"
 #include "app/Texts.h"
-#include "core/CoreTestFiles.h"
+#include "support/LogCapture.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {
@@ -23,7 +24,6 @@ protected:
     void SetUp() override {
         SetLanguage(Language::English);
         Logger::Instance().SetFilePath(folder_ / "Lumivane.log");
-        test::CaptureLog();
         ClearChipTable();
     }
     void TearDown() override {
@@ -44,6 +44,7 @@ protected:
     }
 
     TempFolder folder_;
+    LogCapture log_;  // the log window, open at every level
 };
 
 TEST_F(ChipTableTest, LoadingKeepsEntriesAndSkipsWhatIsNotAnEntry) {
@@ -162,7 +163,7 @@ TEST_F(ChipTableTest, OverLongChipCodesAreLeftOutWithAWarning) {
     EXPECT_EQ(BibOf(chip63), 1);
     EXPECT_EQ(BibOf(std::string(63, 'L')), -1) << "never cut into another code";
     EXPECT_EQ(BibOf("AFTER"), 3);
-    EXPECT_EQ(test::CountLogLines("line 2: chip code longer than 63 characters"), 1);
+    EXPECT_EQ(log_.CountContaining("line 2: chip code longer than 63 characters"), 1);
 }
 
 TEST_F(ChipTableTest, LongLinesAndWordsNeverOverflowAndDoNotDisturbTheNextLines) {

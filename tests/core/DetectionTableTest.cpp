@@ -7,9 +7,10 @@
 #include <thread>
 #include <vector>
 
-#include "core/CoreTestFiles.h"
 #include "core/DetectionExport.h"
 #include "core/DetectionJournal.h"
+#include "support/LogCapture.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {
@@ -24,7 +25,6 @@ class DetectionTableTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Logger::Instance().SetFilePath(folder_ / "Lumivane.log");
-        test::CaptureLog();
         Table().ClearTable();
         Table().Journal().Close();
     }
@@ -55,6 +55,7 @@ protected:
     }
 
     TempFolder folder_;
+    LogCapture log_;  // the log window, open at every level
 };
 
 TEST_F(DetectionTableTest, ARecordOutlivesAResetUntilTheClearedRecordsAreFreed) {

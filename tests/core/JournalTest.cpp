@@ -6,14 +6,14 @@
 #include <string>
 
 #include "app/Texts.h"
-#include "core/CoreTestFiles.h"
 #include "core/DetectionTable.h"
 #include "core/DetectionTexts.h"
+#include "support/LogCapture.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {
 
-using test::CountLogLines;
 using test::ReadFile;
 using test::TempFolder;
 
@@ -30,11 +30,11 @@ protected:
     void SetUp() override {
         SetLanguage(Language::English);
         Logger::Instance().SetFilePath(folder_ / "Lumivane.log");
-        test::CaptureLog();
     }
     void TearDown() override { SetLanguage(Language::French); }
 
     TempFolder folder_;
+    LogCapture log_;  // the log window, open at every level
 };
 
 TEST_F(JournalTest, ReopeningTheOpenFileDoesNothing) {
@@ -44,7 +44,7 @@ TEST_F(JournalTest, ReopeningTheOpenFileDoesNothing) {
     journal.WriteLine(1, Record("1"));
     ASSERT_TRUE(journal.Open(path));
     journal.WriteLine(2, Record("2"));
-    EXPECT_EQ(CountLogLines("Opening detection file : " + path), 1);
+    EXPECT_EQ(log_.CountContaining("Opening detection file : " + path), 1);
     EXPECT_EQ(ReadFile(path),
               "1\tBox2\t1\t1\t10:05:03.07\t1\r\n2\tBox2\t2\t1\t10:05:03.07\t1\r\n");
 }
@@ -64,7 +64,7 @@ TEST_F(JournalTest, AnotherNameSwitchesFilesAndAClosedFileIsContinued) {
     EXPECT_EQ(ReadFile(folder_ / "a.dat"), "1\tBox2\t1\t1\t10:05:03.07\t1\r\n");
     EXPECT_EQ(ReadFile(folder_ / "b.dat"),
               "2\tBox2\t2\t1\t10:05:03.07\t1\r\n4\tBox2\t4\t1\t10:05:03.07\t1\r\n");
-    EXPECT_EQ(CountLogLines("Opening detection file : "), 3);
+    EXPECT_EQ(log_.CountContaining("Opening detection file : "), 3);
 }
 
 TEST_F(JournalTest, UnopenablePathIsReportedAndRecordsStillLandInTheTable) {
@@ -73,8 +73,8 @@ TEST_F(JournalTest, UnopenablePathIsReportedAndRecordsStillLandInTheTable) {
     const std::string path = folder_ / "missing-folder/journal.dat";
     EXPECT_FALSE(table.Journal().Open(path));
     EXPECT_FALSE(table.Journal().IsOpen());
-    EXPECT_EQ(CountLogLines("Opening detection file : " + path), 1);
-    EXPECT_EQ(CountLogLines("Error opening detection file : " + path), 1);
+    EXPECT_EQ(log_.CountContaining("Opening detection file : " + path), 1);
+    EXPECT_EQ(log_.CountContaining("Error opening detection file : " + path), 1);
     table.AddResult("55", "Box1", CChrono(1748772303, 0), CChrono(36000, 0), false, true);
     EXPECT_EQ(table.Count(), 1u);
     EXPECT_EQ(table.CountActive(), 1);
@@ -103,7 +103,7 @@ TEST_F(JournalTest, WriteFailureIsReportedOnceNotAtEveryLine) {
     DetectionJournal journal;
     ASSERT_TRUE(journal.Open("/dev/full"));
     for (int i = 1; i <= 3; ++i) journal.WriteLine(i, Record(std::to_string(i)));
-    EXPECT_EQ(CountLogLines("### Error writing detection file : /dev/full ("), 1);
+    EXPECT_EQ(log_.CountContaining("### Error writing detection file : /dev/full ("), 1);
 }
 
 TEST_F(JournalTest, DestroyingAJournalWhileTheFlusherRunsKeepsEveryLine) {

@@ -3,7 +3,6 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -12,33 +11,12 @@
 #include "boxes/TarvexBox.h"
 #include "gui/ConfigDialog.h"
 #include "gui/DetectionsModel.h"
+#include "support/SimulatorProcess.h"
 
 namespace lv {
 namespace {
 
 using test::WindowFixture;
-
-// lumivane-sim decoder on a free loopback port, stopped with the test.
-class Decoder {
-public:
-    Decoder() {
-        process_.start(LUMIVANE_BUILD_DIR "/lumivane-sim", {"decoder", "--port", "0", "--rate", "20", "--runners", "5"});
-        process_.waitForStarted(5000);
-        QByteArray output;
-        while (!output.contains('\n') && process_.waitForReadyRead(5000)) output += process_.readAllStandardOutput();
-        const QList<QByteArray> words = output.trimmed().split(' ');
-        if (words.size() == 2 && words[0] == "port") port_ = words[1].toInt();
-    }
-    ~Decoder() {
-        process_.terminate();
-        process_.waitForFinished(5000);
-    }
-    int Port() const { return port_; }
-
-private:
-    QProcess process_;
-    int port_ = 0;
-};
 
 class ConnectedBoxTest : public WindowFixture {
 protected:
@@ -51,7 +29,7 @@ protected:
         ASSERT_TRUE(connect_->isChecked());
     }
 
-    Decoder decoder_;
+    test::SimulatorProcess decoder_{"decoder", {"--rate", "20", "--runners", "5"}};
     QPushButton* connect_ = nullptr;
 };
 

@@ -14,7 +14,7 @@
 #include "GuiTestSupport.h"
 #include "app/MainController.h"
 #include "app/Startup.h"
-#include "app/TempFolder.h"
+#include "support/TempFolder.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 #include "gui/MainWindow.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "link/DirectConnection.h"
-#include "LoopbackPeer.h"
+#include "support/LoopbackSockets.h"
 
 namespace lv {
 namespace {
@@ -58,14 +58,14 @@ DirectTarget Loopback(int port, int reconnectSeconds = 0) {
 class DirectConnectionTest : public ::testing::Test {
 protected:
     // A peer that closes spares the stop its grace period.
-    void TearDown() override { peer.Close(); }
+    void TearDown() override { peer.CloseClient(); }
 
     bool Connect() {
         if (!connection.Start(Loopback(peer.Port())) || !peer.Accept()) return false;
         return listener.WaitFor([&] { return listener.Count(DirectState::Connected, false) == 1; });
     }
 
-    LoopbackPeer peer;
+    test::LoopbackPeer peer;
     RecordingListener listener;
     DirectConnection connection{listener};
 };
@@ -83,19 +83,19 @@ TEST_F(DirectConnectionTest, ConnectsAndReportsTheStates) {
 
 TEST_F(DirectConnectionTest, LinesArriveWithoutTheirEndsAndEmptyLinesAreSkipped) {
     ASSERT_TRUE(Connect());
-    peer.Write("NFO:5 Trail\r\nERR:-5\n\r\n\nNFO:2");
-    peer.Write("0\r\n");
+    peer.Send("NFO:5 Trail\r\nERR:-5\n\r\n\nNFO:2");
+    peer.Send("0\r\n");
     ASSERT_TRUE(listener.WaitFor([&] { return listener.lines.size() == 3; }));
     EXPECT_EQ(listener.lines, (std::vector<std::string>{"NFO:5 Trail", "ERR:-5", "NFO:20"}));
 }
 
 TEST_F(DirectConnectionTest, LongLinesAreCutAt2047Characters) {
     ASSERT_TRUE(Connect());
-    peer.Write(std::string(2047, 'a') + "\r\n");
-    peer.Write(std::string(2048, 'b') + "\n");
-    peer.Write(std::string(20000, 'c') + "\r\n");
-    peer.Write(std::string(2047, 'd') + "\rX\n");
-    peer.Write("NFO:20\n");
+    peer.Send(std::string(2047, 'a') + "\r\n");
+    peer.Send(std::string(2048, 'b') + "\n");
+    peer.Send(std::string(20000, 'c') + "\r\n");
+    peer.Send(std::string(2047, 'd') + "\rX\n");
+    peer.Send("NFO:20\n");
     ASSERT_TRUE(listener.WaitFor([&] { return listener.lines.size() == 5; }));
     EXPECT_EQ(listener.lines[0], std::string(2047, 'a'));
     EXPECT_FALSE(listener.truncations[0]);
@@ -111,8 +111,8 @@ TEST_F(DirectConnectionTest, LongLinesAreCutAt2047Characters) {
 
 TEST_F(DirectConnectionTest, PeerClosingMidLineEndsTheWorkerAndDropsThePartialLine) {
     ASSERT_TRUE(Connect());
-    peer.Write("NFO:5 x\nERR:-");
-    peer.Close();
+    peer.Send("NFO:5 x\nERR:-");
+    peer.CloseClient();
     ASSERT_TRUE(listener.WaitFor([&] { return listener.Count(DirectState::Disconnected, false) == 1; }));
     EXPECT_EQ(listener.lines, (std::vector<std::string>{"NFO:5 x"}));
     connection.Stop();
@@ -126,7 +126,7 @@ TEST_F(DirectConnectionTest, SendsWholeLinesAndNothingWhenClosed) {
     EXPECT_TRUE(connection.Send("Ping()"));
     EXPECT_TRUE(connection.Send("AddQoxClock(1\t2\tbad\r\nlabel\t1\t10:00:00.00)"));
     std::string expected = "Ping()\r\nAddQoxClock(1\t2\tbad  label\t1\t10:00:00.00)\r\n";
-    EXPECT_EQ(peer.Read(expected.size()), expected);
+    EXPECT_EQ(peer.ReceiveBytes(expected.size()), expected);
     connection.Stop();
     EXPECT_FALSE(connection.IsConnected());
     EXPECT_FALSE(connection.Send("Ping()"));
@@ -135,7 +135,7 @@ TEST_F(DirectConnectionTest, SendsWholeLinesAndNothingWhenClosed) {
 
 TEST_F(DirectConnectionTest, CanStartAgainAfterALoss) {
     ASSERT_TRUE(Connect());
-    peer.Close();
+    peer.CloseClient();
     ASSERT_TRUE(listener.WaitFor([&] { return listener.Count(DirectState::Disconnected, false) == 1; }));
     ASSERT_TRUE(listener.WaitFor([&] { return !connection.IsRunning(); }));
     ASSERT_TRUE(connection.Start(Loopback(peer.Port())));
@@ -148,7 +148,7 @@ TEST_F(DirectConnectionTest, CanStartAgainAfterALoss) {
 TEST(DirectConnectionAttempts, RefusedAttemptsAreRetriedAfterThePause) {
     RecordingListener listener;
     DirectConnection connection(listener);
-    connection.Start(Loopback(LoopbackPeer::FreePort(), 0));
+    connection.Start(Loopback(test::LoopbackPeer::FreePort(), 0));
     ASSERT_TRUE(listener.WaitFor([&] { return listener.Count(DirectState::Disconnected, true) >= 2; }));
     EXPECT_TRUE(connection.IsConnecting());
     connection.Stop();
@@ -171,7 +171,7 @@ TEST(DirectConnectionAttempts, HostThatDoesNotResolveIsAFailedAttempt) {
 TEST(DirectConnectionAttempts, StopEndsTheRetryPause) {
     RecordingListener listener;
     DirectConnection connection(listener);
-    connection.Start(Loopback(LoopbackPeer::FreePort(), 3600));
+    connection.Start(Loopback(test::LoopbackPeer::FreePort(), 3600));
     ASSERT_TRUE(listener.WaitFor([&] { return listener.Count(DirectState::Disconnected, true) == 1; }));
     connection.Stop();
     EXPECT_FALSE(connection.IsRunning());
@@ -181,9 +181,9 @@ TEST(DirectConnectionAttempts, StopEndsTheRetryPause) {
 TEST(DirectConnectionAttempts, NewTargetEndsTheRetryPause) {
     RecordingListener listener;
     DirectConnection connection(listener);
-    connection.Start(Loopback(LoopbackPeer::FreePort(), 3600));
+    connection.Start(Loopback(test::LoopbackPeer::FreePort(), 3600));
     ASSERT_TRUE(listener.WaitFor([&] { return listener.Count(DirectState::Disconnected, true) == 1; }));
-    LoopbackPeer peer;
+    test::LoopbackPeer peer;
     connection.ChangeTarget(Loopback(peer.Port(), 3600));
     ASSERT_TRUE(peer.Accept());
     EXPECT_TRUE(listener.WaitFor([&] { return listener.Count(DirectState::Connected, false) == 1; }));
@@ -192,17 +192,9 @@ TEST(DirectConnectionAttempts, NewTargetEndsTheRetryPause) {
 
 TEST(DirectConnectionAttempts, StopEndsAnAttemptThatHangs) {
     // A listener whose queue is full leaves the next connect hanging.
-    LoopbackPeer full(0);
+    test::LoopbackPeer full(0);
     std::vector<int> fillers;
-    for (int i = 0; i < 3; ++i) {
-        int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(full.Port()));
-        ::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        fillers.push_back(socket);
-    }
+    for (int i = 0; i < 3; ++i) fillers.push_back(test::ConnectLoopback(full.Port(), false));
     RecordingListener listener;
     DirectConnection connection(listener);
     connection.Start(Loopback(full.Port(), 3600));

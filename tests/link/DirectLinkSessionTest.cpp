@@ -12,11 +12,12 @@
 #include "core/DetectionRecords.h"
 #include "core/DetectionTable.h"
 #include "link/DirectLinkSession.h"
-#include "LoopbackPeer.h"
 #include "TimerSpyLoop.h"
 #include "TimingAppProcess.h"
 #include "support/FakeMainView.h"
 #include "support/LogCapture.h"
+#include "support/LoopbackSockets.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {
@@ -135,9 +136,8 @@ TEST_F(DirectLinkSessionTest, NothingIsSentWhileTheLinkIsDown) {
 
 TEST_F(DirectLinkSessionTest, ToggleUsesTheDirectConnectionSettings) {
     TimingAppProcess app;
-    char folder[] = "/tmp/lumivane-settings-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    std::string path = std::string(folder) + "/Lumivane.ini";
+    test::TempFolder folder;
+    std::string path = folder / "Lumivane.ini";
     std::ofstream(path) << "[DirectConnection]\r\nHost=127.0.0.1\r\nPort=" << app.Port()
                         << "\r\nReconnectSeconds=1\r\n";
     InstallSettingsFile(path);
@@ -154,8 +154,6 @@ TEST_F(DirectLinkSessionTest, ToggleUsesTheDirectConnectionSettings) {
     EXPECT_FALSE(session->IsSwitchedOn());
     EXPECT_FALSE(session->IsConnected());
     InstallSettingsFile("");
-    std::remove(path.c_str());
-    ::rmdir(folder);
 }
 
 // ---- Pushes and runner answers ---------------------------------------------------------
@@ -370,7 +368,7 @@ TEST_F(DirectLinkSessionTest, SwitchingOffWhileConnectedLogsTheDisconnection) {
 // The pause lasts an hour: the test ends only because switching off ends it.
 TEST_F(DirectLinkSessionTest, SwitchingOffDuringTheRetryPauseEndsTheWorker) {
     session = std::make_unique<DirectLinkSession>(loop, view);
-    session->SwitchOn(DirectTarget{"127.0.0.1", LoopbackPeer::FreePort(), 3600});
+    session->SwitchOn(DirectTarget{"127.0.0.1", test::LoopbackPeer::FreePort(), 3600});
     ASSERT_TRUE(loop.PumpUntil([&] {
         return view.linkStates.size() >= 2 && view.linkStates.back() == LinkVisualState::Off;
     }));
@@ -387,17 +385,17 @@ TEST_F(DirectLinkSessionTest, SwitchingOffDuringTheRetryPauseEndsTheWorker) {
 // ---- Hostile peer ----------------------------------------------------------------------
 
 TEST_F(DirectLinkSessionTest, HostileAnswersAreLoggedAndNeverCrash) {
-    LoopbackPeer peer;
+    test::LoopbackPeer peer;
     session = std::make_unique<DirectLinkSession>(loop, view);
     session->SwitchOn(DirectTarget{"127.0.0.1", peer.Port(), 0});
     ASSERT_TRUE(peer.Accept());
     ASSERT_TRUE(loop.PumpUntil([&] { return session->IsConnected(); }));
-    peer.Write(std::string(5000, 'x') + "\r\n");
-    peer.Write("NFO:5 Caf\xe9 des Sports\r\n");
-    peer.Write("ERR:\r\nNFO:x\n\r\n\nhello\n");
-    peer.Write(std::string("gm04\\1\\") + std::string(3000, '\\') + "\n");
-    peer.Write("ERR:-5");  // cut by the close
-    peer.Close();
+    peer.Send(std::string(5000, 'x') + "\r\n");
+    peer.Send("NFO:5 Caf\xe9 des Sports\r\n");
+    peer.Send("ERR:\r\nNFO:x\n\r\n\nhello\n");
+    peer.Send(std::string("gm04\\1\\") + std::string(3000, '\\') + "\n");
+    peer.Send("ERR:-5");  // cut by the close
+    peer.CloseClient();
     ASSERT_TRUE(WaitMessage());
     EXPECT_TRUE(log.Has("### Réponse de Quillet-Pro de plus de 2047 caractères : la suite est ignorée"));
     EXPECT_EQ(log.Count("Erreur décodage réponse: (ret=1)"), 2);

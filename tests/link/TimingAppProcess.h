@@ -1,77 +1,25 @@
 #pragma once
 // Runs "lumivane-sim timingapp" on a free loopback port for one test, with a record
 // file of every line it received.
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-extern char** environ;
+#include "support/SimulatorProcess.h"
+#include "support/TempFolder.h"
+#include "support/WaitUntil.h"
 
 namespace lv {
 
 class TimingAppProcess {
 public:
-    explicit TimingAppProcess(std::vector<std::string> arguments = {}) {
-        char folder[] = "/tmp/lumivane-link-XXXXXX";
-        folder_ = ::mkdtemp(folder) ? folder : "/tmp";
-        recordPath_ = folder_ + "/received.txt";
-        std::vector<std::string> args = {LUMIVANE_BUILD_DIR "/lumivane-sim", "timingapp", "--port", "0",
-                                         "--record", recordPath_};
-        args.insert(args.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (auto& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
+    explicit TimingAppProcess(std::vector<std::string> arguments = {})
+        : recordPath_(folder_ / "received.txt"), process_("timingapp", WithRecord(recordPath_, arguments)) {}
 
-        int out[2];
-        if (::pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        posix_spawn_file_actions_addclose(&actions, out[1]);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        // First line: "port <n>".
-        std::string line;
-        char c;
-        while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        ::close(out[0]);
-        if (line.rfind("port ", 0) == 0) port_ = std::atoi(line.c_str() + 5);
-    }
+    bool Running() const { return process_.Running(); }
+    int Port() const { return process_.Port(); }
 
-    ~TimingAppProcess() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            int status = 0;
-            ::waitpid(pid_, &status, 0);
-        }
-        std::remove(recordPath_.c_str());
-        ::rmdir(folder_.c_str());
-    }
-    TimingAppProcess(const TimingAppProcess&) = delete;
-    TimingAppProcess& operator=(const TimingAppProcess&) = delete;
-
-    bool Running() const { return pid_ > 0 && port_ > 0; }
-    int Port() const { return port_; }
-
-    std::string Recorded() const {
-        std::ifstream in(recordPath_, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string Recorded() const { return test::ReadFile(recordPath_); }
     // The recorded lines, each with its line end as received.
     std::vector<std::string> RecordedLines() const {
         std::vector<std::string> lines;
@@ -85,20 +33,20 @@ public:
     // Waits (bounded) until at least `count` lines were recorded.
     std::vector<std::string> WaitForLines(std::size_t count,
                                           std::chrono::milliseconds limit = std::chrono::seconds(10)) const {
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        std::vector<std::string> lines = RecordedLines();
-        while (lines.size() < count && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            lines = RecordedLines();
-        }
+        std::vector<std::string> lines;
+        test::WaitUntil([&] { return (lines = RecordedLines()).size() >= count; }, limit);
         return lines;
     }
 
 private:
-    std::string folder_;
+    static std::vector<std::string> WithRecord(const std::string& path, std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"--record", path});
+        return arguments;
+    }
+
+    test::TempFolder folder_;  // outlives the process that writes in it
     std::string recordPath_;
-    pid_t pid_ = -1;
-    int port_ = 0;
+    test::SimulatorProcess process_;
 };
 
 }  // namespace lv

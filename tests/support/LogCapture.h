@@ -1,13 +1,15 @@
 #pragma once
 // Captures the log-window lines while it exists (window open, every level), for
 // tests. Lines keep the logger's time stamp in front; Has() and Count() match the
-// message at the end of a line.
+// message at the end of a line, the *Containing() forms a text anywhere in it.
 #include <algorithm>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/Log.h"
+#include "support/WaitUntil.h"
 
 namespace lv {
 
@@ -55,6 +57,18 @@ public:
         return static_cast<int>(std::count_if(lines_.begin(), lines_.end(), [&](const std::string& line) {
             return line.find(text) != std::string::npos;
         }));
+    }
+    bool HasContaining(const std::string& text) const { return CountContaining(text) > 0; }
+    // Waits (bounded) for a line containing the text, logged from another thread.
+    bool WaitForContaining(const std::string& text,
+                           std::chrono::milliseconds limit = std::chrono::seconds(10)) const {
+        return test::WaitUntil([&] { return HasContaining(text); }, limit);
+    }
+    // Every line, for a failure message.
+    std::string Dump() const {
+        std::string all;
+        for (const std::string& line : Lines()) all += line + "\n";
+        return all;
     }
 
 private:
