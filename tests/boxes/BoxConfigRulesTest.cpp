@@ -48,16 +48,6 @@ TEST(BoxConfigChoices, DetectorListAndReconnectionChoices) {
     EXPECT_EQ(ReconnectChoiceIndex(-1), 1);
 }
 
-TEST(BoxConfigChoices, LongRaceTextsFollowTheLanguage) {
-    {
-        LanguageScope fr(Language::French);
-        EXPECT_EQ(LongRaceChoices().at(0), "Utiliser l'heure d'aujourd'hui");
-    }
-    LanguageScope en(Language::English);
-    ASSERT_EQ(LongRaceChoices().size(), 4u);
-    EXPECT_EQ(LongRaceChoices().at(3), "Add 72 hours to times");
-}
-
 TEST(BoxConfigRanges, DirectConnectionPortAndReconnectSeconds) {
     LanguageScope en(Language::English);
     EXPECT_FALSE(CheckIntegerField("80", kLinkPortRange).ok);
@@ -74,18 +64,6 @@ TEST(BoxConfigRanges, DirectConnectionPortAndReconnectSeconds) {
     EXPECT_TRUE(CheckIntegerField("10", kLinkReconnectRange).ok);
     EXPECT_TRUE(CheckIntegerField("180", kLinkReconnectRange).ok);
     EXPECT_FALSE(CheckIntegerField("181", kLinkReconnectRange).ok);
-}
-
-TEST(BoxConfigRanges, AdvancedValuesAndFactorySettings) {
-    AdvancedValues factory = FactoryAdvancedValues();
-    EXPECT_EQ(factory.ignoreInputMsDelta, 50);
-    EXPECT_EQ(factory.ignoreOutputMsDelta, 300);
-    EXPECT_EQ(factory.readMsDelta, 1);
-    EXPECT_TRUE(CheckIntegerField("0", kIgnoreInputRange).ok);
-    EXPECT_FALSE(CheckIntegerField("49", kIgnoreOutputRange).ok);
-    EXPECT_FALSE(CheckIntegerField("0", kReadDeltaRange).ok);
-    EXPECT_TRUE(CheckIntegerField("20", kReadDeltaRange).ok);
-    EXPECT_FALSE(CheckIntegerField("5001", kIgnoreInputRange).ok);
 }
 
 TEST(BoxConfigExportFile, QoxSuffixAddedUnlessPresent) {

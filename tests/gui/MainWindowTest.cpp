@@ -229,20 +229,6 @@ TEST_F(MainWindowTest, HelpFileMissingAndAboutBox) {
     EXPECT_NE(messages.messages[1].find("1.50"), std::string::npos);
 }
 
-TEST_F(MainWindowTest, DayOffsetAndRunnerDisplays) {
-    Start(Language::French);
-    window->SetDayOffsetIndicator(48);
-    EXPECT_TRUE(Find<QLabel>("dayOffset")->isVisible());
-    EXPECT_EQ(Text("dayOffset"), "+48h");
-    window->SetDayOffsetIndicator(0);
-    EXPECT_FALSE(Find<QLabel>("dayOffset")->isVisible());
-
-    window->SetRunnerDisplay(RunnerDisplay{"Ann Lee", "12ème - 3ème F - 1ère SEF", "01:02:03"});
-    EXPECT_EQ(Text("runnerName"), "Ann Lee");
-    EXPECT_EQ(Text("runnerRank"), "12ème - 3ème F - 1ère SEF");
-    EXPECT_EQ(Text("runnerTime"), "01:02:03");
-}
-
 TEST_F(MainWindowTest, ConfigurationDialogOpensByItselfAfterStart) {
     GuiOptions options = QuietOptions();
     options.openConfigurationAtStart = true;
