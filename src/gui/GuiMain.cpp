@@ -10,12 +10,9 @@
 #include <memory>
 #include <thread>
 
-#ifndef _WIN32
-#include <pthread.h>
-#include <signal.h>
-#endif
 
 #include "app/MainController.h"
+#include "app/SignalWatcher.h"
 #include "app/Startup.h"
 #include "gui/MainWindow.h"
 #include "gui/MessageBoxes.h"
@@ -34,40 +31,6 @@ bool DisplayAvailable() {
     return (x && *x) || (wayland && *wayland);
 }
 
-#ifndef _WIN32
-// SIGINT and SIGTERM (Ctrl-C in the terminal, a service stop) end the program as the
-// Exit button does with Control held: boxes disconnected, detection file closed. They
-// are blocked in every thread and taken by a thread of their own, which asks the Qt
-// loop to end; nothing runs inside a signal handler. Built before any other thread.
-class SignalWatcher {
-public:
-    SignalWatcher() {
-        sigemptyset(&set_);
-        sigaddset(&set_, SIGINT);
-        sigaddset(&set_, SIGTERM);
-        sigaddset(&set_, SIGUSR1);  // our own wake-up at the end
-        pthread_sigmask(SIG_BLOCK, &set_, nullptr);
-        thread_ = std::thread([this] {
-            int signal = 0;
-            sigwait(&set_, &signal);
-            if (signal == SIGUSR1) return;
-            // Before the loop runs there is nothing to close yet.
-            if (!loopRunning_.load()) std::_Exit(128 + signal);
-            QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
-        });
-    }
-    ~SignalWatcher() {
-        pthread_kill(thread_.native_handle(), SIGUSR1);
-        thread_.join();
-    }
-    void SetLoopRunning() { loopRunning_ = true; }
-
-private:
-    sigset_t set_;
-    std::thread thread_;
-    std::atomic<bool> loopRunning_{false};
-};
-#endif
 
 // The picture of the main window asked for with --screenshot.
 void ScheduleScreenshot(MainWindow& window, const CommandLine& options) {
@@ -85,9 +48,13 @@ int RunGui(const CommandLine& options, int argc, char** argv) {
         std::fprintf(stderr, "lumivane: no display available; run with --headless\n");
         return 1;
     }
-#ifndef _WIN32
-    SignalWatcher signalWatcher;
-#endif
+    // Ctrl-C or a service stop: the exit sequence without its question once the loop
+    // runs; before that there is nothing to close yet.
+    std::atomic<bool> loopRunning{false};
+    SignalWatcher signalWatcher([&loopRunning](int signal) {
+        if (!loopRunning.load()) std::_Exit(128 + signal);
+        QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    });
     QApplication app(argc, argv);
     app.setApplicationName("Lumivane");
     app.setOrganizationName("Orvanel");
@@ -126,9 +93,7 @@ int RunGui(const CommandLine& options, int argc, char** argv) {
         controller.ConnectAllBoxes();
         ScheduleScreenshot(window, options);
     }
-#ifndef _WIN32
-    signalWatcher.SetLoopRunning();
-#endif
+    loopRunning = true;
     app.exec();
     // Ended by a signal: the exit sequence without its question.
     window.ExitWithoutQuestion();
