@@ -22,6 +22,7 @@
 #include "core/DetectionTable.h"
 #include "gui/DetectionsModel.h"
 #include "gui/MainWindow.h"
+#include "gui/WindowSession.h"
 #include "gui/QtUiLoop.h"
 #include "link/DirectLinkSession.h"
 #include "support/SimulatorProcess.h"
@@ -85,16 +86,9 @@ int main(int argc, char** argv) {
     options.sounds = false;
     options.speech = false;
     options.popFrontServer = false;
-    QtUiLoop loop;
-    MainWindow window(options);
-    ControllerOptions controllerOptions;
-    controllerOptions.sessionFileName = outcome.sessionFileName;
-    MainController controller(loop, window, controllerOptions);
-    controller.SetLinkSession(std::make_unique<DirectLinkSession>(loop, window));
-    controller.LoadBoxDeclarations();
-    controller.Open();
-    window.Attach(controller);
-    window.show();
+    WindowSession session(options, outcome.sessionFileName);
+    MainWindow& window = session.window;
+    MainController& controller = session.controller;
 
     int batches = 0;
     QObject::connect(&window.Detections(), &QAbstractItemModel::rowsInserted, [&] { ++batches; });
@@ -120,7 +114,7 @@ int main(int argc, char** argv) {
     QElapsedTimer quiet;
     quiet.start();
     qint64 lastArrival = 0;
-    loop.pumpUntil([&] {
+    session.loop.pumpUntil([&] {
         const std::size_t count = DetectionTable::Instance().Count();
         if (count != lastCount) {
             lastCount = count;

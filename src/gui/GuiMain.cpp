@@ -15,6 +15,7 @@
 #include "app/SignalWatcher.h"
 #include "app/Startup.h"
 #include "gui/MainWindow.h"
+#include "gui/WindowSession.h"
 #include "gui/MessageBoxes.h"
 #include "gui/QtUiLoop.h"
 #include "link/DirectLinkSession.h"
@@ -77,16 +78,9 @@ int RunGui(const CommandLine& options, int argc, char** argv) {
     guiOptions.openConfigurationAtStart = !screenshot;
     guiOptions.sounds = !screenshot;
 
-    QtUiLoop loop;
-    MainWindow window(guiOptions);
-    ControllerOptions controllerOptions;
-    controllerOptions.sessionFileName = outcome.sessionFileName;
-    MainController controller(loop, window, controllerOptions);
-    controller.SetLinkSession(std::make_unique<DirectLinkSession>(loop, window));
-    controller.LoadBoxDeclarations();
-    controller.Open();
-    window.Attach(controller);
-    window.show();
+    WindowSession session(guiOptions, outcome.sessionFileName);
+    MainWindow& window = session.window;
+    MainController& controller = session.controller;
 
     if (options.direct || screenshot) window.SwitchDirectConnection(true);
     if (screenshot) {
