@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "boxes/BoxHost.h"
 #include "boxes/BoxThread.h"
 #include "boxes/TarvexBox.h"
@@ -36,7 +36,7 @@ public:
     void ShowDetection(const std::string&, const lv::CQoxResult*, const lv::CChrono&) override {}
     void RefreshCounters() override {}
     void AlertLine(const std::string& text, bool) override { std::fprintf(stderr, "alert: %s\n", text.c_str()); }
-    void PlaySound(int) override {}
+    void PlaySound(lv::Sound) override {}
     void PostBoxState(int, bool) override {}
 
     std::atomic<long> recorded{0};

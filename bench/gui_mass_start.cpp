@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/MainController.h"
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "app/Startup.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"

@@ -23,12 +23,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/Environment.h"
+#include "base/Environment.h"
 #include "app/EventLoop.h"
 #include "app/HeadlessView.h"
-#include "app/Log.h"
+#include "base/Log.h"
 #include "app/MainController.h"
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "core/ChipTable.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/DirectLinkViewBridge.h"
 #include "app/EventLoop.h"
 #include "link/DirectAnswerDecoder.h"
 #include "link/DirectLinkSession.h"
@@ -57,7 +58,8 @@ int main() {
     }
     EventLoop loop;
     FakeMainView view;
-    DirectLinkSession session(loop, view);
+    DirectLinkViewBridge bridge(view);
+    DirectLinkSession session(loop, bridge);
     DirectTarget target{"127.0.0.1", simulator.Port(), 1};
     auto pumpUntil = [&](const std::function<bool()>& done) {
         auto deadline = Clock::now() + std::chrono::seconds(30);

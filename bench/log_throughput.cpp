@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/Log.h"
-#include "app/NamedMutex.h"
+#include "base/Log.h"
+#include "base/NamedMutex.h"
 #include "support/TempFolder.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "app/MainController.h"
-#include "app/Settings.h"
-#include "app/Texts.h"
+#include "base/Settings.h"
+#include "base/Texts.h"
 #include "boxes/BoxDeclarations.h"
 #include "boxes/BoxThread.h"
 #include "boxes/TarvexBox.h"
@@ -16,11 +16,6 @@
 #include "core/DetectionTable.h"
 
 namespace lv {
-
-namespace {
-constexpr int kSoundBoxesConnected = 132;
-constexpr int kSoundBoxLost = 163;
-}  // namespace
 
 CTarvexBox& MainController::Box(int index) { return *boxes_.at(index); }
 
@@ -133,7 +128,7 @@ void MainController::ConnectAllBoxes() {
     for (int i = 0; i < kBoxCount; ++i) {
         if (boxes_[i]->IsConnected()) StartBoxThread(i);
     }
-    view_.PlaySound(kSoundBoxesConnected);
+    view_.PlaySound(Sound::BoxesConnected);
     RefreshCountersNow();
 }
 
@@ -150,7 +145,7 @@ void MainController::OnBoxState(int boxNumber, bool unexpected) {
         box.JoinThread();
     }
     if (unexpected) {
-        view_.PlaySound(kSoundBoxLost);
+        view_.PlaySound(Sound::BoxLost);
         if (CurrentIntakeSettings().reconnectSeconds != 0) {
             Log(0, fmt::sprintf("APP FOUND UNEXPECTED CNX ERROR for box %d and will restart BoxThread",
                                 boxNumber));

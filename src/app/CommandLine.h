@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 namespace lv {
 

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/UiLoop.h"
+#include "base/UiLoop.h"
 
 namespace lv {
 

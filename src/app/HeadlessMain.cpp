@@ -5,7 +5,7 @@
 #include "app/EventLoop.h"
 #include "app/HeadlessView.h"
 #include "app/MainController.h"
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "app/SignalWatcher.h"
 #include "app/Startup.h"
 #include "link/DirectLinkSession.h"
@@ -33,7 +33,7 @@ int RunHeadless(const CommandLine& options, const char* programPath) {
     controllerOptions.sessionFileName = outcome.sessionFileName;
     controllerOptions.headless = true;
     MainController controller(loop, view, controllerOptions);
-    auto link = std::make_unique<DirectLinkSession>(loop, view);
+    auto link = std::make_unique<DirectLinkSession>(loop, controller.LinkListener());
     link->SetReconnectAfterLoss(true);
     controller.SetLinkSession(std::move(link));
     controller.LoadBoxDeclarations();

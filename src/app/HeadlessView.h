@@ -30,7 +30,7 @@ public:
     void SetDayOffsetIndicator(int) override {}
     void SetDirectLinkState(LinkVisualState state) override;
     void SetRunnerDisplay(const RunnerDisplay& runner) override;
-    void PlaySound(int) override {}
+    void PlaySound(Sound) override {}
     bool SpeechEnabled() const override { return false; }
     void Speak(const std::string&) override {}
     void BringToFront() override {}

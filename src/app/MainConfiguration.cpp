@@ -2,7 +2,7 @@
 #include <fmt/printf.h>
 
 #include "app/MainController.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "boxes/TarvexBox.h"
 #include "core/ChipTable.h"
 #include "link/DirectLinkSession.h"

@@ -2,13 +2,13 @@
 
 #include <fmt/printf.h>
 
-#include "app/Environment.h"
+#include "base/Environment.h"
 #include "app/RaceDays.h"
-#include "app/Settings.h"
-#include "app/Texts.h"
+#include "base/Settings.h"
+#include "base/Texts.h"
 #include "boxes/TarvexBox.h"
 #include "core/ChipTable.h"
-#include "core/Clock.h"
+#include "base/Clock.h"
 #include "core/DetectionExport.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
@@ -118,7 +118,7 @@ bool MainController::Exit(bool controlHeld) {
             std::lock_guard<std::mutex> guard(settingsLock_);
             beep = beepWhenQuit_;
         }
-        if (beep) view_.PlaySound(kSoundQuit);
+        if (beep) view_.PlaySound(Sound::Quit);
         if (!view_.AskYesNo(Tr("Do you really want to exit the acquisition module ?",
                                "Souhaitez vraiment quitter le module d'acquisition ?")))
             return false;
@@ -215,21 +215,21 @@ void MainController::AlertLine(const std::string& text, bool show) {
     Log(0, "######## " + text);
 }
 
-void MainController::PlaySound(int resource) {
+void MainController::PlaySound(Sound sound) {
     if (ui_.isUiThread()) {
-        view_.PlaySound(resource);
+        view_.PlaySound(sound);
         return;
     }
     // A burst of detections plays one detection sound, not thousands queued.
-    if (resource == kSoundDetection) {
+    if (sound == Sound::Detection) {
         if (detectionSoundPending_.exchange(true)) return;
         ui_.post([this] {
             detectionSoundPending_ = false;
-            view_.PlaySound(kSoundDetection);
+            view_.PlaySound(Sound::Detection);
         });
         return;
     }
-    ui_.post([this, resource] { view_.PlaySound(resource); });
+    ui_.post([this, sound] { view_.PlaySound(sound); });
 }
 
 void MainController::PostBoxState(int boxNumber, bool unexpected) {
@@ -255,7 +255,7 @@ void MainController::OnLogWindowPurged(std::size_t count) {
 void MainController::ClearLogWindow() {
     Logger::Instance().ClearWindow();
     view_.ClearLog();
-    view_.PlaySound(kSoundDone);
+    view_.PlaySound(Sound::Done);
 }
 
 void MainController::ClearDetectionsWindow() {
@@ -264,12 +264,12 @@ void MainController::ClearDetectionsWindow() {
         pendingLines_.clear();
     }
     view_.ClearDetectionLines();
-    view_.PlaySound(kSoundDone);
+    view_.PlaySound(Sound::Done);
 }
 
 void MainController::ClearSummaryWindow() {
     view_.ClearSummary();
-    view_.PlaySound(kSoundDone);
+    view_.PlaySound(Sound::Done);
 }
 
 void MainController::SetLogDetections(bool on) {
@@ -314,7 +314,7 @@ void MainController::ExportAllDetections() {
                   false);
     }
     Log(0, DetectionsExportedText(path));
-    view_.PlaySound(kSoundDone);
+    view_.PlaySound(Sound::Done);
 }
 
 void MainController::ConfirmResetDetections() {
@@ -333,7 +333,7 @@ void MainController::ResetDetections() {
     for (auto& box : boxes_) box->RequestClearLastDetections();
     RefreshCountersNow();
     Log(0, DetectionListResetText(n));
-    view_.PlaySound(kSoundDone);
+    view_.PlaySound(Sound::Done);
     table.Journal().Close();
     options_.sessionFileName = MakeSessionFileName();
     table.Journal().Open(options_.sessionFileName);

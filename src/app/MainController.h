@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "app/Log.h"
+#include "base/Log.h"
+#include "app/DirectLinkViewBridge.h"
 #include "app/MainView.h"
 #include "app/ManualInsertion.h"
-#include "app/UiLoop.h"
+#include "base/UiLoop.h"
 #include "boxes/BoxConfigRules.h"
 #include "boxes/BoxHost.h"
 
@@ -61,7 +62,7 @@ public:
                        const CChrono& ofDay) override;
     void RefreshCounters() override;
     void AlertLine(const std::string& text, bool show) override;
-    void PlaySound(int resource) override;
+    void PlaySound(Sound sound) override;
     void PostBoxState(int boxNumber, bool unexpected) override;
 
     // --- Window commands (UI thread) ---
@@ -131,6 +132,8 @@ public:
 
     // --- Direct connection ---
     DirectLinkSession& Link();
+    // What a direct-link session of this window reports to.
+    DirectLinkListener& LinkListener() { return linkBridge_; }
     void SetLinkSession(std::unique_ptr<DirectLinkSession> session);
 
     UiLoop& Ui() { return ui_; }
@@ -169,6 +172,7 @@ private:
     std::atomic<bool> detectionSoundPending_{false};
 
     std::array<std::unique_ptr<CTarvexBox>, kBoxCount> boxes_;
+    DirectLinkViewBridge linkBridge_{view_};
     std::unique_ptr<DirectLinkSession> link_;
     ManualInsertion insertion_;  // remembers the last detector until exit
 };

@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <string>
 
+#include "base/Sounds.h"
 #include "core/DetectionRecords.h"
+#include "link/DirectLinkListener.h"
 
 namespace lv {
 
@@ -14,15 +16,6 @@ enum class MessageIcon { Information, Warning, Error, Question };
 // The four images of a box's status label.
 enum class BoxVisualState { Undefined, NotConnected, Reconnecting, Connected };
 
-// The three images of the direct-connection toggle.
-enum class LinkVisualState { Off, Connecting, Connected };
-
-// Name, rank and time of the last runner answered by the timing application.
-struct RunnerDisplay {
-    std::string name;
-    std::string rank;
-    std::string time;
-};
 
 class MainView {
 public:
@@ -57,7 +50,7 @@ public:
     virtual void SetDirectLinkState(LinkVisualState state) = 0;
     virtual void SetRunnerDisplay(const RunnerDisplay& runner) = 0;
 
-    virtual void PlaySound(int resource) = 0;
+    virtual void PlaySound(Sound sound) = 0;
     virtual bool SpeechEnabled() const = 0;
     virtual void Speak(const std::string& text) = 0;
     virtual void BringToFront() = 0;

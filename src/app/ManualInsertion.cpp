@@ -5,8 +5,8 @@
 #include <cctype>
 #include <climits>
 
-#include "app/Log.h"
-#include "app/Texts.h"
+#include "base/Log.h"
+#include "base/Texts.h"
 #include "core/ChipTable.h"
 
 namespace lv {
@@ -168,7 +168,7 @@ const CQoxResult* ManualInsertion::Record(BoxHost& host, const ManualEntry& entr
     if (record == nullptr) return nullptr;
     IntakeSettings settings = host.CurrentIntakeSettings();
     host.RefreshCounters();
-    if (settings.beepDetections) host.PlaySound(kSoundDetection);
+    if (settings.beepDetections) host.PlaySound(Sound::Detection);
     if (host.LogDetectionsEnabled()) {
         std::string text;
         if (settings.sendNumbers) {

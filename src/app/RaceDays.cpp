@@ -5,7 +5,7 @@
 
 #include <fmt/printf.h>
 
-#include "core/Clock.h"
+#include "base/Clock.h"
 
 namespace lv {
 

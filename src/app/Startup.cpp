@@ -1,11 +1,11 @@
 #include "app/Startup.h"
 
-#include "app/Environment.h"
-#include "app/Log.h"
-#include "app/Settings.h"
-#include "app/SingleInstance.h"
+#include "base/Environment.h"
+#include "base/Log.h"
+#include "base/Settings.h"
+#include "base/SingleInstance.h"
 #include "app/StartupSettings.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 namespace lv {
 

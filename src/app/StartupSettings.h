@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/Settings.h"
-#include "app/Texts.h"
+#include "base/Settings.h"
+#include "base/Texts.h"
 
 namespace lv {
 

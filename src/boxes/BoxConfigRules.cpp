@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/Settings.h"
-#include "app/Texts.h"
+#include "base/Settings.h"
+#include "base/Texts.h"
 #include "core/ScanNumbers.h"
 
 namespace lv {

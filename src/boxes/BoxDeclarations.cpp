@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 namespace lv {
 

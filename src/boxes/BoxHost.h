@@ -5,18 +5,11 @@
 #include <array>
 #include <string>
 
+#include "base/Sounds.h"
 #include "core/Chrono.h"
 #include "core/DetectionRecords.h"
 
 namespace lv {
-
-// Sound resources of the program.
-enum SoundResource {
-    kSoundDetection = 133,
-    kSoundDone = 134,
-    kSoundQuit = 135,
-    kSoundBoxConnected = 165,
-};
 
 // The acquisition settings a box thread reads when it starts (section "Settings").
 struct IntakeSettings {
@@ -49,7 +42,7 @@ public:
     virtual void RefreshCounters() = 0;
     // "######## " + text in the log at level 0; with show, also a message box.
     virtual void AlertLine(const std::string& text, bool show) = 0;
-    virtual void PlaySound(int resource) = 0;
+    virtual void PlaySound(Sound sound) = 0;
     // The box-state message: unexpected = true when the box stopped answering.
     virtual void PostBoxState(int boxNumber, bool unexpected) = 0;
 };

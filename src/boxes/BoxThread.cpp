@@ -5,8 +5,8 @@
 #include <fmt/printf.h>
 #include <thread>
 
-#include "app/Log.h"
-#include "app/Texts.h"
+#include "base/Log.h"
+#include "base/Texts.h"
 #include "boxes/BoxHost.h"
 #include "boxes/PassingIntake.h"
 #include "boxes/TarvexBox.h"
@@ -83,7 +83,7 @@ bool ConnectWithinPeriod(BoxHost& host, CTarvexBox& box, CComBox& transport,
     Log(0, fmt::sprintf(Tr("+ %s : Connection successful", "+ %s : Connexion effectuée avec succès"),
                         box.Label()));
     host.PostBoxState(box.number.load(), false);
-    host.PlaySound(kSoundBoxConnected);
+    host.PlaySound(Sound::BoxConnected);
     transport.SetPending(false);
     return true;
 }

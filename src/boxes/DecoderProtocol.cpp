@@ -2,7 +2,7 @@
 
 #include <fmt/printf.h>
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 namespace lv {
 

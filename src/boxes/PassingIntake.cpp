@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <fmt/printf.h>
 
-#include "app/Log.h"
-#include "app/Texts.h"
+#include "base/Log.h"
+#include "base/Texts.h"
 #include "boxes/DecoderProtocol.h"
 #include "boxes/PassingParser.h"
 #include "boxes/TarvexBox.h"
@@ -73,7 +73,7 @@ void CPassingIntake::ProcessPassing(const std::string& line,
         const CQoxResult* record =
             host_.RecordDetection(passing.label, detectorId, passing.instant, passing.ofDay);
         host_.RefreshCounters();
-        if (settings_.beepDetections) host_.PlaySound(kSoundDetection);
+        if (settings_.beepDetections) host_.PlaySound(Sound::Detection);
         if (host_.LogDetectionsEnabled()) {
             const std::string description = box_.GetDescription();
             std::string shown;

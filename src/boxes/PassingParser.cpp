@@ -2,8 +2,8 @@
 
 #include <fmt/printf.h>
 
-#include "app/Log.h"
-#include "app/Texts.h"
+#include "base/Log.h"
+#include "base/Texts.h"
 #include "boxes/DecoderProtocol.h"
 #include "core/ChipTable.h"
 

@@ -7,8 +7,8 @@
 
 #include <fmt/printf.h>
 
-#include "app/Log.h"
-#include "app/Texts.h"
+#include "base/Log.h"
+#include "base/Texts.h"
 #include "boxes/BoxHost.h"
 #include "boxes/DecoderProtocol.h"
 #include "boxes/transport/TcpComBox.h"

@@ -16,9 +16,9 @@
 
 #include <fmt/printf.h>
 
-#include "app/Environment.h"
-#include "app/Log.h"
-#include "app/Texts.h"
+#include "base/Environment.h"
+#include "base/Log.h"
+#include "base/Texts.h"
 
 namespace lv {
 namespace {

@@ -4,7 +4,7 @@
 #include <ctime>
 
 #include "core/CalendarTime.h"
-#include "core/Clock.h"
+#include "base/Clock.h"
 
 namespace lv {
 namespace {

@@ -4,7 +4,7 @@
 #include <array>
 #include <ctime>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "core/CalendarTime.h"
 #include "core/Chrono.h"
 

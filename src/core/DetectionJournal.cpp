@@ -13,8 +13,8 @@
 
 #include <fmt/printf.h>
 
-#include "app/Log.h"
-#include "app/Texts.h"
+#include "base/Log.h"
+#include "base/Texts.h"
 #include "core/DetectionTexts.h"
 
 namespace lv {

@@ -2,7 +2,7 @@
 
 #include <fmt/printf.h>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 namespace lv {
 

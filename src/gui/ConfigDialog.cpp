@@ -17,9 +17,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/Environment.h"
+#include "base/Environment.h"
 #include "app/MainController.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "boxes/TarvexBox.h"
 #include "gui/MessageBoxes.h"
 #include "gui/StateImages.h"

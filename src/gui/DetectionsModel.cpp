@@ -1,6 +1,6 @@
 #include "gui/DetectionsModel.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 namespace lv {
 

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "gui/MessageBoxes.h"
 #include "gui/StateImages.h"
 

@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/MainController.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "gui/DetectionsModel.h"
 #include "gui/LineDelegates.h"
 #include "gui/MessageBoxes.h"

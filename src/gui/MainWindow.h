@@ -62,7 +62,7 @@ public:
     void SetDayOffsetIndicator(int hours) override;
     void SetDirectLinkState(LinkVisualState state) override;
     void SetRunnerDisplay(const RunnerDisplay& runner) override;
-    void PlaySound(int resource) override;
+    void PlaySound(Sound sound) override;
     bool SpeechEnabled() const override;
     void Speak(const std::string& text) override;
     void BringToFront() override;

@@ -14,9 +14,9 @@
 
 #include <algorithm>
 
-#include "app/Environment.h"
+#include "base/Environment.h"
 #include "app/MainController.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "boxes/TarvexBox.h"
 #include "gui/ConfigDialog.h"
 #include "gui/DetectionsModel.h"

@@ -82,7 +82,7 @@ void MainWindow::SetRunnerDisplay(const RunnerDisplay& runner) {
     runnerTime_->setText(ToQt(runner.time));
 }
 
-void MainWindow::PlaySound(int resource) { sounds_->Play(resource); }
+void MainWindow::PlaySound(Sound sound) { sounds_->Play(sound); }
 
 bool MainWindow::SpeechEnabled() const { return speaker_->Available() && speech_->isChecked(); }
 

@@ -6,7 +6,7 @@
 
 #include <map>
 
-#include "app/UiLoop.h"
+#include "base/UiLoop.h"
 
 namespace lv {
 

@@ -34,20 +34,20 @@ bool SoundPlayer::Ready() {
 #endif
 }
 
-void SoundPlayer::Play(int resource) {
+void SoundPlayer::Play(Sound sound) {
     ++requests_;
-    last_ = resource;
+    last_ = sound;
     if (!enabled_ || !Ready()) return;
 #ifdef LUMIVANE_HAVE_MULTIMEDIA
-    QSoundEffect*& effect = effects_[resource];
+    QSoundEffect*& effect = effects_[sound];
     if (!effect) {
-        const QString path = folder_->filePath(QString("sound%1.wav").arg(resource));
-        std::vector<uint8_t> wav = MakeToneWav(NotesOfSound(resource));
+        const QString path = folder_->filePath(QString("sound%1.wav").arg(SoundNumber(sound)));
+        std::vector<uint8_t> wav = MakeToneWav(NotesOfSound(sound));
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) ||
             file.write(reinterpret_cast<const char*>(wav.data()), static_cast<qint64>(wav.size())) !=
                 static_cast<qint64>(wav.size())) {
-            effects_.erase(resource);
+            effects_.erase(sound);
             return;
         }
         file.close();

@@ -7,6 +7,8 @@
 #include <map>
 #include <memory>
 
+#include "base/Sounds.h"
+
 class QSoundEffect;
 
 namespace lv {
@@ -17,10 +19,10 @@ public:
     explicit SoundPlayer(bool enabled, QObject* parent = nullptr);
     ~SoundPlayer() override;
 
-    void Play(int resource);
+    void Play(Sound sound);
     // The sounds asked for so far (tests count them without an audio device).
     int PlayRequests() const { return requests_; }
-    int LastRequested() const { return last_; }
+    Sound LastRequested() const { return last_; }
 
 private:
     bool Ready();
@@ -28,9 +30,9 @@ private:
     bool enabled_;
     bool probed_ = false;
     int requests_ = 0;
-    int last_ = 0;
+    Sound last_ = Sound::Done;
     std::unique_ptr<QTemporaryDir> folder_;
-    std::map<int, QSoundEffect*> effects_;
+    std::map<Sound, QSoundEffect*> effects_;
 };
 
 }  // namespace lv

@@ -1,6 +1,6 @@
 #include "gui/SummaryModel.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 namespace lv {
 

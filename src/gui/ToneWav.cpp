@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "boxes/BoxHost.h"
+#include "base/Sounds.h"
 
 namespace lv {
 
@@ -17,14 +17,6 @@ void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
 void PutTag(std::vector<uint8_t>& out, const char* tag) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(tag[i]));
 }
-
-// Sounds of the main window beyond those the box threads ask for.
-constexpr int kSoundBoxesConnected = 132;
-constexpr int kSoundBoxLost = 163;
-// The direct connection's (see link/DirectLinkSession.h).
-constexpr int kSoundLinkUp = 166;
-constexpr int kSoundLinkLostTone = 167;
-constexpr int kSoundLinkDown = 168;
 
 }  // namespace
 
@@ -65,19 +57,19 @@ std::vector<uint8_t> MakeToneWav(const std::vector<ToneNote>& notes, int sampleR
     return out;
 }
 
-std::vector<ToneNote> NotesOfSound(int resource) {
-    switch (resource) {
-        case kSoundDetection: return {{1760, 45}};
-        case kSoundDone: return {{880, 70}, {1320, 90}};
-        case kSoundQuit: return {{660, 140}, {440, 220}};
-        case kSoundBoxConnected: return {{988, 120}};
-        case kSoundBoxesConnected: return {{523, 90}, {659, 90}, {784, 160}};
-        case kSoundBoxLost: return {{330, 160}, {0, 80}, {330, 160}, {0, 80}, {330, 160}};
-        case kSoundLinkUp: return {{660, 80}, {990, 140}};
-        case kSoundLinkLostTone: return {{880, 150}, {587, 150}, {440, 260}};
-        case kSoundLinkDown: return {{990, 80}, {660, 140}};
-        default: return {{700, 100}};
-    }
+std::vector<ToneNote> NotesOfSound(Sound sound) {
+    switch (sound) {
+        case Sound::Detection: return {{1760, 45}};
+        case Sound::Done: return {{880, 70}, {1320, 90}};
+        case Sound::Quit: return {{660, 140}, {440, 220}};
+        case Sound::BoxConnected: return {{988, 120}};
+        case Sound::BoxesConnected: return {{523, 90}, {659, 90}, {784, 160}};
+        case Sound::BoxLost: return {{330, 160}, {0, 80}, {330, 160}, {0, 80}, {330, 160}};
+        case Sound::LinkConnected: return {{660, 80}, {990, 140}};
+        case Sound::LinkLost: return {{880, 150}, {587, 150}, {440, 260}};
+        case Sound::LinkDisconnected: return {{990, 80}, {660, 140}};
+        }
+    return {{700, 100}};
 }
 
 }  // namespace lv

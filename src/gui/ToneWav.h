@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/Sounds.h"
+
 namespace lv {
 
 struct ToneNote {
@@ -18,6 +20,6 @@ std::vector<uint8_t> MakeToneWav(const std::vector<ToneNote>& notes, int sampleR
 
 // The notes of one of the program's sound resources (a short neutral tone for an
 // unknown one).
-std::vector<ToneNote> NotesOfSound(int resource);
+std::vector<ToneNote> NotesOfSound(Sound sound);
 
 }  // namespace lv

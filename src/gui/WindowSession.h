@@ -15,7 +15,7 @@ namespace lv {
 struct WindowSession {
     WindowSession(const GuiOptions& guiOptions, const std::string& sessionFileName)
         : window(guiOptions), controller(loop, window, ControllerOptionsFor(sessionFileName)) {
-        controller.SetLinkSession(std::make_unique<DirectLinkSession>(loop, window));
+        controller.SetLinkSession(std::make_unique<DirectLinkSession>(loop, controller.LinkListener()));
         controller.LoadBoxDeclarations();
         controller.Open();
         window.Attach(controller);

@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/MainView.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "core/DetectionRecords.h"
 #include "link/DirectCodes.h"
+#include "link/DirectLinkListener.h"
 
 namespace lv {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 namespace lv {
 

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "app/Log.h"
-#include "app/Texts.h"
+#include "base/Log.h"
+#include "base/Texts.h"
 #include "link/AnswerText.h"
 
 namespace lv {
@@ -18,8 +18,8 @@ const char* const kInformationQueries[] = {
 
 }  // namespace
 
-DirectLinkSession::DirectLinkSession(UiLoop& ui, MainView& view, DirectLinkTimings timings)
-    : ui_(ui), view_(view), timings_(timings), connection_(*this) {}
+DirectLinkSession::DirectLinkSession(UiLoop& ui, DirectLinkListener& listener, DirectLinkTimings timings)
+    : ui_(ui), listener_(listener), timings_(timings), connection_(*this) {}
 
 DirectLinkSession::~DirectLinkSession() {
     StopTimers();
@@ -48,9 +48,9 @@ void DirectLinkSession::SwitchOff() {
     ui_.killTimer(kQueriesTimer);
     bool wasConnected = connection_.IsConnected();
     connection_.Stop();
-    view_.SetDirectLinkState(LinkVisualState::Off);
+    listener_.SetDirectLinkState(LinkVisualState::Off);
     if (wasConnected) {
-        view_.PlaySound(kSoundLinkDisconnected);
+        listener_.PlaySound(Sound::LinkDisconnected);
         Log(80, Tr("+ Disconnection from Quillet-Pro...", "+ Déconnexion de Quillet-Pro..."));
     }
 }
@@ -115,19 +115,19 @@ void DirectLinkSession::HandleState(unsigned generation, DirectState state, bool
     if (!switchedOn_ || generation != generation_.load()) return;
     switch (state) {
         case DirectState::Attempting:
-            view_.SetDirectLinkState(LinkVisualState::Connecting);
+            listener_.SetDirectLinkState(LinkVisualState::Connecting);
             break;
         case DirectState::Connected:
             Log(80, Tr("+ Connection to Quillet-Pro successful",
                        "+ Connexion à Quillet-Pro effectuée avec succès"));
-            view_.SetDirectLinkState(LinkVisualState::Connected);
-            view_.PlaySound(kSoundLinkConnected);
+            listener_.SetDirectLinkState(LinkVisualState::Connected);
+            listener_.PlaySound(Sound::LinkConnected);
             ui_.setTimer(kQueriesTimer, timings_.queriesDelayMs, false,
                          [this] { SendInformationQueries(); });
             break;
         case DirectState::Disconnected:
             ui_.killTimer(kQueriesTimer);
-            view_.SetDirectLinkState(LinkVisualState::Off);
+            listener_.SetDirectLinkState(LinkVisualState::Off);
             if (!retrying) OnConnectionLost();
             break;
     }
@@ -136,13 +136,12 @@ void DirectLinkSession::HandleState(unsigned generation, DirectState state, bool
 void DirectLinkSession::OnConnectionLost() {
     switchedOn_ = false;
     ++generation_;
-    view_.PlaySound(kSoundLinkLost);
+    listener_.PlaySound(Sound::LinkLost);
     std::string text = Tr("Direct connection to Quillet-Pro lost!",
                           "Perte de connexion directe à Quillet-Pro !");
     // The line reaches the log before the box waits for the user.
     Log(0, "######## " + text);
-    view_.BringToFront();
-    view_.ShowMessage(text, MessageIcon::Warning);
+    listener_.Warn(text, true);
     if (reconnectAfterLoss_ && !switchedOn_) SwitchOnAgainAfterLoss();
 }
 
@@ -173,9 +172,9 @@ void DirectLinkSession::OnVersionAlert() {
     ui_.killTimer(kVersionAlertTimer);
     // The toggle goes off too, so that the closing is not taken for a loss.
     SwitchOff();
-    view_.ShowMessage(Tr("Your Quillet version is not compatible with this Lumivane version!",
-                         "Version Quillet incompatible avec cette version de Lumivane !"),
-                      MessageIcon::Warning);
+    listener_.Warn(Tr("Your Quillet version is not compatible with this Lumivane version!",
+                      "Version Quillet incompatible avec cette version de Lumivane !"),
+                   false);
 }
 
 void DirectLinkSession::HandleAnswerLine(const std::string& line, bool truncated) {
@@ -192,10 +191,10 @@ void DirectLinkSession::HandleAnswerLine(const std::string& line, bool truncated
 
 void DirectLinkSession::Apply(const DirectAnswer& answer) {
     for (const DirectLogLine& line : answer.log) Log(line.level, line.text);
-    if (answer.display) view_.SetRunnerDisplay(*answer.display);
-    if (answer.summary) view_.AddSummaryItem(*answer.summary);
-    if (!answer.speech.empty() && answer.speech != lastSpoken_ && view_.SpeechEnabled()) {
-        view_.Speak(answer.speech);
+    if (answer.display) listener_.SetRunnerDisplay(*answer.display);
+    if (answer.summary) listener_.AddSummaryItem(*answer.summary);
+    if (!answer.speech.empty() && answer.speech != lastSpoken_ && listener_.SpeechEnabled()) {
+        listener_.Speak(answer.speech);
         lastSpoken_ = answer.speech;
     }
     if (answer.versionIncompatible) {

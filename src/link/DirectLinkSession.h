@@ -12,20 +12,13 @@
 #include <string>
 #include <string_view>
 
-#include "app/MainView.h"
-#include "app/UiLoop.h"
+#include "base/UiLoop.h"
 #include "core/DetectionRecords.h"
 #include "link/DirectAnswerDecoder.h"
 #include "link/DirectConnection.h"
+#include "link/DirectLinkListener.h"
 
 namespace lv {
-
-// Sound resources of the toggle (the window maps them to its sounds).
-enum DirectLinkSound {
-    kSoundLinkConnected = 166,
-    kSoundLinkLost = 167,
-    kSoundLinkDisconnected = 168,
-};
 
 // Delays of the session; tests shorten them.
 struct DirectLinkTimings {
@@ -47,7 +40,7 @@ public:
     // switching on again, so that a peer that keeps closing is not hammered.
     static constexpr int kReconnectAfterLossTimer = 34148;
 
-    DirectLinkSession(UiLoop& ui, MainView& view, DirectLinkTimings timings = {});
+    DirectLinkSession(UiLoop& ui, DirectLinkListener& listener, DirectLinkTimings timings = {});
     ~DirectLinkSession() override;
     DirectLinkSession(const DirectLinkSession&) = delete;
     DirectLinkSession& operator=(const DirectLinkSession&) = delete;
@@ -103,7 +96,7 @@ private:
     void Apply(const DirectAnswer& answer);
 
     UiLoop& ui_;
-    MainView& view_;
+    DirectLinkListener& listener_;
     DirectLinkTimings timings_;
     DirectConnection connection_;
     // Closures posted by the worker check it before touching the session.

@@ -6,15 +6,15 @@
 #include <string>
 #include <thread>
 
-#include "app/Environment.h"
+#include "base/Environment.h"
 #include "app/EventLoop.h"
-#include "app/Log.h"
+#include "base/Log.h"
 #include "app/MainController.h"
-#include "app/Settings.h"
-#include "app/Texts.h"
+#include "base/Settings.h"
+#include "base/Texts.h"
 #include "boxes/TarvexBox.h"
 #include "core/ChipTable.h"
-#include "core/Clock.h"
+#include "base/Clock.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 #include "support/FakeMainView.h"

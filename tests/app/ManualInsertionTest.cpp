@@ -5,9 +5,9 @@
 #include <mutex>
 
 #include "app/ManualInsertion.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "core/ChipTable.h"
-#include "core/Clock.h"
+#include "base/Clock.h"
 #include "support/LogCapture.h"
 
 namespace lv {
@@ -45,7 +45,7 @@ public:
     }
     void RefreshCounters() override { ++refreshes; }
     void AlertLine(const std::string&, bool) override {}
-    void PlaySound(int resource) override { sounds.push_back(resource); }
+    void PlaySound(Sound sound) override { sounds.push_back(SoundNumber(sound)); }
     void PostBoxState(int, bool) override {}
 
     IntakeSettings settings;
@@ -217,7 +217,7 @@ TEST_F(ManualInsertionTest, RecordingGoesThroughTheHostShowsAndLogs) {
     EXPECT_EQ(host.recorded[0].ofDay.FormatHundredths(), "49:30:00.00");
     EXPECT_EQ(record->timeText, "49:30:00.00");
     EXPECT_EQ(host.refreshes, 1);
-    EXPECT_EQ(host.sounds, (std::vector<int>{kSoundDetection}));
+    EXPECT_EQ(host.sounds, (std::vector<int>{SoundNumber(Sound::Detection)}));
     EXPECT_THAT(host.shown, ElementsAre("Man.\t# 42"));
     EXPECT_EQ(host.shownRecords[0], record);
     EXPECT_EQ(host.shownOfDay[0].FormatHundredths(), "49:30:00.00");

@@ -4,7 +4,7 @@
 #include <ctime>
 
 #include "app/RaceDays.h"
-#include "core/Clock.h"
+#include "base/Clock.h"
 #include "support/LocalTime.h"
 
 namespace lv {

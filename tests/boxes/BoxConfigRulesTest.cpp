@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "support/TempFolder.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 namespace lv {
 namespace {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "boxes/BoxHost.h"
 #include "support/LogCapture.h"
 #include "support/WaitUntil.h"
@@ -66,9 +66,9 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         alerts_.emplace_back(text, show);
     }
-    void PlaySound(int resource) override {
+    void PlaySound(Sound sound) override {
         std::lock_guard<std::mutex> guard(lock_);
-        sounds_.push_back(resource);
+        sounds_.push_back(SoundNumber(sound));
     }
     void PostBoxState(int boxNumber, bool unexpected) override {
         std::lock_guard<std::mutex> guard(lock_);

@@ -5,11 +5,11 @@
 #include <set>
 
 #include "BoxTestSupport.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "boxes/BoxThread.h"
 #include "boxes/TarvexBox.h"
 #include "core/ChipTable.h"
-#include "core/Clock.h"
+#include "base/Clock.h"
 #include "support/LoopbackSockets.h"
 #include "support/SimulatorProcess.h"
 #include "support/TempFolder.h"
@@ -122,7 +122,7 @@ TEST_F(BoxThreadTest, ConnectsByItselfWhenStartedOnAnUnconnectedBox) {
     EXPECT_FALSE(box.IsPending());
     auto sounds = host.Sounds();
     ASSERT_FALSE(sounds.empty());
-    EXPECT_EQ(sounds.front(), kSoundBoxConnected);
+    EXPECT_EQ(sounds.front(), SoundNumber(Sound::BoxConnected));
     EXPECT_EQ(host.States(), (std::vector<std::pair<int, bool>>{{1, false}}));
 }
 

@@ -5,9 +5,9 @@
 #include <future>
 
 #include "BoxTestSupport.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "boxes/TarvexBox.h"
-#include "core/Clock.h"
+#include "base/Clock.h"
 #include "support/LoopbackSockets.h"
 
 namespace lv {

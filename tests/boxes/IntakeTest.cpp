@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "BoxTestSupport.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "boxes/PassingIntake.h"
 #include "boxes/TarvexBox.h"
 #include "core/ChipTable.h"
@@ -56,7 +56,7 @@ TEST_F(IntakeTest, RecordsCountsShowsAndBeepsForAnAcceptedPassing) {
     EXPECT_EQ(recorded[0].instant, CChrono(kTenOClock, 250));
     EXPECT_EQ(recorded[0].ofDay, CChrono(36000, 250));
     EXPECT_EQ(host.Refreshes(), 1);
-    EXPECT_EQ(host.Sounds(), std::vector<int>{kSoundDetection});
+    EXPECT_EQ(host.Sounds(), std::vector<int>{SoundNumber(Sound::Detection)});
     auto shown = host.Shown();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, "[21:3601 31]\t# C00001");

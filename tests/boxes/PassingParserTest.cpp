@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "BoxTestSupport.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "boxes/PassingParser.h"
 #include "core/ChipTable.h"
-#include "core/Clock.h"
+#include "base/Clock.h"
 
 namespace lv {
 namespace {

@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/Environment.h"
-#include "app/Texts.h"
+#include "base/Environment.h"
+#include "base/Texts.h"
 #include "support/LogCapture.h"
 #include "support/TempFolder.h"
 

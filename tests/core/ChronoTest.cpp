@@ -7,8 +7,8 @@
 #include <climits>
 #include <vector>
 
-#include "app/Texts.h"
-#include "core/Clock.h"
+#include "base/Texts.h"
+#include "base/Clock.h"
 
 namespace lv {
 namespace {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "core/DetectionTable.h"
 #include "core/DetectionTexts.h"
 #include "support/LogCapture.h"

@@ -8,7 +8,7 @@
 #include <QSpinBox>
 
 #include "WindowFixture.h"
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "boxes/BoxDeclarations.h"
 #include "boxes/TarvexBox.h"
 #include "gui/ConfigDialog.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "gui/MessageBoxes.h"
 
 namespace lv::test {

@@ -10,7 +10,7 @@
 #include <QToolButton>
 
 #include "WindowFixture.h"
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "core/Chrono.h"
 #include "gui/DetectionsModel.h"
 #include "gui/LineDelegates.h"
@@ -21,7 +21,7 @@
 #include <QLocalSocket>
 #endif
 
-#include "app/Environment.h"
+#include "base/Environment.h"
 
 namespace lv {
 namespace {
@@ -146,7 +146,7 @@ TEST_F(MainWindowTest, ClearButtonsEmptyTheirWindowsWithTheDoneSound) {
     loop.pumpUntil([&] { return window->Detections().rowCount() == 1; });
     Find<QPushButton>("clearDetections")->click();
     EXPECT_EQ(window->Detections().rowCount(), 0);
-    EXPECT_EQ(window->Sounds().LastRequested(), 134);
+    EXPECT_EQ(window->Sounds().LastRequested(), Sound::Done);
     Find<QPushButton>("clearSummary")->click();
     EXPECT_EQ(window->Summary().rowCount(), 0);
     // The detection itself is still recorded.
@@ -262,9 +262,9 @@ TEST_F(MainWindowTest, AnotherProgramBringsTheWindowToTheFront) {
 
 TEST_F(MainWindowTest, SoundsNeverStopTheWindowEvenWithoutAudioDevice) {
     SoundPlayer player(true);
-    for (int resource : {132, 133, 134, 135, 163, 165, 166, 167, 168}) player.Play(resource);
+    for (int resource : {132, 133, 134, 135, 163, 165, 166, 167, 168}) player.Play(static_cast<Sound>(resource));
     EXPECT_EQ(player.PlayRequests(), 9);
-    EXPECT_EQ(player.LastRequested(), 168);
+    EXPECT_EQ(player.LastRequested(), Sound::LinkDisconnected);
 }
 
 }  // namespace

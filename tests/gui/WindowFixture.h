@@ -48,7 +48,7 @@ protected:
         ControllerOptions controllerOptions;
         controllerOptions.sessionFileName = outcome.sessionFileName;
         controller = std::make_unique<MainController>(loop, *window, controllerOptions);
-        controller->SetLinkSession(std::make_unique<DirectLinkSession>(loop, *window));
+        controller->SetLinkSession(std::make_unique<DirectLinkSession>(loop, controller->LinkListener()));
         controller->LoadBoxDeclarations();
         controller->Open();
         window->Attach(*controller);

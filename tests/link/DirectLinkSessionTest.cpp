@@ -6,13 +6,14 @@
 #include <thread>
 
 #include "app/ManualInsertion.h"
-#include "app/Settings.h"
-#include "app/Texts.h"
-#include "core/Clock.h"
+#include "base/Settings.h"
+#include "base/Texts.h"
+#include "base/Clock.h"
 #include "core/DetectionRecords.h"
 #include "core/DetectionTable.h"
 #include "link/DirectLinkSession.h"
 #include "TimerSpyLoop.h"
+#include "app/DirectLinkViewBridge.h"
 #include "TimingAppProcess.h"
 #include "support/FakeMainView.h"
 #include "support/LogCapture.h"
@@ -54,7 +55,7 @@ protected:
 
     void StartSession(const TimingAppProcess& app, int reconnectSeconds = 0) {
         ASSERT_TRUE(app.Running());
-        session = std::make_unique<DirectLinkSession>(loop, view);
+        session = std::make_unique<DirectLinkSession>(loop, bridge);
         session->SwitchOn(DirectTarget{"127.0.0.1", app.Port(), reconnectSeconds});
     }
     // Connected and the seven queries answered.
@@ -75,6 +76,7 @@ protected:
 
     TimerSpyLoop loop;
     FakeMainView view;
+    DirectLinkViewBridge bridge{view};
     LogCapture log;
     std::unique_ptr<DirectLinkSession> session;
 };
@@ -95,7 +97,7 @@ TEST_F(DirectLinkSessionTest, QueriesFollowTheConnectionInOrderAndAreLogged) {
 
     EXPECT_EQ(view.CallsStartingWith("SetDirectLinkState"),
               (std::vector<std::string>{"SetDirectLinkState Connecting", "SetDirectLinkState Connected"}));
-    EXPECT_EQ(view.sounds, (std::vector<int>{kSoundLinkConnected}));
+    EXPECT_EQ(view.sounds, (std::vector<int>{SoundNumber(Sound::LinkConnected)}));
     EXPECT_TRUE(log.Has("+ Connexion à Quillet-Pro effectuée avec succès"));
     for (const char* line : {"$$$ Application: Quillet-Pro", "$$$ User: Chrono",
                              "$$$ Competition name: Trail des Vanelles",
@@ -125,7 +127,7 @@ TEST_F(DirectLinkSessionTest, PingTimerSendsPingAndItsAnswerIsNotLogged) {
 
 TEST_F(DirectLinkSessionTest, NothingIsSentWhileTheLinkIsDown) {
     TimingAppProcess app;
-    session = std::make_unique<DirectLinkSession>(loop, view);
+    session = std::make_unique<DirectLinkSession>(loop, bridge);
     session->Ping();
     EXPECT_FALSE(session->PushDetection(TimeOfDayRecord("42")));
     EXPECT_FALSE(session->SendCommand("GetMode()"));
@@ -146,7 +148,7 @@ TEST_F(DirectLinkSessionTest, ToggleUsesTheDirectConnectionSettings) {
     EXPECT_EQ(target.port, app.Port());
     EXPECT_EQ(target.reconnectSeconds, 1);
 
-    session = std::make_unique<DirectLinkSession>(loop, view);
+    session = std::make_unique<DirectLinkSession>(loop, bridge);
     session->Toggle();
     EXPECT_TRUE(session->IsSwitchedOn());
     ASSERT_TRUE(WaitReady(app));
@@ -243,7 +245,7 @@ public:
     void ShowDetection(const std::string&, const CQoxResult*, const CChrono&) override {}
     void RefreshCounters() override {}
     void AlertLine(const std::string&, bool) override {}
-    void PlaySound(int) override {}
+    void PlaySound(Sound) override {}
     void PostBoxState(int, bool) override {}
 
 private:
@@ -310,7 +312,7 @@ TEST_F(DirectLinkSessionTest, LossRaisesTheAlertAndLeavesTheLinkOff) {
     EXPECT_EQ(view.messages[0].text, "Direct connection to Quillet-Pro lost!");
     EXPECT_EQ(view.messages[0].icon, MessageIcon::Warning);
     EXPECT_TRUE(log.Has("######## Direct connection to Quillet-Pro lost!"));
-    EXPECT_EQ(view.sounds.back(), kSoundLinkLost);
+    EXPECT_EQ(view.sounds.back(), SoundNumber(Sound::LinkLost));
     EXPECT_EQ(view.linkStates.back(), LinkVisualState::Off);
     EXPECT_EQ(view.broughtToFront, 1);
     EXPECT_FALSE(session->IsSwitchedOn());
@@ -358,7 +360,7 @@ TEST_F(DirectLinkSessionTest, SwitchingOffWhileConnectedLogsTheDisconnection) {
     session->SwitchOff();
     EXPECT_FALSE(session->IsConnected());
     EXPECT_EQ(view.linkStates.back(), LinkVisualState::Off);
-    EXPECT_EQ(view.sounds.back(), kSoundLinkDisconnected);
+    EXPECT_EQ(view.sounds.back(), SoundNumber(Sound::LinkDisconnected));
     EXPECT_TRUE(log.Has("+ Déconnexion de Quillet-Pro..."));
     loop.runFor(200ms);  // the worker's own closing message is stale
     EXPECT_TRUE(view.messages.empty());
@@ -367,7 +369,7 @@ TEST_F(DirectLinkSessionTest, SwitchingOffWhileConnectedLogsTheDisconnection) {
 
 // The pause lasts an hour: the test ends only because switching off ends it.
 TEST_F(DirectLinkSessionTest, SwitchingOffDuringTheRetryPauseEndsTheWorker) {
-    session = std::make_unique<DirectLinkSession>(loop, view);
+    session = std::make_unique<DirectLinkSession>(loop, bridge);
     session->SwitchOn(DirectTarget{"127.0.0.1", test::LoopbackPeer::FreePort(), 3600});
     ASSERT_TRUE(loop.PumpUntil([&] {
         return view.linkStates.size() >= 2 && view.linkStates.back() == LinkVisualState::Off;
@@ -386,7 +388,7 @@ TEST_F(DirectLinkSessionTest, SwitchingOffDuringTheRetryPauseEndsTheWorker) {
 
 TEST_F(DirectLinkSessionTest, HostileAnswersAreLoggedAndNeverCrash) {
     test::LoopbackPeer peer;
-    session = std::make_unique<DirectLinkSession>(loop, view);
+    session = std::make_unique<DirectLinkSession>(loop, bridge);
     session->SwitchOn(DirectTarget{"127.0.0.1", peer.Port(), 0});
     ASSERT_TRUE(peer.Accept());
     ASSERT_TRUE(loop.PumpUntil([&] { return session->IsConnected(); }));

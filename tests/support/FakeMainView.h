@@ -78,10 +78,10 @@ public:
         runnerDisplays.push_back(runner);
         calls.push_back("SetRunnerDisplay " + runner.name + "|" + runner.rank + "|" + runner.time);
     }
-    void PlaySound(int resource) override {
+    void PlaySound(Sound sound) override {
         std::lock_guard<std::mutex> guard(lock_);
-        sounds.push_back(resource);
-        calls.push_back("PlaySound " + std::to_string(resource));
+        sounds.push_back(SoundNumber(sound));
+        calls.push_back("PlaySound " + std::to_string(SoundNumber(sound)));
     }
     bool SpeechEnabled() const override { return speechEnabled; }
     void Speak(const std::string& text) override {

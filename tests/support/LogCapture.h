@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "support/WaitUntil.h"
 
 namespace lv {

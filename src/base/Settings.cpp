@@ -1,14 +1,14 @@
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 #include <climits>
 #include <optional>
 
 #include <fmt/printf.h>
 
-#include "app/AtomicFile.h"
-#include "app/IniDocument.h"
-#include "app/Log.h"
-#include "app/Texts.h"
+#include "base/AtomicFile.h"
+#include "base/IniDocument.h"
+#include "base/Log.h"
+#include "base/Texts.h"
 
 namespace lv {
 

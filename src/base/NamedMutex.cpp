@@ -1,4 +1,4 @@
-#include "app/NamedMutex.h"
+#include "base/NamedMutex.h"
 
 #include <atomic>
 #include <chrono>

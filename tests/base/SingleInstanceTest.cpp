@@ -2,8 +2,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/SingleInstance.h"
-#include "app/Texts.h"
+#include "base/SingleInstance.h"
+#include "base/Texts.h"
 #include "support/TempFolder.h"
 
 namespace lv {

@@ -1,4 +1,4 @@
-#include "app/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +12,7 @@
 
 #include <fmt/printf.h>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 namespace lv {
 

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/Log.h"
-#include "app/NamedMutex.h"
-#include "core/Clock.h"
+#include "base/Log.h"
+#include "base/NamedMutex.h"
+#include "base/Clock.h"
 #include "support/LocalTime.h"
 #include "support/TempFolder.h"
 

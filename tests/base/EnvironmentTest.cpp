@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <optional>
 
-#include "app/Environment.h"
-#include "core/Clock.h"
+#include "base/Environment.h"
+#include "base/Clock.h"
 #include "support/LocalTime.h"
 #include "support/TempFolder.h"
 

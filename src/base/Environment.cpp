@@ -1,4 +1,4 @@
-#include "app/Environment.h"
+#include "base/Environment.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -15,8 +15,8 @@
 
 #include <fmt/printf.h>
 
-#include "app/Texts.h"
-#include "core/Clock.h"
+#include "base/Texts.h"
+#include "base/Clock.h"
 
 extern char** environ;
 

@@ -1,4 +1,4 @@
-#include "app/Log.h"
+#include "base/Log.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,8 +9,8 @@
 
 #include <fmt/printf.h>
 
-#include "app/NamedMutex.h"
-#include "core/Clock.h"
+#include "base/NamedMutex.h"
+#include "base/Clock.h"
 
 namespace lv {
 

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/Log.h"
-#include "app/Settings.h"
+#include "base/Log.h"
+#include "base/Settings.h"
 #include "support/TempFolder.h"
 
 namespace lv {

@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/NamedMutex.h"
+#include "base/NamedMutex.h"
 
 namespace lv {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "base/SingleInstance.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,8 +9,8 @@
 
 #include <fmt/printf.h>
 
-#include "app/Environment.h"
-#include "app/Texts.h"
+#include "base/Environment.h"
+#include "base/Texts.h"
 
 namespace lv {
 
