@@ -81,6 +81,12 @@ std::string WriteErrorText(const std::string& path, int error) {
                         path, std::strerror(error));
 }
 
+std::string NoFileText(const std::string& path) {
+    return fmt::sprintf(Tr("### Detection not saved: no detection file open [%s]",
+                           "### Détection non enregistrée : aucun fichier de détections ouvert [%s]"),
+                        path);
+}
+
 std::string SyncErrorText(const std::string& path, int error) {
     return fmt::sprintf(Tr("### Error saving detection file to disk : %s (%s)",
                            "### Erreur d'enregistrement sur disque du fichier de détections : %s (%s)"),
@@ -151,6 +157,7 @@ void DetectionJournal::Close() {
         name = name_;
         file_ = nullptr;
         dirty_ = false;
+        writeFailureReported_ = false;
         if (closing != nullptr) ++syncsInProgress_;
     }
     if (closing != nullptr) Retire(closing, name);
@@ -200,7 +207,13 @@ void DetectionJournal::WriteLine(std::size_t number, const CQoxResult& record) {
     std::string failure;
     {
         std::lock_guard<std::mutex> hold(lock_);
-        if (file_ == nullptr) return;
+        if (file_ == nullptr) {
+            // Never silent, but said once until a file is open again, not at every
+            // passing (logged under the lock: this happens once per closed period).
+            if (!writeFailureReported_) Log(0, NoFileText(name_));
+            writeFailureReported_ = true;
+            return;
+        }
         int error = 0;
         if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() ||
             std::fflush(file_) != 0) {

@@ -59,6 +59,9 @@ TEST_F(JournalTest, AnotherNameSwitchesFilesAndAClosedFileIsContinued) {
     EXPECT_FALSE(journal.IsOpen());
     EXPECT_EQ(journal.Name(), folder_ / "b.dat");
     journal.WriteLine(3, Record("lost"));
+    journal.WriteLine(4, Record("lost too"));
+    // Lines with no file to go to are said, once until a file is open again.
+    EXPECT_EQ(log_.CountContaining("### Detection not saved: no detection file open [" + (folder_ / "b.dat") + "]"), 1);
     ASSERT_TRUE(journal.Open(folder_ / "b.dat"));
     journal.WriteLine(4, Record("4"));
     EXPECT_EQ(ReadFile(folder_ / "a.dat"), "1\tBox2\t1\t1\t10:05:03.07\t1\r\n");
