@@ -106,17 +106,12 @@ double FloorRate() {
     return rate;
 }
 
-// A controller that notes when each detection has been recorded (journal line written).
-class TimedController : public MainController {
-public:
-    using MainController::MainController;
-    const CQoxResult* RecordDetection(const std::string& label, const std::string& boxName,
-                                      const CChrono& instant, const CChrono& ofDay) override {
-        const CQoxResult* record = MainController::RecordDetection(label, boxName, instant, ofDay);
+// Notes when each detection has been recorded (journal line written).
+struct RecordTimes {
+    void Note(const CQoxResult& record) {
         auto now = Clock::now();
         std::lock_guard<std::mutex> guard(lock);
-        recordedAt[label] = now;
-        return record;
+        recordedAt[record.label] = now;
     }
     std::mutex lock;
     std::map<std::string, Clock::time_point> recordedAt;
@@ -126,7 +121,6 @@ public:
 ControllerOptions HeadlessOptions() {
     ControllerOptions options;
     options.sessionFileName = MakeSessionFileName();
-    options.headless = true;
     return options;
 }
 
@@ -230,22 +224,25 @@ double LatencyP99(int ratePerSecond, int count) {
     HeadlessView view(devnull);
     std::vector<double> delays;
     {
-        TimedController controller(loop, view, HeadlessOptions());
+        RecordTimes times;
+        ControllerOptions options = HeadlessOptions();
+        options.recorded = [&times](const CQoxResult& record) { times.Note(record); };
+        MainController controller(loop, view, options);
         controller.LoadBoxDeclarations();
         controller.Open();
         controller.ConnectAllBoxes();
         auto deadline = Clock::now() + std::chrono::seconds(count / ratePerSecond + 20);
         loop.pumpUntil([&] {
-            std::lock_guard<std::mutex> guard(controller.lock);
-            return controller.recordedAt.size() >= static_cast<size_t>(count) || Clock::now() > deadline;
+            std::lock_guard<std::mutex> guard(times.lock);
+            return times.recordedAt.size() >= static_cast<size_t>(count) || Clock::now() > deadline;
         });
         {
-            std::lock_guard<std::mutex> guard(controller.lock);
+            std::lock_guard<std::mutex> guard(times.lock);
             for (int i = 0; i < count; ++i) {
                 char label[16];
                 std::snprintf(label, sizeof label, "LAT%06d", i);
-                auto it = controller.recordedAt.find(label);
-                if (it != controller.recordedAt.end())
+                auto it = times.recordedAt.find(label);
+                if (it != times.recordedAt.end())
                     delays.push_back(std::chrono::duration<double, std::milli>(it->second - sentAt[i]).count());
             }
         }

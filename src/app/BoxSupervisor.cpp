@@ -1,39 +1,98 @@
-// The main window's control of the four boxes: connect/disconnect, the box-state
-// message with the automatic restart, the clock commands and the declarations.
+#include "app/BoxSupervisor.h"
+
 #include <fmt/printf.h>
 
 #include <chrono>
-#include <thread>
 
-#include "app/MainController.h"
+#include "base/Log.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
 #include "boxes/BoxDeclarations.h"
 #include "boxes/BoxThread.h"
 #include "boxes/TarvexBox.h"
 #include "boxes/transport/TcpComBox.h"
-#include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 
 namespace lv {
 
-CTarvexBox& MainController::Box(int index) { return *boxes_.at(index); }
+namespace {
 
-bool MainController::AnyBoxConnected() const {
-    for (const auto& box : boxes_) {
-        if (box->IsConnected()) return true;
-    }
-    return false;
+// The counter under the detections window.
+std::string DetectionCountText(int n) {
+    if (n <= 0) return Tr("No recorded detection", "Aucune détection enregistrée");
+    const char* plural = n > 1 ? "s" : "";
+    if (CurrentLanguage() == Language::English) return fmt::sprintf("%d detection%s recorded", n, plural);
+    return fmt::sprintf("%d détection%s enregistrée%s", n, plural, plural);
 }
 
-bool MainController::AnyBoxInUse() const {
+}  // namespace
+
+BoxSupervisor::BoxSupervisor(UiLoop& ui, MainView& view, DetectionIntake& intake)
+    : ui_(ui), view_(view), intake_(intake), worker_(ui) {
+    for (int i = 0; i < kBoxCount; ++i) {
+        boxes_[i] = std::make_unique<CTarvexBox>();
+        boxes_[i]->number = i + 1;
+        boxes_[i]->AttachHost(&intake_);
+    }
+}
+
+BoxSupervisor::~BoxSupervisor() {
+    worker_.Abandon([this](int index) { InterruptBox(index); }, false);
+    // The boxes' own destructors stop their threads, which may still call the intake.
+    for (auto& box : boxes_) box.reset();
+}
+
+// ---------------------------------------------------------------------------
+// Queries
+
+BoxStatus BoxSupervisor::StatusOf(int index) const {
+    const CTarvexBox& box = *boxes_.at(static_cast<std::size_t>(index));
+    BoxStatus status;
+    status.configured = box.IsConfigured();
+    status.inUse = box.IsInUse();
+    status.connected = box.IsConnected();
+    status.serial = box.IsSerial();
+    status.threadRunning = box.threadRunning.load();
+    status.busy = worker_.Covers(index);
+    status.periodicPassingRequest = box.periodicPassingRequest.load();
+    return status;
+}
+
+bool BoxSupervisor::AnyBoxInUse() const {
     for (const auto& box : boxes_) {
         if (box->IsConfigured() && box->IsInUse()) return true;
     }
     return false;
 }
 
-void MainController::ShowBoxState(int index) {
+bool BoxSupervisor::IsDeclarationLocked(int index) const {
+    const CTarvexBox& box = *boxes_.at(static_cast<std::size_t>(index));
+    return box.IsInUse() || box.IsConnected() || box.threadRunning.load() || worker_.Covers(index);
+}
+
+std::array<BoxSlotState, BoxSupervisor::kBoxCount> BoxSupervisor::SlotStates() const {
+    std::array<BoxSlotState, kBoxCount> slots{};
+    for (int i = 0; i < kBoxCount; ++i) {
+        BoxDeclaration& d = slots[i].declaration;
+        boxes_[i]->GetParameters(d.detectorId, d.host, d.port);
+        slots[i].locked = IsDeclarationLocked(i);
+    }
+    return slots;
+}
+
+std::array<ManualBoxSlot, BoxSupervisor::kBoxCount> BoxSupervisor::ManualSlots() const {
+    std::array<ManualBoxSlot, kBoxCount> slots;
+    for (int i = 0; i < kBoxCount; ++i) {
+        int port = 0;
+        boxes_[i]->GetParameters(slots[i].detectorId, slots[i].host, port);
+    }
+    return slots;
+}
+
+// ---------------------------------------------------------------------------
+// Counters
+
+void BoxSupervisor::ShowBoxState(int index) {
     CTarvexBox& box = *boxes_[index];
     BoxVisualState state;
     const char* text;
@@ -56,10 +115,48 @@ void MainController::ShowBoxState(int index) {
     view_.SetBoxState(index, state, label);
 }
 
-void MainController::StartBoxThread(int index) {
+void BoxSupervisor::RefreshCountersNow() {
+    int connected = 0;
+    for (int i = 0; i < kBoxCount; ++i) {
+        ShowBoxState(i);
+        if (boxes_[i]->IsConnected()) ++connected;
+    }
+    view_.SetClockButtonsEnabled(connected > 0);
+    view_.SetConnectButtonDown(AnyBoxInUse());
+    view_.SetCounterText(DetectionCountText(DetectionTable::Instance().CountActive()));
+}
+
+// ---------------------------------------------------------------------------
+// Background work
+
+void BoxSupervisor::StartWork(const BoxWorker::Boxes& boxes, BoxWorker::Task task, BoxWorker::Outcome outcome) {
+    if (!worker_.Start(boxes, std::move(task), [this, outcome = std::move(outcome)](const BoxWorker::Boxes& results) {
+            view_.SetBusy(false);
+            if (outcome) outcome(results);
+        }))
+        return;
+    view_.SetBusy(true);
+}
+
+void BoxSupervisor::InterruptBox(int index) {
+    CTarvexBox& box = *boxes_[index];
+    box.cancelRequested = true;
+    box.Close();
+}
+
+void BoxSupervisor::StopBackgroundWork() {
+    if (!worker_.IsBusy()) return;
+    worker_.Abandon([this](int index) { InterruptBox(index); }, true);
+    view_.SetBusy(false);
+}
+
+// ---------------------------------------------------------------------------
+// Connection
+
+void BoxSupervisor::StartBoxThread(int index) {
     CTarvexBox& box = *boxes_[index];
     // The thread clears the cancel request itself once it knows no older thread runs.
-    if (!lv::StartBoxThread(*this, box)) {
+    if (!lv::StartBoxThread(intake_, box)) {
         Log(0, fmt::sprintf(Tr("## Box %d : its previous thread is still running",
                                "## Boîtier %d : son thread précédent tourne encore"),
                             index + 1));
@@ -67,7 +164,16 @@ void MainController::StartBoxThread(int index) {
     ShowBoxState(index);
 }
 
-void MainController::DisconnectBox(int index) {
+void BoxSupervisor::ConnectBox(int index) {
+    if (worker_.Covers(index)) return;
+    // After "disconnect all" the detection file is closed: what this box records goes
+    // to the same file, continued.
+    intake_.OpenJournal();
+    StartBoxThread(index);
+    RefreshCountersNow();
+}
+
+void BoxSupervisor::DisconnectBox(int index) {
     CTarvexBox& box = *boxes_[index];
     box.cancelRequested = true;
     if (box.IsConnected()) box.Close();
@@ -76,16 +182,18 @@ void MainController::DisconnectBox(int index) {
     box.JoinThread();
 }
 
-void MainController::DisconnectAllBoxes() {
+void BoxSupervisor::DisconnectAll() {
     for (int i = 0; i < kBoxCount; ++i) DisconnectBox(i);
     // Let the last state messages of the threads arrive before the file is closed.
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
     ui_.pumpUntil([until] { return std::chrono::steady_clock::now() >= until; });
-    DetectionTable::Instance().Journal().Close();
+    intake_.CloseJournal();
     RefreshCountersNow();
 }
 
-void MainController::OnConnectButton(bool pressed) {
+void BoxSupervisor::OnConnectButton(bool pressed) {
+    // A click while connecting starts nothing more.
+    if (worker_.IsBusy()) return;
     if (!pressed) {
         if (!view_.AskYesNo(Tr("Are you sure you want to disconnect from the boxes?",
                                "Etes vous certain de vouloir vous déconnecter des boîtiers ?"))) {
@@ -93,38 +201,47 @@ void MainController::OnConnectButton(bool pressed) {
             return;
         }
     }
-    ConnectAllBoxes();
+    ConnectAll();
 }
 
-void MainController::ConnectAllBoxes() {
-    int configured = 0;
-    for (const auto& box : boxes_) {
-        if (box->IsConfigured()) ++configured;
+void BoxSupervisor::ConnectAll() {
+    if (worker_.IsBusy()) return;
+    BoxWorker::Boxes configured{};
+    int count = 0;
+    for (int i = 0; i < kBoxCount; ++i) {
+        configured[i] = boxes_[i]->IsConfigured();
+        if (configured[i]) ++count;
     }
-    if (configured == 0) {
-        AlertLine(Tr("No Tarvex box has been declared in your configuration !!!",
-                     "Aucun boîtier Tarvex n'est déclaré dans votre configuration !!!"),
-                  true);
+    if (count == 0) {
+        intake_.AlertLine(Tr("No Tarvex box has been declared in your configuration !!!",
+                             "Aucun boîtier Tarvex n'est déclaré dans votre configuration !!!"),
+                          true);
         return;
     }
     if (AnyBoxInUse()) {
-        DisconnectAllBoxes();
+        DisconnectAll();
         return;
     }
-    int initialised = 0;
-    for (auto& box : boxes_) {
-        if (box->IsConfigured() && box->InitializeBox()) ++initialised;
-    }
-    if (initialised == 0) {
-        AlertLine(Tr("No Tarvex box has been successfully initialized in your configuration !!!",
-                     "Aucun boîtier Tarvex n'a été initialisé avec succès dans votre configuration !!!"),
-                  true);
+    // Each box on its own thread: its log lines keep their order, and an unreachable
+    // box no longer holds up the others.
+    StartWork(
+        configured, [this](int index) { return boxes_[index]->InitializeBox(); },
+        [this](const BoxWorker::Boxes& initialised) { FinishConnection(initialised); });
+}
+
+void BoxSupervisor::FinishConnection(const BoxWorker::Boxes& initialised) {
+    int count = 0;
+    for (bool ok : initialised) count += ok ? 1 : 0;
+    if (count == 0) {
+        intake_.AlertLine(Tr("No Tarvex box has been successfully initialized in your configuration !!!",
+                             "Aucun boîtier Tarvex n'a été initialisé avec succès dans votre configuration !!!"),
+                          true);
         view_.BringToFront();
         RefreshCountersNow();
         return;
     }
     RefreshCountersNow();
-    DetectionTable::Instance().Journal().Open(options_.sessionFileName);
+    intake_.OpenJournal();
     for (int i = 0; i < kBoxCount; ++i) {
         if (boxes_[i]->IsConnected()) StartBoxThread(i);
     }
@@ -132,7 +249,7 @@ void MainController::ConnectAllBoxes() {
     RefreshCountersNow();
 }
 
-void MainController::OnBoxState(int boxNumber, bool unexpected) {
+void BoxSupervisor::OnBoxState(int boxNumber, bool unexpected) {
     int index = boxNumber - 1;
     if (index < 0 || index >= kBoxCount) return;
     CTarvexBox& box = *boxes_[index];
@@ -146,16 +263,31 @@ void MainController::OnBoxState(int boxNumber, bool unexpected) {
     }
     if (unexpected) {
         view_.PlaySound(Sound::BoxLost);
-        if (CurrentIntakeSettings().reconnectSeconds != 0) {
+        if (intake_.CurrentIntakeSettings().reconnectSeconds != 0) {
             Log(0, fmt::sprintf("APP FOUND UNEXPECTED CNX ERROR for box %d and will restart BoxThread",
                                 boxNumber));
+            // What the restarted thread records needs the detection file open.
+            intake_.OpenJournal();
             StartBoxThread(index);
         }
     }
     RefreshCountersNow();
 }
 
-void MainController::SynchronizeBoxes() {
+void BoxSupervisor::ConfirmDisconnectBox(int index) {
+    if (worker_.Covers(index)) return;
+    if (!view_.AskYesNo(Tr("Are you sure you want to disconnect from this box?",
+                           "Etes vous certain de vouloir vous déconnecter de ce boîtier ?")))
+        return;
+    DisconnectBox(index);
+    RefreshCountersNow();
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void BoxSupervisor::SynchronizeClocks() {
+    if (worker_.IsBusy()) return;
     if (!view_.AskYesNo(Tr("Are you sure you want to synchronize connected Tarvex boxes ?\n"
                            "This will update their internal clock,\nand exit temporarily from the "
                            "acquisition mode.",
@@ -167,36 +299,59 @@ void MainController::SynchronizeBoxes() {
     ReadSettingInt("Settings", "SleepMilliAfterLeadingStart", 300);
     ReadSettingInt("Settings", "SleepMilliAfterLeadingStop", 300);
     ReadSettingInt("Settings", "SleepMilliAfterSetTime", 1000);
-    for (auto& box : boxes_) {
-        if (box->IsConfigured() && box->IsConnected() && !box->IsSerial()) box->SetBoxClock();
+    BoxWorker::Boxes boxes{};
+    for (int i = 0; i < kBoxCount; ++i) {
+        const CTarvexBox& box = *boxes_[i];
+        boxes[i] = box.IsConfigured() && box.IsConnected() && !box.IsSerial();
     }
+    StartWork(
+        boxes,
+        [this](int index) {
+            boxes_[index]->SetBoxClock();
+            return true;
+        },
+        {});
 }
 
-void MainController::RequestBoxesTime() {
-    for (auto& box : boxes_) {
-        if (box->IsConnected()) box->RequestBoxTime();
-    }
+void BoxSupervisor::RequestClocks() {
+    if (worker_.IsBusy()) return;
+    BoxWorker::Boxes boxes{};
+    for (int i = 0; i < kBoxCount; ++i) boxes[i] = boxes_[i]->IsConnected();
+    StartWork(
+        boxes,
+        [this](int index) {
+            boxes_[index]->RequestBoxTime();
+            return true;
+        },
+        {});
 }
 
-void MainController::DeclareBox(int index, const std::string& host, int port, const std::string& detectorId) {
-    CTarvexBox& box = *boxes_.at(index);
+void BoxSupervisor::SendCommand(int index, const std::string& command) {
+    CTarvexBox& box = *boxes_.at(static_cast<std::size_t>(index));
+    std::string error;
+    if (!box.SendCommand(command, error)) Log(0, fmt::sprintf("## %s : %s", box.CommandLabel(), error));
+}
+
+void BoxSupervisor::ForgetLastDetections() {
+    for (auto& box : boxes_) box->RequestClearLastDetections();
+}
+
+// ---------------------------------------------------------------------------
+// Declarations
+
+void BoxSupervisor::Declare(int index, const BoxDeclaration& declaration) {
+    CTarvexBox& box = *boxes_.at(static_cast<std::size_t>(index));
     // Serial boxes get their own transport once it exists; until then a COM host
     // keeps a TCP transport, which cannot connect to it and says so.
-    if (!box.Transport()) {
-        auto tcp = std::make_unique<CTcpComBox>();
-        box.SetTransport(std::move(tcp));
-    }
-    box.SetParameters(detectorId, host, port);
+    if (!box.Transport()) box.SetTransport(std::make_unique<CTcpComBox>());
+    box.SetParameters(declaration.detectorId, declaration.host, declaration.port);
 }
 
-void MainController::LoadBoxDeclarations() {
-    for (int i = 0; i < kBoxCount; ++i) {
-        BoxDeclaration d = LoadBoxSettings(i);
-        DeclareBox(i, d.host, d.port, d.detectorId);
-    }
+void BoxSupervisor::LoadDeclarations() {
+    for (int i = 0; i < kBoxCount; ++i) Declare(i, LoadBoxSettings(i));
 }
 
-void MainController::SaveBoxDeclarations() {
+void BoxSupervisor::SaveDeclarations() {
     for (int i = 0; i < kBoxCount; ++i) {
         BoxDeclaration d;
         boxes_[i]->GetParameters(d.detectorId, d.host, d.port);

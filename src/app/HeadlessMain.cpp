@@ -31,14 +31,13 @@ int RunHeadless(const CommandLine& options, const char* programPath) {
     HeadlessView view;
     ControllerOptions controllerOptions;
     controllerOptions.sessionFileName = outcome.sessionFileName;
-    controllerOptions.headless = true;
     MainController controller(loop, view, controllerOptions);
     auto link = std::make_unique<DirectLinkSession>(loop, controller.LinkListener());
     link->SetReconnectAfterLoss(true);
     controller.SetLinkSession(std::move(link));
     controller.LoadBoxDeclarations();
     controller.Open();
-    if (options.direct) controller.Link().SwitchOn();
+    if (options.direct) controller.SwitchLink(true);
 
     controller.ConnectAllBoxes();
     loop.run();

@@ -28,6 +28,8 @@ public:
     void SetClockButtonsEnabled(bool) override {}
     void SetConnectButtonDown(bool) override {}
     void SetDayOffsetIndicator(int) override {}
+    // Nobody clicks here: nothing to show.
+    void SetBusy(bool) override {}
     void SetDirectLinkState(LinkVisualState state) override;
     void SetRunnerDisplay(const RunnerDisplay& runner) override;
     void PlaySound(Sound) override {}

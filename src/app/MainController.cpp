@@ -2,14 +2,13 @@
 
 #include <fmt/printf.h>
 
-#include "base/Environment.h"
 #include "app/RaceDays.h"
+#include "base/Clock.h"
+#include "base/Environment.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
-#include "boxes/TarvexBox.h"
+#include "base/TimerIds.h"
 #include "core/ChipTable.h"
-#include "base/Clock.h"
-#include "core/DetectionExport.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 #include "core/DetectionTexts.h"
@@ -19,31 +18,23 @@ namespace lv {
 
 namespace {
 constexpr const char* kSettings = "Settings";
-
-// The counter under the detections window.
-std::string DetectionCountText(int n) {
-    if (n <= 0) return Tr("No recorded detection", "Aucune détection enregistrée");
-    const char* plural = n > 1 ? "s" : "";
-    if (CurrentLanguage() == Language::English) return fmt::sprintf("%d detection%s recorded", n, plural);
-    return fmt::sprintf("%d détection%s enregistrée%s", n, plural, plural);
-}
 }  // namespace
 
 MainController::MainController(UiLoop& ui, MainView& view, ControllerOptions options)
-    : ui_(ui), view_(view), options_(std::move(options)) {
-    for (int i = 0; i < kBoxCount; ++i) {
-        boxes_[i] = std::make_unique<CTarvexBox>();
-        boxes_[i]->number = i + 1;
-        boxes_[i]->AttachHost(this);
-    }
+    : ui_(ui),
+      view_(view),
+      detectionIntake_(ui, view, *this,
+                       IntakeHandlers{[this] { boxes_.RefreshCountersNow(); },
+                                      [this](int boxNumber, bool unexpected) { boxes_.OnBoxState(boxNumber, unexpected); },
+                                      std::move(options.recorded)},
+                       std::move(options.sessionFileName)),
+      boxes_(ui, view, detectionIntake_) {
     ReadIntakeSettings();
 }
 
 MainController::~MainController() {
     Logger::Instance().SetSink(nullptr);
     Logger::Instance().SetWindowOpen(false);
-    // The boxes' own destructors stop their threads, which may still call this host.
-    for (auto& box : boxes_) box.reset();
 }
 
 void MainController::ReadIntakeSettings() {
@@ -84,7 +75,7 @@ void MainController::Open() {
 
     Logger& logger = Logger::Instance();
     logger.SetWindowLevel(logWinLevel_);
-    logger.SetSink(this);
+    logger.SetSink(&logFeed_);
     logger.SetWindowOpen(true);
 
     RefreshCountersNow();
@@ -94,8 +85,8 @@ void MainController::Open() {
                                  "------------------------ Lancement Lumivane version %s"),
                               LUMIVANE_VERSION));
 
-    Log(0, IncomingDetectionsSavedText(options_.sessionFileName));
-    DetectionTable::Instance().Journal().Open(options_.sessionFileName);
+    Log(0, IncomingDetectionsSavedText(detectionIntake_.SessionFileName()));
+    detectionIntake_.OpenJournal();
 
     std::string message;
     LoadChipTable("TarvexTable.dtb", message);
@@ -123,14 +114,14 @@ bool MainController::Exit(bool controlHeld) {
                                "Souhaitez vraiment quitter le module d'acquisition ?")))
             return false;
     }
-    ui_.killTimer(kTimerPing);
     ui_.killTimer(kTimerStartupConfig);
     ui_.killTimer(kTimerDayCheck);
-    ui_.killTimer(kTimerDeferredRefresh);
     if (link_) {
         link_->StopTimers();
         link_->SwitchOff();
     }
+    // A connection or clock command under way ends first, without its outcome.
+    boxes_.StopBackgroundWork();
     DisconnectAllBoxes();
     ClearChipTable();
     if (DetectionTable::Instance().CountActive() > 0) {
@@ -146,131 +137,14 @@ bool MainController::Exit(bool controlHeld) {
     return true;
 }
 
-// ---------------------------------------------------------------------------
-// Intake from the box threads
-
-const CQoxResult* MainController::RecordDetection(const std::string& label, const std::string& boxName,
-                                                  const CChrono& instant, const CChrono& ofDay) {
-    CQoxResult* record = DetectionTable::Instance().AddResult(label, boxName, instant, ofDay,
-                                                              absClock_.load(), true);
-    if (link_) link_->PushDetection(*record);
-    return record;
+void MainController::ScheduleStartupConfiguration(int delayMs, std::function<void()> open) {
+    ui_.setTimer(kTimerStartupConfig, delayMs, false, std::move(open));
 }
 
-void MainController::ShowDetection(const std::string& text, const CQoxResult* record,
-                                   const CChrono& ofDay) {
-    CDetectionItem item;
-    item.result = const_cast<CQoxResult*>(record);
-    item.line = ofDay.FormatDayWrap() + "\t" + text;
-    bool first;
-    {
-        std::lock_guard<std::mutex> guard(pendingLinesLock_);
-        first = pendingLines_.empty();
-        pendingLines_.push_back(std::move(item));
-    }
-    // One hand-over per batch: under a mass start the view gets lines by the hundred.
-    if (first) ui_.post([this] { FlushDetectionLines(); });
-}
-
-void MainController::FlushDetectionLines() {
-    std::vector<CDetectionItem> batch;
-    {
-        std::lock_guard<std::mutex> guard(pendingLinesLock_);
-        batch.swap(pendingLines_);
-    }
-    for (const auto& item : batch) view_.AddDetectionLine(item);
-}
-
-void MainController::RefreshCounters() {
-    if (ui_.isUiThread()) {
-        RefreshCountersNow();
-        return;
-    }
-    if (!refreshPending_.exchange(true)) {
-        ui_.post([this] {
-            refreshPending_ = false;
-            RefreshCountersNow();
-        });
-    }
-}
-
-void MainController::RefreshCountersNow() {
-    int connected = 0;
-    for (int i = 0; i < kBoxCount; ++i) {
-        ShowBoxState(i);
-        if (boxes_[i]->IsConnected()) ++connected;
-    }
-    view_.SetClockButtonsEnabled(connected > 0);
-    view_.SetConnectButtonDown(AnyBoxInUse());
-    view_.SetCounterText(DetectionCountText(DetectionTable::Instance().CountActive()));
-}
-
-void MainController::AlertLine(const std::string& text, bool show) {
-    if (show) {
-        ui_.post([this, text] {
-            view_.BringToFront();
-            view_.ShowMessage(text, MessageIcon::Warning);
-        });
-    }
-    Log(0, "######## " + text);
-}
-
-void MainController::PlaySound(Sound sound) {
-    if (ui_.isUiThread()) {
-        view_.PlaySound(sound);
-        return;
-    }
-    // A burst of detections plays one detection sound, not thousands queued.
-    if (sound == Sound::Detection) {
-        if (detectionSoundPending_.exchange(true)) return;
-        ui_.post([this] {
-            detectionSoundPending_ = false;
-            view_.PlaySound(Sound::Detection);
-        });
-        return;
-    }
-    ui_.post([this, sound] { view_.PlaySound(sound); });
-}
-
-void MainController::PostBoxState(int boxNumber, bool unexpected) {
-    ui_.post([this, boxNumber, unexpected] { OnBoxState(boxNumber, unexpected); });
-}
+void MainController::CancelStartupConfiguration() { ui_.killTimer(kTimerStartupConfig); }
 
 // ---------------------------------------------------------------------------
-// Log window
-
-void MainController::OnLogWindowLine(const std::string& line) {
-    ui_.post([this, line] { view_.AddLogLine(line); });
-}
-
-void MainController::OnLogWindowPurged(std::size_t count) {
-    // Posted in order with the lines: the view drops exactly the lines the logger
-    // dropped (rebuilding from the store would show lines posted meanwhile twice).
-    ui_.post([this, count] { view_.DropOldestLogLines(count); });
-}
-
-// ---------------------------------------------------------------------------
-// Window commands
-
-void MainController::ClearLogWindow() {
-    Logger::Instance().ClearWindow();
-    view_.ClearLog();
-    view_.PlaySound(Sound::Done);
-}
-
-void MainController::ClearDetectionsWindow() {
-    {
-        std::lock_guard<std::mutex> guard(pendingLinesLock_);
-        pendingLines_.clear();
-    }
-    view_.ClearDetectionLines();
-    view_.PlaySound(Sound::Done);
-}
-
-void MainController::ClearSummaryWindow() {
-    view_.ClearSummary();
-    view_.PlaySound(Sound::Done);
-}
+// Window settings
 
 void MainController::SetLogDetections(bool on) {
     logDetections_ = on;
@@ -304,63 +178,6 @@ void MainController::UpdateDayOffsetIndicator() {
     view_.SetDayOffsetIndicator(days > 0 ? days * 24 : 0);
 }
 
-void MainController::ExportAllDetections() {
-    if (DetectionTable::Instance().CountActive() <= 0) return;
-    std::string path = ReadSettingText(kSettings, "GTarvexExportFile", GetDefaultExportFilePath());
-    if (!ExportDetectionTable(path)) {
-        AlertLine(fmt::sprintf(Tr("## Cannot write the export file [%s]",
-                                  "## Impossible d'écrire le fichier d'export [%s]"),
-                               path),
-                  false);
-    }
-    Log(0, DetectionsExportedText(path));
-    view_.PlaySound(Sound::Done);
-}
-
-void MainController::ConfirmResetDetections() {
-    if (view_.AskYesNo(ConfirmResetDetectionsQuestion())) ResetDetections();
-}
-
-void MainController::ResetDetections() {
-    DetectionTable& table = DetectionTable::Instance();
-    int n = table.CountActive();
-    {
-        std::lock_guard<std::mutex> guard(pendingLinesLock_);
-        pendingLines_.clear();
-    }
-    view_.ClearDetectionLines();
-    table.ClearTable();
-    for (auto& box : boxes_) box->RequestClearLastDetections();
-    RefreshCountersNow();
-    Log(0, DetectionListResetText(n));
-    view_.PlaySound(Sound::Done);
-    table.Journal().Close();
-    options_.sessionFileName = MakeSessionFileName();
-    table.Journal().Open(options_.sessionFileName);
-    WriteLogFile("\n");
-    Log(0, IncomingDetectionsSavedText(options_.sessionFileName));
-}
-
-void MainController::RemoveOrRestoreDetections(const std::vector<CQoxResult*>& records, bool remove) {
-    if (records.empty()) return;
-    std::string question;
-    if (records.size() == 1) {
-        question = fmt::sprintf(remove ? Tr("Remove detection %s of runner %s ?",
-                                            "Supprimer la détection %s du dossard %s ?")
-                                       : Tr("Restore detection %s of runner %s ?",
-                                            "Restaurer la détection %s du dossard %s ?"),
-                                records[0]->timeText, records[0]->label);
-    } else {
-        question = fmt::sprintf(remove ? Tr("Remove those %d detections?", "Supprimer ces %d détections?")
-                                       : Tr("Restore those %d detections?", "Restaurer ces %d détections ?"),
-                                static_cast<int>(records.size()));
-    }
-    if (!view_.AskYesNo(question)) return;
-    for (CQoxResult* record : records) DetectionTable::Instance().SetActive(record, !remove);
-    view_.RefreshDetectionLines();
-    RefreshCountersNow();
-}
-
 // ---------------------------------------------------------------------------
 // Manual insertion
 
@@ -372,25 +189,44 @@ bool MainController::CanInsertManualTime() {
 }
 
 std::vector<std::string> MainController::ManualDetectors() const {
-    std::array<ManualBoxSlot, kBoxCount> slots;
-    for (int i = 0; i < kBoxCount; ++i) {
-        int port = 0;
-        boxes_[i]->GetParameters(slots[i].detectorId, slots[i].host, port);
-    }
-    return ManualInsertion::DetectorList(slots);
+    return ManualInsertion::DetectorList(boxes_.ManualSlots());
+}
+
+ManualOpening MainController::OpenManualInsertion() const {
+    return insertion_.Open(ManualDetectors(), CurrentIntakeSettings().raceDays);
+}
+
+ManualValidation MainController::ValidateManualEntry(std::string_view bibText, std::string_view timeText,
+                                                     const std::vector<std::string>& detectors, int detectorIndex,
+                                                     int correction) {
+    return insertion_.Validate(bibText, timeText, detectors, detectorIndex, correction,
+                               CurrentIntakeSettings().sendNumbers);
 }
 
 const CQoxResult* MainController::RecordManualEntry(const ManualEntry& entry) {
-    return ManualInsertion::Record(*this, entry);
+    // After "disconnect all" the detection file is closed: the entry goes to the same
+    // file, continued.
+    detectionIntake_.OpenJournal();
+    return ManualInsertion::Record(detectionIntake_, entry);
 }
 
 // ---------------------------------------------------------------------------
 // Direct connection
 
-DirectLinkSession& MainController::Link() { return *link_; }
-
 void MainController::SetLinkSession(std::unique_ptr<DirectLinkSession> session) {
     link_ = std::move(session);
+    detectionIntake_.SetLink(link_.get());
+}
+
+bool MainController::IsLinkSwitchedOn() const { return link_ && link_->IsSwitchedOn(); }
+
+void MainController::SwitchLink(bool on) {
+    if (!link_) return;
+    if (on) {
+        link_->SwitchOn();
+    } else {
+        link_->SwitchOff();
+    }
 }
 
 }  // namespace lv

@@ -1,45 +1,42 @@
 #pragma once
-// Everything the main window does that is not drawing: the intake of detections from
-// the box threads, the counters, the commands, the timers and the exit sequence. It
-// never draws; it asks a MainView, and it runs on the UI thread of a UiLoop except
-// for the BoxHost operations, which box threads call.
+// The main window's logic, as the window and the headless front end see it: a small
+// composition of the parts that do the work (the intake of detections, the supervision
+// of the boxes, the window commands, the log window's feed, the direct link) with the
+// window's settings, its opening and exit sequences and the configuration dialog's
+// outcome. It never draws; it asks a MainView, and it runs on the UI thread of a
+// UiLoop (box threads call the intake only).
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "base/Log.h"
+#include "app/BoxSupervisor.h"
+#include "app/DetectionIntake.h"
 #include "app/DirectLinkViewBridge.h"
+#include "app/LogWindowFeed.h"
 #include "app/MainView.h"
 #include "app/ManualInsertion.h"
+#include "app/WindowCommands.h"
 #include "base/UiLoop.h"
 #include "boxes/BoxConfigRules.h"
-#include "boxes/BoxHost.h"
 
 namespace lv {
 
-class CTarvexBox;
 class DirectLinkSession;
 
 struct ControllerOptions {
-    std::string sessionFileName;   // the current detection file of this run
-    bool headless = false;         // no dialog opens by itself; the link comes back after a loss
+    std::string sessionFileName;  // the current detection file of this run
+    // Benchmarks time the intake with it: called on the recording thread after each
+    // detection is recorded.
+    std::function<void(const CQoxResult& record)> recorded;
 };
 
-// Main-window timer ids.
-enum MainTimer {
-    kTimerDayCheck = 33861,
-    kTimerBackgroundExport = 34966,
-    kTimerStartupConfig = 22662,
-    kTimerPing = 34137,
-    kTimerDeferredRefresh = 17732,
-};
-
-class MainController : public BoxHost, private LogWindowSink {
+class MainController : public IntakeSettingsSource {
 public:
-    static constexpr int kBoxCount = 4;
+    static constexpr int kBoxCount = BoxSupervisor::kBoxCount;
 
     MainController(UiLoop& ui, MainView& view, ControllerOptions options);
     ~MainController() override;
@@ -48,45 +45,45 @@ public:
 
     // The window's opening steps: its settings, banner, journal, chip table, timers.
     void Open();
-    // Exit: the question (unless Control is held), then boxes disconnected, journal
-    // closed, chip table freed. False when the user answered no.
+    // Exit: the question (unless Control is held), then background work ended, boxes
+    // disconnected, journal closed, chip table freed. False when the user answered no.
     bool Exit(bool controlHeld);
     bool IsOpen() const { return opened_; }
 
-    // --- BoxHost (any thread) ---
+    // What box threads call (tests drive it as a box thread would).
+    BoxHost& Intake() { return detectionIntake_; }
+
+    // --- Settings the intake reads (any thread) ---
     IntakeSettings CurrentIntakeSettings() const override;
     bool LogDetectionsEnabled() const override { return logDetections_.load(); }
-    const CQoxResult* RecordDetection(const std::string& label, const std::string& boxName,
-                                      const CChrono& instant, const CChrono& ofDay) override;
-    void ShowDetection(const std::string& text, const CQoxResult* record,
-                       const CChrono& ofDay) override;
-    void RefreshCounters() override;
-    void AlertLine(const std::string& text, bool show) override;
-    void PlaySound(Sound sound) override;
-    void PostBoxState(int boxNumber, bool unexpected) override;
+    bool AbsoluteClock() const override { return absClock_.load(); }
 
     // --- Window commands (UI thread) ---
-    void RefreshCountersNow();
-    void ExportAllDetections();
-    void ConfirmResetDetections();
-    void ResetDetections();
-    void ClearLogWindow();
-    void ClearDetectionsWindow();
-    void ClearSummaryWindow();
+    void ExportAllDetections() { commands_.ExportAllDetections(); }
+    void ConfirmResetDetections() { commands_.ConfirmResetDetections(); }
+    void ClearLogWindow() { commands_.ClearLogWindow(); }
+    void ClearDetectionsWindow() { commands_.ClearDetectionsWindow(); }
+    void ClearSummaryWindow() { commands_.ClearSummaryWindow(); }
+    void RemoveOrRestoreDetections(const std::vector<CQoxResult*>& records, bool remove) {
+        commands_.RemoveOrRestoreDetections(records, remove);
+    }
+    void RefreshCountersNow() { boxes_.RefreshCountersNow(); }
     void SetLogDetections(bool on);
     void SetScrollDetections(bool on);
     bool ScrollDetections() const { return scrollDetections_; }
     void SetLogWindowLevel(int level);
     int LogWindowLevel() const { return logWinLevel_; }
-    bool AbsoluteClock() const { return absClock_.load(); }
-    // Remove (active = 0) or restore (active = 1) the given records after the question.
-    void RemoveOrRestoreDetections(const std::vector<CQoxResult*>& records, bool remove);
     // The day check of the 500 ms timer: GDaysToAdd follows today's place in the race days.
     void CheckRaceDay();
     // Re-reads the acquisition settings (after the configuration dialog's OK).
     void ReloadSettings();
+    // The configuration dialog shortly after start, unless it opened meanwhile.
+    void ScheduleStartupConfiguration(int delayMs, std::function<void()> open);
+    void CancelStartupConfiguration();
 
     // --- Configuration dialog (UI thread) ---
+    // The four box slots as the dialog starts from: declarations, and which are locked.
+    std::array<BoxSlotState, kBoxCount> BoxSlotStates() const { return boxes_.SlotStates(); }
     // Its OK: the boxes not locked take their new declarations, the settings are
     // written in the window's order, then the four boxSlots, then the race days and the
     // acquisition settings are read again.
@@ -97,60 +94,59 @@ public:
     void ReloadChipTable();
 
     // --- Boxes (UI thread) ---
-    CTarvexBox& Box(int index);
-    void ConnectAllBoxes();
+    BoxStatus BoxStatusOf(int index) const { return boxes_.StatusOf(index); }
+    bool AnyBoxInUse() const { return boxes_.AnyBoxInUse(); }
+    // Connecting, or a clock command under way (the view shows itself busy).
+    bool IsBusy() const { return boxes_.IsBusy(); }
+    void ConnectAllBoxes() { boxes_.ConnectAll(); }
     // The two-state connect button: released asks before disconnecting.
-    void OnConnectButton(bool pressed);
-    void DisconnectAllBoxes();
-    void StartBoxThread(int index);
-    void DisconnectBox(int index);
-    void OnBoxState(int boxNumber, bool unexpected);
-    void SynchronizeBoxes();
-    void RequestBoxesTime();
-    // The box menu: a protocol command sent without waiting (its response comes
-    // through the box thread); a failure is logged.
-    void SendBoxCommand(int index, const std::string& command);
-    // The box menu's Disconnect: asks first.
-    void ConfirmDisconnectBox(int index);
-    bool AnyBoxConnected() const;
-    bool AnyBoxInUse() const;
-    // Box boxSlots from section "TarvexBoxes" (kind of transport from the host text).
-    void LoadBoxDeclarations();
-    void SaveBoxDeclarations();
-    // Sets one slot's declaration, replacing the transport when its kind changes.
-    void DeclareBox(int index, const std::string& host, int port, const std::string& detectorId);
+    void OnConnectButton(bool pressed) { boxes_.OnConnectButton(pressed); }
+    void DisconnectAllBoxes() { boxes_.DisconnectAll(); }
+    void OnBoxState(int boxNumber, bool unexpected) { boxes_.OnBoxState(boxNumber, unexpected); }
+    void SynchronizeBoxes() { boxes_.SynchronizeClocks(); }
+    void RequestBoxesTime() { boxes_.RequestClocks(); }
+    // The box menu: Connect, Disconnect (asks first), a protocol command.
+    void ConnectBox(int index) { boxes_.ConnectBox(index); }
+    void ConfirmDisconnectBox(int index) { boxes_.ConfirmDisconnectBox(index); }
+    void SendBoxCommand(int index, const std::string& command) { boxes_.SendCommand(index, command); }
+    // Box slots from section "TarvexBoxes".
+    void LoadBoxDeclarations() { boxes_.LoadDeclarations(); }
 
     // --- Manual insertion (UI thread) ---
     // False, after the warning, when no time may be inserted (chip codes recorded
     // and no chip table).
     bool CanInsertManualTime();
+    // What the dialog shows when it opens now.
+    ManualOpening OpenManualInsertion() const;
+    // The dialog's OK (remembers the detector for the next opening).
+    ManualValidation ValidateManualEntry(std::string_view bibText, std::string_view timeText,
+                                         const std::vector<std::string>& detectors, int detectorIndex,
+                                         int correction);
     // The detector ids of the declared boxes, for the dialog.
     std::vector<std::string> ManualDetectors() const;
-    ManualInsertion& Insertion() { return insertion_; }
-    // Records an accepted entry like a box detection (table, journal, push, line, log).
+    // Records an accepted entry like a box detection (table, journal, push, line, log);
+    // the detection file is opened first when closed.
     const CQoxResult* RecordManualEntry(const ManualEntry& entry);
 
     // --- Direct connection ---
-    DirectLinkSession& Link();
     // What a direct-link session of this window reports to.
     DirectLinkListener& LinkListener() { return linkBridge_; }
     void SetLinkSession(std::unique_ptr<DirectLinkSession> session);
-
-    UiLoop& Ui() { return ui_; }
-    MainView& View() { return view_; }
+    bool IsLinkSwitchedOn() const;
+    // The toggle: on or off.
+    void SwitchLink(bool on);
 
 private:
-    void OnLogWindowLine(const std::string& line) override;
-    void OnLogWindowPurged(std::size_t count) override;
-    void FlushDetectionLines();
-    void ShowBoxState(int index);
     void UpdateDayOffsetIndicator();
     void StartTimers();
+    void DeclareBox(int index, const std::string& host, int port, const std::string& detectorId) {
+        boxes_.Declare(index, BoxDeclaration{host, port, detectorId});
+    }
+    void SaveBoxDeclarations() { boxes_.SaveDeclarations(); }
     void ReadIntakeSettings();
 
     UiLoop& ui_;
     MainView& view_;
-    ControllerOptions options_;
     bool opened_ = false;
 
     // Window settings.
@@ -165,15 +161,13 @@ private:
     IntakeSettings intake_;
     bool beepWhenQuit_ = true;
 
-    // Detection lines from box threads, handed to the view in batches.
-    std::mutex pendingLinesLock_;
-    std::vector<CDetectionItem> pendingLines_;
-    std::atomic<bool> refreshPending_{false};
-    std::atomic<bool> detectionSoundPending_{false};
-
-    std::array<std::unique_ptr<CTarvexBox>, kBoxCount> boxes_;
+    // In this order: the box threads (stopped with boxes_) use the intake and the link.
     DirectLinkViewBridge linkBridge_{view_};
     std::unique_ptr<DirectLinkSession> link_;
+    DetectionIntake detectionIntake_;
+    BoxSupervisor boxes_;
+    WindowCommands commands_{view_, detectionIntake_, boxes_};
+    LogWindowFeed logFeed_{ui_, view_};
     ManualInsertion insertion_;  // remembers the last detector until exit
 };
 

@@ -16,7 +16,6 @@ enum class MessageIcon { Information, Warning, Error, Question };
 // The four images of a box's status label.
 enum class BoxVisualState { Undefined, NotConnected, Reconnecting, Connected };
 
-
 class MainView {
 public:
     virtual ~MainView() = default;
@@ -46,6 +45,9 @@ public:
     virtual void SetConnectButtonDown(bool down) = 0;
     // Day offset indicator: hours (24, 48, 72) or 0 to hide it.
     virtual void SetDayOffsetIndicator(int hours) = 0;
+    // Boxes are connecting or a clock command is under way in the background: the
+    // window says so and offers no second connection meanwhile.
+    virtual void SetBusy(bool busy) = 0;
 
     virtual void SetDirectLinkState(LinkVisualState state) = 0;
     virtual void SetRunnerDisplay(const RunnerDisplay& runner) = 0;

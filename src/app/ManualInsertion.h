@@ -42,11 +42,11 @@ struct ManualValidation {
 // What the dialog shows when it opens.
 struct ManualOpening {
     CChrono moment;                 // the moment of opening (absolute)
-    std::string insertTimeLabel;    // control 1082
-    std::string timeText;           // control 1240
-    std::vector<std::string> detectors;  // combo 1083
+    std::string insertTimeLabel;
+    std::string timeText;
+    std::vector<std::string> detectors;
     int detectorIndex = -1;         // -1: nothing to select
-    int correction = 0;             // combo 1131
+    int correction = 0;
 };
 
 class ManualInsertion {

@@ -20,8 +20,8 @@
 #include "base/Environment.h"
 #include "app/MainController.h"
 #include "base/Texts.h"
-#include "boxes/TarvexBox.h"
 #include "gui/MessageBoxes.h"
+#include "gui/QtTexts.h"
 #include "gui/StateImages.h"
 
 namespace lv {
@@ -30,7 +30,6 @@ namespace {
 
 constexpr int kTooltipMs = 15000;
 
-QString T(const char* english, const char* french) { return QString::fromUtf8(Tr(english, french)); }
 
 // Tooltips wrap (rich text) and stay long enough to be read.
 void SetTip(QWidget* widget, const QString& text) {
@@ -72,7 +71,7 @@ void ConfigDialog::BuildControls() {
     }
     layout->addWidget(boxes);
 
-    // --- The incompatibility warning (1014, 1013).
+    // --- The incompatibility warning.
     auto* warning = new QHBoxLayout;
     warningIcon_ = new QLabel(this);
     warningIcon_->setPixmap(WarningImage(28));
@@ -200,14 +199,7 @@ void ConfigDialog::LoadValues() {
     longRace_->setCurrentIndex(values.daysToAdd);
 
     // The dialog works on copies of the boxes' declarations.
-    std::array<BoxSlotState, kConfigBoxSlots> boxSlots{};
-    for (int i = 0; i < kConfigBoxSlots; ++i) {
-        CTarvexBox& box = controller_.Box(i);
-        BoxSlotState& slot = boxSlots[static_cast<std::size_t>(i)];
-        box.GetParameters(slot.declaration.detectorId, slot.declaration.host, slot.declaration.port);
-        slot.locked = box.IsInUse() || box.IsConnected();
-    }
-    rules_.Initialise(boxSlots);
+    rules_.Initialise(controller_.BoxSlotStates());
     for (int i = 0; i < kConfigBoxSlots; ++i) {
         // Filled with the signals held back: the rows are checked once they are whole.
         Row& row = rows_[static_cast<std::size_t>(i)];

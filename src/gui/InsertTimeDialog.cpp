@@ -9,19 +9,16 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/MainController.h"
 #include "base/Texts.h"
 #include "gui/MessageBoxes.h"
+#include "gui/QtTexts.h"
 #include "gui/StateImages.h"
 
 namespace lv {
 
-namespace {
-QString T(const char* english, const char* french) { return QString::fromUtf8(Tr(english, french)); }
-}  // namespace
-
-InsertTimeDialog::InsertTimeDialog(ManualInsertion& rules, const ManualOpening& opening, bool sendNumbers,
-                                   QWidget* parent)
-    : QDialog(parent), rules_(rules), detectors_(opening.detectors), sendNumbers_(sendNumbers) {
+InsertTimeDialog::InsertTimeDialog(MainController& controller, const ManualOpening& opening, QWidget* parent)
+    : QDialog(parent), controller_(controller), detectors_(opening.detectors) {
     setObjectName("insertTimeDialog");
     setWindowTitle(ToQt(ManualInsertion::DialogTitle()));
     auto* layout = new QVBoxLayout(this);
@@ -83,8 +80,8 @@ void InsertTimeDialog::ShowCorrection(int correction) {
 
 void InsertTimeDialog::accept() {
     ManualValidation validation =
-        rules_.Validate(FromQt(bib_->text()), FromQt(time_->text()), detectors_, detector_->currentIndex(),
-                        correction_->currentIndex(), sendNumbers_);
+        controller_.ValidateManualEntry(FromQt(bib_->text()), FromQt(time_->text()), detectors_,
+                                        detector_->currentIndex(), correction_->currentIndex());
     if (!validation.ok) {
         ShowMessageBox(this, ToQt(validation.warning), MessageIcon::Warning);
         if (validation.clearBib) bib_->clear();

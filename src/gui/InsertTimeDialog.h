@@ -1,6 +1,7 @@
 #pragma once
-// CDlgInsertTimeNew: a bib, a time and a detector typed by hand. A thin view over
-// ManualInsertion; OK keeps the dialog open with a warning until the entry is valid.
+// CDlgInsertTimeNew: a bib, a time and a detector typed by hand. A thin view over the
+// controller's manual insertion; OK keeps the dialog open with a warning until the
+// entry is valid.
 #include <QDialog>
 
 #include "app/ManualInsertion.h"
@@ -11,11 +12,12 @@ class QLineEdit;
 
 namespace lv {
 
+class MainController;
+
 class InsertTimeDialog : public QDialog {
     Q_OBJECT
 public:
-    InsertTimeDialog(ManualInsertion& rules, const ManualOpening& opening, bool sendNumbers,
-                     QWidget* parent = nullptr);
+    InsertTimeDialog(MainController& controller, const ManualOpening& opening, QWidget* parent = nullptr);
 
     void accept() override;
     // Filled when the dialog ended with OK.
@@ -31,16 +33,15 @@ public:
 private:
     void ShowCorrection(int correction);
 
-    ManualInsertion& rules_;
+    MainController& controller_;
     std::vector<std::string> detectors_;
-    bool sendNumbers_;
     ManualEntry entry_;
-    QLineEdit* bib_ = nullptr;           // 1081
-    QLineEdit* time_ = nullptr;          // 1240
-    QComboBox* detector_ = nullptr;      // 1083
-    QComboBox* correction_ = nullptr;    // 1131
-    QLabel* correctionText_ = nullptr;   // 1223
-    QLabel* correctionIcon_ = nullptr;   // 1224
+    QLineEdit* bib_ = nullptr;
+    QLineEdit* time_ = nullptr;
+    QComboBox* detector_ = nullptr;
+    QComboBox* correction_ = nullptr;
+    QLabel* correctionText_ = nullptr;
+    QLabel* correctionIcon_ = nullptr;
 };
 
 }  // namespace lv

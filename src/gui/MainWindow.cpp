@@ -1,5 +1,6 @@
 #include "gui/MainWindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -16,6 +17,7 @@
 #include "gui/DetectionsModel.h"
 #include "gui/LineDelegates.h"
 #include "gui/MessageBoxes.h"
+#include "gui/QtTexts.h"
 #include "gui/SoundPlayer.h"
 #include "gui/Speaker.h"
 #include "gui/StateImages.h"
@@ -28,7 +30,6 @@ namespace {
 constexpr int kBoxIconSize = 32;
 constexpr int kLinkIconSize = 28;
 
-QString T(const char* english, const char* french) { return QString::fromUtf8(Tr(english, french)); }
 
 QPushButton* MakeButton(const QString& text, const char* name, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
@@ -73,14 +74,16 @@ MainWindow::MainWindow(const GuiOptions& options, QWidget* parent) : QWidget(par
     if (options_.popFrontServer) StartPopFrontServer();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    if (busy_) QApplication::restoreOverrideCursor();
+}
 
 QString MainWindow::VersionText() {
     return QString("Version %1 (%2)").arg(QString::fromUtf8(LUMIVANE_VERSION), QString::fromLatin1(__DATE__).simplified());
 }
 
 void MainWindow::BuildControls() {
-    // --- Detections window (1000) with its switches and clear button.
+    // --- Detections window with its switches and clear button.
     auto* detectionsBox = new QVBoxLayout;
     detectionsView_ = MakeList("detections", this);
     detectionsView_->setModel(detections_);
@@ -106,7 +109,7 @@ void MainWindow::BuildControls() {
     detectionsSwitches->addWidget(clearDetections_);
     detectionsBox->addLayout(detectionsSwitches);
 
-    // --- Runner displays (1029, 1030, 1031) and summary window (1010).
+    // --- Runner displays and summary window.
     auto* summaryBox = new QVBoxLayout;
     auto* runnerFrame = new QFrame(this);
     runnerFrame->setFrameShape(QFrame::StyledPanel);
@@ -150,7 +153,7 @@ void MainWindow::BuildControls() {
     upper->addLayout(detectionsBox, 1);
     upper->addLayout(summaryBox, 1);
 
-    // --- Log window (1002) with its level (1042) and clear button (1009).
+    // --- Log window with its level and clear button.
     auto* logHeader = new QHBoxLayout;
     auto* logLabel = new QLabel(T("Logs", "Traces"), this);
     logLabel->setObjectName("logLabel");
@@ -192,7 +195,7 @@ QWidget* MainWindow::BuildButtonsColumn() {
     version_->setAlignment(Qt::AlignCenter);
     layout->addWidget(version_);
 
-    // Box state icons (1127 to 1130), clickable for their menus.
+    // Box state icons, clickable for their menus.
     auto* boxes = new QHBoxLayout;
     for (int i = 0; i < 4; ++i) {
         auto* button = new QToolButton(column);
@@ -209,7 +212,7 @@ QWidget* MainWindow::BuildButtonsColumn() {
     }
     layout->addLayout(boxes);
 
-    // Day offset indicator (1223, 1224).
+    // Day offset indicator.
     auto* dayOffset = new QHBoxLayout;
     dayOffset->addStretch(1);
     dayOffsetIcon_ = new QLabel(column);
@@ -320,7 +323,7 @@ void MainWindow::Attach(MainController& controller) {
     }
     logLevel_->setCurrentIndex(selected);
     if (options_.openConfigurationAtStart) {
-        controller.Ui().setTimer(kTimerStartupConfig, 100, false, [this] { OpenConfiguration(); });
+        controller.ScheduleStartupConfiguration(100, [this] { OpenConfiguration(); });
     }
 }
 

@@ -60,6 +60,7 @@ public:
     void SetClockButtonsEnabled(bool enabled) override;
     void SetConnectButtonDown(bool down) override;
     void SetDayOffsetIndicator(int hours) override;
+    void SetBusy(bool busy) override;
     void SetDirectLinkState(LinkVisualState state) override;
     void SetRunnerDisplay(const RunnerDisplay& runner) override;
     void PlaySound(Sound sound) override;
@@ -115,6 +116,8 @@ private:
     GuiOptions options_;
     MainController* controller_ = nullptr;
     bool closing_ = false;
+    bool busy_ = false;
+    bool clockButtonsEnabled_ = false;
     bool configurationOpen_ = false;
 
     DetectionsModel* detections_ = nullptr;
@@ -124,36 +127,36 @@ private:
     Speaker* speaker_ = nullptr;
     QLocalServer* popFront_ = nullptr;
 
-    QListView* detectionsView_ = nullptr;    // 1000
-    QListView* summaryView_ = nullptr;       // 1010
-    QListView* logView_ = nullptr;           // 1002
-    QCheckBox* logDetections_ = nullptr;     // 1037
-    QCheckBox* scrollDetections_ = nullptr;  // 1248
-    QComboBox* logLevel_ = nullptr;          // 1042
+    QListView* detectionsView_ = nullptr;
+    QListView* summaryView_ = nullptr;
+    QListView* logView_ = nullptr;
+    QCheckBox* logDetections_ = nullptr;
+    QCheckBox* scrollDetections_ = nullptr;
+    QComboBox* logLevel_ = nullptr;
     QCheckBox* speech_ = nullptr;            // stands in for the Scroll Lock key
-    QLabel* counter_ = nullptr;              // 1014
-    std::array<QToolButton*, 4> boxButtons_{};  // 1127..1130
+    QLabel* counter_ = nullptr;
+    std::array<QToolButton*, 4> boxButtons_{};
     std::array<BoxVisualState, 4> boxStates_{BoxVisualState::Undefined, BoxVisualState::Undefined,
                                              BoxVisualState::Undefined, BoxVisualState::Undefined};
-    QLabel* dayOffsetText_ = nullptr;        // 1223
-    QLabel* dayOffsetIcon_ = nullptr;        // 1224
-    QLabel* version_ = nullptr;              // 1021
-    QLabel* runnerName_ = nullptr;           // 1029
-    QLabel* runnerRank_ = nullptr;           // 1030
-    QLabel* runnerTime_ = nullptr;           // 1031
-    QPushButton* connect_ = nullptr;         // 1001
-    QPushButton* configuration_ = nullptr;   // 1005
-    QPushButton* synchronise_ = nullptr;     // 1013
-    QPushButton* displayClocks_ = nullptr;   // 1016
-    QPushButton* import_ = nullptr;          // 1017
-    QPushButton* insert_ = nullptr;          // 1018
-    QPushButton* export_ = nullptr;          // 1007
-    QPushButton* reset_ = nullptr;           // 1008
-    QPushButton* direct_ = nullptr;          // 1003
-    QPushButton* clearLog_ = nullptr;        // 1009
-    QPushButton* clearDetections_ = nullptr; // 1011
-    QPushButton* clearSummary_ = nullptr;    // 1012
-    QPushButton* help_ = nullptr;            // 1015
+    QLabel* dayOffsetText_ = nullptr;
+    QLabel* dayOffsetIcon_ = nullptr;
+    QLabel* version_ = nullptr;
+    QLabel* runnerName_ = nullptr;
+    QLabel* runnerRank_ = nullptr;
+    QLabel* runnerTime_ = nullptr;
+    QPushButton* connect_ = nullptr;
+    QPushButton* configuration_ = nullptr;
+    QPushButton* synchronise_ = nullptr;
+    QPushButton* displayClocks_ = nullptr;
+    QPushButton* import_ = nullptr;
+    QPushButton* insert_ = nullptr;
+    QPushButton* export_ = nullptr;
+    QPushButton* reset_ = nullptr;
+    QPushButton* direct_ = nullptr;
+    QPushButton* clearLog_ = nullptr;
+    QPushButton* clearDetections_ = nullptr;
+    QPushButton* clearSummary_ = nullptr;
+    QPushButton* help_ = nullptr;
     QPushButton* exit_ = nullptr;            // 2
     LinkVisualState linkState_ = LinkVisualState::Off;
     int frontRequests_ = 0;

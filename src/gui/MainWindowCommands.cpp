@@ -17,12 +17,12 @@
 #include "base/Environment.h"
 #include "app/MainController.h"
 #include "base/Texts.h"
-#include "boxes/TarvexBox.h"
 #include "gui/ConfigDialog.h"
 #include "gui/DetectionsModel.h"
 #include "gui/InsertTimeDialog.h"
 #include "gui/MainWindow.h"
 #include "gui/MessageBoxes.h"
+#include "gui/QtTexts.h"
 #include "link/DirectLinkSession.h"
 
 #ifdef LUMIVANE_HAVE_NETWORK
@@ -33,14 +33,13 @@
 namespace lv {
 
 namespace {
-QString T(const char* english, const char* french) { return QString::fromUtf8(Tr(english, french)); }
 
 bool ControlHeld() { return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier); }
 }  // namespace
 
 void MainWindow::OpenConfiguration() {
     if (!controller_ || configurationOpen_ || closing_) return;
-    controller_->Ui().killTimer(kTimerStartupConfig);
+    controller_->CancelStartupConfiguration();
     configurationOpen_ = true;
     {
         ConfigDialog dialog(*controller_, this);
@@ -52,9 +51,7 @@ void MainWindow::OpenConfiguration() {
 
 void MainWindow::OpenManualInsertion() {
     if (!controller_ || !controller_->CanInsertManualTime()) return;
-    const ManualOpening opening =
-        controller_->Insertion().Open(controller_->ManualDetectors(), controller_->CurrentIntakeSettings().raceDays);
-    InsertTimeDialog dialog(controller_->Insertion(), opening, controller_->CurrentIntakeSettings().sendNumbers, this);
+    InsertTimeDialog dialog(*controller_, controller_->OpenManualInsertion(), this);
     if (dialog.exec() == QDialog::Accepted) controller_->RecordManualEntry(dialog.Entry());
 }
 
@@ -138,20 +135,15 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
 
 void MainWindow::OnConnectClicked(bool pressed) {
     if (!controller_) return;
-    if (pressed) QApplication::setOverrideCursor(Qt::WaitCursor);
     controller_->OnConnectButton(pressed);
-    if (pressed) QApplication::restoreOverrideCursor();
-    // Not every outcome refreshes the window (no box declared): the button follows the boxes.
-    connect_->setChecked(controller_->AnyBoxInUse());
+    // Not every outcome refreshes the window (no box declared): the button follows the
+    // boxes, and stays down while they connect.
+    connect_->setChecked(controller_->AnyBoxInUse() || controller_->IsBusy());
 }
 
 void MainWindow::OnDirectClicked(bool on) {
     if (!controller_) return;
-    if (on) {
-        controller_->Link().SwitchOn();
-    } else {
-        controller_->Link().SwitchOff();
-    }
+    controller_->SwitchLink(on);
     SyncDirectToggle();
 }
 
@@ -183,20 +175,18 @@ void MainWindow::ShowDetectionsMenu(const QPoint& globalPos) {
 
 void MainWindow::ShowBoxMenu(int box, const QPoint& globalPos) {
     if (!controller_ || box < 0 || box >= 4) return;
-    CTarvexBox& target = controller_->Box(box);
-    const bool inUse = target.IsInUse();
+    const BoxStatus target = controller_->BoxStatusOf(box);
+    // A box being connected or set in the background takes no command meanwhile.
+    const bool inUse = target.inUse && !target.busy;
     QMenu menu(this);
     QAction* connectAction = menu.addAction(T("Connect", "Connexion"));
-    connectAction->setEnabled(!inUse && target.IsConfigured());
-    connect(connectAction, &QAction::triggered, this, [this, box] {
-        controller_->StartBoxThread(box);
-        controller_->RefreshCountersNow();
-    });
+    connectAction->setEnabled(!target.inUse && !target.busy && target.configured);
+    connect(connectAction, &QAction::triggered, this, [this, box] { controller_->ConnectBox(box); });
     QAction* disconnectAction = menu.addAction(T("Disconnect", "Déconnexion"));
     disconnectAction->setEnabled(inUse);
     connect(disconnectAction, &QAction::triggered, this, [this, box] { controller_->ConfirmDisconnectBox(box); });
     menu.addSeparator();
-    if (!target.IsSerial()) {
+    if (!target.serial) {
         for (const char* command :
              {"STARTOPERATION", "STOPOPERATION", "SETPUSHPASSINGS;1;0", "SETPUSHPASSINGS;1;1", "SETPUSHPASSINGS;0;0"}) {
             QAction* action = menu.addAction(QString("Tarvex:%1").arg(command));
@@ -211,7 +201,7 @@ void MainWindow::ShowBoxMenu(int box, const QPoint& globalPos) {
         QAction* periodic =
             menu.addAction(T("USBbox:Request Passings Periodically", "USBbox:Demande périodique des détections"));
         periodic->setCheckable(true);
-        periodic->setChecked(target.periodicPassingRequest.load());
+        periodic->setChecked(target.periodicPassingRequest);
         for (QAction* action :
              {periodic, menu.addAction(T("USBbox:Reset Passings Index", "USBbox:Remise à 0 de l'index des détections")),
               menu.addAction("USBbox:RESET"), menu.addAction("USBbox:TIMESTAMPGET"), menu.addAction("USBbox:EPOCHREFGET"),

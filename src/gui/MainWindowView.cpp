@@ -1,4 +1,5 @@
 // What the controller asks of the main window (MainView), all on the UI thread.
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QListView>
@@ -7,7 +8,6 @@
 #include <QToolButton>
 
 #include "app/MainController.h"
-#include "link/DirectLinkSession.h"
 
 #include "gui/DetectionsModel.h"
 #include "gui/MainWindow.h"
@@ -52,8 +52,21 @@ void MainWindow::SetBoxState(int box, BoxVisualState state, const std::string& l
 void MainWindow::SetCounterText(const std::string& text) { counter_->setText(ToQt(text)); }
 
 void MainWindow::SetClockButtonsEnabled(bool enabled) {
-    synchronise_->setEnabled(enabled);
-    displayClocks_->setEnabled(enabled);
+    clockButtonsEnabled_ = enabled;
+    synchronise_->setEnabled(enabled && !busy_);
+    displayClocks_->setEnabled(enabled && !busy_);
+}
+
+void MainWindow::SetBusy(bool busy) {
+    if (busy == busy_) return;
+    busy_ = busy;
+    connect_->setEnabled(!busy);
+    SetClockButtonsEnabled(clockButtonsEnabled_);
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
 }
 
 void MainWindow::SetConnectButtonDown(bool down) { connect_->setChecked(down); }
@@ -73,7 +86,7 @@ void MainWindow::SetDirectLinkState(LinkVisualState state) {
 }
 
 void MainWindow::SyncDirectToggle() {
-    if (controller_) direct_->setChecked(controller_->Link().IsSwitchedOn());
+    if (controller_) direct_->setChecked(controller_->IsLinkSwitchedOn());
 }
 
 void MainWindow::SetRunnerDisplay(const RunnerDisplay& runner) {

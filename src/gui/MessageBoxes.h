@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "app/MainView.h"
+#include "gui/QtTexts.h"
 
 class QWidget;
 
@@ -34,7 +35,5 @@ private:
 void ShowMessageBox(QWidget* parent, const QString& text, MessageIcon icon);
 bool AskYesNoBox(QWidget* parent, const QString& question);
 
-inline QString ToQt(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
-inline std::string FromQt(const QString& text) { return text.toUtf8().toStdString(); }
 
 }  // namespace lv

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/TimerIds.h"
 #include "base/UiLoop.h"
 #include "core/DetectionRecords.h"
 #include "link/DirectAnswerDecoder.h"
@@ -33,12 +34,12 @@ DirectTarget ReadDirectTargetSettings();
 
 class DirectLinkSession : private DirectConnectionListener {
 public:
-    static constexpr int kPingTimer = 34137;
-    static constexpr int kQueriesTimer = 34146;
-    static constexpr int kVersionAlertTimer = 8583;
+    static constexpr int kPingTimer = kTimerLinkPing;
+    static constexpr int kQueriesTimer = kTimerLinkQueries;
+    static constexpr int kVersionAlertTimer = kTimerLinkVersionAlert;
     // Headless mode: a second loss soon after the first waits one retry pause before
     // switching on again, so that a peer that keeps closing is not hammered.
-    static constexpr int kReconnectAfterLossTimer = 34148;
+    static constexpr int kReconnectAfterLossTimer = kTimerLinkReconnectAfterLoss;
 
     DirectLinkSession(UiLoop& ui, DirectLinkListener& listener, DirectLinkTimings timings = {});
     ~DirectLinkSession() override;
@@ -66,7 +67,7 @@ public:
     void SetReconnectAfterLoss(bool on) { reconnectAfterLoss_ = on; }
 
     // --- Timers (UI thread) ---
-    // Arms the ping timer 34137 (30 s, periodic); the window does it when it opens.
+    // Arms the ping timer (30 s, periodic); the window does it when it opens.
     void StartPingTimer();
     // Stops the session's timers (window exit).
     void StopTimers();

@@ -2,6 +2,9 @@
 // boxes and exit, on an event loop pumped by the test and a recording view.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -12,12 +15,13 @@
 #include "app/MainController.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
-#include "boxes/TarvexBox.h"
 #include "core/ChipTable.h"
 #include "base/Clock.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 #include "support/FakeMainView.h"
+#include "support/LoopbackSockets.h"
+#include "support/SimulatorProcess.h"
 #include "support/TempFolder.h"
 
 namespace lv {
@@ -51,7 +55,6 @@ protected:
     MainController& Open() {
         ControllerOptions options;
         options.sessionFileName = folder / "logfiles/session.dat";
-        options.headless = true;
         controller = std::make_unique<MainController>(loop, view, options);
         controller->LoadBoxDeclarations();
         controller->Open();
@@ -66,8 +69,19 @@ protected:
         return false;
     }
 
+    void DeclareBox(int slot, int port, const std::string& detectorId = "31") {
+        WriteSettingText("TarvexBoxes", "BoxHost" + std::to_string(slot), "127.0.0.1");
+        WriteSettingInt("TarvexBoxes", "BoxPort" + std::to_string(slot), port);
+        WriteSettingText("TarvexBoxes", "BoxIdDetector" + std::to_string(slot), detectorId);
+    }
+
+    long JournalLines() {
+        std::string journal = ReadFile(folder / "logfiles/session.dat");
+        return static_cast<long>(std::count(journal.begin(), journal.end(), '\n'));
+    }
+
     const CQoxResult* Record(const std::string& label, int secondsOfDay) {
-        return controller->RecordDetection(label, "31", CChrono(1760000000 + secondsOfDay, 0),
+        return controller->Intake().RecordDetection(label, "31", CChrono(1760000000 + secondsOfDay, 0),
                                            CChrono(secondsOfDay, 70));
     }
 
@@ -97,7 +111,7 @@ TEST_F(MainControllerTest, OpeningWritesItsKeysBackOpensTheJournalAndLoadsTheChi
 TEST_F(MainControllerTest, RecordedDetectionsAreJournaledCountedAndShownOnlyWhenAsked) {
     Open();
     Record("12", 36000);
-    controller->RefreshCounters();
+    controller->Intake().RefreshCounters();
     loop.processPending();
     EXPECT_EQ(view.counterText, "1 detection recorded");
     EXPECT_TRUE(view.detectionLines.empty());
@@ -106,7 +120,7 @@ TEST_F(MainControllerTest, RecordedDetectionsAreJournaledCountedAndShownOnlyWhen
     EXPECT_TRUE(controller->LogDetectionsEnabled());
     const CQoxResult* record = Record("13", 36001);
     // From a box thread: the line waits for the loop, and arrives once.
-    std::thread box([&] { controller->ShowDetection("[1:3601 31]\t# 13", record, CChrono(36001, 70)); });
+    std::thread box([&] { controller->Intake().ShowDetection("[1:3601 31]\t# 13", record, CChrono(36001, 70)); });
     box.join();
     EXPECT_TRUE(view.detectionLines.empty());
     loop.processPending();
@@ -129,7 +143,7 @@ TEST_F(MainControllerTest, LinesFromManyThreadsReachTheViewInBatches) {
         boxes.emplace_back([&, b] {
             for (int i = 0; i < 500; ++i) {
                 const CQoxResult* r = Record(std::to_string(b * 1000 + i), 36000 + i);
-                controller->ShowDetection("x", r, CChrono(36000 + i, 0));
+                controller->Intake().ShowDetection("x", r, CChrono(36000 + i, 0));
             }
         });
     }
@@ -237,11 +251,12 @@ TEST_F(MainControllerTest, ABoxThatCannotBeReachedIsReportedAndNotStarted) {
     WriteSettingInt("Settings", "GTarvexConnectionTimeout", 1);
     Open();
     controller->ConnectAllBoxes();
+    loop.pumpUntil([&] { return !controller->IsBusy(); });
     loop.processPending();
     ASSERT_FALSE(view.messages.empty());
     EXPECT_EQ(view.messages.back().text,
               "No Tarvex box has been successfully initialized in your configuration !!!");
-    EXPECT_FALSE(controller->Box(0).threadRunning.load());
+    EXPECT_FALSE(controller->BoxStatusOf(0).threadRunning);
     BoxVisualState last = BoxVisualState::Connected;
     for (const auto& state : view.boxStates) {
         if (state.box == 0) last = state.state;
@@ -256,14 +271,14 @@ TEST_F(MainControllerTest, ALostBoxIsRestartedUnlessReconnectionIsOff) {
     Open();
     controller->OnBoxState(1, true);
     EXPECT_FALSE(LogHas("APP FOUND UNEXPECTED CNX ERROR"));
-    EXPECT_FALSE(controller->Box(0).threadRunning.load());
+    EXPECT_FALSE(controller->BoxStatusOf(0).threadRunning);
 
     WriteSettingInt("Settings", "GBoxReconnectSeconds", 1);
     controller->ReloadSettings();
     controller->OnBoxState(1, true);
     EXPECT_TRUE(LogHas("APP FOUND UNEXPECTED CNX ERROR for box 1 and will restart BoxThread"));
     // The restarted thread tries for a second, gives up and says so.
-    loop.pumpUntil([&] { return !controller->Box(0).threadRunning.load(); });
+    loop.pumpUntil([&] { return !controller->BoxStatusOf(0).threadRunning; });
     loop.runFor(std::chrono::milliseconds(50));
     EXPECT_TRUE(LogHas("Attempt to connect during 1 seconds"));
     EXPECT_FALSE(controller->AnyBoxInUse());
@@ -299,7 +314,7 @@ TEST_F(MainControllerTest, AManualEntryIsRecordedJournaledAndShownLikeABoxDetect
     std::vector<std::string> detectors = controller->ManualDetectors();
     ASSERT_EQ(detectors, std::vector<std::string>{"22"});
 
-    ManualValidation ok = controller->Insertion().Validate(" 42 ", "01:30:00.00", detectors, 0, 2, true);
+    ManualValidation ok = controller->ValidateManualEntry(" 42 ", "01:30:00.00", detectors, 0, 2);
     ASSERT_TRUE(ok.ok) << ok.warning;
     const CQoxResult* record = controller->RecordManualEntry(ok.entry);
     ASSERT_NE(record, nullptr);
@@ -312,6 +327,80 @@ TEST_F(MainControllerTest, AManualEntryIsRecordedJournaledAndShownLikeABoxDetect
     EXPECT_TRUE(LogHas("+++ Added manual detecttion for box 22 at 49:30:00.00 for runner 42"));
     DetectionTable::Instance().Journal().Close();
     EXPECT_EQ(ReadFile(folder / "logfiles/session.dat"), "1\t22\t42\t1\t49:30:00.00\t1\r\n");
+}
+
+TEST_F(MainControllerTest, ConnectingRunsInTheBackgroundTakesNoSecondClickAndEndsAtExit) {
+    // Connections are taken by the kernel and never answered: the initialisation waits.
+    int port = 0;
+    const int listener = test::ListenLoopback(4, port);
+    ASSERT_GE(listener, 0);
+    DeclareBox(0, port);
+    Open();
+    controller->ConnectAllBoxes();
+    EXPECT_TRUE(controller->IsBusy());
+    EXPECT_TRUE(view.busy);
+    pollfd connection{listener, POLLIN, 0};
+    ASSERT_EQ(::poll(&connection, 1, 10000), 1);
+
+    // A second click while connecting starts nothing more.
+    controller->OnConnectButton(true);
+    controller->ConnectAllBoxes();
+    EXPECT_EQ(view.CallsStartingWith("SetBusy on").size(), 1u);
+
+    EXPECT_TRUE(controller->Exit(true));
+    EXPECT_FALSE(controller->IsBusy());
+    EXPECT_FALSE(view.busy);
+    EXPECT_FALSE(controller->BoxStatusOf(0).threadRunning);
+    loop.processPending();
+    // The abandoned connection has no outcome: no box thread, no sound, no alert.
+    EXPECT_TRUE(view.CallsStartingWith("PlaySound " + std::to_string(SoundNumber(Sound::BoxesConnected))).empty());
+    EXPECT_TRUE(view.messages.empty());
+    int accepted = 0;
+    while (::poll(&connection, 1, 0) == 1) {
+        const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0) break;
+        ::close(client);
+        ++accepted;
+    }
+    EXPECT_EQ(accepted, 1);
+    ::close(listener);
+}
+
+TEST_F(MainControllerTest, AfterDisconnectAllABoxConnectedFromItsMenuRecordsIntoTheSameFile) {
+    test::SimulatorProcess decoder("decoder", {"--runners", "3", "--count", "6", "--rate", "50"});
+    ASSERT_TRUE(decoder.Running());
+    DeclareBox(0, decoder.Port());
+    Open();
+    Record("1", 100);
+    controller->DisconnectAllBoxes();
+    EXPECT_FALSE(DetectionTable::Instance().Journal().IsOpen());
+
+    controller->ConnectBox(0);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    loop.pumpUntil([&] {
+        return DetectionTable::Instance().Count() >= 4 || std::chrono::steady_clock::now() > deadline;
+    });
+    controller->DisconnectAllBoxes();
+    const std::size_t recorded = DetectionTable::Instance().Count();
+    ASSERT_GE(recorded, 2u);
+    // The line from before, then every detection of the box, in the same file.
+    EXPECT_EQ(JournalLines(), static_cast<long>(recorded));
+    EXPECT_EQ(ReadFile(folder / "logfiles/session.dat").rfind("1\t31\t1\t1\t00:01:40.07\t1\r\n", 0), 0u);
+}
+
+TEST_F(MainControllerTest, AfterDisconnectAllAManualEntryIsJournaledInTheSameFile) {
+    DeclareBox(1, 3601, "22");
+    Open();
+    Record("1", 100);
+    controller->DisconnectAllBoxes();
+    EXPECT_FALSE(DetectionTable::Instance().Journal().IsOpen());
+
+    ManualValidation ok = controller->ValidateManualEntry("42", "01:30:00.00", controller->ManualDetectors(), 0, 0);
+    ASSERT_TRUE(ok.ok) << ok.warning;
+    ASSERT_NE(controller->RecordManualEntry(ok.entry), nullptr);
+    DetectionTable::Instance().Journal().Close();
+    EXPECT_EQ(ReadFile(folder / "logfiles/session.dat"),
+              "1\t31\t1\t1\t00:01:40.07\t1\r\n2\t22\t42\t1\t01:30:00.00\t1\r\n");
 }
 
 TEST_F(MainControllerTest, NoManualEntryWithChipCodesAndNoChipTable) {

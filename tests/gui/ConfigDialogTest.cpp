@@ -153,7 +153,7 @@ TEST_F(ConfigDialogTest, OkDeclaresTheBoxesAndStoresEverything) {
     EXPECT_EQ(stored.detectorId, "11");
     EXPECT_EQ(ReadSettingInt("Settings", "GDaysToAdd", -1), 2);
     EXPECT_FALSE(ReadSettingBool("Settings", "GTarvexBeepWhenQuit", true));
-    EXPECT_TRUE(controller->Box(1).IsConfigured());
+    EXPECT_TRUE(controller->BoxStatusOf(1).configured);
     EXPECT_EQ(window->BoxState(1), BoxVisualState::NotConnected);
 }
 

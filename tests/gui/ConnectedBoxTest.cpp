@@ -8,7 +8,6 @@
 
 #include "WindowFixture.h"
 #include "boxes/BoxDeclarations.h"
-#include "boxes/TarvexBox.h"
 #include "gui/ConfigDialog.h"
 #include "gui/DetectionsModel.h"
 #include "support/SimulatorProcess.h"
@@ -26,6 +25,8 @@ protected:
                                     "\r\nBoxIdDetector0=31\r\n[Settings]\r\nBLogDetections=1\r\n");
         connect_ = Find<QPushButton>("connect");
         connect_->click();
+        // The boxes connect in the background; the window stays busy until then.
+        loop.pumpUntil([&] { return !controller->IsBusy(); });
         ASSERT_TRUE(connect_->isChecked());
     }
 
@@ -71,7 +72,7 @@ TEST_F(ConnectedBoxTest, DeclarationOfAConnectedBoxCannotChange) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(LoadBoxSettings(0).host, "127.0.0.1");
     EXPECT_EQ(LoadBoxSettings(0).port, decoder_.Port());
-    EXPECT_TRUE(controller->Box(0).IsConnected());
+    EXPECT_TRUE(controller->BoxStatusOf(0).connected);
 }
 
 TEST_F(ConnectedBoxTest, BoxMenuOffersTheProtocolCommandsAndDisconnects) {

@@ -21,10 +21,7 @@ class InsertTimeDialogTest : public WindowFixture {
 protected:
     std::unique_ptr<InsertTimeDialog> Open() {
         EXPECT_TRUE(controller->CanInsertManualTime());
-        const ManualOpening opening =
-            controller->Insertion().Open(controller->ManualDetectors(), controller->CurrentIntakeSettings().raceDays);
-        return std::make_unique<InsertTimeDialog>(controller->Insertion(), opening,
-                                                  controller->CurrentIntakeSettings().sendNumbers, window.get());
+        return std::make_unique<InsertTimeDialog>(*controller, controller->OpenManualInsertion(), window.get());
     }
 };
 

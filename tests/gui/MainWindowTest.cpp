@@ -10,6 +10,7 @@
 #include <QToolButton>
 
 #include "WindowFixture.h"
+#include "base/TimerIds.h"
 #include "base/Settings.h"
 #include "core/Chrono.h"
 #include "gui/DetectionsModel.h"
@@ -36,9 +37,9 @@ protected:
     const CQoxResult* Detect(const std::string& bib, int seconds) {
         CChrono instant(1700000000 + seconds, 0);
         CChrono ofDay(36000 + seconds, 0);
-        const CQoxResult* record = controller->RecordDetection(bib, "31", instant, ofDay);
-        controller->ShowDetection("Box 1\t# " + bib, record, ofDay);
-        controller->RefreshCounters();
+        const CQoxResult* record = controller->Intake().RecordDetection(bib, "31", instant, ofDay);
+        controller->Intake().ShowDetection("Box 1\t# " + bib, record, ofDay);
+        controller->Intake().RefreshCounters();
         return record;
     }
 

@@ -68,6 +68,9 @@ public:
     void SetDayOffsetIndicator(int hours) override {
         Record("SetDayOffsetIndicator " + std::to_string(hours), [&] { dayOffsetHours = hours; });
     }
+    void SetBusy(bool on) override {
+        Record(on ? "SetBusy on" : "SetBusy off", [&] { busy = on; });
+    }
     void SetDirectLinkState(LinkVisualState state) override {
         std::lock_guard<std::mutex> guard(lock_);
         linkStates.push_back(state);
@@ -135,6 +138,7 @@ public:
     bool clockButtonsEnabled = false;
     bool connectButtonDown = false;
     int dayOffsetHours = 0;
+    bool busy = false;
     std::vector<LinkVisualState> linkStates;
     std::vector<RunnerDisplay> runnerDisplays;
     std::vector<int> sounds;
