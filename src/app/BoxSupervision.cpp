@@ -6,7 +6,6 @@
 #include <thread>
 
 #include "app/MainController.h"
-#include "base/Settings.h"
 #include "base/Texts.h"
 #include "boxes/BoxDeclarations.h"
 #include "boxes/BoxThread.h"
@@ -163,10 +162,6 @@ void MainController::SynchronizeBoxes() {
                            "Cela provoque une mise à jour de leur horloge interne,\net les sort "
                            "temporairement du mode acquisition.")))
         return;
-    // Kept in the settings file; no wait depends on them.
-    ReadSettingInt("Settings", "SleepMilliAfterLeadingStart", 300);
-    ReadSettingInt("Settings", "SleepMilliAfterLeadingStop", 300);
-    ReadSettingInt("Settings", "SleepMilliAfterSetTime", 1000);
     for (auto& box : boxes_) {
         if (box->IsConfigured() && box->IsConnected() && !box->IsSerial()) box->SetBoxClock();
     }
