@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/Log.h"
+#include "app/ControllerSettings.h"
 #include "app/DirectLinkViewBridge.h"
 #include "app/MainView.h"
 #include "app/ManualInsertion.h"
@@ -55,7 +56,8 @@ public:
 
     // --- BoxHost (any thread) ---
     IntakeSettings CurrentIntakeSettings() const override;
-    bool LogDetectionsEnabled() const override { return logDetections_.load(); }
+    uint64_t IntakeSettingsVersion() const override { return settings_.IntakeVersion(); }
+    bool LogDetectionsEnabled() const override { return settings_.LogDetections(); }
     const CQoxResult* RecordDetection(const std::string& label, const std::string& boxName,
                                       const CChrono& instant, const CChrono& ofDay) override;
     void ShowDetection(const std::string& text, const CQoxResult* record,
@@ -75,22 +77,25 @@ public:
     void ClearSummaryWindow();
     void SetLogDetections(bool on);
     void SetScrollDetections(bool on);
-    bool ScrollDetections() const { return scrollDetections_; }
+    bool ScrollDetections() const { return settings_.ScrollDetections(); }
     void SetLogWindowLevel(int level);
-    int LogWindowLevel() const { return logWinLevel_; }
-    bool AbsoluteClock() const { return absClock_.load(); }
+    int LogWindowLevel() const { return settings_.LogWindowLevel(); }
+    bool AbsoluteClock() const { return settings_.AbsoluteClock(); }
     // Remove (active = 0) or restore (active = 1) the given records after the question.
     void RemoveOrRestoreDetections(const std::vector<CQoxResult*>& records, bool remove);
-    // The day check of the 500 ms timer: GDaysToAdd follows today's place in the race days.
+    // The day check of the 500 ms timer: GDaysToAdd follows today's place in the race
+    // days; running boxes take a change from their next passing on.
     void CheckRaceDay();
-    // Re-reads the acquisition settings (after the configuration dialog's OK).
-    void ReloadSettings();
 
     // --- Configuration dialog (UI thread) ---
     // Its OK: the boxes not locked take their new declarations, the settings are
     // written in the window's order, then the four boxSlots, then the race days and the
-    // acquisition settings are read again.
+    // acquisition settings are read again; running boxes use them from their next
+    // passing on.
     void ApplyConfiguration(const ConfigValues& values, const std::array<BoxSlotState, kBoxCount>& boxSlots);
+    // The advanced dialog's OK: its three values stored at once, and taken by running
+    // boxes from their next passing on.
+    void ApplyAdvancedConfiguration(const AdvancedValues& values);
     // After the dialog closed, whatever its outcome.
     void OnConfigurationClosed();
     // Loads "TarvexTable.dtb" again; the outcome is logged and shown.
@@ -153,17 +158,7 @@ private:
     ControllerOptions options_;
     bool opened_ = false;
 
-    // Window settings.
-    std::atomic<bool> absClock_{false};
-    std::atomic<bool> logDetections_{false};
-    bool scrollDetections_ = false;
-    int logWinLevel_ = 50;
-    int logFileLevel_ = 75;
-    int secondsBetweenSerialRead_ = 2;
-
-    mutable std::mutex settingsLock_;
-    IntakeSettings intake_;
-    bool beepWhenQuit_ = true;
+    ControllerSettings settings_;
 
     // Detection lines from box threads, handed to the view in batches.
     std::mutex pendingLinesLock_;
