@@ -269,7 +269,7 @@ void ConfigDialog::BrowseExportFile() {
 }
 
 void ConfigDialog::OpenAdvanced() {
-    AdvancedConfigDialog dialog(this);
+    AdvancedConfigDialog dialog(controller_, this);
     dialog.exec();
 }
 
@@ -315,7 +315,8 @@ void ConfigDialog::accept() {
 
 // ---------------------------------------------------------------------------
 
-AdvancedConfigDialog::AdvancedConfigDialog(QWidget* parent) : QDialog(parent) {
+AdvancedConfigDialog::AdvancedConfigDialog(MainController& controller, QWidget* parent)
+    : QDialog(parent), controller_(controller) {
     setObjectName("advancedConfigDialog");
     setWindowTitle(T("Advanced settings", "Paramètres avancés"));
     auto* layout = new QVBoxLayout(this);
@@ -370,7 +371,7 @@ AdvancedValues AdvancedConfigDialog::Values() const {
 }
 
 void AdvancedConfigDialog::accept() {
-    StoreAdvancedValues(Values());
+    controller_.ApplyAdvancedConfiguration(Values());
     QDialog::accept();
 }
 
