@@ -22,7 +22,7 @@ struct IntRange {
     constexpr bool Contains(int value) const { return value >= min && value <= max; }
 };
 
-// A key that is only ever deleted (kept from older versions of the file).
+// A key of older versions of the file: start-up deletes it.
 struct ObsoleteSetting {
     const char* section;
     const char* key;
