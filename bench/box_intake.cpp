@@ -27,6 +27,7 @@ public:
         settings.raceDays = {"20240501", "20240502", "20240503", "20240504"};
         return settings;
     }
+    uint64_t IntakeSettingsVersion() const override { return 0; }
     bool LogDetectionsEnabled() const override { return false; }
     const lv::CQoxResult* RecordDetection(const std::string&, const std::string&, const lv::CChrono&,
                                           const lv::CChrono&) override {

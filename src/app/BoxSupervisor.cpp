@@ -5,7 +5,6 @@
 #include <chrono>
 
 #include "base/Log.h"
-#include "base/Settings.h"
 #include "base/Texts.h"
 #include "boxes/BoxDeclarations.h"
 #include "boxes/BoxThread.h"
@@ -295,10 +294,6 @@ void BoxSupervisor::SynchronizeClocks() {
                            "Cela provoque une mise à jour de leur horloge interne,\net les sort "
                            "temporairement du mode acquisition.")))
         return;
-    // Kept in the settings file; no wait depends on them.
-    ReadSettingInt("Settings", "SleepMilliAfterLeadingStart", 300);
-    ReadSettingInt("Settings", "SleepMilliAfterLeadingStop", 300);
-    ReadSettingInt("Settings", "SleepMilliAfterSetTime", 1000);
     BoxWorker::Boxes boxes{};
     for (int i = 0; i < kBoxCount; ++i) {
         const CTarvexBox& box = *boxes_[i];

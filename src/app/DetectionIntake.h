@@ -23,6 +23,8 @@ class IntakeSettingsSource {
 public:
     virtual ~IntakeSettingsSource() = default;
     virtual IntakeSettings CurrentIntakeSettings() const = 0;
+    // Changes whenever the intake settings change (see BoxHost).
+    virtual uint64_t IntakeSettingsVersion() const = 0;
     virtual bool LogDetectionsEnabled() const = 0;  // BLogDetections
     virtual bool AbsoluteClock() const = 0;         // BAbsClock
 };
@@ -45,6 +47,7 @@ public:
 
     // --- BoxHost (any thread) ---
     IntakeSettings CurrentIntakeSettings() const override { return settings_.CurrentIntakeSettings(); }
+    uint64_t IntakeSettingsVersion() const override { return settings_.IntakeSettingsVersion(); }
     bool LogDetectionsEnabled() const override { return settings_.LogDetectionsEnabled(); }
     const CQoxResult* RecordDetection(const std::string& label, const std::string& boxName,
                                       const CChrono& instant, const CChrono& ofDay) override;

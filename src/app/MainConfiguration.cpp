@@ -15,12 +15,18 @@ void MainController::ApplyConfiguration(const ConfigValues& values, const std::a
         const BoxDeclaration& d = boxSlots[i].declaration;
         DeclareBox(i, d.host, d.port, d.detectorId);
     }
-    ApplySettingWrites(ConfigurationWrites(values, LoadAdvancedValues(), logDetections_.load()));
+    ApplySettingWrites(ConfigurationWrites(values, LoadAdvancedValues(), settings_.LogDetections()));
     SaveBoxDeclarations();
-    // The race days are computed again exactly as at start.
+    // The race days are computed again exactly as at start; running boxes take the
+    // new settings from their next passing on.
     ReadIntakeSettings();
     // The direct connection uses the new target from its next attempt on.
     if (link_) link_->ApplyTarget(ReadDirectTargetSettings());
+}
+
+void MainController::ApplyAdvancedConfiguration(const AdvancedValues& values) {
+    StoreAdvancedValues(values);
+    ReadIntakeSettings();
 }
 
 void MainController::OnConfigurationClosed() {

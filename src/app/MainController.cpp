@@ -2,10 +2,7 @@
 
 #include <fmt/printf.h>
 
-#include "app/RaceDays.h"
 #include "base/Clock.h"
-#include "base/Environment.h"
-#include "base/Settings.h"
 #include "base/Texts.h"
 #include "base/TimerIds.h"
 #include "core/ChipTable.h"
@@ -15,10 +12,6 @@
 #include "link/DirectLinkSession.h"
 
 namespace lv {
-
-namespace {
-constexpr const char* kSettings = "Settings";
-}  // namespace
 
 MainController::MainController(UiLoop& ui, MainView& view, ControllerOptions options)
     : ui_(ui),
@@ -37,44 +30,17 @@ MainController::~MainController() {
     Logger::Instance().SetWindowOpen(false);
 }
 
-void MainController::ReadIntakeSettings() {
-    IntakeSettings s;
-    s.readMsDelta = ReadSettingInt(kSettings, "GTarvexReadMsDelta", 1);
-    s.reconnectSeconds = ReadSettingInt(kSettings, "GBoxReconnectSeconds", 30);
-    s.ignoreInputMsDelta = ReadSettingInt(kSettings, "GTarvexIgnoreInputMsDelta", 50);
-    s.sendNumbers = ReadSettingBool(kSettings, "GTarvexSendNumbers", true);
-    s.ignoreUnknownTags = ReadSettingBool(kSettings, "GTarvexIgnoreUnknownTags", false);
-    s.ignoreFSDetections = ReadSettingBool(kSettings, "GTarvexIgnoreFSDetections", false);
-    s.ignoreLSDetections = ReadSettingBool(kSettings, "GTarvexIgnoreLSDetections", false);
-    s.beepDetections = ReadSettingBool(kSettings, "GTarvexBeepDetections", true);
-    s.secondsBetweenSerialRead = secondsBetweenSerialRead_;
-    s.connectionTimeoutSeconds = ReadSettingInt(kSettings, "GTarvexConnectionTimeout", 2);
-    s.raceDays = ComputeRaceDays(ReadSettingInt(kSettings, "GDaysToAdd", 0), WallNow()).dates;
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    intake_ = s;
-    beepWhenQuit_ = ReadSettingBool(kSettings, "GTarvexBeepWhenQuit", true);
-}
+void MainController::ReadIntakeSettings() { settings_.ReadIntake(); }
 
-void MainController::ReloadSettings() { ReadIntakeSettings(); }
-
-IntakeSettings MainController::CurrentIntakeSettings() const {
-    std::lock_guard<std::mutex> guard(settingsLock_);
-    return intake_;
-}
+IntakeSettings MainController::CurrentIntakeSettings() const { return settings_.CurrentIntake(); }
 
 void MainController::Open() {
     // The window's own keys, written straight back so the file lists them.
-    absClock_ = ReadBackSettingBool(kSettings, "BAbsClock", false);
-    logWinLevel_ = ReadBackSettingInt(kSettings, "LogWinLevel", 50);
-    logFileLevel_ = ReadBackSettingInt(kSettings, "LogFileLevel", 75);
-    logDetections_ = ReadBackSettingBool(kSettings, "BLogDetections", false);
-    scrollDetections_ = ReadBackSettingBool(kSettings, "BScrollDetections", false);
-    secondsBetweenSerialRead_ = ReadBackSettingInt(kSettings, "SecondsBetweenSerialRead", 2);
-    if (secondsBetweenSerialRead_ < 1 || secondsBetweenSerialRead_ > 10) secondsBetweenSerialRead_ = 1;
+    settings_.ReadWindowKeys();
     ReadIntakeSettings();
 
     Logger& logger = Logger::Instance();
-    logger.SetWindowLevel(logWinLevel_);
+    logger.SetWindowLevel(settings_.LogWindowLevel());
     logger.SetSink(&logFeed_);
     logger.SetWindowOpen(true);
 
@@ -104,12 +70,7 @@ void MainController::StartTimers() {
 
 bool MainController::Exit(bool controlHeld) {
     if (!controlHeld) {
-        bool beep;
-        {
-            std::lock_guard<std::mutex> guard(settingsLock_);
-            beep = beepWhenQuit_;
-        }
-        if (beep) view_.PlaySound(Sound::Quit);
+        if (settings_.BeepWhenQuit()) view_.PlaySound(Sound::Quit);
         if (!view_.AskYesNo(Tr("Do you really want to exit the acquisition module ?",
                                "Souhaitez vraiment quitter le module d'acquisition ?")))
             return false;
@@ -146,35 +107,23 @@ void MainController::CancelStartupConfiguration() { ui_.killTimer(kTimerStartupC
 // ---------------------------------------------------------------------------
 // Window settings
 
-void MainController::SetLogDetections(bool on) {
-    logDetections_ = on;
-    WriteSettingBool(kSettings, "BLogDetections", on);
-}
+void MainController::SetLogDetections(bool on) { settings_.SetLogDetections(on); }
 
-void MainController::SetScrollDetections(bool on) {
-    scrollDetections_ = on;
-    WriteSettingBool(kSettings, "BScrollDetections", on);
-}
+void MainController::SetScrollDetections(bool on) { settings_.SetScrollDetections(on); }
 
 void MainController::SetLogWindowLevel(int level) {
-    logWinLevel_ = level;
     Logger::Instance().SetWindowLevel(level);
     Log(0, fmt::sprintf(Tr("+ Log level set to %d", "+ Niveau de traces fixé à %d"), level));
-    WriteSettingInt(kSettings, "LogWinLevel", level);
+    settings_.SetLogWindowLevel(level);
 }
 
 void MainController::CheckRaceDay() {
-    IntakeSettings s = CurrentIntakeSettings();
-    RaceDays days;
-    days.dates = s.raceDays;
-    int index = DayCheckIndex(days, WallNow());
-    int stored = ReadSettingInt(kSettings, "GDaysToAdd", 0);
-    if (index != stored) WriteSettingInt(kSettings, "GDaysToAdd", index);
+    settings_.FollowRaceDay(WallNow());
     UpdateDayOffsetIndicator();
 }
 
 void MainController::UpdateDayOffsetIndicator() {
-    int days = ReadSettingInt(kSettings, "GDaysToAdd", 0);
+    int days = settings_.StoredDaysToAdd();
     view_.SetDayOffsetIndicator(days > 0 ? days * 24 : 0);
 }
 

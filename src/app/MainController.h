@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/BoxSupervisor.h"
+#include "app/ControllerSettings.h"
 #include "app/DetectionIntake.h"
 #include "app/DirectLinkViewBridge.h"
 #include "app/LogWindowFeed.h"
@@ -55,8 +56,9 @@ public:
 
     // --- Settings the intake reads (any thread) ---
     IntakeSettings CurrentIntakeSettings() const override;
-    bool LogDetectionsEnabled() const override { return logDetections_.load(); }
-    bool AbsoluteClock() const override { return absClock_.load(); }
+    uint64_t IntakeSettingsVersion() const override { return settings_.IntakeVersion(); }
+    bool LogDetectionsEnabled() const override { return settings_.LogDetections(); }
+    bool AbsoluteClock() const override { return settings_.AbsoluteClock(); }
 
     // --- Window commands (UI thread) ---
     void ExportAllDetections() { commands_.ExportAllDetections(); }
@@ -70,13 +72,12 @@ public:
     void RefreshCountersNow() { boxes_.RefreshCountersNow(); }
     void SetLogDetections(bool on);
     void SetScrollDetections(bool on);
-    bool ScrollDetections() const { return scrollDetections_; }
+    bool ScrollDetections() const { return settings_.ScrollDetections(); }
     void SetLogWindowLevel(int level);
-    int LogWindowLevel() const { return logWinLevel_; }
-    // The day check of the 500 ms timer: GDaysToAdd follows today's place in the race days.
+    int LogWindowLevel() const { return settings_.LogWindowLevel(); }
+    // The day check of the 500 ms timer: GDaysToAdd follows today's place in the race
+    // days; running boxes take a change from their next passing on.
     void CheckRaceDay();
-    // Re-reads the acquisition settings (after the configuration dialog's OK).
-    void ReloadSettings();
     // The configuration dialog shortly after start, unless it opened meanwhile.
     void ScheduleStartupConfiguration(int delayMs, std::function<void()> open);
     void CancelStartupConfiguration();
@@ -86,8 +87,12 @@ public:
     std::array<BoxSlotState, kBoxCount> BoxSlotStates() const { return boxes_.SlotStates(); }
     // Its OK: the boxes not locked take their new declarations, the settings are
     // written in the window's order, then the four boxSlots, then the race days and the
-    // acquisition settings are read again.
+    // acquisition settings are read again; running boxes use them from their next
+    // passing on.
     void ApplyConfiguration(const ConfigValues& values, const std::array<BoxSlotState, kBoxCount>& boxSlots);
+    // The advanced dialog's OK: its three values stored at once, and taken by running
+    // boxes from their next passing on.
+    void ApplyAdvancedConfiguration(const AdvancedValues& values);
     // After the dialog closed, whatever its outcome.
     void OnConfigurationClosed();
     // Loads "TarvexTable.dtb" again; the outcome is logged and shown.
@@ -149,17 +154,7 @@ private:
     MainView& view_;
     bool opened_ = false;
 
-    // Window settings.
-    std::atomic<bool> absClock_{false};
-    std::atomic<bool> logDetections_{false};
-    bool scrollDetections_ = false;
-    int logWinLevel_ = 50;
-    int logFileLevel_ = 75;
-    int secondsBetweenSerialRead_ = 2;
-
-    mutable std::mutex settingsLock_;
-    IntakeSettings intake_;
-    bool beepWhenQuit_ = true;
+    ControllerSettings settings_;
 
     // In this order: the box threads (stopped with boxes_) use the intake and the link.
     DirectLinkViewBridge linkBridge_{view_};

@@ -3,39 +3,34 @@
 namespace lv {
 
 StartupSettings ReadStartupSettings(IniFile& file, const std::string& defaultExportFile) {
+    using namespace setting;
     StartupSettings s;
-    const char* settings = kSectionSettings;
-    const char* link = kSectionDirectConnection;
+    // This order is the order of the keys in a new settings file.
+    s.ignoreInputMsDelta = GTarvexIgnoreInputMsDelta.ReadBack(file);
+    s.ignoreOutputMsDelta = GTarvexIgnoreOutputMsDelta.ReadBack(file);
+    s.readMsDelta = GTarvexReadMsDelta.ReadBack(file);
+    s.connectionTimeout = GTarvexConnectionTimeout.Read(file);
+    s.emptyDetectionsActions = GTarvexEmptyDetectionsActions.ReadBack(file);
+    s.exportFile = GTarvexExportFile.ReadBack(file, defaultExportFile);
+    s.directConnectionPort = DirectConnectionPort.ReadBack(file);
+    s.directConnectionHost = DirectConnectionHost.ReadBack(file);
+    s.directConnectionReconnectSeconds = DirectConnectionReconnectSeconds.ReadBack(file);
+    s.sendNumbers = GTarvexSendNumbers.ReadBack(file);
+    s.ignoreUnknownTags = GTarvexIgnoreUnknownTags.ReadBack(file);
+    s.ignoreLSDetections = GTarvexIgnoreLSDetections.ReadBack(file);
+    s.ignoreFSDetections = GTarvexIgnoreFSDetections.ReadBack(file);
+    s.sleepMilliAfterLeadingStart = SleepMilliAfterLeadingStart.ReadBack(file);
+    s.sleepMilliAfterLeadingStop = SleepMilliAfterLeadingStop.ReadBack(file);
+    s.sleepMilliAfterSetTime = SleepMilliAfterSetTime.ReadBack(file);
+    s.boxReconnectSeconds = GBoxReconnectSeconds.ReadBack(file);
+    s.daysToAdd = GDaysToAdd.ReadBack(file);
+    s.beepDetections = GTarvexBeepDetections.Read(file);
+    s.beepWhenQuit = GTarvexBeepWhenQuit.Read(file);
 
-    s.ignoreInputMsDelta = ReadBackSettingInt(file, settings, "GTarvexIgnoreInputMsDelta", s.ignoreInputMsDelta);
-    s.ignoreOutputMsDelta = ReadBackSettingInt(file, settings, "GTarvexIgnoreOutputMsDelta", s.ignoreOutputMsDelta);
-    s.readMsDelta = ReadBackSettingInt(file, settings, "GTarvexReadMsDelta", s.readMsDelta);
-    s.connectionTimeout = file.ReadInt(settings, "GTarvexConnectionTimeout", s.connectionTimeout);
-    s.emptyDetectionsActions =
-        ReadBackSettingText(file, settings, "GTarvexEmptyDetectionsActions", s.emptyDetectionsActions);
-    s.exportFile = ReadBackSettingText(file, settings, "GTarvexExportFile", defaultExportFile);
-    s.directConnectionPort = ReadBackSettingInt(file, link, "Port", s.directConnectionPort);
-    s.directConnectionHost = ReadBackSettingText(file, link, "Host", s.directConnectionHost);
-    s.directConnectionReconnectSeconds =
-        ReadBackSettingInt(file, link, "ReconnectSeconds", s.directConnectionReconnectSeconds);
-    s.sendNumbers = ReadBackSettingBool(file, settings, "GTarvexSendNumbers", s.sendNumbers);
-    s.ignoreUnknownTags = ReadBackSettingBool(file, settings, "GTarvexIgnoreUnknownTags", s.ignoreUnknownTags);
-    s.ignoreLSDetections = ReadBackSettingBool(file, settings, "GTarvexIgnoreLSDetections", s.ignoreLSDetections);
-    s.ignoreFSDetections = ReadBackSettingBool(file, settings, "GTarvexIgnoreFSDetections", s.ignoreFSDetections);
-    s.sleepMilliAfterLeadingStart =
-        ReadBackSettingInt(file, settings, "SleepMilliAfterLeadingStart", s.sleepMilliAfterLeadingStart);
-    s.sleepMilliAfterLeadingStop =
-        ReadBackSettingInt(file, settings, "SleepMilliAfterLeadingStop", s.sleepMilliAfterLeadingStop);
-    s.sleepMilliAfterSetTime = ReadBackSettingInt(file, settings, "SleepMilliAfterSetTime", s.sleepMilliAfterSetTime);
-    s.boxReconnectSeconds = ReadBackSettingInt(file, settings, "GBoxReconnectSeconds", s.boxReconnectSeconds);
-    s.daysToAdd = ReadBackSettingInt(file, settings, "GDaysToAdd", s.daysToAdd);
-    s.beepDetections = file.ReadBool(settings, "GTarvexBeepDetections", s.beepDetections);
-    s.beepWhenQuit = file.ReadBool(settings, "GTarvexBeepWhenQuit", s.beepWhenQuit);
-
-    file.WriteText(kSectionUrls, "GetLocalFilePassings", kLocalFilePassingsUrl);
-    file.DeleteKey(kSectionUrls, "GetRemoteFilePassings");
-    file.DeleteKey(kSectionUrls, "GetRemoteBoxesInfo");
-    file.DeleteKey(kSectionCustomerInfo, "Password");
+    GetLocalFilePassings.Write(file, GetLocalFilePassings.Default());
+    GetRemoteFilePassings.Delete(file);
+    GetRemoteBoxesInfo.Delete(file);
+    CustomerPassword.Delete(file);
     return s;
 }
 
@@ -44,7 +39,7 @@ StartupSettings ReadStartupSettings(const std::string& defaultExportFile) {
 }
 
 void WriteSoftwareLocation(IniFile& file, const std::string& programFolder) {
-    file.WriteText(kSectionApplication, "SoftwareLocation", programFolder);
+    setting::SoftwareLocation.Write(file, programFolder);
 }
 
 void WriteSoftwareLocation(const std::string& programFolder) {
@@ -52,12 +47,13 @@ void WriteSoftwareLocation(const std::string& programFolder) {
 }
 
 Language ChooseLanguage(IniFile& file, std::string_view commandLine) {
+    const TextSetting& key = setting::ApplicationLanguage;
     Language chosen = Language::French;
-    if (!file.HasKey(kSectionApplication, "Language")) {
-        file.WriteText(kSectionApplication, "Language", "fr");
+    if (!key.Has(file)) {
+        key.Write(file, key.Default());
     } else {
         Language stored;
-        if (ParseLanguage(file.ReadText(kSectionApplication, "Language", "fr"), stored)) chosen = stored;
+        if (ParseLanguage(key.Read(file), stored)) chosen = stored;
     }
     Language given;
     if (!commandLine.empty() && ParseLanguage(commandLine, given)) chosen = given;

@@ -4,7 +4,7 @@
 
 #include "base/Environment.h"
 #include "base/Log.h"
-#include "base/Settings.h"
+#include "base/SettingsSchema.h"
 #include "base/Texts.h"
 #include "core/DetectionExport.h"
 #include "core/DetectionJournal.h"
@@ -32,7 +32,7 @@ void WindowCommands::ClearSummaryWindow() {
 
 void WindowCommands::ExportAllDetections() {
     if (DetectionTable::Instance().CountActive() <= 0) return;
-    std::string path = ReadSettingText("Settings", "GTarvexExportFile", GetDefaultExportFilePath());
+    std::string path = setting::GTarvexExportFile.Read();
     if (!ExportDetectionTable(path)) {
         intake_.AlertLine(fmt::sprintf(Tr("## Cannot write the export file [%s]",
                                           "## Impossible d'écrire le fichier d'export [%s]"),

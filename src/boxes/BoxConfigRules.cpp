@@ -7,6 +7,7 @@
 #include <cctype>
 
 #include "base/Settings.h"
+#include "base/SettingsSchema.h"
 #include "base/Texts.h"
 #include "core/ScanNumbers.h"
 
@@ -14,8 +15,6 @@ namespace lv {
 
 namespace {
 
-constexpr const char* kSettings = "Settings";
-constexpr const char* kDirectConnection = "DirectConnection";
 constexpr int kSerialSpeed = 19200;
 constexpr int kMaxTcpPort = 65535;
 
@@ -89,32 +88,32 @@ std::vector<std::string> LongRaceChoices() {
 AdvancedValues FactoryAdvancedValues() { return AdvancedValues{}; }
 
 ConfigValues LoadConfigValues(const std::string& defaultExportFile) {
+    using namespace setting;
     ConfigValues v;
-    v.exportFile = ReadSettingText(kSettings, "GTarvexExportFile", defaultExportFile);
-    v.linkHost = ReadSettingText(kDirectConnection, "Host", "localhost");
-    v.linkPort = ReadSettingInt(kDirectConnection, "Port", 8283);
-    v.linkReconnectSeconds = ReadSettingInt(kDirectConnection, "ReconnectSeconds", 15);
-    v.boxReconnectSeconds = ReadSettingInt(kSettings, "GBoxReconnectSeconds", 30);
-    v.daysToAdd = ReadSettingInt(kSettings, "GDaysToAdd", 0);
-    if (v.daysToAdd < 0 || v.daysToAdd > 3) v.daysToAdd = 0;
-    v.ignoreUnknownTags = ReadSettingBool(kSettings, "GTarvexIgnoreUnknownTags", false);
-    v.beepDetections = ReadSettingBool(kSettings, "GTarvexBeepDetections", true);
-    v.beepWhenQuit = ReadSettingBool(kSettings, "GTarvexBeepWhenQuit", true);
+    v.exportFile = GTarvexExportFile.Read(defaultExportFile);
+    v.linkHost = DirectConnectionHost.Read();
+    v.linkPort = DirectConnectionPort.Read();
+    v.linkReconnectSeconds = DirectConnectionReconnectSeconds.Read();
+    v.boxReconnectSeconds = GBoxReconnectSeconds.Read();
+    v.daysToAdd = GDaysToAdd.Mended(GDaysToAdd.Read());
+    v.ignoreUnknownTags = GTarvexIgnoreUnknownTags.Read();
+    v.beepDetections = GTarvexBeepDetections.Read();
+    v.beepWhenQuit = GTarvexBeepWhenQuit.Read();
     return v;
 }
 
 AdvancedValues LoadAdvancedValues() {
     AdvancedValues v;
-    v.ignoreInputMsDelta = ReadSettingInt(kSettings, "GTarvexIgnoreInputMsDelta", v.ignoreInputMsDelta);
-    v.ignoreOutputMsDelta = ReadSettingInt(kSettings, "GTarvexIgnoreOutputMsDelta", v.ignoreOutputMsDelta);
-    v.readMsDelta = ReadSettingInt(kSettings, "GTarvexReadMsDelta", v.readMsDelta);
+    v.ignoreInputMsDelta = setting::GTarvexIgnoreInputMsDelta.Read();
+    v.ignoreOutputMsDelta = setting::GTarvexIgnoreOutputMsDelta.Read();
+    v.readMsDelta = setting::GTarvexReadMsDelta.Read();
     return v;
 }
 
 void StoreAdvancedValues(const AdvancedValues& v) {
-    WriteSettingInt(kSettings, "GTarvexIgnoreInputMsDelta", v.ignoreInputMsDelta);
-    WriteSettingInt(kSettings, "GTarvexIgnoreOutputMsDelta", v.ignoreOutputMsDelta);
-    WriteSettingInt(kSettings, "GTarvexReadMsDelta", v.readMsDelta);
+    setting::GTarvexIgnoreInputMsDelta.Write(v.ignoreInputMsDelta);
+    setting::GTarvexIgnoreOutputMsDelta.Write(v.ignoreOutputMsDelta);
+    setting::GTarvexReadMsDelta.Write(v.readMsDelta);
 }
 
 RangeCheck CheckIntegerField(const std::string& text, IntRange range) {
@@ -155,22 +154,24 @@ std::string WithQoxSuffix(const std::string& fileName) {
 }
 
 std::vector<SettingWrite> ConfigurationWrites(const ConfigValues& v, const AdvancedValues& a, bool logDetections) {
-    auto number = [](int n) { return std::to_string(n); };
-    auto flag = [](bool b) { return std::string(b ? "1" : "0"); };
+    using namespace setting;
+    auto number = [](const IntSetting& s, int n) { return SettingWrite{s.section, s.key, std::to_string(n)}; };
+    auto flag = [](const BoolSetting& s, bool b) { return SettingWrite{s.section, s.key, b ? "1" : "0"}; };
+    auto text = [](const TextSetting& s, const std::string& t) { return SettingWrite{s.section, s.key, t}; };
     return {
-        {kSettings, "GTarvexIgnoreInputMsDelta", number(a.ignoreInputMsDelta)},
-        {kSettings, "GTarvexIgnoreOutputMsDelta", number(a.ignoreOutputMsDelta)},
-        {kSettings, "GTarvexReadMsDelta", number(a.readMsDelta)},
-        {kSettings, "GTarvexExportFile", v.exportFile},
-        {kSettings, "BLogDetections", flag(logDetections)},
-        {kDirectConnection, "Port", number(v.linkPort)},
-        {kDirectConnection, "Host", v.linkHost},
-        {kDirectConnection, "ReconnectSeconds", number(v.linkReconnectSeconds)},
-        {kSettings, "GBoxReconnectSeconds", number(v.boxReconnectSeconds)},
-        {kSettings, "GDaysToAdd", number(v.daysToAdd)},
-        {kSettings, "GTarvexBeepDetections", flag(v.beepDetections)},
-        {kSettings, "GTarvexBeepWhenQuit", flag(v.beepWhenQuit)},
-        {kSettings, "GTarvexIgnoreUnknownTags", flag(v.ignoreUnknownTags)},
+        number(GTarvexIgnoreInputMsDelta, a.ignoreInputMsDelta),
+        number(GTarvexIgnoreOutputMsDelta, a.ignoreOutputMsDelta),
+        number(GTarvexReadMsDelta, a.readMsDelta),
+        text(GTarvexExportFile, v.exportFile),
+        flag(BLogDetections, logDetections),
+        number(DirectConnectionPort, v.linkPort),
+        text(DirectConnectionHost, v.linkHost),
+        number(DirectConnectionReconnectSeconds, v.linkReconnectSeconds),
+        number(GBoxReconnectSeconds, v.boxReconnectSeconds),
+        number(GDaysToAdd, v.daysToAdd),
+        flag(GTarvexBeepDetections, v.beepDetections),
+        flag(GTarvexBeepWhenQuit, v.beepWhenQuit),
+        flag(GTarvexIgnoreUnknownTags, v.ignoreUnknownTags),
     };
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/SettingsSchema.h"
 #include "boxes/BoxDeclarations.h"
 
 namespace lv {
@@ -35,33 +36,30 @@ std::vector<std::string> LongRaceChoices();
 
 // --- Values edited by the dialogs ---------------------------------------------------
 
+// Defaults, ranges and keys are those of the settings schema.
 struct ConfigValues {
-    std::string exportFile;          // Settings/GTarvexExportFile
-    std::string linkHost;            // DirectConnection/Host
-    int linkPort = 8283;             // DirectConnection/Port
-    int linkReconnectSeconds = 15;   // DirectConnection/ReconnectSeconds
-    int boxReconnectSeconds = 30;    // Settings/GBoxReconnectSeconds
-    int daysToAdd = 0;               // Settings/GDaysToAdd
-    bool ignoreUnknownTags = false;  // Settings/GTarvexIgnoreUnknownTags
-    bool beepDetections = true;      // Settings/GTarvexBeepDetections
-    bool beepWhenQuit = true;        // Settings/GTarvexBeepWhenQuit
+    std::string exportFile;  // GTarvexExportFile
+    std::string linkHost = setting::DirectConnectionHost.defaultValue;
+    int linkPort = setting::DirectConnectionPort.defaultValue;
+    int linkReconnectSeconds = setting::DirectConnectionReconnectSeconds.defaultValue;
+    int boxReconnectSeconds = setting::GBoxReconnectSeconds.defaultValue;
+    int daysToAdd = setting::GDaysToAdd.defaultValue;
+    bool ignoreUnknownTags = setting::GTarvexIgnoreUnknownTags.defaultValue;
+    bool beepDetections = setting::GTarvexBeepDetections.defaultValue;
+    bool beepWhenQuit = setting::GTarvexBeepWhenQuit.defaultValue;
 };
 
 struct AdvancedValues {
-    int ignoreInputMsDelta = 50;    // GTarvexIgnoreInputMsDelta, 0..5000
-    int ignoreOutputMsDelta = 300;  // GTarvexIgnoreOutputMsDelta, 50..5000
-    int readMsDelta = 1;            // GTarvexReadMsDelta, 1..20
+    int ignoreInputMsDelta = setting::GTarvexIgnoreInputMsDelta.defaultValue;
+    int ignoreOutputMsDelta = setting::GTarvexIgnoreOutputMsDelta.defaultValue;
+    int readMsDelta = setting::GTarvexReadMsDelta.defaultValue;
 };
 
-struct IntRange {
-    int min;
-    int max;
-};
-inline constexpr IntRange kLinkPortRange{1024, 99999};
-inline constexpr IntRange kLinkReconnectRange{10, 180};
-inline constexpr IntRange kIgnoreInputRange{0, 5000};
-inline constexpr IntRange kIgnoreOutputRange{50, 5000};
-inline constexpr IntRange kReadDeltaRange{1, 20};
+inline constexpr IntRange kLinkPortRange = setting::DirectConnectionPort.range;
+inline constexpr IntRange kLinkReconnectRange = setting::DirectConnectionReconnectSeconds.range;
+inline constexpr IntRange kIgnoreInputRange = setting::GTarvexIgnoreInputMsDelta.range;
+inline constexpr IntRange kIgnoreOutputRange = setting::GTarvexIgnoreOutputMsDelta.range;
+inline constexpr IntRange kReadDeltaRange = setting::GTarvexReadMsDelta.range;
 
 AdvancedValues FactoryAdvancedValues();
 
@@ -69,7 +67,7 @@ AdvancedValues FactoryAdvancedValues();
 // documents folder + "/Lumivane.qox".
 ConfigValues LoadConfigValues(const std::string& defaultExportFile);
 AdvancedValues LoadAdvancedValues();
-// The advanced dialog's OK: the three values, at once.
+// The advanced dialog's OK stores the three values at once (through the controller).
 void StoreAdvancedValues(const AdvancedValues& values);
 
 // A whole-text integer within the range, as the dialog framework checks an edit: the

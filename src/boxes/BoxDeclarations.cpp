@@ -1,17 +1,11 @@
 #include "boxes/BoxDeclarations.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
 #include <cctype>
 
-#include "base/Settings.h"
+#include "base/SettingsSchema.h"
 
 namespace lv {
-
-namespace {
-constexpr const char* kSection = "TarvexBoxes";
-}
 
 bool IsSerialHost(const std::string& host) {
     std::string upper = host;
@@ -22,16 +16,16 @@ bool IsSerialHost(const std::string& host) {
 
 BoxDeclaration LoadBoxSettings(int slot) {
     BoxDeclaration d;
-    d.host = ReadSettingText(kSection, fmt::format("BoxHost{}", slot), "");
-    d.port = ReadSettingInt(kSection, fmt::format("BoxPort{}", slot), 0);
-    d.detectorId = ReadSettingText(kSection, fmt::format("BoxIdDetector{}", slot), "31");
+    d.host = setting::BoxHost.Read(slot);
+    d.port = setting::BoxPort.Read(slot);
+    d.detectorId = setting::BoxIdDetector.Read(slot);
     return d;
 }
 
 void SaveBoxSettings(int slot, const BoxDeclaration& d) {
-    WriteSettingText(kSection, fmt::format("BoxHost{}", slot), d.host);
-    WriteSettingInt(kSection, fmt::format("BoxPort{}", slot), d.port);
-    WriteSettingText(kSection, fmt::format("BoxIdDetector{}", slot), d.detectorId);
+    setting::BoxHost.Write(slot, d.host);
+    setting::BoxPort.Write(slot, d.port);
+    setting::BoxIdDetector.Write(slot, d.detectorId);
 }
 
 }  // namespace lv

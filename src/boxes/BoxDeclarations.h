@@ -1,14 +1,16 @@
 #pragma once
-// How the four box slots are stored (section "TarvexBoxes") and which transport a
-// host text calls for.
+// How the four box slots are stored (the BoxHost, BoxPort and BoxIdDetector keys of
+// the settings schema) and which transport a host text calls for.
 #include <string>
+
+#include "base/SettingsSchema.h"
 
 namespace lv {
 
 struct BoxDeclaration {
-    std::string host;
-    int port = 0;
-    std::string detectorId = "31";
+    std::string host = setting::BoxHost.defaultValue;
+    int port = setting::BoxPort.defaultValue;
+    std::string detectorId = setting::BoxIdDetector.defaultValue;
 
     bool IsConfigured() const { return !host.empty() && port != 0; }
 };
@@ -16,7 +18,7 @@ struct BoxDeclaration {
 // A serial box: the host text, upper-cased, contains "COM" anywhere.
 bool IsSerialHost(const std::string& host);
 
-// Slot 0..3: keys "BoxHost%d", "BoxPort%d", "BoxIdDetector%d".
+// Slot 0..3: keys BoxHost<slot>, BoxPort<slot>, BoxIdDetector<slot>.
 BoxDeclaration LoadBoxSettings(int slot);
 void SaveBoxSettings(int slot, const BoxDeclaration& declaration);
 

@@ -3,26 +3,30 @@
 // the box-state message. Implemented by MainController; called from box threads, so
 // every operation is thread-safe and returns quickly (window work is posted).
 #include <array>
+#include <cstdint>
 #include <string>
 
+#include "base/SettingsSchema.h"
 #include "base/Sounds.h"
 #include "core/Chrono.h"
 #include "core/DetectionRecords.h"
 
 namespace lv {
 
-// The acquisition settings a box thread reads when it starts (section "Settings").
+// The acquisition settings a box thread works with, a view of the settings schema
+// (section "Settings") with the race days computed from GDaysToAdd. The host publishes
+// a new version whenever they change; a running box takes it from its next passing on.
 struct IntakeSettings {
-    int readMsDelta = 1;             // GTarvexReadMsDelta
-    int reconnectSeconds = 30;       // GBoxReconnectSeconds
-    int ignoreInputMsDelta = 50;     // GTarvexIgnoreInputMsDelta
-    bool sendNumbers = true;         // GTarvexSendNumbers
-    bool ignoreUnknownTags = false;  // GTarvexIgnoreUnknownTags
-    bool ignoreFSDetections = false; // GTarvexIgnoreFSDetections
-    bool ignoreLSDetections = false; // GTarvexIgnoreLSDetections
-    bool beepDetections = true;      // GTarvexBeepDetections
-    int secondsBetweenSerialRead = 2;
-    int connectionTimeoutSeconds = 2;  // GTarvexConnectionTimeout
+    int readMsDelta = setting::GTarvexReadMsDelta.defaultValue;
+    int reconnectSeconds = setting::GBoxReconnectSeconds.defaultValue;
+    int ignoreInputMsDelta = setting::GTarvexIgnoreInputMsDelta.defaultValue;
+    bool sendNumbers = setting::GTarvexSendNumbers.defaultValue;
+    bool ignoreUnknownTags = setting::GTarvexIgnoreUnknownTags.defaultValue;
+    bool ignoreFSDetections = setting::GTarvexIgnoreFSDetections.defaultValue;
+    bool ignoreLSDetections = setting::GTarvexIgnoreLSDetections.defaultValue;
+    bool beepDetections = setting::GTarvexBeepDetections.defaultValue;
+    int secondsBetweenSerialRead = setting::SecondsBetweenSerialRead.defaultValue;
+    int connectionTimeoutSeconds = setting::GTarvexConnectionTimeout.defaultValue;
     std::array<std::string, 4> raceDays;  // day0..day3 as YYYYMMDD
 };
 
@@ -31,6 +35,9 @@ public:
     virtual ~BoxHost() = default;
 
     virtual IntakeSettings CurrentIntakeSettings() const = 0;
+    // Changes whenever CurrentIntakeSettings does; a box thread compares it at every
+    // passing (one atomic load) and fetches the settings only when it moved.
+    virtual uint64_t IntakeSettingsVersion() const = 0;
     virtual bool LogDetectionsEnabled() const = 0;  // BLogDetections
 
     // Records the detection (table, journal, push to the timing application).

@@ -146,7 +146,6 @@ void BoxThread(BoxHost& host, CTarvexBox& box) {
                          box.Label(), settings.readMsDelta));
     box.lastDetections.Clear();
     CPassingIntake intake(host, box);
-    const int pauseMs = transport->IsSerial() ? kSerialPauseMs : settings.readMsDelta;
 
     bool busy = false;
     for (;;) {
@@ -154,6 +153,9 @@ void BoxThread(BoxHost& host, CTarvexBox& box) {
             EndOfReception(host, box, *transport);
             break;
         }
+        // The pause follows GTarvexReadMsDelta while the box stays connected.
+        intake.FollowSettings();
+        const int pauseMs = transport->IsSerial() ? kSerialPauseMs : intake.Settings().readMsDelta;
         // Lines already received are taken at once; the pause only spaces idle polls.
         if (!busy && pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
         busy = false;

@@ -13,7 +13,19 @@
 namespace lv {
 
 CPassingIntake::CPassingIntake(BoxHost& host, CTarvexBox& box)
-    : host_(host), box_(box), settings_(host.CurrentIntakeSettings()) {}
+    : host_(host),
+      box_(box),
+      settingsVersion_(host.IntakeSettingsVersion()),
+      settings_(host.CurrentIntakeSettings()) {}
+
+void CPassingIntake::FollowSettings() {
+    // The version is taken before the settings: a change published in between is
+    // fetched again at the next call, never missed.
+    const uint64_t version = host_.IntakeSettingsVersion();
+    if (version == settingsVersion_) return;
+    settingsVersion_ = version;
+    settings_ = host_.CurrentIntakeSettings();
+}
 
 std::string CPassingIntake::BoxLabel() const { return box_.Label(); }
 
@@ -50,6 +62,7 @@ void CPassingIntake::ProcessPassing(const std::string& line,
                                     std::chrono::steady_clock::time_point start) {
     // A reset of the detection list empties the last reads too.
     if (box_.TakeClearLastDetectionsRequest()) box_.lastDetections.Clear();
+    FollowSettings();
     ++counters_.seen;
     ParsedPassing passing;
     std::string error;

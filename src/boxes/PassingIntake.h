@@ -27,7 +27,7 @@ class CPassingIntake {
 public:
     static constexpr uint32_t kMeanTimeEvery = 200;
 
-    // Reads the settings from the host now; they stay fixed for the thread's life.
+    // Takes the host's present settings; later versions are taken by FollowSettings.
     CPassingIntake(BoxHost& host, CTarvexBox& box);
 
     // One line as received (without its line feed). `incomplete`: the transport cut it
@@ -39,6 +39,10 @@ public:
 
     const IntakeCounters& Counters() const { return counters_; }
     const IntakeSettings& Settings() const { return settings_; }
+    // Takes the host's settings when they changed since last time: a change made while
+    // the box is connected applies from the next passing on. Called before each
+    // passing and by the thread's loop; costs one atomic load when nothing changed.
+    void FollowSettings();
     void ResetCounters() { counters_ = {}; }
 
     // The label of the box in this thread's messages (refreshed on each line: the
@@ -53,6 +57,7 @@ private:
 
     BoxHost& host_;
     CTarvexBox& box_;
+    uint64_t settingsVersion_ = 0;
     IntakeSettings settings_;
     IntakeCounters counters_;
 };

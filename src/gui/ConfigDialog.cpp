@@ -261,7 +261,7 @@ void ConfigDialog::BrowseExportFile() {
 }
 
 void ConfigDialog::OpenAdvanced() {
-    AdvancedConfigDialog dialog(this);
+    AdvancedConfigDialog dialog(controller_, this);
     dialog.exec();
 }
 
@@ -307,7 +307,8 @@ void ConfigDialog::accept() {
 
 // ---------------------------------------------------------------------------
 
-AdvancedConfigDialog::AdvancedConfigDialog(QWidget* parent) : QDialog(parent) {
+AdvancedConfigDialog::AdvancedConfigDialog(MainController& controller, QWidget* parent)
+    : QDialog(parent), controller_(controller) {
     setObjectName("advancedConfigDialog");
     setWindowTitle(T("Advanced settings", "Paramètres avancés"));
     auto* layout = new QVBoxLayout(this);
@@ -362,7 +363,7 @@ AdvancedValues AdvancedConfigDialog::Values() const {
 }
 
 void AdvancedConfigDialog::accept() {
-    StoreAdvancedValues(Values());
+    controller_.ApplyAdvancedConfiguration(Values());
     QDialog::accept();
 }
 

@@ -73,16 +73,18 @@ private:
     bool warningKnown_ = false;
 };
 
-// CDlgConfigAdvanced: the three timing thresholds; OK stores them at once.
+// CDlgConfigAdvanced: the three timing thresholds; OK hands them to
+// MainController::ApplyAdvancedConfiguration, which stores them at once.
 class AdvancedConfigDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit AdvancedConfigDialog(QWidget* parent = nullptr);
+    explicit AdvancedConfigDialog(MainController& controller, QWidget* parent = nullptr);
     void accept() override;
     void RestoreFactorySettings();
     AdvancedValues Values() const;
 
 private:
+    MainController& controller_;
     QSpinBox* ignoreInput_ = nullptr;
     QSpinBox* ignoreOutput_ = nullptr;
     QSpinBox* readDelta_ = nullptr;

@@ -12,13 +12,15 @@
 #include <string_view>
 #include <thread>
 
+#include "base/SettingsSchema.h"
+
 namespace lv {
 
-// Where the timing application listens (section "DirectConnection").
+// Where the timing application listens (the DirectConnection keys of the settings schema).
 struct DirectTarget {
-    std::string host = "localhost";
-    int port = 8283;
-    int reconnectSeconds = 15;
+    std::string host = setting::DirectConnectionHost.defaultValue;
+    int port = setting::DirectConnectionPort.defaultValue;
+    int reconnectSeconds = setting::DirectConnectionReconnectSeconds.defaultValue;
 };
 
 // The three connection-state messages of the worker.

@@ -28,8 +28,8 @@ struct DirectLinkTimings {
     int versionAlertDelayMs = 1000;
 };
 
-// The target from section "DirectConnection" of the settings file ("Host",
-// "Port", "ReconnectSeconds"; defaults "localhost", 8283, 15).
+// The target from the settings file (Host, Port and ReconnectSeconds of section
+// "DirectConnection").
 DirectTarget ReadDirectTargetSettings();
 
 class DirectLinkSession : private DirectConnectionListener {

@@ -1,13 +1,13 @@
-#include "base/Settings.h"
+#include "base/SettingsSchema.h"
 #include "link/DirectLinkSession.h"
 
 namespace lv {
 
 DirectTarget ReadDirectTargetSettings() {
     DirectTarget target;
-    target.host = ReadSettingText("DirectConnection", "Host", target.host);
-    target.port = ReadSettingInt("DirectConnection", "Port", target.port);
-    target.reconnectSeconds = ReadSettingInt("DirectConnection", "ReconnectSeconds", target.reconnectSeconds);
+    target.host = setting::DirectConnectionHost.Read();
+    target.port = setting::DirectConnectionPort.Read();
+    target.reconnectSeconds = setting::DirectConnectionReconnectSeconds.Read();
     return target;
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -15,6 +16,9 @@
 #include "app/MainController.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
+#include "boxes/BoxConfigRules.h"
+#include "boxes/BoxDeclarations.h"
+#include "boxes/TarvexBox.h"
 #include "core/ChipTable.h"
 #include "base/Clock.h"
 #include "core/DetectionJournal.h"
@@ -60,6 +64,37 @@ protected:
         controller->Open();
         loop.processPending();
         return *controller;
+    }
+
+    // The configuration dialog's OK with the present values but those `change` sets;
+    // boxes in use keep their declarations.
+    void ApplyConfiguration(const std::function<void(ConfigValues&)>& change) {
+        ConfigValues values = LoadConfigValues(GetDefaultExportFilePath());
+        change(values);
+        std::array<BoxSlotState, MainController::kBoxCount> slots{};
+        for (int i = 0; i < MainController::kBoxCount; ++i) {
+            slots[i].declaration = LoadBoxSettings(i);
+            slots[i].locked = controller->BoxStatusOf(i).inUse;
+        }
+        controller->ApplyConfiguration(values, slots);
+    }
+
+    // Delivers the loop's work until `done` holds or the limit passes.
+    bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(10)) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > until) return false;
+            loop.runFor(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+
+    int LogCount(const std::string& text) {
+        int count = 0;
+        for (const auto& line : Logger::Instance().WindowLines()) {
+            if (line.find(text) != std::string::npos) ++count;
+        }
+        return count;
     }
 
     bool LogHas(const std::string& text) {
@@ -229,9 +264,13 @@ TEST_F(MainControllerTest, TheDayCheckFollowsTodayAmongTheRaceDays) {
     EXPECT_EQ(view.dayOffsetHours, 24);
     // Two days later the table no longer holds today: back to 0, indicator hidden.
     SetWallClockSourceForTests([] { return std::chrono::system_clock::from_time_t(1767268800 + 3 * 86400); });
+    const uint64_t version = controller->IntakeSettingsVersion();
     controller->CheckRaceDay();
     EXPECT_EQ(ReadSettingInt("Settings", "GDaysToAdd", -1), 0);
     EXPECT_EQ(view.dayOffsetHours, 0);
+    // The boxes get race days that start today, as the next start would compute them.
+    EXPECT_NE(controller->IntakeSettingsVersion(), version);
+    EXPECT_EQ(controller->CurrentIntakeSettings().raceDays[0], "20260104");
 }
 
 TEST_F(MainControllerTest, ConnectingWithoutDeclaredBoxesOnlySaysSo) {
@@ -273,8 +312,7 @@ TEST_F(MainControllerTest, ALostBoxIsRestartedUnlessReconnectionIsOff) {
     EXPECT_FALSE(LogHas("APP FOUND UNEXPECTED CNX ERROR"));
     EXPECT_FALSE(controller->BoxStatusOf(0).threadRunning);
 
-    WriteSettingInt("Settings", "GBoxReconnectSeconds", 1);
-    controller->ReloadSettings();
+    ApplyConfiguration([](ConfigValues& values) { values.boxReconnectSeconds = 1; });
     controller->OnBoxState(1, true);
     EXPECT_TRUE(LogHas("APP FOUND UNEXPECTED CNX ERROR for box 1 and will restart BoxThread"));
     // The restarted thread tries for a second, gives up and says so.
@@ -282,6 +320,67 @@ TEST_F(MainControllerTest, ALostBoxIsRestartedUnlessReconnectionIsOff) {
     loop.runFor(std::chrono::milliseconds(50));
     EXPECT_TRUE(LogHas("Attempt to connect during 1 seconds"));
     EXPECT_FALSE(controller->AnyBoxInUse());
+}
+
+// A box that stays connected takes a new configuration from its next passing on: the
+// day offset and the discarding of unknown chips, without reconnecting.
+TEST_F(MainControllerTest, AConnectedBoxFollowsTheAppliedConfigurationWithoutReconnecting) {
+    // 1 May 2024, 10:00 in Paris, the decoder's race morning.
+    SetWallClockSourceForTests([] { return std::chrono::system_clock::from_time_t(1714550400); });
+    // The decoder's runners carry C00001..C00006; the table knows the first three.
+    WriteFile(folder / "TarvexTable.dtb", "1 C00001\n2 C00002\n3 C00003\n");
+    test::SimulatorProcess decoder("decoder", {"--rate", "100", "--runners", "6", "--date", "2024-05-01",
+                                               "--start", "10:00:00", "--step", "1000"});
+    ASSERT_TRUE(decoder.Running());
+    WriteSettingText("TarvexBoxes", "BoxHost0", "127.0.0.1");
+    WriteSettingInt("TarvexBoxes", "BoxPort0", decoder.Port());
+    Open();
+    controller->ConnectAllBoxes();
+    ASSERT_TRUE(PumpUntil([&] { return controller->BoxStatusOf(0).threadRunning; }));
+
+    struct Seen {
+        std::string label;
+        std::string time;
+    };
+    auto records = [] {
+        std::vector<Seen> seen;
+        DetectionTable::Instance().WithRecords([&](const std::deque<CQoxResult>& all) {
+            for (const auto& r : all) seen.push_back({r.label, r.timeText});
+        });
+        return seen;
+    };
+    auto isChip = [](const Seen& r) { return r.label.rfind("C0000", 0) == 0; };
+    // Unknown chips are recorded under their code until the change.
+    ASSERT_TRUE(PumpUntil([&] {
+        auto seen = records();
+        return std::any_of(seen.begin(), seen.end(), isChip);
+    }));
+
+    ApplyConfiguration([](ConfigValues& values) {
+        values.daysToAdd = 1;  // "Add 24 hours to times"
+        values.ignoreUnknownTags = true;
+    });
+    auto firstShifted = [&](const std::vector<Seen>& seen) {
+        return std::find_if(seen.begin(), seen.end(), [](const Seen& r) { return r.time.rfind("34:", 0) == 0; });
+    };
+    ASSERT_TRUE(PumpUntil([&] {
+        auto seen = records();
+        return std::distance(firstShifted(seen), seen.cend()) >= 20 && LogHas("## Unknown chip [C0000");
+    }));
+    controller->DisconnectAllBoxes();
+
+    auto seen = records();
+    auto shifted = firstShifted(seen);
+    for (auto it = seen.cbegin(); it != shifted; ++it) EXPECT_EQ(it->time.substr(0, 3), "10:") << it->time;
+    // From the first passing after the change on, every one carries the change.
+    for (auto it = shifted; it != seen.cend(); ++it) {
+        EXPECT_EQ(it->time.substr(0, 3), "34:") << it->time;
+        EXPECT_FALSE(isChip(*it)) << it->label;
+    }
+    // One connection, one thread: the box never reconnected.
+    EXPECT_EQ(LogCount(" : Initialized on 127.0.0.1:" + std::to_string(decoder.Port())), 1);
+    EXPECT_EQ(LogCount(" : Disconnection requested"), 1);
+    EXPECT_FALSE(LogHas("Box reception failed"));
 }
 
 TEST_F(MainControllerTest, ExitAsksUnlessControlIsHeldAndEndsEverything) {

@@ -27,6 +27,7 @@ public:
         CChrono ofDay;
     };
     IntakeSettings CurrentIntakeSettings() const override { return settings; }
+    uint64_t IntakeSettingsVersion() const override { return 0; }
     bool LogDetectionsEnabled() const override { return logDetections; }
     const CQoxResult* RecordDetection(const std::string& label, const std::string& boxName,
                                       const CChrono& instant, const CChrono& ofDay) override {

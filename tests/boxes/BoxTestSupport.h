@@ -39,6 +39,10 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         return settings_;
     }
+    uint64_t IntakeSettingsVersion() const override {
+        std::lock_guard<std::mutex> guard(lock_);
+        return settingsVersion_;
+    }
     bool LogDetectionsEnabled() const override {
         std::lock_guard<std::mutex> guard(lock_);
         return logDetections_;
@@ -75,9 +79,11 @@ public:
         states_.emplace_back(boxNumber, unexpected);
     }
 
+    // Published as the controller does: running intakes take it at their next passing.
     void ChangeSettings(const std::function<void(IntakeSettings&)>& change) {
         std::lock_guard<std::mutex> guard(lock_);
         change(settings_);
+        ++settingsVersion_;
     }
     void SetLogDetections(bool on) {
         std::lock_guard<std::mutex> guard(lock_);
@@ -115,6 +121,7 @@ public:
 private:
     mutable std::mutex lock_;
     IntakeSettings settings_;
+    uint64_t settingsVersion_ = 0;
     bool logDetections_ = true;
     std::deque<CQoxResult> records_;  // stable addresses, like the detection table's
     std::vector<RecordedDetection> recorded_;

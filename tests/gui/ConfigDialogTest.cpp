@@ -159,7 +159,7 @@ TEST_F(ConfigDialogTest, OkDeclaresTheBoxesAndStoresEverything) {
 
 TEST_F(ConfigDialogTest, AdvancedDialogRestoresFactoryValuesAndStoresThem) {
     Start(Language::English, "[Settings]\r\nGTarvexIgnoreInputMsDelta=900\r\nGTarvexReadMsDelta=9\r\n");
-    AdvancedConfigDialog dialog;
+    AdvancedConfigDialog dialog(*controller);
     EXPECT_EQ(dialog.Values().ignoreInputMsDelta, 900);
     EXPECT_EQ(dialog.Values().readMsDelta, 9);
     dialog.findChild<QPushButton*>("factorySettings")->click();
@@ -167,9 +167,13 @@ TEST_F(ConfigDialogTest, AdvancedDialogRestoresFactoryValuesAndStoresThem) {
     EXPECT_EQ(dialog.Values().ignoreOutputMsDelta, 300);
     EXPECT_EQ(dialog.Values().readMsDelta, 1);
     EXPECT_EQ(ReadSettingInt("Settings", "GTarvexIgnoreInputMsDelta", 0), 900);  // not before OK
+    EXPECT_EQ(controller->CurrentIntakeSettings().ignoreInputMsDelta, 900);
     dialog.accept();
     EXPECT_EQ(ReadSettingInt("Settings", "GTarvexIgnoreInputMsDelta", 0), 50);
     EXPECT_EQ(ReadSettingInt("Settings", "GTarvexReadMsDelta", 0), 1);
+    // Through the controller: connected boxes use them from their next passing on.
+    EXPECT_EQ(controller->CurrentIntakeSettings().ignoreInputMsDelta, 50);
+    EXPECT_EQ(controller->CurrentIntakeSettings().readMsDelta, 1);
 }
 
 }  // namespace

@@ -235,6 +235,7 @@ class PushingHost : public BoxHost {
 public:
     PushingHost(DirectLinkSession& link, bool absolute) : link_(link), absolute_(absolute) {}
     IntakeSettings CurrentIntakeSettings() const override { return {}; }
+    uint64_t IntakeSettingsVersion() const override { return 0; }
     bool LogDetectionsEnabled() const override { return false; }
     const CQoxResult* RecordDetection(const std::string& label, const std::string& boxName,
                                       const CChrono& instant, const CChrono& ofDay) override {

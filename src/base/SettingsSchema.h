@@ -1,0 +1,175 @@
+#pragma once
+// Every key of the settings file, declared once: its section, its name as stored, its
+// type, its default and, for numbers the dialogs edit, the range they accept. The rest
+// of the program reads and writes its settings through these declarations only, so a
+// key's spelling and default live here and nowhere else.
+//
+// The operations without a file work on the program's settings file (a failed write is
+// logged); those taking an IniFile work on that file and leave reporting to the caller.
+#include <climits>
+#include <string>
+#include <string_view>
+
+#include "base/Environment.h"
+#include "base/Settings.h"
+
+namespace lv {
+
+struct IntRange {
+    int min = INT_MIN;
+    int max = INT_MAX;
+
+    constexpr bool Contains(int value) const { return value >= min && value <= max; }
+};
+
+// A key of older versions of the file: start-up deletes it.
+struct ObsoleteSetting {
+    const char* section;
+    const char* key;
+
+    bool Delete(IniFile& file) const;
+};
+
+struct IntSetting {
+    const char* section;
+    const char* key;
+    int defaultValue;
+    IntRange range{};
+    // What a stored value outside the range becomes where the program mends it.
+    int outOfRange = defaultValue;
+
+    int Read() const;
+    int Read(const IniFile& file) const;
+    void Write(int value) const;
+    bool Write(IniFile& file, int value) const;
+    // Read, and written straight back so that the file lists the key.
+    int ReadBack() const;
+    int ReadBack(IniFile& file) const;
+    // The value itself when within the range, else `outOfRange`.
+    constexpr int Mended(int value) const { return range.Contains(value) ? value : outOfRange; }
+};
+
+// Stored as an integer: 1 or 0 when written, any non-zero value reads as true.
+struct BoolSetting {
+    const char* section;
+    const char* key;
+    bool defaultValue;
+
+    bool Read() const;
+    bool Read(const IniFile& file) const;
+    void Write(bool value) const;
+    bool ReadBack() const;
+    bool ReadBack(IniFile& file) const;
+};
+
+struct TextSetting {
+    const char* section;
+    const char* key;
+    const char* defaultValue;
+    // A default known only at run time (a folder of this computer), used in place of
+    // defaultValue when set.
+    std::string (*runtimeDefault)() = nullptr;
+
+    std::string Default() const;
+    std::string Read() const;
+    std::string Read(const IniFile& file) const;
+    void Write(std::string_view value) const;
+    bool Write(IniFile& file, std::string_view value) const;
+    std::string ReadBack() const;
+    std::string ReadBack(IniFile& file) const;
+    // The same with the default given by the caller (a folder chosen elsewhere).
+    std::string Read(std::string_view defaultValue) const;
+    std::string ReadBack(IniFile& file, std::string_view defaultValue) const;
+    bool Has(const IniFile& file) const;
+};
+
+// One key per box slot: the stem followed by the slot number ("BoxHost0".."BoxHost3").
+struct SlotIntSetting {
+    const char* section;
+    const char* stem;
+    int defaultValue;
+
+    std::string Key(int slot) const;
+    int Read(int slot) const;
+    void Write(int slot, int value) const;
+};
+
+struct SlotTextSetting {
+    const char* section;
+    const char* stem;
+    const char* defaultValue;
+
+    std::string Key(int slot) const;
+    std::string Read(int slot) const;
+    void Write(int slot, std::string_view value) const;
+};
+
+namespace setting {
+
+inline constexpr const char* kSettings = "Settings";
+inline constexpr const char* kDirectConnection = "DirectConnection";
+inline constexpr const char* kUrls = "URLs";
+inline constexpr const char* kCustomerInfo = "CustomerInfo";
+inline constexpr const char* kApplication = "Application";
+inline constexpr const char* kTarvexBoxes = "TarvexBoxes";
+
+// --- Acquisition ([Settings]) -----------------------------------------------------------
+// Repeated reads of one label closer than this are discarded (0 or less: none is).
+inline constexpr IntSetting GTarvexIgnoreInputMsDelta{kSettings, "GTarvexIgnoreInputMsDelta", 50, {0, 5000}};
+// Kept and edited; nothing waits on it.
+inline constexpr IntSetting GTarvexIgnoreOutputMsDelta{kSettings, "GTarvexIgnoreOutputMsDelta", 300, {50, 5000}};
+// The pause of a network box's read loop, in milliseconds.
+inline constexpr IntSetting GTarvexReadMsDelta{kSettings, "GTarvexReadMsDelta", 1, {1, 20}};
+// Seconds a box connection may take.
+inline constexpr IntSetting GTarvexConnectionTimeout{kSettings, "GTarvexConnectionTimeout", 2};
+// Kept in the file; nothing reads it.
+inline constexpr TextSetting GTarvexEmptyDetectionsActions{kSettings, "GTarvexEmptyDetectionsActions", "-"};
+inline constexpr TextSetting GTarvexExportFile{kSettings, "GTarvexExportFile", "", &GetDefaultExportFilePath};
+// Record bib numbers from the chip table instead of chip codes.
+inline constexpr BoolSetting GTarvexSendNumbers{kSettings, "GTarvexSendNumbers", true};
+inline constexpr BoolSetting GTarvexIgnoreUnknownTags{kSettings, "GTarvexIgnoreUnknownTags", false};
+inline constexpr BoolSetting GTarvexIgnoreLSDetections{kSettings, "GTarvexIgnoreLSDetections", false};
+inline constexpr BoolSetting GTarvexIgnoreFSDetections{kSettings, "GTarvexIgnoreFSDetections", false};
+// Kept in the file; no wait depends on them.
+inline constexpr IntSetting SleepMilliAfterLeadingStart{kSettings, "SleepMilliAfterLeadingStart", 3000};
+inline constexpr IntSetting SleepMilliAfterLeadingStop{kSettings, "SleepMilliAfterLeadingStop", 3000};
+inline constexpr IntSetting SleepMilliAfterSetTime{kSettings, "SleepMilliAfterSetTime", 2000};
+// How long a lost box is retried (0: never).
+inline constexpr IntSetting GBoxReconnectSeconds{kSettings, "GBoxReconnectSeconds", 30};
+// The race day of today (0 to 3 in the dialog): 24 hours are added per day.
+inline constexpr IntSetting GDaysToAdd{kSettings, "GDaysToAdd", 0, {0, 3}};
+inline constexpr BoolSetting GTarvexBeepDetections{kSettings, "GTarvexBeepDetections", true};
+inline constexpr BoolSetting GTarvexBeepWhenQuit{kSettings, "GTarvexBeepWhenQuit", true};
+
+// --- Main window ([Settings]) -------------------------------------------------------------
+inline constexpr BoolSetting BAbsClock{kSettings, "BAbsClock", false};
+inline constexpr IntSetting LogWinLevel{kSettings, "LogWinLevel", 50};
+inline constexpr IntSetting LogFileLevel{kSettings, "LogFileLevel", 75};
+inline constexpr BoolSetting BLogDetections{kSettings, "BLogDetections", false};
+inline constexpr BoolSetting BScrollDetections{kSettings, "BScrollDetections", false};
+// The USB TimingBox's passing request period; a value outside 1..10 becomes 1.
+inline constexpr IntSetting SecondsBetweenSerialRead{kSettings, "SecondsBetweenSerialRead", 2, {1, 10}, 1};
+
+// --- Direct connection to the timing application ------------------------------------------
+inline constexpr TextSetting DirectConnectionHost{kDirectConnection, "Host", "localhost"};
+inline constexpr IntSetting DirectConnectionPort{kDirectConnection, "Port", 8283, {1024, 99999}};
+inline constexpr IntSetting DirectConnectionReconnectSeconds{kDirectConnection, "ReconnectSeconds", 15, {10, 180}};
+
+// --- Boxes ----------------------------------------------------------------------------------
+inline constexpr SlotTextSetting BoxHost{kTarvexBoxes, "BoxHost", ""};
+inline constexpr SlotIntSetting BoxPort{kTarvexBoxes, "BoxPort", 0};
+inline constexpr SlotTextSetting BoxIdDetector{kTarvexBoxes, "BoxIdDetector", "31"};
+
+// --- Addresses, customer, program -------------------------------------------------------------
+// Where a box serves its stored passings files ($BOXIP$ and $FILEID$ are filled in).
+inline constexpr TextSetting GetLocalFilePassings{kUrls, "GetLocalFilePassings",
+                                                  "http://$BOXIP$/media/passings_$FILEID$.txt"};
+inline constexpr ObsoleteSetting GetRemoteFilePassings{kUrls, "GetRemoteFilePassings"};
+inline constexpr ObsoleteSetting GetRemoteBoxesInfo{kUrls, "GetRemoteBoxesInfo"};
+inline constexpr ObsoleteSetting CustomerPassword{kCustomerInfo, "Password"};
+// "en" or "fr".
+inline constexpr TextSetting ApplicationLanguage{kApplication, "Language", "fr"};
+inline constexpr TextSetting SoftwareLocation{kApplication, "SoftwareLocation", ""};
+
+}  // namespace setting
+}  // namespace lv
