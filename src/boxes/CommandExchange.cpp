@@ -50,13 +50,13 @@ bool CommandExchange::Send(const std::string& command, std::string& error) {
     // Armed before the command leaves: its response may come back at once.
     armed_ = box_.route_.Routing();
     if (armed_) box_.route_.Arm();
-    return Armed(box_.SendCommand(command, error));
+    return Armed(box_.SendText(command, command, error));
 }
 
 bool CommandExchange::SendCode(int code, const std::string& argument, std::string& error) {
     armed_ = box_.route_.Routing();
     if (armed_) box_.route_.Arm();
-    return Armed(box_.SendCommandCode(code, argument, error));
+    return Armed(box_.SendCode(code, argument, error));
 }
 
 bool CommandExchange::WaitResponse(const std::string& expected, int seconds, std::string& response) {

@@ -117,14 +117,21 @@ bool CTarvexBox::SendText(const std::string& command, const std::string& errorNa
     return true;
 }
 
+bool CTarvexBox::SendCode(int code, const std::string& argument, std::string& error) {
+    std::string command;
+    if (!BuildCommandText(code, argument, command, error)) return false;
+    return SendText(command, fmt::sprintf("%d", code), error);
+}
+
 bool CTarvexBox::SendCommand(const std::string& command, std::string& error) {
+    // After a running exchange: its awaited response must not meet this command's.
+    std::lock_guard<std::mutex> turn(exchangeTurn_);
     return SendText(command, command, error);
 }
 
 bool CTarvexBox::SendCommandCode(int code, const std::string& argument, std::string& error) {
-    std::string command;
-    if (!BuildCommandText(code, argument, command, error)) return false;
-    return SendText(command, fmt::sprintf("%d", code), error);
+    std::lock_guard<std::mutex> turn(exchangeTurn_);
+    return SendCode(code, argument, error);
 }
 
 void CTarvexBox::BeginRouting() {
@@ -257,10 +264,14 @@ void CTarvexBox::JoinThread() {
 
 void CTarvexBox::RequestClearLastDetections() {
     std::lock_guard<std::mutex> guard(threadLock_);
-    if (threadRunning.load()) {
-        clearLastDetections_ = true;
-    } else {
+    // A command exchange that reads by itself records passings too: while one runs, the
+    // list is left to whoever processes the next passing. Never waits for it.
+    std::unique_lock<std::mutex> turn(exchangeTurn_, std::try_to_lock);
+    if (!threadRunning.load() && turn.owns_lock()) {
         lastDetections.Clear();
+        clearLastDetections_ = false;
+    } else {
+        clearLastDetections_ = true;
     }
 }
 

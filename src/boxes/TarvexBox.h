@@ -66,7 +66,7 @@ public:
     // The box's last reads for the repeated-read rule; touched by its thread only.
     CLastBoxDetectionList lastDetections{kLastDetectionsCapacity};
     // Asks for lastDetections to be emptied (reset of the detection list from the UI
-    // thread): done at once without a thread, else by the thread before its next passing.
+    // thread): done at once when nothing reads the box, else before its next passing.
     void RequestClearLastDetections();
     bool TakeClearLastDetectionsRequest() { return clearLastDetections_.exchange(false); }
 
@@ -84,9 +84,11 @@ public:
 
     // --- Commands -------------------------------------------------------------------
     // Puts a command on the wire with its terminator, without waiting for a response
-    // (the box thread's intake reports it; CommandExchange waits for one). Errors
-    // (French only): "Connexion non ouverte", "Erreur envoi de commande (%s) au boîtier"
-    // (the transport is then disconnected), "Erreur écriture commande (%s) au boîtier".
+    // (the box thread's intake reports it; CommandExchange waits for one). Waits for a
+    // running command exchange of the box to end first (not from the box thread).
+    // Errors (French only): "Connexion non ouverte", "Erreur envoi de commande (%s) au
+    // boîtier" (the transport is then disconnected), "Erreur écriture commande (%s) au
+    // boîtier".
     bool SendCommand(const std::string& command, std::string& error);
     // The same for a command code of DecoderProtocol.h ("(%d)" in the errors).
     bool SendCommandCode(int code, const std::string& argument, std::string& error);
@@ -120,7 +122,9 @@ private:
     friend class CommandExchange;
     // The alert line of the host, or the log at level 0 without one.
     void Alert(const std::string& text) const;
+    // The sends themselves, for a caller that holds the exchange turn.
     bool SendText(const std::string& command, const std::string& errorName, std::string& error);
+    bool SendCode(int code, const std::string& argument, std::string& error);
 
     std::unique_ptr<CComBox> transport_;
     std::atomic<BoxHost*> host_{nullptr};
