@@ -63,7 +63,8 @@ public:
     std::atomic<bool> usbBusy{false};
     std::atomic<bool> periodicPassingRequest{false};
 
-    // The box's last reads for the repeated-read rule; touched by its thread only.
+    // The box's last reads for the repeated-read rule; touched only by the box's reader
+    // (its thread, or a command exchange while no thread reads).
     CLastBoxDetectionList lastDetections{kLastDetectionsCapacity};
     // Asks for lastDetections to be emptied (reset of the detection list from the UI
     // thread): done at once when nothing reads the box, else before its next passing.
@@ -93,9 +94,12 @@ public:
     // The same for a command code of DecoderProtocol.h ("(%d)" in the errors).
     bool SendCommandCode(int code, const std::string& argument, std::string& error);
     // Connects the transport and, for a network decoder, sends SETPROTOCOL;2.0,
-    // STARTOPERATION and SETPUSHPASSINGS;1;0, each awaited. True once connected.
+    // STARTOPERATION and SETPUSHPASSINGS;1;0, each awaited, in one exchange turn. True
+    // once connected. Meant for a box whose thread is not reading (the thread itself
+    // calls it while it connects).
     bool InitializeBox();
-    // STOPOPERATION, SETTIME;<now>, STARTOPERATION, each awaited (network decoder).
+    // STOPOPERATION, SETTIME;<now>, STARTOPERATION, each awaited, in one exchange turn
+    // (network decoder). Any thread but the box thread.
     void SetBoxClock();
     // GETTIME, answered through the box thread.
     void RequestBoxTime();
