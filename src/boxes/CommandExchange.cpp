@@ -67,6 +67,12 @@ bool CommandExchange::WaitResponse(const std::string& expected, int seconds, std
     // box's thread still runs) is a request to stop and stays.
     if (!box_.threadRunning.load()) box_.cancelRequested.store(false);
 
+    // A wait without a send of its own (the command went out alone) still leaves the
+    // reading to the box thread: the response is awaited from now on.
+    if (!armed_ && box_.route_.Routing()) {
+        box_.route_.Arm();
+        armed_ = true;
+    }
     bool result = false;
     bool readerGone = !armed_;
     if (armed_) result = WaitForRouted(wait, readerGone);

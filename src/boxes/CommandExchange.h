@@ -32,7 +32,8 @@ public:
     bool Send(const std::string& command, std::string& error);
     bool SendCode(int code, const std::string& argument, std::string& error);
 
-    // Waits for the response to the command this exchange just sent: given up after
+    // Waits for the response to the command this exchange just sent (after a command
+    // sent alone, only a response that comes from now on counts): given up after
     // `seconds` without anything received (and in any case after twice that time), or
     // on the box's cancel request (which it clears first only when no box thread
     // runs). True with the response text when it matches `expected`; false on no, an
