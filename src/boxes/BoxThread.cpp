@@ -8,6 +8,7 @@
 #include "base/Log.h"
 #include "base/Texts.h"
 #include "boxes/BoxHost.h"
+#include "boxes/DecoderProtocol.h"
 #include "boxes/PassingIntake.h"
 #include "boxes/TarvexBox.h"
 
@@ -108,27 +109,48 @@ PassOutcome EndOfReception(BoxHost& host, CTarvexBox& box, CComBox& transport) {
     return PassOutcome::Ended;
 }
 
-// One read-and-process step: a pending passing line first, else what the box sent.
+// One read-and-process step. Passings go to the intake in order, exchange or not; a
+// response (or an unreadable line, or the loss of the connection) goes to the command
+// exchange waiting for it, else to the intake.
 PassOutcome ReadAvailable(BoxHost& host, CTarvexBox& box, CComBox& transport, CPassingIntake& intake) {
+    ResponseRoute& route = box.Route();
     try {
-        std::string line;
-        if (box.TakePendingPassing(line)) {
-            intake.ProcessQueuedPassing(line);
-            return PassOutcome::Processed;
-        }
         int ready = transport.WaitForData(kDataPollMs);
         if (ready == 0) return PassOutcome::Idle;
+        auto start = std::chrono::steady_clock::now();
+        std::string line;
         int count = transport.ReadLine(line);
         // A line feed alone is no reception failure: the connection still stands.
         if (count == 0 && transport.IsConnected()) return PassOutcome::Idle;
-        if (count <= 0) return EndOfReception(host, box, transport);
-        intake.ProcessLine(line, transport.LastLineIncomplete());
+        if (count <= 0) {
+            route.RouteLoss(box.cancelRequested);
+            return EndOfReception(host, box, transport);
+        }
+        ReceivedLine received = ClassifyReceivedLine(line, transport.LastLineIncomplete());
+        route.NoteLine();
+        const bool routable = received.kind == ReceivedKind::Response || received.kind == ReceivedKind::Invalid;
+        if (routable && route.Route(received, box.cancelRequested)) return PassOutcome::Processed;
+        intake.ProcessReceived(received, start);
         return PassOutcome::Processed;
     } catch (const std::exception&) {
         Log(0, fmt::sprintf("+ %s : Exception caught in ReadAvailable", box.Label()));
+        route.RouteLoss(box.cancelRequested);
         return EndOfReception(host, box, transport);
     }
 }
+
+// The box thread's reading, from its start to its end: exchanges started meanwhile
+// wait for the lines it routes to them, and read by themselves again afterwards.
+class RoutingPeriod {
+public:
+    explicit RoutingPeriod(CTarvexBox& box) : box_(box) { box_.BeginRouting(); }
+    ~RoutingPeriod() { box_.Route().EndRouting(); }
+    RoutingPeriod(const RoutingPeriod&) = delete;
+    RoutingPeriod& operator=(const RoutingPeriod&) = delete;
+
+private:
+    CTarvexBox& box_;
+};
 
 }  // namespace
 
@@ -144,33 +166,37 @@ void BoxThread(BoxHost& host, CTarvexBox& box) {
 
     Log(80, fmt::sprintf(Tr("+ %s : Starting thread - check-ms: %dms", "+ %s : Démarrage thread - check-ms: %dms"),
                          box.Label(), settings.readMsDelta));
-    box.lastDetections.Clear();
-    CPassingIntake intake(host, box);
+    {
+        // From here this thread is the transport's only reader: an exchange that reads
+        // by itself ends first, and the intake touches the last reads alone.
+        RoutingPeriod routing(box);
+        box.lastDetections.Clear();
+        CPassingIntake intake(host, box);
 
-    bool busy = false;
-    for (;;) {
-        if (box.cancelRequested.load()) {
-            EndOfReception(host, box, *transport);
-            break;
+        bool busy = false;
+        for (;;) {
+            if (box.cancelRequested.load()) {
+                EndOfReception(host, box, *transport);
+                break;
+            }
+            // The pause follows GTarvexReadMsDelta while the box stays connected.
+            intake.FollowSettings();
+            const int pauseMs = transport->IsSerial() ? kSerialPauseMs : intake.Settings().readMsDelta;
+            // Lines already received are taken at once; the pause only spaces idle polls.
+            if (!busy && pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            // The USB TimingBox's periodic passing requests join here with its protocol.
+            PassOutcome outcome = ReadAvailable(host, box, *transport, intake);
+            if (outcome == PassOutcome::Ended) break;
+            busy = outcome == PassOutcome::Processed;
         }
-        // The pause follows GTarvexReadMsDelta while the box stays connected.
-        intake.FollowSettings();
-        const int pauseMs = transport->IsSerial() ? kSerialPauseMs : intake.Settings().readMsDelta;
-        // Lines already received are taken at once; the pause only spaces idle polls.
-        if (!busy && pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
-        busy = false;
-        if (box.waitingResponse.load()) continue;
-        // The USB TimingBox's periodic passing requests join here with its protocol.
-        PassOutcome outcome = ReadAvailable(host, box, *transport, intake);
-        if (outcome == PassOutcome::Ended) break;
-        busy = outcome == PassOutcome::Processed;
+        // Emptied while this thread still owns them (logged below, as it always was).
+        box.lastDetections.Clear();
     }
 
     transport->Disconnect();
     Log(80, fmt::sprintf(Tr("+ %s : Thread stopped", "+ %s : Arrêt thread"), box.Label()));
     Log(80, fmt::sprintf(Tr("+ %s : Clear detections cache", "+ %s : Effacement du cache des détections"),
                          box.Label()));
-    box.lastDetections.Clear();
 }
 
 bool StartBoxThread(BoxHost& host, CTarvexBox& box) {

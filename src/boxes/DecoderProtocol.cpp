@@ -126,6 +126,26 @@ bool ClassifyResponse(std::string_view received, std::string& response, int& cod
     return true;
 }
 
+ReceivedLine ClassifyReceivedLine(const std::string& line, bool incomplete) {
+    ReceivedLine received;
+    // Blank when trimming would leave nothing; checked without making the copy.
+    bool blank = true;
+    for (char c : line) {
+        if (!IsLeadingSpace(c)) {
+            blank = false;
+            break;
+        }
+    }
+    if (!incomplete && blank) return received;
+    if (incomplete || !ClassifyResponse(line, received.text, received.code)) {
+        received.kind = ReceivedKind::Invalid;
+        received.text = line;
+        return received;
+    }
+    received.kind = received.code == kRespPassing ? ReceivedKind::Passing : ReceivedKind::Response;
+    return received;
+}
+
 bool MatchesExpected(std::string_view response, std::string_view expected) {
     for (const std::string& alternative : SplitFields(expected, "+\\/-")) {
         // An empty alternative ("A//B") would match anything: it names no response.

@@ -69,6 +69,24 @@ inline const char* CommandTerminator(bool serial) { return serial ? "\n" : "\r\n
 bool ClassifyResponse(std::string_view received, std::string& response, int& code);
 // The classification alone, without logging (same trimming, same order).
 int ResponseCodeOf(std::string_view trimmed);
+
+// What one received line is, for whoever reads it (the box thread's intake, a command
+// exchange): the single judgement of a line both act on.
+enum class ReceivedKind {
+    Blank,     // nothing but white space: neither a response nor an error
+    Invalid,   // cut by the transport, or not a text of the protocol
+    Passing,   // a pushed passing line
+    Response,  // any other text of the protocol
+};
+struct ReceivedLine {
+    ReceivedKind kind = ReceivedKind::Blank;
+    std::string text;  // trimmed; for Invalid, the line as received
+    int code = -1;     // ResponseCode for Passing and Response
+};
+// Judges a line as received (without its line feed). `incomplete`: the transport cut it;
+// such a line is Invalid without being looked at. Other lines go through
+// ClassifyResponse (traffic logged at level 100, unknown texts at level 0).
+ReceivedLine ClassifyReceivedLine(const std::string& line, bool incomplete);
 // Leading white space, then trailing line feeds, carriage returns and spaces, removed.
 std::string TrimReceived(std::string_view received);
 

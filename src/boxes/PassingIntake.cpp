@@ -31,31 +31,25 @@ std::string CPassingIntake::BoxLabel() const { return box_.Label(); }
 
 void CPassingIntake::ProcessLine(const std::string& line, bool incomplete) {
     auto start = std::chrono::steady_clock::now();
-    std::string response;
-    int code = kRespNone;
-    // A blank line (CR LF alone) carries nothing: neither a passing nor an error.
-    if (!incomplete && TrimReceived(line).empty()) return;
-    if (incomplete || !ClassifyResponse(line, response, code)) {
-        Log(0, fmt::sprintf(Tr("+ %s : Invalid input(TL) : %s", "+ %s : Trame invalide (TL) : %s"),
-                            BoxLabel(), PrintableExcerpt(line)));
-        return;
-    }
-    if (code == kRespPassing) {
-        ProcessPassing(response, start);
-        return;
-    }
-    // A command exchange is waiting for this response (or its command was just
-    // written): it is the exchange's to report.
-    if (box_.waitingResponse.load()) {
-        box_.HandOverResponse(response, code, false);
-        return;
-    }
-    ReportResponse(response, code);
-    box_.HandOverResponse(response, code, true);
+    ProcessReceived(ClassifyReceivedLine(line, incomplete), start);
 }
 
-void CPassingIntake::ProcessQueuedPassing(const std::string& line) {
-    ProcessPassing(TrimReceived(line), std::chrono::steady_clock::now());
+void CPassingIntake::ProcessReceived(const ReceivedLine& received,
+                                     std::chrono::steady_clock::time_point start) {
+    switch (received.kind) {
+        case ReceivedKind::Blank:
+            return;
+        case ReceivedKind::Invalid:
+            Log(0, fmt::sprintf(Tr("+ %s : Invalid input(TL) : %s", "+ %s : Trame invalide (TL) : %s"),
+                                BoxLabel(), PrintableExcerpt(received.text)));
+            return;
+        case ReceivedKind::Passing:
+            ProcessPassing(received.text, start);
+            return;
+        case ReceivedKind::Response:
+            ReportResponse(received.text, received.code);
+            return;
+    }
 }
 
 void CPassingIntake::ProcessPassing(const std::string& line,

@@ -1,13 +1,14 @@
 #pragma once
 // The intake of one box thread: takes each line the box sent, classifies it and either
 // turns a pushed passing into a recorded detection (parse, repeated-read rule, record,
-// count, show) or reports the response in the log. Holds the thread's counters. Fed
+// count, show) or reports a response that no command exchange awaited in the log. Holds the thread's counters. Fed
 // line by line, so it runs without sockets in tests.
 #include <chrono>
 #include <cstdint>
 #include <string>
 
 #include "boxes/BoxHost.h"
+#include "boxes/DecoderProtocol.h"
 
 namespace lv {
 
@@ -33,9 +34,10 @@ public:
     // One line as received (without its line feed). `incomplete`: the transport cut it
     // (over-long, or ended by the peer closing); it is reported and never processed.
     void ProcessLine(const std::string& line, bool incomplete = false);
-    // A passing line a command exchange received and queued (already classified and
-    // logged as traffic there).
-    void ProcessQueuedPassing(const std::string& line);
+    // A line already judged (the box thread judges each line once, to route responses
+    // to a waiting command exchange). `start`: when its handling began.
+    void ProcessReceived(const ReceivedLine& received,
+                         std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now());
 
     const IntakeCounters& Counters() const { return counters_; }
     const IntakeSettings& Settings() const { return settings_; }

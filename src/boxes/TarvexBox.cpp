@@ -10,16 +10,13 @@
 #include "base/Log.h"
 #include "base/Texts.h"
 #include "boxes/BoxHost.h"
+#include "boxes/CommandExchange.h"
 #include "boxes/DecoderProtocol.h"
 #include "boxes/transport/TcpComBox.h"
 
 namespace lv {
 
 namespace {
-
-constexpr int kWaitPollMs = 5;
-constexpr int kWaitStartMs = 10;
-constexpr std::size_t kHandedResponsesKept = 16;
 
 int CurrentThreadNumber() {
     // Asked once per thread: labels are built for every passing.
@@ -31,22 +28,6 @@ int CurrentThreadNumber() {
 #endif
     return number;
 }
-
-void SleepMs(int milliseconds) {
-    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-// Clears the flag when the exchange ends, whichever way it ends.
-class WaitingFlag {
-public:
-    explicit WaitingFlag(std::atomic<bool>& flag) : flag_(flag) { flag_.store(true); }
-    ~WaitingFlag() { flag_.store(false); }
-    WaitingFlag(const WaitingFlag&) = delete;
-    WaitingFlag& operator=(const WaitingFlag&) = delete;
-
-private:
-    std::atomic<bool>& flag_;
-};
 
 }  // namespace
 
@@ -123,10 +104,6 @@ bool CTarvexBox::SendText(const std::string& command, const std::string& errorNa
     }
     Log(100, fmt::sprintf(">>->> %s", command));
     std::string wire = command + CommandTerminator(transport_->IsSerial());
-    {
-        std::lock_guard<std::mutex> guard(linesLock_);
-        lastSendStart_ = std::chrono::steady_clock::now();
-    }
     int written = transport_->Write(wire);
     if (written < 0) {
         error = fmt::sprintf("Erreur envoi de commande (%s) au boîtier", errorName);
@@ -140,111 +117,32 @@ bool CTarvexBox::SendText(const std::string& command, const std::string& errorNa
     return true;
 }
 
-bool CTarvexBox::SendCommand(const std::string& command, std::string& error) {
-    return SendText(command, command, error);
-}
-
-bool CTarvexBox::SendCommandCode(int code, const std::string& argument, std::string& error) {
+bool CTarvexBox::SendCode(int code, const std::string& argument, std::string& error) {
     std::string command;
     if (!BuildCommandText(code, argument, command, error)) return false;
     return SendText(command, fmt::sprintf("%d", code), error);
 }
 
-bool CTarvexBox::WaitResponse(const std::string& expected, int seconds, std::string& response) {
-    response.clear();
-    const std::string label = ExchangeLabel();
-    WaitingFlag waiting(waitingResponse);
-    SleepMs(kWaitStartMs);
-    // A cancel left over from an ended thread must not fail this wait; a live one (the
-    // box's thread still runs) is a request to stop and stays.
-    if (!threadRunning.load()) cancelRequested.store(false);
-    BoxHost* host = Host();
-    const int readDelta = host ? host->CurrentIntakeSettings().readMsDelta : 1;
+bool CTarvexBox::SendCommand(const std::string& command, std::string& error) {
+    // After a running exchange: its awaited response must not meet this command's.
+    std::lock_guard<std::mutex> turn(exchangeTurn_);
+    return SendText(command, command, error);
+}
 
-    auto noResponse = [&] {
-        Log(0, fmt::sprintf(Tr("+ %s : No response for command %s after %ds",
-                               "+ %s : Pas de réponse pour la commande %s après %ds"),
-                            label, expected, seconds));
-        return false;
-    };
-    auto invalidInput = [&](const std::string& line) {
-        Log(0, fmt::sprintf(Tr("+ %s : Invalid input: %s", "+ %s : Trame invalide: %s"), label,
-                            PrintableExcerpt(line)));
-        return false;
-    };
-    // A response, whoever read it: true when it is the one awaited.
-    auto conclude = [&](const std::string& text, int code, bool alreadyReported) {
-        response = text;
-        if (!MatchesExpected(text, expected)) {
-            Log(0, fmt::sprintf(Tr("+ %s : Unexpected response: %s", "+ %s : Reponse inattendue : %s"),
-                                label, PrintableExcerpt(text)));
-            return false;
-        }
-        if (!alreadyReported) {
-            if (code == kRespSetTime) {
-                Log(0, fmt::sprintf(Tr("+ %s : Box synchronized", "+ %s : Boitier synchronisé"), label));
-            } else if (code == kRespSetBounce) {
-                Log(0, fmt::sprintf(Tr("+ %s : Bounce time set", "+ %s : Temps inter-passage ajusté"),
-                                    label));
-            } else if (code == kRespListFiles) {
-                Log(0, fmt::sprintf(Tr("+ %s : List files response received",
-                                       "+ %s : Liste des fichiers reçus"),
-                                    label));
-            }
-        }
-        return true;
-    };
+bool CTarvexBox::SendCommandCode(int code, const std::string& argument, std::string& error) {
+    std::lock_guard<std::mutex> turn(exchangeTurn_);
+    return SendCode(code, argument, error);
+}
 
-    // The wait counts its empty polls; a box that keeps sending other lines (passings,
-    // blank lines) would never let that count grow, so the real time is bounded too,
-    // far enough beyond the count not to change an idle wait.
-    const auto hardLimit = std::chrono::steady_clock::now() + std::chrono::seconds(2 * seconds);
-    int elapsed = 0;
-    for (;;) {
-        if (cancelRequested.load()) return false;
-        if (std::chrono::steady_clock::now() > hardLimit) return noResponse();
-        SleepMs(readDelta);
-        try {
-            std::string handed;
-            int handedCode = kRespNone;
-            bool reported = false;
-            if (TakeHandedOverResponse(handed, handedCode, reported)) {
-                return conclude(handed, handedCode, reported);
-            }
-            if (!transport_) return noResponse();
-            int ready = transport_->WaitForData(kWaitPollMs);
-            if (ready == 0) {
-                elapsed += kWaitPollMs;
-                if (elapsed > seconds * 1000) return noResponse();
-                continue;
-            }
-            // The connection is gone: no response can come any more.
-            if (ready < 0) return noResponse();
-            std::string line;
-            int count = transport_->ReadLine(line);
-            if (count < 0) return noResponse();
-            if (transport_->LastLineIncomplete()) return invalidInput(line);
-            // A blank line (CR LF alone) carries nothing: neither a response nor an error.
-            if (count == 0 || TrimReceived(line).empty()) continue;
-            std::string text;
-            int code = kRespNone;
-            if (!ClassifyResponse(line, text, code)) return invalidInput(line);
-            if (code == kRespPassing) {
-                Log(0, fmt::sprintf(Tr("+ %s : Passing received while waiting for %s, queued",
-                                       "+ %s : Détection reçue en attendant %s, mise en file"),
-                                    label, expected));
-                QueuePendingPassing(text);
-                continue;
-            }
-            return conclude(text, code, false);
-        } catch (const std::exception&) {
-            Log(0, fmt::sprintf("+ %s : Exception caught in inner ReadAvailable", label));
-        }
-    }
+void CTarvexBox::BeginRouting() {
+    std::lock_guard<std::mutex> turn(exchangeTurn_);
+    route_.BeginRouting();
 }
 
 bool CTarvexBox::InitializeBox() {
     if (!transport_ || !transport_->HasPort()) return false;
+    // The whole sequence is one turn: no other exchange slips between its commands.
+    CommandExchange exchange(*this);
     BoxHost* host = Host();
     if (auto* tcp = dynamic_cast<CTcpComBox*>(transport_.get())) {
         tcp->SetConnectionTimeout(host ? host->CurrentIntakeSettings().connectionTimeoutSeconds : 2);
@@ -284,9 +182,9 @@ bool CTarvexBox::InitializeBox() {
          "## %s : Erreur envoi de commande SETPUSHPASSINGS;1;0 : %s"},
     };
     for (const Step& step : kSteps) {
-        if (SendCommandCode(step.code, step.argument, error)) {
+        if (exchange.SendCode(step.code, step.argument, error)) {
             std::string response;
-            WaitResponse(step.expected, ResponseSeconds(), response);
+            exchange.WaitResponse(step.expected, ResponseSeconds(), response);
         } else {
             Log(0, fmt::sprintf(Tr(step.englishError, step.frenchError), label, error));
         }
@@ -300,25 +198,26 @@ void CTarvexBox::SetBoxClock() {
     const std::string label = CommandLabel();
     Log(0, fmt::sprintf(Tr("+ %s : Request for synchronization", "+ %s : Demande de synchronisation horloge"),
                         label));
+    CommandExchange exchange(*this);
     CChrono now(CChrono::kNowAbsolute);
     std::string error, response;
 
-    if (SendCommandCode(kCmdStopOperation, "", error)) {
-        WaitResponse("STOP", ResponseSeconds(), response);
+    if (exchange.SendCode(kCmdStopOperation, "", error)) {
+        exchange.WaitResponse("STOP", ResponseSeconds(), response);
     } else {
         Log(0, fmt::sprintf(Tr("## %s : Error sending command STOP: %s",
                                "## %s : Erreur envoi de commande STOP : %s"),
                             label, error));
     }
-    if (SendCommandCode(kCmdSetTime, now.FormatIsoMs(), error)) {
-        WaitResponse("SETTIME", ResponseSeconds(), response);
+    if (exchange.SendCode(kCmdSetTime, now.FormatIsoMs(), error)) {
+        exchange.WaitResponse("SETTIME", ResponseSeconds(), response);
     } else {
         Log(0, fmt::sprintf(Tr("## %s : Error sending command SETTIME: %s",
                                "## %s : Erreur envoi de commande SETTIME : %s"),
                             label, error));
     }
-    if (SendCommandCode(kCmdStartOperation, "", error)) {
-        WaitResponse("STARTOPERATION", ResponseSeconds(), response);
+    if (exchange.SendCode(kCmdStartOperation, "", error)) {
+        exchange.WaitResponse("STARTOPERATION", ResponseSeconds(), response);
     } else {
         Log(0, fmt::sprintf(Tr("## %s : Error sending command START: %s",
                                "## %s : Erreur envoi de commande START : %s"),
@@ -335,47 +234,6 @@ void CTarvexBox::RequestBoxTime() {
         Log(0, fmt::sprintf(Tr("## %s : Error sending command: %s", "## %s : Erreur envoi de commande : %s"),
                             label, error));
     }
-}
-
-// --- Lines handed between the readers ---------------------------------------------------
-
-void CTarvexBox::QueuePendingPassing(std::string line) {
-    std::lock_guard<std::mutex> guard(linesLock_);
-    pendingPassingLines_.push_back(std::move(line));
-}
-
-bool CTarvexBox::TakePendingPassing(std::string& line) {
-    std::lock_guard<std::mutex> guard(linesLock_);
-    if (pendingPassingLines_.empty()) return false;
-    line = std::move(pendingPassingLines_.front());
-    pendingPassingLines_.pop_front();
-    return true;
-}
-
-std::size_t CTarvexBox::PendingPassingCount() const {
-    std::lock_guard<std::mutex> guard(linesLock_);
-    return pendingPassingLines_.size();
-}
-
-void CTarvexBox::HandOverResponse(std::string response, int code, bool reported) {
-    std::lock_guard<std::mutex> guard(linesLock_);
-    handedResponses_.push_back(
-        HandedResponse{std::move(response), code, reported, std::chrono::steady_clock::now()});
-    while (handedResponses_.size() > kHandedResponsesKept) handedResponses_.pop_front();
-}
-
-bool CTarvexBox::TakeHandedOverResponse(std::string& response, int& code, bool& reported) {
-    std::lock_guard<std::mutex> guard(linesLock_);
-    while (!handedResponses_.empty()) {
-        HandedResponse item = std::move(handedResponses_.front());
-        handedResponses_.pop_front();
-        if (item.received < lastSendStart_) continue;  // answers an earlier command
-        response = std::move(item.text);
-        code = item.code;
-        reported = item.reported;
-        return true;
-    }
-    return false;
 }
 
 // --- The box thread's handle --------------------------------------------------------------
@@ -406,10 +264,14 @@ void CTarvexBox::JoinThread() {
 
 void CTarvexBox::RequestClearLastDetections() {
     std::lock_guard<std::mutex> guard(threadLock_);
-    if (threadRunning.load()) {
-        clearLastDetections_ = true;
-    } else {
+    // A command exchange that reads by itself records passings too: while one runs, the
+    // list is left to whoever processes the next passing. Never waits for it.
+    std::unique_lock<std::mutex> turn(exchangeTurn_, std::try_to_lock);
+    if (!threadRunning.load() && turn.owns_lock()) {
         lastDetections.Clear();
+        clearLastDetections_ = false;
+    } else {
+        clearLastDetections_ = true;
     }
 }
 

@@ -1,21 +1,19 @@
 #pragma once
 // CTarvexBox: one configured box (slot 1 to 4) with its transport, its last-reads list,
-// the flags its thread shares with the UI thread, and the synchronous command
-// exchanges of the decoder protocol (send a command, wait for its response, initialise
-// the box after connection, set its clock, ask its time).
+// the flags its thread shares with other threads, and the command sequences of the
+// decoder protocol (initialise the box after connection, set its clock, ask its time).
 //
-// Threads: the UI thread and the box's own thread both call into a box. The flags are
-// atomics; the pending passing lines and the responses handed over by the box thread
-// sit behind the box's lock; the transport serialises its readers itself.
+// Threads: the box's own thread is the only reader of its transport while it runs;
+// any other thread may send commands and run command exchanges (CommandExchange.h),
+// whose responses the box thread routes to them. The flags are atomics.
 #include <atomic>
-#include <chrono>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "boxes/ResponseRoute.h"
 #include "boxes/transport/ComBox.h"
 #include "core/DetectionRecords.h"
 
@@ -61,15 +59,15 @@ public:
 
     // --- Flags shared with the box thread ----------------------------------------
     std::atomic<bool> cancelRequested{false};  // ends a running wait and the thread
-    std::atomic<bool> waitingResponse{false};  // a command exchange owns the reading
     std::atomic<bool> threadRunning{false};    // the box thread runs
     std::atomic<bool> usbBusy{false};
     std::atomic<bool> periodicPassingRequest{false};
 
-    // The box's last reads for the repeated-read rule; touched by its thread only.
+    // The box's last reads for the repeated-read rule; touched only by the box's reader
+    // (its thread, or a command exchange while no thread reads).
     CLastBoxDetectionList lastDetections{kLastDetectionsCapacity};
     // Asks for lastDetections to be emptied (reset of the detection list from the UI
-    // thread): done at once without a thread, else by the thread before its next passing.
+    // thread): done at once when nothing reads the box, else before its next passing.
     void RequestClearLastDetections();
     bool TakeClearLastDetectionsRequest() { return clearLastDetections_.exchange(false); }
 
@@ -85,24 +83,23 @@ public:
     // English "Box %d %s", French "Boîtier %d %s" (clock setting, file listing).
     std::string CommandLabel() const;
 
-    // --- Command exchanges ---------------------------------------------------------
-    // Puts a command on the wire with its terminator. Errors (French only):
-    // "Connexion non ouverte", "Erreur envoi de commande (%s) au boîtier" (the
-    // transport is then disconnected), "Erreur écriture commande (%s) au boîtier".
+    // --- Commands -------------------------------------------------------------------
+    // Puts a command on the wire with its terminator, without waiting for a response
+    // (the box thread's intake reports it; CommandExchange waits for one). Waits for a
+    // running command exchange of the box to end first (not from the box thread).
+    // Errors (French only): "Connexion non ouverte", "Erreur envoi de commande (%s) au
+    // boîtier" (the transport is then disconnected), "Erreur écriture commande (%s) au
+    // boîtier".
     bool SendCommand(const std::string& command, std::string& error);
     // The same for a command code of DecoderProtocol.h ("(%d)" in the errors).
     bool SendCommandCode(int code, const std::string& argument, std::string& error);
-    // Waits for the response to the command just sent: polls of 5 ms, given up after
-    // `seconds` of empty polls (and in any case after twice that time); passings
-    // received meanwhile go to the box's pending list, a response the box thread read
-    // meanwhile is taken from it. True with the response text when the response
-    // matches `expected`; false on no, an invalid or an unexpected response, or on
-    // cancelRequested (which it clears first only when no box thread runs).
-    bool WaitResponse(const std::string& expected, int seconds, std::string& response);
     // Connects the transport and, for a network decoder, sends SETPROTOCOL;2.0,
-    // STARTOPERATION and SETPUSHPASSINGS;1;0, each awaited. True once connected.
+    // STARTOPERATION and SETPUSHPASSINGS;1;0, each awaited, in one exchange turn. True
+    // once connected. Meant for a box whose thread is not reading (the thread itself
+    // calls it while it connects).
     bool InitializeBox();
-    // STOPOPERATION, SETTIME;<now>, STARTOPERATION, each awaited (network decoder).
+    // STOPOPERATION, SETTIME;<now>, STARTOPERATION, each awaited, in one exchange turn
+    // (network decoder). Any thread but the box thread.
     void SetBoxClock();
     // GETTIME, answered through the box thread.
     void RequestBoxTime();
@@ -111,18 +108,11 @@ public:
     void SetResponseSeconds(int seconds) { responseSeconds_.store(seconds); }
     int ResponseSeconds() const { return responseSeconds_.load(); }
 
-    // --- Lines handed between the readers -------------------------------------------
-    // Passing lines a command exchange read; the box thread processes them first.
-    void QueuePendingPassing(std::string line);
-    bool TakePendingPassing(std::string& line);
-    std::size_t PendingPassingCount() const;
-    // A response the box thread read instead of a command exchange (the exchange was
-    // running, or its command had just been written). `reported`: the box thread
-    // already logged it.
-    void HandOverResponse(std::string response, int code, bool reported);
-    // The earliest response handed over since the last command was written; older ones
-    // are dropped.
-    bool TakeHandedOverResponse(std::string& response, int& code, bool& reported);
+    // Where the box thread hands responses to a waiting command exchange.
+    ResponseRoute& Route() { return route_; }
+    // The box thread's start of reading: waits for an exchange that reads by itself to
+    // end, then routes (see ResponseRoute).
+    void BeginRouting();
 
     // --- The box thread's handle (see BoxThread.h) ----------------------------------
     // Clears cancelRequested, sets threadRunning and starts `body` on a new thread
@@ -133,25 +123,20 @@ public:
     void JoinThread();
 
 private:
-    struct HandedResponse {
-        std::string text;
-        int code = 0;
-        bool reported = false;
-        std::chrono::steady_clock::time_point received;
-    };
+    friend class CommandExchange;
     // The alert line of the host, or the log at level 0 without one.
     void Alert(const std::string& text) const;
+    // The sends themselves, for a caller that holds the exchange turn.
     bool SendText(const std::string& command, const std::string& errorName, std::string& error);
+    bool SendCode(int code, const std::string& argument, std::string& error);
 
     std::unique_ptr<CComBox> transport_;
     std::atomic<BoxHost*> host_{nullptr};
     std::atomic<int> responseSeconds_{kDefaultResponseSeconds};
     std::atomic<bool> clearLastDetections_{false};
 
-    mutable std::mutex linesLock_;
-    std::deque<std::string> pendingPassingLines_;         // guarded by linesLock_
-    std::deque<HandedResponse> handedResponses_;          // guarded by linesLock_
-    std::chrono::steady_clock::time_point lastSendStart_; // guarded by linesLock_
+    std::mutex exchangeTurn_;  // one command exchange at a time (CommandExchange)
+    ResponseRoute route_;
 
     std::mutex threadLock_;
     std::thread thread_;  // guarded by threadLock_

@@ -1,9 +1,5 @@
 #include "link/DirectConnection.h"
 
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,18 +7,20 @@
 #include <chrono>
 #include <cstdint>
 
-#include "link/HostLookup.h"
+#include "base/net/HostLookup.h"
+#include "base/net/LineReader.h"
+#include "base/net/TcpClient.h"
 
 namespace lv {
 namespace {
 
-constexpr int kPollSliceMs = 50;
-
-bool SetBlocking(int socket, bool blocking) {
-    int flags = ::fcntl(socket, F_GETFL, 0);
-    if (flags < 0) return false;
-    flags = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
-    return ::fcntl(socket, F_SETFL, flags) == 0;
+// Each command is a small line that should leave at once; a peer that stops reading
+// must not hold a sender for ever.
+TcpOptions LinkSocketOptions() {
+    TcpOptions options;
+    options.noDelay = true;
+    options.sendTimeoutMs = DirectConnection::kSendTimeoutMs;
+    return options;
 }
 
 }  // namespace
@@ -99,16 +97,7 @@ bool DirectConnection::Send(std::string_view command) {
     line += "\r\n";
     std::lock_guard<std::mutex> guard(sendLock_);
     if (sendSocket_ < 0) return false;
-    std::size_t sent = 0;
-    while (sent < line.size()) {
-        ssize_t n = ::send(sendSocket_, line.data() + sent, line.size() - sent, MSG_NOSIGNAL);
-        if (n > 0) {
-            sent += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        break;
-    }
+    std::size_t sent = SendAllTcp(sendSocket_, line.data(), line.size());
     if (sent == line.size()) return true;
     if (sent > 0) {
         // Part of a line went out: the stream is torn, so end the connection rather
@@ -120,55 +109,13 @@ bool DirectConnection::Send(std::string_view command) {
     return false;
 }
 
-int DirectConnection::ConnectAddress(const ResolvedAddress& address) {
-    int socket = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (socket < 0) return -1;
-    if (!SetBlocking(socket, false)) {
-        ::close(socket);
-        return -1;
-    }
-    int result = ::connect(socket, reinterpret_cast<const sockaddr*>(&address.address), address.length);
-    if (result != 0 && errno != EINPROGRESS) {
-        ::close(socket);
-        return -1;
-    }
-    if (result != 0) {
-        bool writable = false;
-        for (int waited = 0; waited < kConnectTimeoutMs && !stopRequested_.load(); waited += kPollSliceMs) {
-            pollfd waiting{socket, POLLOUT, 0};
-            int ready = ::poll(&waiting, 1, kPollSliceMs);
-            if (ready > 0) {
-                writable = true;
-                break;
-            }
-            if (ready < 0 && errno != EINTR) break;
-        }
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (!writable || ::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
-            ::shutdown(socket, SHUT_RDWR);
-            ::close(socket);
-            return -1;
-        }
-    }
-    SetBlocking(socket, true);
-    timeval sendTimeout{kSendTimeoutMs / 1000, (kSendTimeoutMs % 1000) * 1000};
-    ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
-    int yes = 1;
-    // Each command is a small line that should leave at once.
-    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-    return socket;
-}
-
 int DirectConnection::ConnectOnce(const DirectTarget& target) {
     std::vector<ResolvedAddress> addresses =
         LookupHost(target.host, target.port, std::chrono::milliseconds(kLookupTimeoutMs), stopRequested_);
-    for (const ResolvedAddress& address : addresses) {
-        if (stopRequested_.load()) return -1;
-        int socket = ConnectAddress(address);
-        if (socket >= 0) return socket;
-    }
-    return -1;
+    TcpConnectLimits limits;
+    limits.perAddress = std::chrono::milliseconds(kConnectTimeoutMs);
+    limits.cancel = &stopRequested_;
+    return ConnectTcp(addresses, limits, LinkSocketOptions());
 }
 
 void DirectConnection::Pause(int seconds, unsigned targetGeneration) {
@@ -227,34 +174,25 @@ void DirectConnection::Run() {
 }
 
 void DirectConnection::ReadLines(int socket) {
-    std::string line;
-    line.reserve(kMaxLineLength);
-    bool truncated = false;
-    bool crAtLimit = false;  // a CR that did not fit: harmless when the LF follows
-    char chunk[4096];
+    // One byte beyond the limit: a carriage return that does not fit is harmless when
+    // the line feed follows it, anything else there cuts the line.
+    LineReader reader(kMaxLineLength + 1);
     for (;;) {
-        ssize_t n = ::recv(socket, chunk, sizeof chunk, 0);
+        ssize_t n = ::recv(socket, reader.ChunkArea(), reader.ChunkCapacity(), 0);
         if (n < 0 && errno == EINTR) continue;
         // End of stream, error, or ended by Stop; a partial line is dropped.
         if (n <= 0) return;
-        for (ssize_t i = 0; i < n; ++i) {
-            char c = chunk[i];
-            if (c != '\n') {
-                if (crAtLimit) truncated = true;
-                if (line.size() < kMaxLineLength) {
-                    line += c;
-                } else if (c == '\r' && !truncated) {
-                    crAtLimit = true;
-                } else {
-                    truncated = true;
-                }
-                continue;
+        reader.Commit(static_cast<std::size_t>(n));
+        std::string line;
+        bool truncated = false;
+        while (reader.TakeLine(line, truncated)) {
+            if (line.size() > kMaxLineLength) {
+                truncated = truncated || line[kMaxLineLength] != '\r';
+                line.resize(kMaxLineLength);
             }
             while (!line.empty() && line.back() == '\r') line.pop_back();
             if (!line.empty()) listener_.OnDirectLine(std::move(line), truncated);
             line.clear();
-            truncated = false;
-            crAtLimit = false;
         }
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The direct connection to the timing application: a TCP client with one worker
-// thread that connects (retrying after a pause), reads the answer lines and hands
+// The direct connection to the timing application: a TCP client (base/net) with one
+// worker thread that connects (retrying after a pause), reads the answer lines and hands
 // them, with the connection states, to a listener. Commands are sent from any
 // thread; sends and the closing of the socket are serialised so that every command
 // line leaves whole and no send ever uses a closed socket.
@@ -82,7 +82,6 @@ public:
 private:
     void Run();
     int ConnectOnce(const DirectTarget& target);
-    int ConnectAddress(const struct ResolvedAddress& address);
     void Pause(int seconds, unsigned targetGeneration);
     void ReadLines(int socket);
 

@@ -2,11 +2,13 @@
 // acquisition, race days, unknown chips, faults, reconnection and requested ends.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <set>
 
 #include "BoxTestSupport.h"
 #include "base/Texts.h"
 #include "boxes/BoxThread.h"
+#include "boxes/CommandExchange.h"
 #include "boxes/TarvexBox.h"
 #include "core/ChipTable.h"
 #include "base/Clock.h"
@@ -263,14 +265,21 @@ TEST_F(BoxThreadTest, ASilentPeerKeepsTheThreadUntilCancelledAndBlankLinesAreNoF
     std::string error;
     ASSERT_TRUE(box.Transport()->Connect(error));
     ASSERT_TRUE(peer.Accept());
-    // A passing a command exchange queued goes first, once.
-    box.QueuePendingPassing("#P;9;Q1;2024-05-01;09:00:00.000;1;0;0;-62;1;0;0;0;0;0;0;0;SIM");
+    // A passing a command exchange read before the thread started goes first, once.
+    auto exchanged = std::async(std::launch::async, [this] {
+        CommandExchange exchange(box);
+        std::string error, response;
+        return exchange.Send("GETTIME", error) && exchange.WaitResponse("GETTIME", 2, response);
+    });
+    EXPECT_EQ(peer.ReceiveLine(), "GETTIME\r\n");
+    ASSERT_TRUE(peer.Send("#P;9;Q1;2024-05-01;09:00:00.000;1;0;0;-62;1;0;0;0;0;0;0;0;SIM\r\n"
+                          "GETTIME;2024-05-01;09:00:01.000\r\n"));
+    ASSERT_TRUE(exchanged.get());
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(peer.Send("\r\n\n#P;1;C1;2024-05-01;10:00:00.000;1;0;0;-62;1;0;0;0;0;0;0;0;SIM\r\n"));
     ASSERT_TRUE(WaitForRecords(2));
     EXPECT_EQ(host.Recorded()[0].label, "Q1");
     EXPECT_EQ(host.Recorded()[1].label, "C1");
-    EXPECT_EQ(box.PendingPassingCount(), 0u);
     EXPECT_FALSE(log.HasContaining("Invalid input"));
     std::this_thread::sleep_for(100ms);
     EXPECT_TRUE(box.threadRunning.load());
@@ -301,6 +310,52 @@ TEST_F(BoxThreadTest, CommandExchangesRunBesideTheThreadAndEveryPassingIsRecorde
     std::set<std::pair<int32_t, int>> instants;
     for (const auto& record : recorded) instants.emplace(record.instant.Seconds(), record.instant.Milliseconds());
     EXPECT_EQ(instants.size(), 300u);
+}
+
+TEST_F(BoxThreadTest, AnExchangeBesideTheRunningThreadGetsItsResponseAndPassingsStayInOrder) {
+    test::LoopbackPeer peer;
+    box.SetParameters("31", "127.0.0.1", peer.Port());
+    std::string error;
+    ASSERT_TRUE(box.Transport()->Connect(error));
+    ASSERT_TRUE(peer.Accept());
+    ASSERT_TRUE(StartBoxThread(host, box));
+    auto passing = [](const std::string& chip, int second) {
+        return "#P;1;" + chip + ";2024-05-01;10:00:0" + std::to_string(second) +
+               ".000;1;0;0;-62;1;0;0;0;0;0;0;0;SIM\r\n";
+    };
+    ASSERT_TRUE(peer.Send(passing("A1", 1)));
+    ASSERT_TRUE(WaitForRecords(1));
+
+    // The clock setting runs on another thread while the box thread reads; passings
+    // come before, between and after the responses.
+    auto done = std::async(std::launch::async, [this] { box.SetBoxClock(); });
+    EXPECT_EQ(peer.ReceiveLine(), "STOPOPERATION\r\n");
+    ASSERT_TRUE(peer.Send(passing("A2", 2) + "STOPOPERATION\r\n" + passing("A3", 3)));
+    EXPECT_EQ(peer.ReceiveLine().substr(0, 8), "SETTIME;");
+    ASSERT_TRUE(peer.Send(passing("A4", 4) + "SETTIME;2024-05-01;10:00:05.000\r\n"));
+    EXPECT_EQ(peer.ReceiveLine(), "STARTOPERATION\r\n");
+    ASSERT_TRUE(peer.Send("STARTOPERATION\r\n" + passing("A5", 5)));
+    done.get();
+    ASSERT_TRUE(WaitForRecords(5));
+
+    std::vector<std::string> labels;
+    for (const auto& record : host.Recorded()) labels.push_back(record.label);
+    EXPECT_EQ(labels, (std::vector<std::string>{"A1", "A2", "A3", "A4", "A5"}));
+    // Each response reported once, by the exchange that awaited it, in its place.
+    EXPECT_EQ(log.CountContaining(" : Box synchronized"), 1) << log.Dump();
+    EXPECT_FALSE(log.HasContaining("No response"));
+    EXPECT_FALSE(log.HasContaining("Unexpected response"));
+    const std::string all = log.Dump();
+    auto at = [&all](const std::string& text) { return all.find(text); };
+    EXPECT_LT(at("<<-<< #P;1;A4;"), at(" : Box synchronized"));
+    EXPECT_LT(at(" : Box synchronized"), at("<<-<< STARTOPERATION"));
+    EXPECT_TRUE(box.threadRunning.load());
+
+    // A response nobody waits for is the intake's to report.
+    box.RequestBoxTime();
+    EXPECT_EQ(peer.ReceiveLine(), "GETTIME\r\n");
+    ASSERT_TRUE(peer.Send("GETTIME;2024-05-01;10:00:06.000\r\n"));
+    ASSERT_TRUE(log.WaitForContaining(" : Date 01/05/2024  10:00:06.00"));
 }
 
 }  // namespace

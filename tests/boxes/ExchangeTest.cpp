@@ -6,6 +6,8 @@
 
 #include "BoxTestSupport.h"
 #include "base/Texts.h"
+#include "boxes/CommandExchange.h"
+#include "boxes/ResponseRoute.h"
 #include "boxes/TarvexBox.h"
 #include "base/Clock.h"
 #include "support/LoopbackSockets.h"
@@ -30,6 +32,11 @@ protected:
         std::string error;
         ASSERT_TRUE(box.Transport()->Connect(error)) << error;
         ASSERT_TRUE(peer.Accept());
+    }
+    // A wait for the response to a command sent before, in an exchange of its own.
+    bool WaitResponse(const std::string& expected, int seconds, std::string& response) {
+        CommandExchange exchange(box);
+        return exchange.WaitResponse(expected, seconds, response);
     }
     // Answers one command line with `reply` (CR LF added); the command as received.
     std::string Answer(const std::string& reply) {
@@ -120,13 +127,13 @@ TEST_F(ExchangeTest, AFailedWriteDisconnectsTheBox) {
     EXPECT_EQ(error, "Connexion non ouverte");
 }
 
-TEST_F(ExchangeTest, APassingDuringAWaitIsQueuedAndTheWaitGoesOn) {
+TEST_F(ExchangeTest, APassingDuringAWaitIsRecordedAtOnceAndTheWaitGoesOn) {
     Connect();
-    std::string error;
-    ASSERT_TRUE(box.SendCommand("STARTOPERATION", error));
     auto waited = std::async(std::launch::async, [this] {
-        std::string response;
-        bool matched = box.WaitResponse("STARTOPERATION", 2, response);
+        CommandExchange exchange(box);
+        std::string error, response;
+        EXPECT_TRUE(exchange.Send("STARTOPERATION", error));
+        bool matched = exchange.WaitResponse("STARTOPERATION", 2, response);
         return std::make_pair(matched, response);
     });
     peer.ReceiveLine();
@@ -134,11 +141,11 @@ TEST_F(ExchangeTest, APassingDuringAWaitIsQueuedAndTheWaitGoesOn) {
     auto [matched, response] = waited.get();
     EXPECT_TRUE(matched);
     EXPECT_EQ(response, "STARTOPERATION");
-    EXPECT_EQ(box.PendingPassingCount(), 1u);
-    std::string pending;
-    ASSERT_TRUE(box.TakePendingPassing(pending));
-    EXPECT_EQ(pending, "#P;1;C00001;2024-05-01;10:00:00.000;1;0;0;-62;1;0;0;0;0;0;0;0;SIM");
-    EXPECT_FALSE(box.waitingResponse.load());
+    // No box thread runs: the exchange is the only reader and records it, once.
+    auto recorded = host.Recorded();
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].label, "C00001");
+    EXPECT_FALSE(log.HasContaining("queued"));
 }
 
 TEST_F(ExchangeTest, WaitsEndOnInvalidOrUnexpectedResponses) {
@@ -146,7 +153,7 @@ TEST_F(ExchangeTest, WaitsEndOnInvalidOrUnexpectedResponses) {
     auto wait = [this](const std::string& expected) {
         return std::async(std::launch::async, [this, expected] {
             std::string response;
-            return box.WaitResponse(expected, 2, response);
+            return WaitResponse(expected, 2, response);
         });
     };
     auto first = wait("STARTOPERATION");
@@ -178,22 +185,21 @@ TEST_F(ExchangeTest, WaitsEndOnInvalidOrUnexpectedResponses) {
 TEST_F(ExchangeTest, AWaitGivesUpAfterItsTimeoutOrWhenCancelled) {
     Connect();
     std::string response;
-    EXPECT_FALSE(box.WaitResponse("GETTIME", 1, response));
+    EXPECT_FALSE(WaitResponse("GETTIME", 1, response));
     EXPECT_EQ(log.CountContaining("Box 2 [1:" + std::to_string(peer.Port()) +
                                   " 31] : No response for command GETTIME after 1s"),
               1);
-    EXPECT_FALSE(box.waitingResponse.load());
 
     // A live cancel request (the box thread runs) ends the wait at its next poll.
     box.threadRunning = true;
     box.cancelRequested = true;
-    EXPECT_FALSE(box.WaitResponse("GETTIME", 60, response));
+    EXPECT_FALSE(WaitResponse("GETTIME", 60, response));
     EXPECT_TRUE(box.cancelRequested.load());
     // A request left over from an ended thread does not.
     box.threadRunning = false;
     auto waited = std::async(std::launch::async, [this] {
         std::string text;
-        return box.WaitResponse("GETTIME", 2, text);
+        return WaitResponse("GETTIME", 2, text);
     });
     peer.ReceiveBytes(1, 50);
     peer.Send("GETTIME;2024-05-01;10:00:00.000\r\n");
@@ -204,7 +210,7 @@ TEST_F(ExchangeTest, AWaitOnALostConnectionEndsAtOnce) {
     Connect();
     peer.CloseClient();
     std::string response;
-    EXPECT_FALSE(box.WaitResponse("GETTIME", 60, response));
+    EXPECT_FALSE(WaitResponse("GETTIME", 60, response));
     EXPECT_TRUE(log.HasContaining(" : No response for command GETTIME after 60s"));
 }
 
@@ -245,12 +251,48 @@ TEST_F(ExchangeTest, AWaitEndsEvenWhileTheBoxKeepsPushingPassings) {
         }
     });
     std::string response;
-    bool matched = box.WaitResponse("GETTIME", 1, response);
+    bool matched = WaitResponse("GETTIME", 1, response);
     stop = true;
     pusher.join();
     EXPECT_FALSE(matched);
     EXPECT_TRUE(log.HasContaining(" : No response for command GETTIME after 1s"));
-    EXPECT_GT(box.PendingPassingCount(), 0u);
+    EXPECT_GT(host.RecordedCount(), 0u);
+}
+
+// What the box thread and a waiting exchange hand each other (the hand-over used to sit
+// in the intake).
+TEST(ResponseRoute, HandsAResponseToTheArmedExchangeOnlyAndGivesBackWhatNobodyTook) {
+    ResponseRoute route;
+    std::atomic<bool> cancel{false};
+    route.BeginRouting();
+    ReceivedLine line = ClassifyReceivedLine("SETTIME;2024-05-01;10:00:00.000", false);
+    EXPECT_FALSE(route.Route(line, cancel));  // nobody waits: the intake reports it
+    EXPECT_EQ(line.text, "SETTIME;2024-05-01;10:00:00.000");
+
+    route.Arm();
+    auto routed = std::async(std::launch::async, [&] { return route.Route(line, cancel); });
+    ReceivedLine taken;
+    ResponseRoute::Event event = ResponseRoute::Event::Nothing;
+    for (int slice = 0; slice < 400 && event == ResponseRoute::Event::Nothing; ++slice) {
+        event = route.Take(std::chrono::milliseconds(5), taken);
+    }
+    ASSERT_EQ(event, ResponseRoute::Event::Line);
+    EXPECT_EQ(taken.code, kRespSetTime);
+    route.Judged();
+    EXPECT_TRUE(routed.get());
+    route.Disarm();
+
+    // An exchange that ends before taking the line leaves it to the reader.
+    route.Arm();
+    ReceivedLine late = ClassifyReceivedLine("STARTOPERATION", false);
+    auto givenBack = std::async(std::launch::async, [&] { return route.Route(late, cancel); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    route.Disarm();
+    EXPECT_FALSE(givenBack.get());
+    EXPECT_EQ(late.text, "STARTOPERATION");
+
+    route.EndRouting();
+    EXPECT_EQ(route.Take(std::chrono::milliseconds(5), taken), ResponseRoute::Event::ReaderGone);
 }
 
 }  // namespace

@@ -191,20 +191,6 @@ TEST_F(IntakeTest, ReportsUnreadableLinesAsInvalidInput) {
     EXPECT_EQ(Intake().Counters().seen, 0u);
 }
 
-TEST_F(IntakeTest, HandsAResponseOverToAWaitingExchange) {
-    box.waitingResponse = true;
-    Feed("SETTIME;2024-05-01;10:00:00.000");
-    box.waitingResponse = false;
-    EXPECT_FALSE(log.HasContaining("Box synchronized"));
-    std::string response;
-    int code = -1;
-    bool reported = true;
-    ASSERT_TRUE(box.TakeHandedOverResponse(response, code, reported));
-    EXPECT_EQ(response, "SETTIME;2024-05-01;10:00:00.000");
-    EXPECT_EQ(code, 1);
-    EXPECT_FALSE(reported);
-}
-
 TEST_F(IntakeTest, SpeaksFrenchByDefault) {
     SetLanguage(Language::French);
     Feed(Passing("C1", "10:00:00.000"));

@@ -5,11 +5,11 @@
 // connection state. Errors come back as texts in an out parameter; nothing is logged
 // or thrown here.
 //
-// Threads: the box thread reads (WaitForData, ReadLine) and connects; the UI thread
-// writes, closes, sets parameters and, during a command exchange, reads as well. The
-// transport is safe for that use: reads are serialised by the transport, a write may
-// run while a read waits, and Close/Disconnect from another thread wakes a blocked
-// reader instead of pulling the descriptor from under it.
+// Threads: one reader at a time (the box thread while it runs, else a command
+// exchange) reads (WaitForData, ReadLine) and connects; other threads write, close and
+// set parameters. A write may run while a read waits, and Close/Disconnect from
+// another thread wakes a blocked reader instead of pulling the descriptor from under
+// it.
 #include <atomic>
 #include <cstddef>
 #include <mutex>

@@ -1,9 +1,5 @@
 #include "boxes/transport/TcpComBox.h"
 
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,6 +7,8 @@
 #include <cerrno>
 #include <chrono>
 #include <fmt/printf.h>
+
+#include "base/net/TcpClient.h"
 
 namespace lv {
 
@@ -23,68 +21,18 @@ int MillisecondsLeft(SteadyClock::time_point deadline) {
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-bool SetBlocking(int fd, bool blocking) {
-    int flags = ::fcntl(fd, F_GETFL, 0);
-    if (flags < 0) return false;
-    flags = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
-    return ::fcntl(fd, F_SETFL, flags) == 0;
-}
-
-void SetIntOption(int fd, int level, int name, int value) {
-    // A refused option leaves the socket usable: no reason to fail the connection.
-    (void)::setsockopt(fd, level, name, &value, sizeof value);
-}
-
 // Low latency for short command lines, and short keepalive timings so that a decoder
-// that lost power is noticed within seconds instead of hours.
-void TuneDecoderSocket(int fd) {
-    SetIntOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
-    SetIntOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1);
-#ifdef TCP_KEEPIDLE
-    SetIntOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, TcpKeepalive::kIdleSeconds);
-#endif
-#ifdef TCP_KEEPINTVL
-    SetIntOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, TcpKeepalive::kIntervalSeconds);
-#endif
-#ifdef TCP_KEEPCNT
-    SetIntOption(fd, IPPROTO_TCP, TCP_KEEPCNT, TcpKeepalive::kProbes);
-#endif
-#ifdef TCP_USER_TIMEOUT
-    // Keepalive stays silent while sent data awaits its acknowledgement: bound that too.
-    SetIntOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, TcpKeepalive::kUserTimeoutMs);
-#endif
-}
-
-// Connects one address within the deadline; the socket, or -1.
-int ConnectAddress(const addrinfo& address, SteadyClock::time_point deadline) {
-    int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC, address.ai_protocol);
-    if (fd < 0) return -1;
-    bool connected = false;
-    if (SetBlocking(fd, false)) {
-        int result = ::connect(fd, address.ai_addr, address.ai_addrlen);
-        if (result == 0) {
-            connected = true;
-        } else if (errno == EINPROGRESS || errno == EINTR) {
-            pollfd waiter{fd, POLLOUT, 0};
-            for (;;) {
-                int ready = ::poll(&waiter, 1, MillisecondsLeft(deadline));
-                if (ready < 0 && errno == EINTR) continue;
-                if (ready > 0) {
-                    int failure = 0;
-                    socklen_t length = sizeof failure;
-                    connected = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &length) == 0 &&
-                                failure == 0;
-                }
-                break;
-            }
-        }
-    }
-    if (!connected || !SetBlocking(fd, true)) {
-        ::shutdown(fd, SHUT_WR);
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+// that lost power is noticed within seconds instead of hours; keepalive stays silent
+// while sent data awaits its acknowledgement, so that is bounded too.
+TcpOptions DecoderSocketOptions() {
+    TcpOptions options;
+    options.noDelay = true;
+    options.keepalive = true;
+    options.keepIdleSeconds = TcpKeepalive::kIdleSeconds;
+    options.keepIntervalSeconds = TcpKeepalive::kIntervalSeconds;
+    options.keepProbes = TcpKeepalive::kProbes;
+    options.userTimeoutMs = TcpKeepalive::kUserTimeoutMs;
+    return options;
 }
 
 }  // namespace
@@ -135,29 +83,18 @@ bool CTcpComBox::Connect(std::string& error) {
     }
     Disconnect();
 
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* addresses = nullptr;
-    std::string service = std::to_string(port);
-    if (host.empty() || ::getaddrinfo(host.c_str(), service.c_str(), &hints, &addresses) != 0 ||
-        addresses == nullptr) {
+    std::vector<ResolvedAddress> addresses = ResolveTcpHost(host, port);
+    if (addresses.empty()) {
         error = "Error gethostbyname";
         return false;
     }
-    auto deadline = SteadyClock::now() + std::chrono::seconds(ConnectionTimeout());
-    int fd = -1;
-    for (addrinfo* address = addresses; address != nullptr && fd < 0; address = address->ai_next) {
-        fd = ConnectAddress(*address, deadline);
-        if (MillisecondsLeft(deadline) == 0) break;
-    }
-    ::freeaddrinfo(addresses);
+    TcpConnectLimits limits;
+    limits.deadline = SteadyClock::now() + std::chrono::seconds(ConnectionTimeout());
+    int fd = ConnectTcp(addresses, limits, DecoderSocketOptions());
     if (fd < 0) {
         error = "Unable to Connect";
         return false;
     }
-    TuneDecoderSocket(fd);
 
     auto connection = std::make_shared<Connection>(fd);
     {
@@ -241,17 +178,8 @@ int CTcpComBox::Write(const char* bytes, int length) {
     std::shared_ptr<Connection> connection = CurrentConnection();
     if (!connection) return -1;
     std::lock_guard<std::mutex> guard(writeLock_);
-    int sent = 0;
-    while (sent < length) {
-        ssize_t count = ::send(connection->fd, bytes + sent, static_cast<std::size_t>(length - sent),
-                               MSG_NOSIGNAL);
-        if (count < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        sent += static_cast<int>(count);
-    }
-    return sent;
+    std::size_t sent = SendAllTcp(connection->fd, bytes, static_cast<std::size_t>(length));
+    return sent == static_cast<std::size_t>(length) ? length : -1;
 }
 
 std::string CTcpComBox::GetDescription() const {

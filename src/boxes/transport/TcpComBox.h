@@ -1,15 +1,16 @@
 #pragma once
-// CTcpComBox: a TCP client connection to a network decoder. One receive buffer, owned
-// here and shared by whoever reads (box thread or a command exchange), so that bytes
-// after a line feed are never lost between readers and a line costs one recv.
-// Sockets get TCP_NODELAY and short keepalive timings, so that a decoder that loses
-// power (sends nothing, closes nothing) turns into a failed read within about 10 s.
+// CTcpComBox: a TCP client connection to a network decoder (base/net/TcpClient.h). One
+// line reader, owned here and kept across readers (the box thread, or a command
+// exchange when no thread runs), so that bytes after a line feed are never lost and a
+// line costs one recv. Sockets get TCP_NODELAY and short keepalive timings, so that a
+// decoder that loses power (sends nothing, closes nothing) turns into a failed read
+// within about 10 s.
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "boxes/transport/ComBox.h"
-#include "boxes/transport/LineBuffer.h"
+#include "base/net/LineReader.h"
 
 namespace lv {
 
@@ -83,7 +84,7 @@ private:
 
     std::mutex writeLock_;               // keeps each command's bytes together
     std::mutex readLock_;                // one reader at a time; taken before connectionLock_
-    LineBuffer buffer_{kMaxLineBytes};   // guarded by readLock_
+    LineReader buffer_{kMaxLineBytes};   // guarded by readLock_
     bool peerClosed_ = false;            // guarded by readLock_
     bool receiveFailed_ = false;         // guarded by readLock_
 };

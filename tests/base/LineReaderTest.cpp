@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "boxes/transport/LineBuffer.h"
+#include "base/net/LineReader.h"
 
 namespace lv {
 namespace {
@@ -13,15 +13,15 @@ struct Taken {
     bool cut = false;
 };
 
-std::vector<Taken> TakeAll(LineBuffer& buffer) {
+std::vector<Taken> TakeAll(LineReader& buffer) {
     std::vector<Taken> lines;
     Taken line;
     while (buffer.TakeLine(line.text, line.cut)) lines.push_back(line);
     return lines;
 }
 
-TEST(LineBuffer, KeepsCarriageReturnAndDropsTheLineFeed) {
-    LineBuffer buffer(16);
+TEST(LineReader, KeepsCarriageReturnAndDropsTheLineFeed) {
+    LineReader buffer(16);
     buffer.Append("ABC\r\n", 5);
     auto lines = TakeAll(buffer);
     ASSERT_EQ(lines.size(), 1u);
@@ -30,8 +30,8 @@ TEST(LineBuffer, KeepsCarriageReturnAndDropsTheLineFeed) {
     EXPECT_EQ(buffer.Buffered(), 0u);
 }
 
-TEST(LineBuffer, JoinsALineSpreadOverChunksAndSplitsSeveralInOne) {
-    LineBuffer buffer(64);
+TEST(LineReader, JoinsALineSpreadOverChunksAndSplitsSeveralInOne) {
+    LineReader buffer(64);
     buffer.Append("#P;1;", 5);
     EXPECT_FALSE(buffer.HasLine());
     buffer.Append("A\nB\n\nC", 6);
@@ -46,8 +46,8 @@ TEST(LineBuffer, JoinsALineSpreadOverChunksAndSplitsSeveralInOne) {
     EXPECT_FALSE(buffer.TakeUnfinished(rest));
 }
 
-TEST(LineBuffer, CutsAnOverlongLineAndResumesAtTheNextLineFeed) {
-    LineBuffer buffer(8, 4);
+TEST(LineReader, CutsAnOverlongLineAndResumesAtTheNextLineFeed) {
+    LineReader buffer(8, 4);
     std::string stream = std::string(20, 'x') + "\nOK\n";
     // Through the chunk area, a few bytes at a time, as the transport does.
     std::size_t offset = 0;
@@ -67,8 +67,8 @@ TEST(LineBuffer, CutsAnOverlongLineAndResumesAtTheNextLineFeed) {
     EXPECT_FALSE(lines[1].cut);
 }
 
-TEST(LineBuffer, ALineOfExactlyTheBoundIsWhole) {
-    LineBuffer buffer(8);
+TEST(LineReader, ALineOfExactlyTheBoundIsWhole) {
+    LineReader buffer(8);
     buffer.Append("12345678\n", 9);
     auto lines = TakeAll(buffer);
     ASSERT_EQ(lines.size(), 1u);
@@ -76,8 +76,8 @@ TEST(LineBuffer, ALineOfExactlyTheBoundIsWhole) {
     EXPECT_FALSE(lines[0].cut);
 }
 
-TEST(LineBuffer, KeepsBinaryBytesAndClearForgetsEverything) {
-    LineBuffer buffer(16);
+TEST(LineReader, KeepsBinaryBytesAndClearForgetsEverything) {
+    LineReader buffer(16);
     const char bytes[] = {'A', '\0', '\xff', '\n', 'B'};
     buffer.Append(bytes, sizeof bytes);
     Taken line;

@@ -1,6 +1,7 @@
-#include "link/HostLookup.h"
+#include "base/net/HostLookup.h"
 
 #include <netdb.h>
+#include <netinet/in.h>
 
 #include <condition_variable>
 #include <cstring>
@@ -19,24 +20,7 @@ struct LookupState {
 };
 
 void Resolve(const std::string& host, int port, const std::shared_ptr<LookupState>& state) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* list = nullptr;
-    std::vector<ResolvedAddress> found;
-    std::string service = std::to_string(port);
-    if (getaddrinfo(host.c_str(), service.c_str(), &hints, &list) == 0) {
-        for (addrinfo* item = list; item != nullptr; item = item->ai_next) {
-            if (item->ai_addrlen > sizeof(sockaddr_storage)) continue;
-            ResolvedAddress address;
-            std::memcpy(&address.address, item->ai_addr, item->ai_addrlen);
-            address.length = item->ai_addrlen;
-            address.family = item->ai_family;
-            found.push_back(address);
-        }
-        freeaddrinfo(list);
-    }
+    std::vector<ResolvedAddress> found = ResolveTcpHost(host, port);
     std::lock_guard<std::mutex> guard(state->lock);
     state->addresses = std::move(found);
     state->finished = true;
@@ -44,6 +28,28 @@ void Resolve(const std::string& host, int port, const std::shared_ptr<LookupStat
 }
 
 }  // namespace
+
+std::vector<ResolvedAddress> ResolveTcpHost(const std::string& host, int port) {
+    std::vector<ResolvedAddress> found;
+    if (host.empty()) return found;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* list = nullptr;
+    std::string service = std::to_string(port);
+    if (getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) return found;
+    for (addrinfo* item = list; item != nullptr; item = item->ai_next) {
+        if (item->ai_addrlen > sizeof(sockaddr_storage)) continue;
+        ResolvedAddress address;
+        std::memcpy(&address.address, item->ai_addr, item->ai_addrlen);
+        address.length = item->ai_addrlen;
+        address.family = item->ai_family;
+        found.push_back(address);
+    }
+    freeaddrinfo(list);
+    return found;
+}
 
 std::vector<ResolvedAddress> LookupHost(const std::string& host, int port,
                                         std::chrono::milliseconds timeout,

@@ -1,8 +1,10 @@
 #pragma once
-// A bounded receive buffer that cuts a byte stream into lines at line feeds. Fed one
-// chunk at a time (one recv each); a line never grows past its bound: an over-long
-// line is handed out cut to the bound and the rest of it, up to its line feed, is
-// dropped as it arrives. Not thread-safe: its owner serialises access.
+// The bounded line reader of the TCP clients: a receive buffer that cuts a byte stream
+// into lines at line feeds. Fed one chunk at a time (one recv each); a line never grows
+// past the bound its user chose: an over-long line is handed out cut to the bound,
+// marked as cut, and the rest of it, up to its line feed, is dropped as it arrives.
+// What a cut line means (invalid input, a truncated answer) is the user's to decide.
+// Not thread-safe: its owner serialises access.
 #include <cstddef>
 #include <deque>
 #include <string>
@@ -10,9 +12,9 @@
 
 namespace lv {
 
-class LineBuffer {
+class LineReader {
 public:
-    explicit LineBuffer(std::size_t maxLineBytes, std::size_t chunkBytes = 4096);
+    explicit LineReader(std::size_t maxLineBytes, std::size_t chunkBytes = 4096);
 
     // Where the next chunk is received, and its size.
     char* ChunkArea() { return chunk_.data(); }

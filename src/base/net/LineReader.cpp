@@ -1,22 +1,22 @@
-#include "boxes/transport/LineBuffer.h"
+#include "base/net/LineReader.h"
 
 #include <cstring>
 
 namespace lv {
 
-LineBuffer::LineBuffer(std::size_t maxLineBytes, std::size_t chunkBytes)
+LineReader::LineReader(std::size_t maxLineBytes, std::size_t chunkBytes)
     : maxLineBytes_(maxLineBytes), chunk_(chunkBytes > 0 ? chunkBytes : 1) {
     current_.reserve(maxLineBytes_);
 }
 
-void LineBuffer::Commit(std::size_t count) {
+void LineReader::Commit(std::size_t count) {
     if (count > chunk_.size()) count = chunk_.size();
     Cut(chunk_.data(), count);
 }
 
-void LineBuffer::Append(const char* bytes, std::size_t count) { Cut(bytes, count); }
+void LineReader::Append(const char* bytes, std::size_t count) { Cut(bytes, count); }
 
-void LineBuffer::Cut(const char* bytes, std::size_t count) {
+void LineReader::Cut(const char* bytes, std::size_t count) {
     while (count > 0) {
         const char* feed = static_cast<const char*>(std::memchr(bytes, '\n', count));
         std::size_t segment = feed ? static_cast<std::size_t>(feed - bytes) : count;
@@ -41,7 +41,7 @@ void LineBuffer::Cut(const char* bytes, std::size_t count) {
     }
 }
 
-bool LineBuffer::TakeLine(std::string& line, bool& cut) {
+bool LineReader::TakeLine(std::string& line, bool& cut) {
     if (ready_.empty()) return false;
     line = std::move(ready_.front().text);
     cut = ready_.front().cut;
@@ -49,7 +49,7 @@ bool LineBuffer::TakeLine(std::string& line, bool& cut) {
     return true;
 }
 
-bool LineBuffer::TakeUnfinished(std::string& rest) {
+bool LineReader::TakeUnfinished(std::string& rest) {
     if (!currentStarted_) return false;
     rest = std::move(current_);
     current_.clear();
@@ -58,13 +58,13 @@ bool LineBuffer::TakeUnfinished(std::string& rest) {
     return true;
 }
 
-std::size_t LineBuffer::Buffered() const {
+std::size_t LineReader::Buffered() const {
     std::size_t total = current_.size();
     for (const Line& line : ready_) total += line.text.size() + 1;
     return total;
 }
 
-void LineBuffer::Clear() {
+void LineReader::Clear() {
     ready_.clear();
     current_.clear();
     currentCut_ = false;
