@@ -198,6 +198,7 @@ bool DetectionJournal::WaitUntilSynced(int timeoutMs) {
 void DetectionJournal::WriteLine(std::size_t number, const CQoxResult& record) {
     const std::string line = FormatDetectionLine(number, record);
     std::string failure;
+    bool wakeFlusher = false;
     {
         std::lock_guard<std::mutex> hold(lock_);
         if (file_ == nullptr) return;
@@ -217,9 +218,14 @@ void DetectionJournal::WriteLine(std::size_t number, const CQoxResult& record) {
         } else {
             writeFailureReported_ = false;
         }
-        if (error == 0 && !syncEachLine_) dirty_ = true;
+        if (error == 0 && !syncEachLine_) {
+            // Only the first line since the last sync wakes the flusher: waking it for
+            // each line would cost a thread switch per passing under a mass start.
+            wakeFlusher = !dirty_;
+            dirty_ = true;
+        }
     }
-    wake_.notify_one();
+    if (wakeFlusher) wake_.notify_one();
     if (!failure.empty()) Log(0, failure);
 }
 
@@ -236,6 +242,9 @@ void DetectionJournal::FlusherLoop() {
     for (;;) {
         wake_.wait(hold, [this] { return dirty_ || stopping_; });
         if (!dirty_) break;
+        // The lines of the next few milliseconds share this sync: one sync per line
+        // would keep the disk (a memory card on a small board) and a core busy.
+        wake_.wait_for(hold, std::chrono::milliseconds(kSyncGatherMs), [this] { return stopping_; });
         dirty_ = false;
         if (file_ == nullptr) continue;
         // The sync runs on a duplicate of the descriptor, outside the lock, so that
@@ -261,9 +270,10 @@ void DetectionJournal::FlusherLoop() {
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
         CloseFd(fd);
         ReportSyncOutcome(error, name, syncFailureReported);
-        // A line may wait for the sync in progress and then its own: beyond this, the
-        // medium is too slow for the promised delay, which the timekeeper should know.
-        const bool slow = error == 0 && elapsedMs > kSyncDelayMs;
+        // A line may wait for the sync in progress, the gathering and then its own
+        // sync: beyond this, the medium is too slow for the promised delay, which the
+        // timekeeper should know.
+        const bool slow = error == 0 && elapsedMs > kSyncDelayMs - kSyncGatherMs;
         if (slow && (!slowWarned || Clock::now() - lastSlowWarning > kSlowSyncWarningInterval)) {
             slowWarned = true;
             lastSlowWarning = Clock::now();

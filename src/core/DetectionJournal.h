@@ -20,6 +20,8 @@ class DetectionJournal {
 public:
     // Longest delay between a line written and the same line on disk.
     static constexpr int kSyncDelayMs = 100;
+    // How long the flusher gathers lines before it brings them to disk together.
+    static constexpr int kSyncGatherMs = 20;
 
     DetectionJournal();
     ~DetectionJournal();
