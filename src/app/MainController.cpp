@@ -186,12 +186,20 @@ void MainController::RefreshCounters() {
         RefreshCountersNow();
         return;
     }
-    if (!refreshPending_.exchange(true)) {
-        ui_.post([this] {
-            refreshPending_ = false;
-            RefreshCountersNow();
-        });
-    }
+    refreshWanted_ = true;
+    if (!refreshPending_.exchange(true)) ui_.post([this] { RefreshCountersAndRest(); });
+}
+
+// A refresh at once, then none for kCounterRefreshMs: the requests of that time are
+// served together at its end. Refreshing after each passing of a mass start would wake
+// the UI thread as often, and it would take the cores from the box threads.
+void MainController::RefreshCountersAndRest() {
+    refreshWanted_ = false;
+    RefreshCountersNow();
+    ui_.setTimer(kTimerDeferredRefresh, kCounterRefreshMs, false, [this] {
+        refreshPending_ = false;
+        if (refreshWanted_.load() && !refreshPending_.exchange(true)) RefreshCountersAndRest();
+    });
 }
 
 void MainController::RefreshCountersNow() {

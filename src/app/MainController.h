@@ -168,7 +168,10 @@ private:
     // Detection lines from box threads, handed to the view in batches.
     std::mutex pendingLinesLock_;
     std::vector<CDetectionItem> pendingLines_;
-    std::atomic<bool> refreshPending_{false};
+    static constexpr int kCounterRefreshMs = 50;
+    void RefreshCountersAndRest();
+    std::atomic<bool> refreshPending_{false};  // a refresh is posted or resting
+    std::atomic<bool> refreshWanted_{false};   // a box thread asked since the last refresh
     std::atomic<bool> detectionSoundPending_{false};
 
     std::array<std::unique_ptr<CTarvexBox>, kBoxCount> boxes_;
