@@ -127,6 +127,7 @@ bool MainController::Exit(bool controlHeld) {
     ui_.killTimer(kTimerStartupConfig);
     ui_.killTimer(kTimerDayCheck);
     ui_.killTimer(kTimerDeferredRefresh);
+    refreshPending_ = false;  // its timer will not end the rest any more
     if (link_) {
         link_->StopTimers();
         link_->SwitchOff();
