@@ -2,10 +2,13 @@
 // from four decoders on loopback (chip table on, journal flushed, detection lines off),
 // against a floor that only reads the same streams and appends each line to a file;
 // the delay from a passing's send to its journal line at a steady 2,000 passings/s;
-// and the resident memory after 1,000,000 recorded detections.
+// the resident memory after 1,000,000 recorded detections; and the CPU the program uses
+// at a steady 2,000 passings/s over four boxes (what a small board at a timing point
+// must afford). Arguments (floor intake latency memory cpu) run some of them only.
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -49,13 +52,14 @@ std::string g_dir;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-// A decoder simulator pushing kPerBox passings as fast as it can; the benchmark stops
-// when one does not start.
-std::unique_ptr<test::SimulatorProcess> StartSimulator(int seed) {
+// A decoder simulator pushing `count` passings, as fast as it can (rate 0) or at a
+// steady rate; the benchmark stops when one does not start.
+std::unique_ptr<test::SimulatorProcess> StartSimulator(int seed, int rate = 0, int count = kPerBox) {
     auto sim = std::make_unique<test::SimulatorProcess>(
-        "decoder", std::vector<std::string>{"--rate", "0", "--count", std::to_string(kPerBox), "--runners",
-                                            std::to_string(kRunners), "--chips", g_dir + "/TarvexTable.dtb", "--seed",
-                                            std::to_string(seed), "--date", "today"});
+        "decoder", std::vector<std::string>{"--rate", std::to_string(rate), "--count", std::to_string(count),
+                                            "--runners", std::to_string(kRunners), "--chips",
+                                            g_dir + "/TarvexTable.dtb", "--seed", std::to_string(seed), "--date",
+                                            "today"});
     if (!sim->Running()) {
         std::fprintf(stderr, "simulator did not start\n");
         std::exit(1);
@@ -133,6 +137,13 @@ void WriteBoxes(const std::vector<int>& ports) {
     }
 }
 
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 double IntakeRate(long& lost) {
     std::vector<std::unique_ptr<test::SimulatorProcess>> sims;
     std::vector<int> ports;
@@ -165,6 +176,51 @@ double IntakeRate(long& lost) {
     for (auto& sim : sims) sim->Stop();
     DetectionTable::Instance().ClearTable();
     return rate;
+}
+
+// The CPU this process (every thread of it: box threads, UI loop, journal flusher;
+// the simulators are other processes) uses while four boxes push `ratePerSecond`
+// passings in all, as a percentage of one core, over `seconds` of steady intake.
+// `received` is the rate that came in meanwhile, to show the pace held.
+double CpuAtSteadyRate(int ratePerSecond, int seconds, double& received) {
+    const int perBox = ratePerSecond / kBoxes;
+    const int warmUpSeconds = 1;
+    // Enough for the warm-up, the measure and a margin: the boxes never run dry.
+    const int count = perBox * (warmUpSeconds + seconds + 3);
+    std::vector<std::unique_ptr<test::SimulatorProcess>> sims;
+    std::vector<int> ports;
+    for (int i = 0; i < kBoxes; ++i) {
+        sims.push_back(StartSimulator(i + 1, perBox, count));
+        ports.push_back(sims.back()->Port());
+    }
+    WriteBoxes(ports);
+    std::FILE* devnull = std::fopen("/dev/null", "w");
+    EventLoop loop;
+    HeadlessView view(devnull);
+    double percent = 0;
+    {
+        MainController controller(loop, view, HeadlessOptions());
+        controller.LoadBoxDeclarations();
+        controller.Open();
+        controller.ConnectAllBoxes();
+        // Connecting and the first passings are not the steady state.
+        auto warmUpEnd = Clock::now() + std::chrono::seconds(warmUpSeconds);
+        loop.pumpUntil([&] { return Clock::now() >= warmUpEnd; });
+        const size_t before = DetectionTable::Instance().Count();
+        const double cpuBefore = CpuSeconds();
+        const auto start = Clock::now();
+        auto end = start + std::chrono::seconds(seconds);
+        loop.pumpUntil([&] { return Clock::now() >= end; });
+        const double wall = Seconds(Clock::now() - start);
+        percent = 100.0 * (CpuSeconds() - cpuBefore) / wall;
+        received = (DetectionTable::Instance().Count() - before) / wall;
+        controller.Exit(true);
+        loop.processPending();
+    }
+    std::fclose(devnull);
+    for (auto& sim : sims) sim->Stop();
+    DetectionTable::Instance().ClearTable();
+    return percent;
 }
 
 // A decoder of our own that pushes passings at a steady rate and notes each send.
@@ -287,7 +343,7 @@ double MemoryAfterMillion() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     setenv("TZ", "Europe/Paris", 0);
     test::TempFolder folder;
     g_dir = folder.Path();
@@ -304,15 +360,36 @@ int main() {
     }
     signal(SIGPIPE, SIG_IGN);
 
-    double floor = FloorRate();
+    // Arguments name the measures to run (to profile one of them); none runs them all.
+    auto wanted = [&](const char* name) {
+        if (argc < 2) return true;
+        for (int i = 1; i < argc; ++i) {
+            if (std::strcmp(argv[i], name) == 0) return true;
+        }
+        return false;
+    };
+    double floor = wanted("floor") ? FloorRate() : 0;
     long lost = 0;
-    double intake = IntakeRate(lost);
-    double p99 = LatencyP99(2000, 10000);
-    double memory = MemoryAfterMillion();
+    double intake = wanted("intake") ? IntakeRate(lost) : 0;
+    double p99 = wanted("latency") ? LatencyP99(2000, 10000) : 0;
+    double memory = wanted("memory") ? MemoryAfterMillion() : 0;
+    double received = 0;
+    double cpu = wanted("cpu") ? CpuAtSteadyRate(2000, 10, received) : 0;
 
-    std::printf("latency: p99 %.2f ms from send to journal at 2000 passings/s\n", p99);
-    std::printf("memory: %.0f MB resident after 1000000 recorded detections\n", memory);
-    std::printf("intake: %.0f passings/s, floor %.0f passings/s, ratio %.2f, lost %ld\n", intake, floor,
-                floor > 0 ? intake / floor : 0.0, lost);
+    if (wanted("latency")) std::printf("latency: p99 %.2f ms from send to journal at 2000 passings/s\n", p99);
+    if (wanted("memory")) std::printf("memory: %.0f MB resident after 1000000 recorded detections\n", memory);
+    if (wanted("cpu")) {
+        std::printf("cpu: %.1f %% of one core at 2000 passings/s over 4 boxes (%.0f passings/s received)\n", cpu,
+                    received);
+    }
+    if (wanted("intake") && wanted("floor")) {
+        std::printf("intake: %.0f passings/s, floor %.0f passings/s, ratio %.2f, lost %ld\n", intake, floor,
+                    floor > 0 ? intake / floor : 0.0, lost);
+    } else if (wanted("intake")) {
+        std::printf("intake: %.0f passings/s, lost %ld\n", intake, lost);
+    } else if (wanted("floor")) {
+        std::printf("floor: %.0f passings/s\n", floor);
+    }
+    std::fflush(stdout);
     return 0;
 }

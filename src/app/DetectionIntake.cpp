@@ -2,6 +2,7 @@
 
 #include "base/Environment.h"
 #include "base/Log.h"
+#include "base/TimerIds.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 #include "core/DetectionTexts.h"
@@ -59,12 +60,25 @@ void DetectionIntake::RefreshCounters() {
         handlers_.refreshCounters();
         return;
     }
-    if (!refreshPending_.exchange(true)) {
-        ui_.post([this] {
-            refreshPending_ = false;
-            handlers_.refreshCounters();
-        });
-    }
+    refreshWanted_ = true;
+    if (!refreshPending_.exchange(true)) ui_.post([this] { RefreshCountersAndRest(); });
+}
+
+// A refresh at once, then none for kCounterRefreshMs: the requests of that time are
+// served together at its end. Refreshing after each passing of a mass start would wake
+// the UI thread as often, and it would take the cores from the box threads.
+void DetectionIntake::RefreshCountersAndRest() {
+    refreshWanted_ = false;
+    handlers_.refreshCounters();
+    ui_.setTimer(kTimerDeferredRefresh, kCounterRefreshMs, false, [this] {
+        refreshPending_ = false;
+        if (refreshWanted_.load() && !refreshPending_.exchange(true)) RefreshCountersAndRest();
+    });
+}
+
+void DetectionIntake::StopDeferredRefresh() {
+    ui_.killTimer(kTimerDeferredRefresh);
+    refreshPending_ = false;  // its timer will not end the rest any more
 }
 
 void DetectionIntake::AlertLine(const std::string& text, bool show) {

@@ -60,6 +60,8 @@ public:
     // --- UI thread ---
     // Detection lines not handed to the window yet are dropped (the window is cleared).
     void DropPendingLines();
+    // Exit: a resting counter refresh ends with its timer.
+    void StopDeferredRefresh();
 
     // The current detection file: opened at start, closed by "disconnect all" and at
     // exit, replaced by a reset of the detection list.
@@ -73,7 +75,9 @@ public:
     void StartNewJournal();
 
 private:
+    static constexpr int kCounterRefreshMs = 50;
     void FlushDetectionLines();
+    void RefreshCountersAndRest();
 
     UiLoop& ui_;
     MainView& view_;
@@ -85,7 +89,8 @@ private:
     // Detection lines from box threads, handed to the view in batches.
     std::mutex pendingLinesLock_;
     std::vector<CDetectionItem> pendingLines_;
-    std::atomic<bool> refreshPending_{false};
+    std::atomic<bool> refreshPending_{false};  // a refresh is posted or resting
+    std::atomic<bool> refreshWanted_{false};   // a box thread asked since the last refresh
     std::atomic<bool> detectionSoundPending_{false};
 };
 

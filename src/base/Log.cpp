@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <clocale>
 #include <ctime>
+#include <string_view>
 
 #include <fmt/printf.h>
 
@@ -17,7 +20,7 @@ namespace lv {
 namespace {
 
 // Set while this thread is inside Log or WriteLogFile with the logger's lock held: a
-// message logged from there (by a sink) goes straight to the file.
+// message logged from there (by a sink) goes to the file alone.
 thread_local bool t_insideLogger = false;
 
 class InsideLogger {
@@ -28,20 +31,18 @@ public:
     InsideLogger& operator=(const InsideLogger&) = delete;
 };
 
-void AppendToFile(const std::string& path, const std::string& bytes) {
-    if (path.empty()) return;
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return;  // the line is lost; the window still shows it
-    std::string_view rest = bytes;
-    while (!rest.empty()) {
-        ssize_t written = ::write(fd, rest.data(), rest.size());
+// One write per batch of whole lines with O_APPEND: lines of several writers (threads
+// or processes) never interleave. False when the file refused it.
+bool WriteWhole(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0) {
             if (errno == EINTR) continue;
-            break;
+            return false;
         }
-        rest.remove_prefix(static_cast<std::size_t>(written));
+        bytes.remove_prefix(static_cast<std::size_t>(written));
     }
-    ::close(fd);
+    return true;
 }
 
 }  // namespace
@@ -53,8 +54,18 @@ Logger& Logger::Instance() {
 }
 
 void Logger::SetFilePath(const std::string& path) {
+    std::lock_guard<std::mutex> baton(fileLines_.Baton());
     std::lock_guard<std::mutex> guard(lock_);
+    // Lines already logged go to the file they were logged for.
+    fileLines_.DrainLocked([this](std::string_view batch) { WriteBatch(batch); });
     filePath_ = path;
+    // Even for the same path: the file there may be another one by now.
+    CloseFile();
+}
+
+void Logger::SetFileCheckInterval(std::chrono::milliseconds interval) {
+    std::lock_guard<std::mutex> baton(fileLines_.Baton());
+    fileCheckInterval_ = interval;
 }
 
 std::string Logger::FilePath() const {
@@ -88,17 +99,23 @@ void Logger::WriteLogFile(const std::string& message) { Write(std::nullopt, mess
 
 void Logger::Write(std::optional<int> level, const std::string& message) {
     if (t_insideLogger) {
+        // Queued behind the line being logged, whose writer writes it too.
         AppendFileLine(TimeStamp(), message);
         return;
     }
-    // The logger's own lock serialises the whole message (window and file). The
-    // "LogWin" resource mutex is not taken here: its pause after a contended wait
-    // (20 ms) would stall every box thread that logs during a mass start.
+    // The logger's own lock orders the whole message (window and file). The "LogWin"
+    // resource mutex is not taken here: its pause after a contended wait (20 ms) would
+    // stall every box thread that logs during a mass start.
     const std::string stamp = TimeStamp();
-    std::lock_guard<std::mutex> guard(lock_);
-    InsideLogger inside;
-    if (level && windowOpen_ && *level <= windowLevel_) AppendWindowLine(stamp, message);
-    AppendFileLine(stamp, message);
+    WriteCombiner::Ticket ticket = 0;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        InsideLogger inside;
+        if (level && windowOpen_ && *level <= windowLevel_) AppendWindowLine(stamp, message);
+        ticket = AppendFileLine(stamp, message);
+    }
+    // The line is in the file when Log returns, so the file can be read at any time.
+    if (ticket != 0) fileLines_.WaitWritten(ticket, [this](std::string_view batch) { WriteBatch(batch); });
 }
 
 void Logger::AppendWindowLine(const std::string& stamp, const std::string& message) {
@@ -114,9 +131,49 @@ void Logger::AppendWindowLine(const std::string& stamp, const std::string& messa
     }
 }
 
-void Logger::AppendFileLine(const std::string& stamp, const std::string& message) {
-    // One write per line with O_APPEND: lines of several writers never interleave.
-    AppendToFile(filePath_, FileLine(stamp, message));
+WriteCombiner::Ticket Logger::AppendFileLine(const std::string& stamp, const std::string& message) {
+    if (filePath_.empty()) return 0;
+    return fileLines_.Queue(FileLine(stamp, message));
+}
+
+void Logger::WriteBatch(std::string_view batch) {
+    if (!HoldCurrentFile()) return;  // the lines are lost; the window still shows them
+    if (!WriteWhole(fd_, batch)) {
+        // A full or failing disk: the next message opens the file again.
+        CloseFile();
+    }
+}
+
+bool Logger::HoldCurrentFile() {
+    if (filePath_.empty()) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (fd_ >= 0) {
+        if (now - lastFileCheck_ < fileCheckInterval_) return true;
+        lastFileCheck_ = now;
+        // Still the file at the path? A user may have moved or deleted it to read it.
+        struct stat atPath {};
+        if (::stat(filePath_.c_str(), &atPath) == 0 && atPath.st_dev == heldDevice_ &&
+            atPath.st_ino == heldInode_) {
+            return true;
+        }
+        CloseFile();
+    }
+    lastFileCheck_ = now;
+    fd_ = ::open(filePath_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) return false;
+    struct stat held {};
+    if (::fstat(fd_, &held) != 0) {
+        CloseFile();
+        return false;
+    }
+    heldDevice_ = held.st_dev;
+    heldInode_ = held.st_ino;
+    return true;
+}
+
+void Logger::CloseFile() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
 std::vector<std::string> Logger::WindowLines() const {
@@ -136,15 +193,26 @@ void Logger::ClearWindow() {
 
 std::string Logger::TimeStamp() {
     const std::time_t now = std::chrono::system_clock::to_time_t(WallNow());
+    // A stamp changes once a second: each thread keeps its last one (a box thread logs
+    // a line per passing), made again when the second or the time locale changed.
+    thread_local std::time_t stampedSecond = -1;
+    thread_local std::string stampedLocale;
+    thread_local std::string stamp;
+    const char* locale = std::setlocale(LC_TIME, nullptr);
+    if (now == stampedSecond && locale != nullptr && stampedLocale == locale) return stamp;
     std::tm local {};
     if (::localtime_r(&now, &local) == nullptr) return "?";
     char text[128];
     std::size_t length = std::strftime(text, sizeof text, "%d %B %Y - %H:%M:%S", &local);
     if (length == 0) {
-        return fmt::sprintf("%02d/%02d/%04d - %02d:%02d:%02d", local.tm_mday, local.tm_mon + 1,
-                            local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
+        stamp = fmt::sprintf("%02d/%02d/%04d - %02d:%02d:%02d", local.tm_mday, local.tm_mon + 1,
+                             local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
+    } else {
+        stamp.assign(text, length);
     }
-    return std::string(text, length);
+    stampedSecond = now;
+    stampedLocale = locale != nullptr ? locale : "";
+    return stamp;
 }
 
 std::string Logger::WindowText(const std::string& message) {

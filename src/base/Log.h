@@ -3,12 +3,24 @@
 // always reaches the log file ("<stamp> : <message>") and reaches the log window when
 // its level is at most the window level. The window's lines live here (with the purge
 // of the oldest lines); a front end receives them through a sink.
+//
+// The log file stays open between messages (opening it per message cost more than the
+// rest of a passing's work). Each line is written before Log returns, so the file can
+// be read at any time; and the file can be moved or deleted between messages: when the
+// file at the path is no longer the one held, the next message after a short check
+// interval opens (or creates) the file at the path.
+#include <sys/types.h>
+
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "base/WriteCombiner.h"
 
 namespace lv {
 
@@ -33,6 +45,11 @@ public:
 
     void SetFilePath(const std::string& path);
     std::string FilePath() const;
+    // How long the held file is trusted before the path is looked at again (a stat per
+    // message would cost as much as a line under a mass start).
+    static constexpr std::chrono::milliseconds kFileCheckInterval{250};
+    // Tests that move the file between two messages set 0: every message checks.
+    void SetFileCheckInterval(std::chrono::milliseconds interval);
     void SetWindowLevel(int level);
     int WindowLevel() const;
     // The log window exists only once a front end opened it; before that, messages
@@ -67,10 +84,24 @@ private:
     void Write(std::optional<int> level, const std::string& message);
     // Called with lock_ held.
     void AppendWindowLine(const std::string& stamp, const std::string& message);
-    void AppendFileLine(const std::string& stamp, const std::string& message);
+    // Queues the file line; 0 when there is no log file.
+    WriteCombiner::Ticket AppendFileLine(const std::string& stamp, const std::string& message);
+    // The file members below are used with the baton of fileLines_ held (and lock_ as
+    // well where they change, as filePath_ does).
+    void WriteBatch(std::string_view batch);
+    // Opens the file at the path unless the one held is still there; false when no
+    // file can be written.
+    bool HoldCurrentFile();
+    void CloseFile();
 
     mutable std::mutex lock_;
     std::string filePath_;
+    WriteCombiner fileLines_;
+    int fd_ = -1;  // the log file held open, or -1
+    dev_t heldDevice_ = 0;
+    ino_t heldInode_ = 0;
+    std::chrono::steady_clock::time_point lastFileCheck_{};
+    std::chrono::milliseconds fileCheckInterval_ = kFileCheckInterval;
     int windowLevel_ = 50;
     bool windowOpen_ = false;
     LogWindowSink* sink_ = nullptr;

@@ -6,6 +6,7 @@ namespace lv {
 // The main window's.
 inline constexpr int kTimerStartupConfig = 22662;  // the configuration dialog shortly after start
 inline constexpr int kTimerDayCheck = 33861;       // GDaysToAdd follows today (500 ms)
+inline constexpr int kTimerDeferredRefresh = 17732; // counters of a burst of passings, together
 
 // The direct link's.
 inline constexpr int kTimerLinkPing = 34137;

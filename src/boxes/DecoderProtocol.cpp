@@ -60,6 +60,38 @@ std::vector<std::string> SplitFields(std::string_view text, std::string_view sep
     return fields;
 }
 
+// find_first_of tests every character against the set; a single separator (";" of
+// every passing line) is looked for with the library's fast search.
+std::size_t FindSeparator(std::string_view text, std::string_view separators, std::size_t start) {
+    return separators.size() == 1 ? text.find(separators[0], start) : text.find_first_of(separators, start);
+}
+
+std::size_t CountFields(std::string_view text, std::string_view separators) {
+    std::size_t count = 0;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t cut = FindSeparator(text, separators, start);
+        if (cut == std::string_view::npos) break;
+        ++count;
+        start = cut + 1;
+    }
+    return start < text.size() ? count + 1 : count;
+}
+
+std::vector<std::string_view> SplitFieldViews(std::string_view text, std::string_view separators) {
+    std::vector<std::string_view> fields;
+    fields.reserve(CountFields(text, separators));
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t cut = FindSeparator(text, separators, start);
+        if (cut == std::string_view::npos) break;
+        fields.push_back(text.substr(start, cut - start));
+        start = cut + 1;
+    }
+    if (start < text.size()) fields.push_back(text.substr(start));
+    return fields;
+}
+
 bool BuildCommandText(int code, const std::string& argument, std::string& command,
                       std::string& error) {
     error.clear();
@@ -97,7 +129,7 @@ int ResponseCodeOf(std::string_view trimmed) {
     for (const Prefix& prefix : kResponsePrefixes) {
         if (trimmed.substr(0, prefix.keyword.size()) == prefix.keyword) return prefix.code;
     }
-    if (trimmed.substr(0, 2) == "#P" && SplitFields(trimmed, ";").size() == kPassingFieldCount) {
+    if (trimmed.substr(0, 2) == "#P" && CountFields(trimmed, ";") == kPassingFieldCount) {
         return kRespPassing;
     }
     return kRespNone;

@@ -54,6 +54,10 @@ inline constexpr std::size_t kPassingFieldCount = 18;
 // Cuts `text` at every occurrence of any separator: every field before a separator
 // counts, even empty; the field after the last separator counts only when not empty.
 std::vector<std::string> SplitFields(std::string_view text, std::string_view separators);
+// The same fields as views into `text` (no copies: a passing line is cut once per
+// passing), and their number alone.
+std::vector<std::string_view> SplitFieldViews(std::string_view text, std::string_view separators);
+std::size_t CountFields(std::string_view text, std::string_view separators);
 
 // The command text of a code (without terminator). False for an unknown code, with
 // "Unknown command code: %d" in `error`.

@@ -60,19 +60,18 @@ void CPassingIntake::ProcessPassing(const std::string& line,
     ++counters_.seen;
     ParsedPassing passing;
     std::string error;
-    const std::string label = BoxLabel();
     if (!ParsePassing(line, settings_, passing, error)) {
         ++counters_.invalid;
         if (!error.empty()) {
-            Log(0, fmt::sprintf("+ %s : %s", label, error));
+            Log(0, fmt::sprintf("+ %s : %s", BoxLabel(), error));
         } else {
             Log(0, fmt::sprintf(Tr("+ %s : Invalid detection: %s", "+ %s : Détection invalide: %s"),
-                                label, PrintableExcerpt(line)));
+                                BoxLabel(), PrintableExcerpt(line)));
         }
     } else if (IsRepeatedRead(box_.lastDetections, passing.label, passing.instant,
                               settings_.ignoreInputMsDelta)) {
         ++counters_.ignored;
-        Log(75, fmt::sprintf(Tr("+ %s : Detection ignored", "+ %s : Détection ignorée"), label));
+        Log(75, fmt::sprintf(Tr("+ %s : Detection ignored", "+ %s : Détection ignorée"), BoxLabel()));
     } else {
         ++counters_.recorded;
         CComBox* transport = box_.Transport();

@@ -71,11 +71,11 @@ bool ParsePassing(const std::string& line, const IntakeSettings& settings, Parse
     error.clear();
     passing = ParsedPassing{};
 
-    std::vector<std::string> fields = SplitFields(line, ";");
+    const std::vector<std::string_view> fields = SplitFieldViews(line, ";");
     if (fields.size() != kPassingFieldCount || fields[0] != "#P") return false;
-    const std::string& chip = fields[2];
-    const std::string& dateText = fields[3];
-    std::string time = fields[4];
+    const std::string_view chip = fields[2];
+    const std::string_view dateText = fields[3];
+    std::string time(fields[4]);
     // A passing whose chip, date or time does not read is invalid as a whole: never a
     // record with an unset or made-up time.
     if (!IsChipText(chip) || !HasDateShape(dateText) || !HasTimeShape(time)) return false;

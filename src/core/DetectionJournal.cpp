@@ -1,7 +1,9 @@
 #include "core/DetectionJournal.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <string_view>
 
 #include <fmt/printf.h>
 
@@ -67,12 +70,30 @@ void SyncParentFolder(const std::string& path) {
 #endif
 }
 
-FILE* OpenForAppending(const std::string& path) {
-#if defined(__linux__)
-    return std::fopen(path.c_str(), "abe");  // not inherited by child processes
+int OpenForAppending(const std::string& path) {
+#ifdef _WIN32
+    return _open(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
 #else
-    return std::fopen(path.c_str(), "ab");
+    return open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
 #endif
+}
+
+// Writes the whole batch (one write with O_APPEND for a batch of lines); 0 or errno.
+int WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+#ifdef _WIN32
+        const int written = _write(fd, bytes.data(), static_cast<unsigned>(bytes.size()));
+#else
+        const ssize_t written = write(fd, bytes.data(), bytes.size());
+#endif
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return errno != 0 ? errno : EIO;
+        }
+        if (written == 0) return EIO;
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return 0;
 }
 
 std::string WriteErrorText(const std::string& path, int error) {
@@ -124,50 +145,64 @@ DetectionJournal::~DetectionJournal() {
 }
 
 bool DetectionJournal::Open(const std::string& path) {
-    FILE* previous = nullptr;
+    int previous = -1;
     std::string previousName;
-    FILE* opened = nullptr;
+    int opened = -1;
+    int drainError = 0;
     {
+        std::lock_guard<std::mutex> baton(lines_.Baton());
         std::lock_guard<std::mutex> hold(lock_);
-        if (file_ != nullptr && name_ == path) return true;
-        previous = file_;
+        if (fd_ >= 0 && name_ == path) return true;
+        drainError = DrainLocked();
+        previous = fd_;
         previousName = name_;
-        if (previous != nullptr) ++syncsInProgress_;
-        file_ = nullptr;
+        if (previous >= 0) ++syncsInProgress_;
         dirty_ = false;
         opened = OpenForAppending(path);
-        file_ = opened;
+        fd_ = opened;
         name_ = path;
         writeFailureReported_ = false;
-        if (opened != nullptr) StartFlusherLocked();
+        if (opened >= 0) StartFlusherLocked();
     }
-    if (previous != nullptr) Retire(previous, previousName);
-    if (opened != nullptr) SyncParentFolder(path);
+    if (drainError != 0) Log(0, WriteErrorText(previousName, drainError));
+    if (previous >= 0) Retire(previous, previousName);
+    if (opened >= 0) SyncParentFolder(path);
     Log(0, OpeningDetectionFileText(path));
-    if (opened == nullptr) Log(0, ErrorOpeningDetectionFileText(path));
-    return opened != nullptr;
+    if (opened < 0) Log(0, ErrorOpeningDetectionFileText(path));
+    return opened >= 0;
 }
 
 void DetectionJournal::Close() {
-    FILE* closing = nullptr;
+    int closing = -1;
     std::string name;
+    int drainError = 0;
     {
+        std::lock_guard<std::mutex> baton(lines_.Baton());
         std::lock_guard<std::mutex> hold(lock_);
-        closing = file_;
+        drainError = DrainLocked();
+        closing = fd_;
         name = name_;
-        file_ = nullptr;
+        fd_ = -1;
         dirty_ = false;
         writeFailureReported_ = false;
-        if (closing != nullptr) ++syncsInProgress_;
+        if (closing >= 0) ++syncsInProgress_;
     }
-    if (closing != nullptr) Retire(closing, name);
+    if (drainError != 0) Log(0, WriteErrorText(name, drainError));
+    if (closing >= 0) Retire(closing, name);
 }
 
-void DetectionJournal::Retire(FILE* file, const std::string& name) {
+int DetectionJournal::DrainLocked() {
+    int error = 0;
+    lines_.DrainLocked([&](std::string_view batch) {
+        if (fd_ >= 0) error = WriteAll(fd_, batch);
+    });
+    return error;
+}
+
+void DetectionJournal::Retire(int fd, const std::string& name) {
     // Writers no longer see the file: its last sync and close keep nobody waiting.
-    std::fflush(file);
-    const int error = SyncFd(fileno(file));
-    std::fclose(file);
+    const int error = SyncFd(fd);
+    CloseFd(fd);
     if (error != 0) Log(0, SyncErrorText(name, error));
     {
         std::lock_guard<std::mutex> hold(lock_);
@@ -178,7 +213,7 @@ void DetectionJournal::Retire(FILE* file, const std::string& name) {
 
 bool DetectionJournal::IsOpen() const {
     std::lock_guard<std::mutex> hold(lock_);
-    return file_ != nullptr;
+    return fd_ >= 0;
 }
 
 std::string DetectionJournal::Name() const {
@@ -187,6 +222,7 @@ std::string DetectionJournal::Name() const {
 }
 
 void DetectionJournal::SetSyncEachLine(bool syncEachLine) {
+    std::lock_guard<std::mutex> baton(lines_.Baton());
     std::lock_guard<std::mutex> hold(lock_);
     syncEachLine_ = syncEachLine;
 }
@@ -202,27 +238,42 @@ bool DetectionJournal::WaitUntilSynced(int timeoutMs) {
                             [this] { return !dirty_ && syncsInProgress_ == 0; });
 }
 
-void DetectionJournal::WriteLine(std::size_t number, const CQoxResult& record) {
+WriteCombiner::Ticket DetectionJournal::QueueLine(std::size_t number, const CQoxResult& record) {
     const std::string line = FormatDetectionLine(number, record);
+    std::lock_guard<std::mutex> hold(lock_);
+    if (fd_ < 0) {
+        // Never silent, but said once until a file is open again, not at every
+        // passing (logged under the lock: this happens once per closed period).
+        if (!writeFailureReported_) Log(0, NoFileText(name_));
+        writeFailureReported_ = true;
+        return 0;
+    }
+    return lines_.Queue(line);
+}
+
+void DetectionJournal::WaitWritten(WriteCombiner::Ticket ticket) {
+    if (ticket == 0) return;
+    lines_.WaitWritten(ticket, [this](std::string_view batch) { WriteBatch(batch); });
+}
+
+void DetectionJournal::WriteLine(std::size_t number, const CQoxResult& record) {
+    WaitWritten(QueueLine(number, record));
+}
+
+void DetectionJournal::WriteBatch(std::string_view batch) {
+    // The baton is held: fd_ and syncEachLine_ cannot change meanwhile.
+    if (fd_ < 0) return;
+    int error = WriteAll(fd_, batch);
+    bool synced = false;
+    if (error == 0 && syncEachLine_) {
+        error = SyncFd(fd_);
+        synced = error == 0;
+    }
     std::string failure;
+    bool wakeFlusher = false;
     {
         std::lock_guard<std::mutex> hold(lock_);
-        if (file_ == nullptr) {
-            // Never silent, but said once until a file is open again, not at every
-            // passing (logged under the lock: this happens once per closed period).
-            if (!writeFailureReported_) Log(0, NoFileText(name_));
-            writeFailureReported_ = true;
-            return;
-        }
-        int error = 0;
-        if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() ||
-            std::fflush(file_) != 0) {
-            error = errno != 0 ? errno : EIO;
-            std::clearerr(file_);
-        } else if (syncEachLine_) {
-            error = SyncFd(fileno(file_));
-            if (error == 0) ++syncCount_;
-        }
+        if (synced) ++syncCount_;
         if (error != 0) {
             // Reported once until the file accepts lines again, not at every passing.
             if (!writeFailureReported_) failure = WriteErrorText(name_, error);
@@ -230,9 +281,14 @@ void DetectionJournal::WriteLine(std::size_t number, const CQoxResult& record) {
         } else {
             writeFailureReported_ = false;
         }
-        if (error == 0 && !syncEachLine_) dirty_ = true;
+        if (error == 0 && !syncEachLine_) {
+            // Only the first batch since the last sync wakes the flusher: waking it for
+            // each line would cost a thread switch per passing under a mass start.
+            wakeFlusher = !dirty_;
+            dirty_ = true;
+        }
     }
-    wake_.notify_one();
+    if (wakeFlusher) wake_.notify_one();
     if (!failure.empty()) Log(0, failure);
 }
 
@@ -249,14 +305,17 @@ void DetectionJournal::FlusherLoop() {
     for (;;) {
         wake_.wait(hold, [this] { return dirty_ || stopping_; });
         if (!dirty_) break;
+        // The lines of the next few milliseconds share this sync: one sync per line
+        // would keep the disk (a memory card on a small board) and a core busy.
+        wake_.wait_for(hold, std::chrono::milliseconds(kSyncGatherMs), [this] { return stopping_; });
         dirty_ = false;
-        if (file_ == nullptr) continue;
+        if (fd_ < 0) continue;
         // The sync runs on a duplicate of the descriptor, outside the lock, so that
-        // writers (who hold the table lock) never wait for the disk.
-        const int fd = DuplicateFd(fileno(file_));
+        // writers never wait for the disk.
+        const int fd = DuplicateFd(fd_);
         if (fd < 0) {
             // Out of descriptors: sync under the lock rather than not at all.
-            const int error = SyncFd(fileno(file_));
+            const int error = SyncFd(fd_);
             const std::string name = name_;
             ++syncCount_;
             synced_.notify_all();
@@ -274,9 +333,10 @@ void DetectionJournal::FlusherLoop() {
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
         CloseFd(fd);
         ReportSyncOutcome(error, name, syncFailureReported);
-        // A line may wait for the sync in progress and then its own: beyond this, the
-        // medium is too slow for the promised delay, which the timekeeper should know.
-        const bool slow = error == 0 && elapsedMs > kSyncDelayMs;
+        // A line may wait for the sync in progress, the gathering and then its own
+        // sync: beyond this, the medium is too slow for the promised delay, which the
+        // timekeeper should know.
+        const bool slow = error == 0 && elapsedMs > kSyncDelayMs - kSyncGatherMs;
         if (slow && (!slowWarned || Clock::now() - lastSlowWarning > kSlowSyncWarningInterval)) {
             slowWarned = true;
             lastSlowWarning = Clock::now();

@@ -1,14 +1,15 @@
 #pragma once
-// The current detection file: one line per recorded detection, appended and flushed
-// at once, and made durable on disk within a short delay by a background flusher.
+// The current detection file: one line per recorded detection, in the file (written,
+// not buffered) before the recording returns, and made durable on disk within a short
+// delay by a background flusher.
 // Also writes the ".qox" export of the active detections in the same line format.
 #include <atomic>
 #include <condition_variable>
-#include <cstdio>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "base/WriteCombiner.h"
 #include "core/DetectionRecords.h"
 
 namespace lv {
@@ -20,6 +21,8 @@ class DetectionJournal {
 public:
     // Longest delay between a line written and the same line on disk.
     static constexpr int kSyncDelayMs = 100;
+    // How long the flusher gathers lines before it brings them to disk together.
+    static constexpr int kSyncGatherMs = 20;
 
     DetectionJournal();
     ~DetectionJournal();
@@ -32,7 +35,13 @@ public:
     bool IsOpen() const;
     std::string Name() const;
 
-    // Appends one line and flushes it; called with the table lock held.
+    // Recording a detection: QueueLine under the table lock (the order of the lines is
+    // the table's), then WaitWritten outside it; the line is in the file when
+    // WaitWritten returns. Threads recording together share one write. QueueLine gives
+    // 0 (nothing to wait for) when no file is open.
+    WriteCombiner::Ticket QueueLine(std::size_t number, const CQoxResult& record);
+    void WaitWritten(WriteCombiner::Ticket ticket);
+    // Both at once, for a single writer.
     void WriteLine(std::size_t number, const CQoxResult& record);
 
     // Makes every line make its own way to the disk before WriteLine returns, instead
@@ -47,16 +56,23 @@ public:
 private:
     void FlusherLoop();
     void StartFlusherLocked();
-    // Flushes, syncs and closes a file no writer can reach any more.
-    void Retire(FILE* file, const std::string& name);
+    // Writes a batch of lines to the open file; called with the baton of lines_ held.
+    void WriteBatch(std::string_view batch);
+    // Writes what is queued to the open file before it is switched (baton and lock_
+    // held); 0 or the errno value of a failed write.
+    int DrainLocked();
+    // Syncs and closes a file no writer can reach any more.
+    void Retire(int fd, const std::string& name);
 
     mutable std::mutex lock_;
     std::condition_variable wake_;
-    FILE* file_ = nullptr;
+    WriteCombiner lines_;
+    // Changed with the baton of lines_ and lock_ both held; read with either.
+    int fd_ = -1;
+    bool syncEachLine_ = false;
     std::string name_;
     bool dirty_ = false;
     bool stopping_ = false;
-    bool syncEachLine_ = false;
     int syncsInProgress_ = 0;         // syncs running outside the lock
     bool writeFailureReported_ = false;
     std::size_t syncCount_ = 0;

@@ -1,6 +1,7 @@
 #include "core/DetectionRecords.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include <fmt/printf.h>
 
@@ -20,9 +21,29 @@ void CLastBoxDetectionList::RemoveChip(const std::string& chip) {
 }
 
 void CLastBoxDetectionList::AddRead(const std::string& chip, const CChrono& time) {
-    RemoveChip(chip);
-    items_.push_front(CBoxDetection{time, chip});
+    CChrono previous;
+    Record(chip, time, previous);
+}
+
+bool CLastBoxDetectionList::Record(const std::string& chip, const CChrono& time, CChrono& previous) {
+    // One walk, and no allocation once the list is full: the element of the label, or
+    // else the oldest one, becomes the head.
+    auto it = std::find_if(items_.begin(), items_.end(),
+                           [&](const CBoxDetection& item) { return item.chip == chip; });
+    const bool found = it != items_.end();
+    if (found) {
+        previous = it->time;
+    } else if (maxCount_ > 0 && static_cast<int>(items_.size()) >= maxCount_) {
+        it = std::prev(items_.end());
+        it->chip = chip;
+    } else {
+        items_.push_front(CBoxDetection{time, chip});
+        it = items_.begin();
+    }
+    it->time = time;
+    items_.splice(items_.begin(), items_, it);
     while (static_cast<int>(items_.size()) > maxCount_ && !items_.empty()) items_.pop_back();
+    return found;
 }
 
 std::string MakeTimeText(const CChrono& instant, const CChrono& ofDay, bool absoluteMode) {
@@ -35,21 +56,13 @@ std::string MakeTimeText(const CChrono& instant, const CChrono& ofDay, bool abso
 
 bool IsRepeatedRead(CLastBoxDetectionList& list, const std::string& label,
                     const CChrono& instant, int windowMs) {
-    bool repeated = false;
-    if (windowMs >= 1) {
-        if (const CBoxDetection* previous = list.Find(label)) {
-            // Windows of a second or more behave alike (only differences below one second
-            // can be repeats); the cap keeps the value within the milliseconds field.
-            const CChrono window(0, static_cast<uint16_t>(std::min(windowMs, 1000)));
-            if (instant == previous->time) {
-                repeated = true;
-            } else if (instant > previous->time) {
-                repeated = (instant - previous->time) < window;
-            }
-        }
-    }
-    list.AddRead(label, instant);
-    return repeated;
+    CChrono previous;
+    if (!list.Record(label, instant, previous) || windowMs < 1) return false;
+    // Windows of a second or more behave alike (only differences below one second can
+    // be repeats); the cap keeps the value within the milliseconds field.
+    const CChrono window(0, static_cast<uint16_t>(std::min(windowMs, 1000)));
+    if (instant == previous) return true;
+    return instant > previous && (instant - previous) < window;
 }
 
 std::string FormatForTimingApp(const CQoxResult& result) {

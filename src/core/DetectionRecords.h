@@ -23,6 +23,9 @@ public:
     const CBoxDetection* Find(const std::string& chip) const;
     void RemoveChip(const std::string& chip);
     void AddRead(const std::string& chip, const CChrono& time);
+    // AddRead that also tells the time of the label's previous read: false when the
+    // list held none.
+    bool Record(const std::string& chip, const CChrono& time, CChrono& previous);
     void Clear() { items_.clear(); }
     int Count() const { return static_cast<int>(items_.size()); }
     int MaxCount() const { return maxCount_; }

@@ -34,14 +34,20 @@ CQoxResult* DetectionTable::AddResult(const std::string& label, const std::strin
     record.flagB = 0;
     record.active = 1;
 
-    std::lock_guard<std::mutex> hold(lock_);
-    // The id is taken under the lock so that ids follow the table order.
-    record.id = NextIdLocked();
-    records_.push_back(std::move(record));
-    ++activeCount_;
-    CQoxResult* added = &records_.back();
-    // Written under the table lock: the journal's line order is the table's order.
-    if (writeToFile) journal_->WriteLine(records_.size(), *added);
+    CQoxResult* added = nullptr;
+    WriteCombiner::Ticket line = 0;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        // The id is taken under the lock so that ids follow the table order.
+        record.id = NextIdLocked();
+        records_.push_back(std::move(record));
+        ++activeCount_;
+        added = &records_.back();
+        // Queued under the table lock: the journal's line order is the table's order.
+        if (writeToFile) line = journal_->QueueLine(records_.size(), *added);
+    }
+    // Written outside it, so that other threads record meanwhile (and share the write).
+    journal_->WaitWritten(line);
     return added;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The program-wide detection table: every accepted detection in arrival order, under
-// one lock. Recording also writes the journal line under that lock, so the journal's
-// line order is the table's order. Records never move (pointers stay valid until
-// ClearTable).
+// one lock. Recording also queues the journal line under that lock, so the journal's
+// line order is the table's order, and returns once the line is in the file. Records
+// never move (pointers stay valid until ClearTable).
 #include <cstdint>
 #include <deque>
 #include <functional>

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <clocale>
+#include <cstdio>
 #include <ctime>
 #include <set>
 #include <sstream>
@@ -60,6 +61,7 @@ protected:
         logger.SetWindowOpen(false);
         logger.ClearWindow();
         logger.SetFilePath("");
+        logger.SetFileCheckInterval(Logger::kFileCheckInterval);
         SetWallClockSourceForTests({});
         std::setlocale(LC_TIME, previousLocale.c_str());
     }
@@ -118,6 +120,22 @@ TEST_F(LogTest, WriteLogFileNeverReachesTheWindow) {
     WriteLogFile("------------------------ Sortie Lumivane");
     EXPECT_EQ(logger.WindowLineCount(), 0u);
     EXPECT_EQ(ReadFile(logFile), std::string(kStamp) + " : ------------------------ Sortie Lumivane\r\n");
+}
+
+// The file stays open between messages, yet whoever moves or deletes it between two
+// messages finds the next one in a new file at the path.
+TEST_F(LogTest, AMovedOrDeletedFileIsFollowedByANewFileAtThePath) {
+    logger.SetFileCheckInterval(std::chrono::milliseconds(0));
+    Log(0, "first");
+    const std::string moved = folder / "moved.log";
+    ASSERT_EQ(std::rename(logFile.c_str(), moved.c_str()), 0);
+    Log(0, "second");
+    EXPECT_EQ(ReadFile(moved), std::string(kStamp) + " : first\r\n");
+    EXPECT_EQ(ReadFile(logFile), std::string(kStamp) + " : second\r\n");
+    ASSERT_EQ(std::remove(logFile.c_str()), 0);
+    Log(0, "third");
+    EXPECT_EQ(ReadFile(logFile), std::string(kStamp) + " : third\r\n");
+    EXPECT_EQ(ReadFile(moved), std::string(kStamp) + " : first\r\n");
 }
 
 TEST_F(LogTest, AMissingLogFolderLosesTheFileLineButNotTheWindowLine) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -200,6 +203,42 @@ TEST_F(DetectionTableTest, ConcurrentRecordingKeepsJournalInTableOrder) {
             previousId = r.id;
         }
     });
+}
+
+// Threads recording together share writes to the journal: none may go on before the
+// write that carries its own line is done. The lines are of one length but for their
+// number, so the file's size tells whether the first n lines are in.
+TEST_F(DetectionTableTest, ConcurrentRecordingReturnsOnlyOnceItsLineIsInTheFile) {
+    const std::string path = folder_ / "shared.dat";
+    ASSERT_TRUE(Table().Journal().Open(path));
+    Table().SetIdCounterForTests(0);  // ids are then the lines' numbers
+    const std::size_t sameForAll = std::string("\tBox1\t000000\t1\t10:05:03.07\t1\r\n").size();
+    auto bytesUpTo = [&](std::size_t n) {
+        std::size_t bytes = 0;
+        for (std::size_t k = 1; k <= n; ++k) bytes += std::to_string(k).size() + sameForAll;
+        return bytes;
+    };
+    constexpr int kThreads = 4;
+    constexpr int kPerThread = 500;
+    std::vector<std::thread> boxes;
+    std::vector<int> early(kThreads, 0);
+    for (int b = 0; b < kThreads; ++b) {
+        boxes.emplace_back([&, b] {
+            for (int i = 0; i < kPerThread; ++i) {
+                char label[8];
+                std::snprintf(label, sizeof label, "%06d", b * 10000 + i);
+                const CQoxResult* record = Table().AddResult(label, "Box1", kInstant, kOfDay, false, true);
+                struct stat file {};
+                if (stat(path.c_str(), &file) != 0 ||
+                    static_cast<std::size_t>(file.st_size) < bytesUpTo(record->id)) {
+                    ++early[b];
+                }
+            }
+        });
+    }
+    for (std::thread& t : boxes) t.join();
+    for (int b = 0; b < kThreads; ++b) EXPECT_EQ(early[b], 0) << "box " << b + 1;
+    EXPECT_EQ(ReadFile(path).size(), bytesUpTo(kThreads * kPerThread));
 }
 
 }  // namespace
