@@ -84,24 +84,25 @@ int EventLoop::processPending() {
     return ran;
 }
 
-void EventLoop::waitForWork(Clock::time_point deadline) {
+void EventLoop::waitForWork(Clock::time_point deadline, bool endOnQuit) {
     std::unique_lock<std::mutex> guard(lock_);
     Clock::time_point until = deadline;
     for (const auto& [id, timer] : timers_) {
         if (timer.due < until) until = timer.due;
     }
-    wake_.wait_until(guard, until, [&] { return !tasks_.empty() || quit_.load(); });
+    // Only run() ends on quit: a wait of pumpUntil after it would otherwise spin.
+    wake_.wait_until(guard, until, [&] { return !tasks_.empty() || (endOnQuit && quit_.load()); });
 }
 
 void EventLoop::pumpUntil(const std::function<bool()>& done) {
     while (!done()) {
-        if (processPending() == 0) waitForWork(Clock::now() + std::chrono::milliseconds(5));
+        if (processPending() == 0) waitForWork(Clock::now() + std::chrono::milliseconds(5), false);
     }
 }
 
 void EventLoop::run() {
     while (!quit_.load()) {
-        if (processPending() == 0) waitForWork(Clock::now() + std::chrono::milliseconds(200));
+        if (processPending() == 0) waitForWork(Clock::now() + std::chrono::milliseconds(200), true);
     }
     processPending();
 }
@@ -114,7 +115,7 @@ void EventLoop::quit() {
 void EventLoop::runFor(std::chrono::milliseconds duration) {
     auto end = Clock::now() + duration;
     while (Clock::now() < end) {
-        if (processPending() == 0) waitForWork(end);
+        if (processPending() == 0) waitForWork(end, false);
     }
 }
 

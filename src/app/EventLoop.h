@@ -44,7 +44,7 @@ private:
     };
 
     // Waits until something is due or the deadline passes.
-    void waitForWork(Clock::time_point deadline);
+    void waitForWork(Clock::time_point deadline, bool endOnQuit);
     bool runOneTimer();
 
     std::thread::id owner_;
