@@ -37,7 +37,8 @@ public:
 
     // Recording a detection: QueueLine under the table lock (the order of the lines is
     // the table's), then WaitWritten outside it; the line is in the file when
-    // WaitWritten returns. Threads recording together share one write. QueueLine gives
+    // WaitWritten returns (inside a WriteCombiner::DeferredWaits scope of the calling
+    // thread: when the scope closes). Threads recording together share one write. QueueLine gives
     // 0 (nothing to wait for) when no file is open.
     WriteCombiner::Ticket QueueLine(std::size_t number, const CQoxResult& record);
     void WaitWritten(WriteCombiner::Ticket ticket);

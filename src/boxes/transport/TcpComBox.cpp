@@ -145,6 +145,11 @@ int CTcpComBox::WaitForData(int milliseconds) {
     }
 }
 
+bool CTcpComBox::HasReceivedLine() const {
+    std::lock_guard<std::mutex> guard(readLock_);
+    return buffer_.HasLine();
+}
+
 int CTcpComBox::ReadLine(std::string& line) {
     std::lock_guard<std::mutex> guard(readLock_);
     line.clear();
