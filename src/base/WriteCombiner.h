@@ -29,10 +29,12 @@ class WriteCombiner {
 public:
     using Ticket = std::uint64_t;
 
-    // Appends bytes after those queued before; the ticket names them.
-    Ticket Queue(std::string_view bytes) {
+    // Appends bytes after those queued before; the ticket names them. Several parts
+    // are queued as one piece, without being joined first.
+    template <class... Parts>
+    Ticket Queue(const Parts&... parts) {
         std::lock_guard<std::mutex> guard(queueLock_);
-        pending_.append(bytes);
+        (pending_.append(std::string_view(parts)), ...);
         return ++queued_;
     }
 

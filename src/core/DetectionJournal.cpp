@@ -10,6 +10,7 @@
 #endif
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <string_view>
@@ -126,10 +127,14 @@ void ReportSyncOutcome(int error, const std::string& name, bool& failureReported
 
 }  // namespace
 
-std::string FormatDetectionLine(std::size_t number, const CQoxResult& record) {
-    return fmt::sprintf("%d\t%s\t%s\t%d\t%s\t%d\r\n", number, SingleLineField(record.boxName),
+std::string DetectionLineFields(const CQoxResult& record) {
+    return fmt::sprintf("\t%s\t%s\t%d\t%s\t%d\r\n", SingleLineField(record.boxName),
                         SingleLineField(record.label), 1, SingleLineField(record.timeText),
                         record.absoluteTime != 0 ? 2 : 1);
+}
+
+std::string FormatDetectionLine(std::size_t number, const CQoxResult& record) {
+    return std::to_string(number) + DetectionLineFields(record);
 }
 
 DetectionJournal::DetectionJournal() = default;
@@ -238,8 +243,10 @@ bool DetectionJournal::WaitUntilSynced(int timeoutMs) {
                             [this] { return !dirty_ && syncsInProgress_ == 0; });
 }
 
-WriteCombiner::Ticket DetectionJournal::QueueLine(std::size_t number, const CQoxResult& record) {
-    const std::string line = FormatDetectionLine(number, record);
+WriteCombiner::Ticket DetectionJournal::QueueLine(std::size_t number, std::string_view fields) {
+    char digits[24];
+    const std::string_view numberText(digits, static_cast<std::size_t>(
+                                                  std::to_chars(digits, digits + sizeof digits, number).ptr - digits));
     std::lock_guard<std::mutex> hold(lock_);
     if (fd_ < 0) {
         // Never silent, but said once until a file is open again, not at every
@@ -248,7 +255,7 @@ WriteCombiner::Ticket DetectionJournal::QueueLine(std::size_t number, const CQox
         writeFailureReported_ = true;
         return 0;
     }
-    return lines_.Queue(line);
+    return lines_.Queue(numberText, fields);
 }
 
 void DetectionJournal::WaitWritten(WriteCombiner::Ticket ticket) {
@@ -257,7 +264,7 @@ void DetectionJournal::WaitWritten(WriteCombiner::Ticket ticket) {
 }
 
 void DetectionJournal::WriteLine(std::size_t number, const CQoxResult& record) {
-    WaitWritten(QueueLine(number, record));
+    WaitWritten(QueueLine(number, DetectionLineFields(record)));
 }
 
 void DetectionJournal::WriteBatch(std::string_view batch) {

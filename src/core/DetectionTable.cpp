@@ -33,6 +33,8 @@ CQoxResult* DetectionTable::AddResult(const std::string& label, const std::strin
     record.flagA = 1;
     record.flagB = 0;
     record.active = 1;
+    // Formatted before the lock is taken: four box threads record at once.
+    const std::string lineFields = writeToFile ? DetectionLineFields(record) : std::string();
 
     CQoxResult* added = nullptr;
     WriteCombiner::Ticket line = 0;
@@ -44,7 +46,7 @@ CQoxResult* DetectionTable::AddResult(const std::string& label, const std::strin
         ++activeCount_;
         added = &records_.back();
         // Queued under the table lock: the journal's line order is the table's order.
-        if (writeToFile) line = journal_->QueueLine(records_.size(), *added);
+        if (writeToFile) line = journal_->QueueLine(records_.size(), lineFields);
     }
     // Written outside it, so that other threads record meanwhile (and share the write).
     journal_->WaitWritten(line);
