@@ -128,9 +128,17 @@ void ReportSyncOutcome(int error, const std::string& name, bool& failureReported
 }  // namespace
 
 std::string DetectionLineFields(const CQoxResult& record) {
-    return fmt::sprintf("\t%s\t%s\t%d\t%s\t%d\r\n", SingleLineField(record.boxName),
-                        SingleLineField(record.label), 1, SingleLineField(record.timeText),
-                        record.absoluteTime != 0 ? 2 : 1);
+    // Made for every detection: appended in place rather than through a format string.
+    std::string line;
+    line.reserve(10 + record.boxName.size() + record.label.size() + record.timeText.size());
+    line += '\t';
+    AppendSingleLineField(line, record.boxName);
+    line += '\t';
+    AppendSingleLineField(line, record.label);
+    line += "\t1\t";
+    AppendSingleLineField(line, record.timeText);
+    line += record.absoluteTime != 0 ? "\t2\r\n" : "\t1\r\n";
+    return line;
 }
 
 std::string FormatDetectionLine(std::size_t number, const CQoxResult& record) {
