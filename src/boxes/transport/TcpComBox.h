@@ -88,6 +88,7 @@ private:
     LineReader buffer_{kMaxLineBytes};   // guarded by readLock_
     bool peerClosed_ = false;            // guarded by readLock_
     bool receiveFailed_ = false;         // guarded by readLock_
+    bool lastChunkFull_ = false;         // guarded by readLock_
 };
 
 }  // namespace lv
