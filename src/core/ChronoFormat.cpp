@@ -38,8 +38,9 @@ void AppendTwoDigitsAtLeast(std::string& text, int64_t value) {
 
 // sign, then HH:MM:SS ("%s%02ld:%02ld:%02ld").
 std::string HoursMinutesSeconds(const char* sign, int64_t seconds) {
+    // No reserve: the usual "HH:MM:SS.hh" fits in the string itself, and a detection
+    // record keeps this text for the whole race.
     std::string text(sign);
-    text.reserve(16);
     AppendTwoDigitsAtLeast(text, seconds / 3600);
     text += ':';
     AppendTwoDigitsAtLeast(text, (seconds % 3600) / 60);
