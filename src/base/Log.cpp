@@ -133,7 +133,9 @@ void Logger::AppendWindowLine(const std::string& stamp, const std::string& messa
 
 WriteCombiner::Ticket Logger::AppendFileLine(const std::string& stamp, const std::string& message) {
     if (filePath_.empty()) return 0;
-    return fileLines_.Queue(FileLine(stamp, message));
+    // FileLine's bytes, queued in their parts rather than joined first.
+    if (message == "\n") return fileLines_.Queue(std::string_view("\r\n"));
+    return fileLines_.Queue(stamp, std::string_view(" : "), message, std::string_view("\r\n"));
 }
 
 void Logger::WriteBatch(std::string_view batch) {
@@ -231,6 +233,7 @@ std::string Logger::WindowText(const std::string& message) {
 }
 
 std::string Logger::FileLine(const std::string& stamp, const std::string& message) {
+    // AppendFileLine queues the same bytes.
     if (message == "\n") return "\r\n";
     std::string line;
     line.reserve(stamp.size() + message.size() + 5);

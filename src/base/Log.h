@@ -5,10 +5,11 @@
 // of the oldest lines); a front end receives them through a sink.
 //
 // The log file stays open between messages (opening it per message cost more than the
-// rest of a passing's work). Each line is written before Log returns, so the file can
-// be read at any time; and the file can be moved or deleted between messages: when the
-// file at the path is no longer the one held, the next message after a short check
-// interval opens (or creates) the file at the path.
+// rest of a passing's work). Each line is written before Log returns (inside a
+// WriteCombiner::DeferredWaits scope of the logging thread: when the scope closes), so
+// the file can be read at any time; and the file can be moved or deleted between
+// messages: when the file at the path is no longer the one held, the next message after
+// a short check interval opens (or creates) the file at the path.
 #include <sys/types.h>
 
 #include <chrono>

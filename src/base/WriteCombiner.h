@@ -7,8 +7,17 @@
 // Use: Queue under the lock that orders the lines (the order of Queue calls is the
 // order in the file), then WaitWritten outside it. Whoever changes the file the lines
 // go to holds Baton() first and hands what is queued to the old file (DrainLocked).
+//
+// A thread that has several lines at hand (a box thread with a burst of received
+// passings) opens a DeferredWaits scope around them: WaitWritten then only remembers
+// the ticket, and the scope waits once per combiner when it closes. The lines are
+// queued at once, in order, so the file's order is unchanged; what changes is that a
+// line reaches the file when the scope closes instead of when its call returns.
+#include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -20,17 +29,42 @@ class WriteCombiner {
 public:
     using Ticket = std::uint64_t;
 
-    // Appends bytes after those queued before; the ticket names them.
-    Ticket Queue(std::string_view bytes) {
+    // Appends bytes after those queued before; the ticket names them. Several parts
+    // are queued as one piece, without being joined first.
+    template <class... Parts>
+    Ticket Queue(const Parts&... parts) {
         std::lock_guard<std::mutex> guard(queueLock_);
-        pending_.append(bytes);
+        (pending_.append(std::string_view(parts)), ...);
         return ++queued_;
     }
 
+    class DeferredWaits;
+
     // Returns once the bytes of `ticket` were handed to a write, by this thread or by
     // the one before it. write(std::string_view batch) runs with the baton held.
+    // Inside a DeferredWaits scope of this thread, returns at once: the scope waits.
     template <class Write>
     void WaitWritten(Ticket ticket, Write&& write) {
+        if (Defer(ticket, write)) return;
+        WaitNow(ticket, write);
+    }
+
+    // Hands everything queued to write; the caller holds Baton().
+    template <class Write>
+    void DrainLocked(Write&& write) {
+        WriteQueued(0, write);
+    }
+
+    std::mutex& Baton() { return baton_; }
+
+private:
+    static constexpr int kSpinsBeforeSleeping = 200;
+
+    template <class Write>
+    bool Defer(Ticket ticket, Write& write);
+
+    template <class Write>
+    void WaitNow(Ticket ticket, Write& write) {
         // A write takes a few microseconds: while another thread writes (most often
         // this line with its own), spin briefly rather than sleep and be woken again.
         for (int spin = 0; spin < kSpinsBeforeSleeping; ++spin) {
@@ -45,17 +79,6 @@ public:
         std::lock_guard<std::mutex> baton(baton_);
         WriteQueued(ticket, write);
     }
-
-    // Hands everything queued to write; the caller holds Baton().
-    template <class Write>
-    void DrainLocked(Write&& write) {
-        WriteQueued(0, write);
-    }
-
-    std::mutex& Baton() { return baton_; }
-
-private:
-    static constexpr int kSpinsBeforeSleeping = 200;
 
     static void Pause() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -89,5 +112,70 @@ private:
     Ticket queued_ = 0;
     std::atomic<Ticket> written_{0};  // changed with the baton held
 };
+
+// Waits deferred on this thread while the scope is open, done when it closes (or at
+// WaitAll): every line queued by WaitWritten callers inside the scope is then in its
+// file. Scopes nest; each waits for what was deferred while it was the innermost.
+// Close it before anything that may block for long (waiting for more input): the
+// lines wait with it. Every combiner remembered must outlive the scope.
+class WriteCombiner::DeferredWaits {
+public:
+    DeferredWaits() : outer_(current_) { current_ = this; }
+    ~DeferredWaits() {
+        current_ = outer_;
+        WaitAll();
+    }
+    DeferredWaits(const DeferredWaits&) = delete;
+    DeferredWaits& operator=(const DeferredWaits&) = delete;
+
+    // Waits for every ticket remembered so far; the scope stays open.
+    void WaitAll() {
+        for (std::size_t i = 0; i < used_; ++i) {
+            Entry& entry = entries_[i];
+            entry.combiner->WaitNow(entry.ticket, entry.write);
+            entry.write = nullptr;
+        }
+        used_ = 0;
+    }
+
+private:
+    friend class WriteCombiner;
+
+    // The log and the detection journal: one slot each, and room to spare. A combiner
+    // beyond that is waited for at once.
+    static constexpr std::size_t kCombiners = 4;
+
+    struct Entry {
+        WriteCombiner* combiner = nullptr;
+        Ticket ticket = 0;
+        std::function<void(std::string_view)> write;
+    };
+
+    template <class Write>
+    bool Remember(WriteCombiner& combiner, Ticket ticket, Write& write) {
+        for (std::size_t i = 0; i < used_; ++i) {
+            if (entries_[i].combiner != &combiner) continue;
+            // Tickets of one combiner grow: waiting for the last covers the others (and
+            // its callers all pass the same write).
+            if (ticket > entries_[i].ticket) entries_[i].ticket = ticket;
+            return true;
+        }
+        if (used_ == kCombiners) return false;
+        entries_[used_] = Entry{&combiner, ticket, std::function<void(std::string_view)>(write)};
+        ++used_;
+        return true;
+    }
+
+    static inline thread_local DeferredWaits* current_ = nullptr;
+    DeferredWaits* outer_;
+    std::array<Entry, kCombiners> entries_{};
+    std::size_t used_ = 0;
+};
+
+template <class Write>
+bool WriteCombiner::Defer(Ticket ticket, Write& write) {
+    DeferredWaits* scope = DeferredWaits::current_;
+    return scope != nullptr && scope->Remember(*this, ticket, write);
+}
 
 }  // namespace lv

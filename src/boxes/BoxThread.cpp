@@ -7,6 +7,7 @@
 
 #include "base/Log.h"
 #include "base/Texts.h"
+#include "base/WriteCombiner.h"
 #include "boxes/BoxHost.h"
 #include "boxes/DecoderProtocol.h"
 #include "boxes/PassingIntake.h"
@@ -23,6 +24,8 @@ constexpr int kSerialPauseMs = 100;
 constexpr int kAttemptPauses = 6;
 constexpr int kAttemptPauseMs = 500;
 constexpr int kCancelCheckMs = 50;
+// Most lines taken from what is already received before their file lines are waited for.
+constexpr int kBurstLines = 64;
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -139,6 +142,24 @@ PassOutcome ReadAvailable(BoxHost& host, CTarvexBox& box, CComBox& transport, CP
     }
 }
 
+// One read (which may wait for the box), then the lines already received behind it, up
+// to kBurstLines. Their journal and log lines are queued in order as each is processed
+// but waited for once, when the burst ends: every line of a burst is in its file before
+// this thread reads further from its box. Those lines were only in this process's
+// memory meanwhile, as they were while their call waited for a write, so a crash loses
+// no more than before; a detection may reach the timing application before its journal
+// line reaches the file, never more than a burst earlier.
+PassOutcome ReadBurst(BoxHost& host, CTarvexBox& box, CComBox& transport, CPassingIntake& intake) {
+    WriteCombiner::DeferredWaits burst;
+    // Nothing is deferred yet while this first read waits.
+    PassOutcome outcome = ReadAvailable(host, box, transport, intake);
+    for (int taken = 1; outcome == PassOutcome::Processed && taken < kBurstLines; ++taken) {
+        if (box.cancelRequested.load() || !transport.HasReceivedLine()) break;
+        outcome = ReadAvailable(host, box, transport, intake);
+    }
+    return outcome;
+}
+
 // The box thread's reading, from its start to its end: exchanges started meanwhile
 // wait for the lines it routes to them, and read by themselves again afterwards.
 class RoutingPeriod {
@@ -185,7 +206,7 @@ void BoxThread(BoxHost& host, CTarvexBox& box) {
             // Lines already received are taken at once; the pause only spaces idle polls.
             if (!busy && pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
             // The USB TimingBox's periodic passing requests join here with its protocol.
-            PassOutcome outcome = ReadAvailable(host, box, *transport, intake);
+            PassOutcome outcome = ReadBurst(host, box, *transport, intake);
             if (outcome == PassOutcome::Ended) break;
             busy = outcome == PassOutcome::Processed;
         }

@@ -126,11 +126,12 @@ std::string TrimReceived(std::string_view received) {
 }
 
 int ResponseCodeOf(std::string_view trimmed) {
+    // No keyword begins with '#': a passing line is told at once.
+    if (trimmed.substr(0, 2) == "#P") {
+        return CountFields(trimmed, ";") == kPassingFieldCount ? kRespPassing : kRespNone;
+    }
     for (const Prefix& prefix : kResponsePrefixes) {
         if (trimmed.substr(0, prefix.keyword.size()) == prefix.keyword) return prefix.code;
-    }
-    if (trimmed.substr(0, 2) == "#P" && CountFields(trimmed, ";") == kPassingFieldCount) {
-        return kRespPassing;
     }
     return kRespNone;
 }
@@ -143,9 +144,10 @@ bool ClassifyResponse(std::string_view received, std::string& response, int& cod
     while (start <= response.size()) {
         std::size_t feed = response.find('\n', start);
         std::size_t end = feed == std::string::npos ? response.size() : feed;
-        Log(100, fmt::sprintf(first ? "<<-<< %s" : "<<--- %s",
-                              PrintableExcerpt(std::string_view(response).substr(start, end - start),
-                                               kTrafficLogBytes)));
+        // Every received line is logged: made without a format string.
+        std::string traffic = first ? "<<-<< " : "<<--- ";
+        AppendPrintableExcerpt(traffic, std::string_view(response).substr(start, end - start), kTrafficLogBytes);
+        Log(100, traffic);
         first = false;
         if (feed == std::string::npos) break;
         start = feed + 1;
@@ -189,18 +191,24 @@ bool MatchesExpected(std::string_view response, std::string_view expected) {
 
 std::string PrintableExcerpt(std::string_view text, std::size_t maxBytes) {
     std::string shown;
-    std::size_t limit = text.size() > maxBytes ? maxBytes : text.size();
-    shown.reserve(limit + 32);
+    AppendPrintableExcerpt(shown, text, maxBytes);
+    return shown;
+}
+
+void AppendPrintableExcerpt(std::string& shown, std::string_view text, std::size_t maxBytes) {
+    const std::size_t limit = text.size() > maxBytes ? maxBytes : text.size();
+    shown.reserve(shown.size() + limit + 32);
+    // Runs of printable bytes (the whole of a well-formed line) are copied at once.
+    std::size_t run = 0;
     for (std::size_t i = 0; i < limit; ++i) {
         unsigned char c = static_cast<unsigned char>(text[i]);
-        if ((c >= 0x20 && c < 0x7F) || c == '\r' || c == '\t') {
-            shown.push_back(static_cast<char>(c));
-        } else {
-            shown += fmt::sprintf("\\x%02X", static_cast<unsigned>(c));
-        }
+        if ((c >= 0x20 && c < 0x7F) || c == '\r' || c == '\t') continue;
+        shown.append(text.substr(run, i - run));
+        shown += fmt::sprintf("\\x%02X", static_cast<unsigned>(c));
+        run = i + 1;
     }
+    shown.append(text.substr(run, limit - run));
     if (limit < text.size()) shown += fmt::sprintf("... (%u bytes)", static_cast<unsigned>(text.size()));
-    return shown;
 }
 
 }  // namespace lv

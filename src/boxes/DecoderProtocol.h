@@ -101,5 +101,7 @@ bool MatchesExpected(std::string_view response, std::string_view expected);
 // A received text fit for a log line: printable bytes kept, others shown as \xHH, long
 // texts shortened with their byte count.
 std::string PrintableExcerpt(std::string_view text, std::size_t maxBytes = 160);
+// The same, appended to `shown` (a log line being made).
+void AppendPrintableExcerpt(std::string& shown, std::string_view text, std::size_t maxBytes = 160);
 
 }  // namespace lv

@@ -1,5 +1,8 @@
 #include "boxes/PassingParser.h"
 
+#include <array>
+#include <string_view>
+
 #include <fmt/printf.h>
 
 #include "base/Log.h"
@@ -55,6 +58,29 @@ bool IsChipText(std::string_view chip) {
     return true;
 }
 
+// The fields of a passing line that are read (marker, ..., chip, date, time).
+constexpr std::size_t kFieldsRead = 5;
+static_assert(kFieldsRead <= kPassingFieldCount);
+
+// Cuts the fields that are read in one pass that counts the others, by SplitFieldViews'
+// rule (a separator at the very end opens no field), without a list of all of them.
+// False unless the line has exactly kPassingFieldCount fields.
+bool CutPassingFields(std::string_view line, std::array<std::string_view, kFieldsRead>& read) {
+    std::size_t count = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] != ';') continue;
+        if (count < kFieldsRead) read[count] = line.substr(start, i - start);
+        ++count;
+        start = i + 1;
+    }
+    if (start < line.size()) {
+        if (count < kFieldsRead) read[count] = line.substr(start);
+        ++count;
+    }
+    return count == kPassingFieldCount;
+}
+
 std::string RemoveDashes(std::string_view date) {
     std::string compact;
     compact.reserve(date.size());
@@ -71,8 +97,8 @@ bool ParsePassing(const std::string& line, const IntakeSettings& settings, Parse
     error.clear();
     passing = ParsedPassing{};
 
-    const std::vector<std::string_view> fields = SplitFieldViews(line, ";");
-    if (fields.size() != kPassingFieldCount || fields[0] != "#P") return false;
+    std::array<std::string_view, kFieldsRead> fields;
+    if (!CutPassingFields(line, fields) || fields[0] != "#P") return false;
     const std::string_view chip = fields[2];
     const std::string_view dateText = fields[3];
     std::string time(fields[4]);

@@ -2,6 +2,7 @@
 #include <fmt/printf.h>
 
 #include <array>
+#include <charconv>
 #include <ctime>
 
 #include "base/Texts.h"
@@ -27,9 +28,25 @@ Magnitude MagnitudeOf(int32_t seconds, uint16_t milliseconds) {
 // never shown better than it was.
 int64_t SecondsRoundedUp(int64_t ms) { return (ms + 999) / 1000; }
 
+// "%02ld" of a value that is never negative here: at least two digits. Times are made
+// for every detection, without a format string to read each time.
+void AppendTwoDigitsAtLeast(std::string& text, int64_t value) {
+    if (value < 10) text += '0';
+    char digits[24];
+    text.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+// sign, then HH:MM:SS ("%s%02ld:%02ld:%02ld").
 std::string HoursMinutesSeconds(const char* sign, int64_t seconds) {
-    return fmt::sprintf("%s%02ld:%02ld:%02ld", sign, seconds / 3600, (seconds % 3600) / 60,
-                        seconds % 60);
+    // No reserve: the usual "HH:MM:SS.hh" fits in the string itself, and a detection
+    // record keeps this text for the whole race.
+    std::string text(sign);
+    AppendTwoDigitsAtLeast(text, seconds / 3600);
+    text += ':';
+    AppendTwoDigitsAtLeast(text, (seconds % 3600) / 60);
+    text += ':';
+    AppendTwoDigitsAtLeast(text, seconds % 60);
+    return text;
 }
 
 constexpr std::array<const char*, 7> kWeekdaysEn = {"Sun", "Mon", "Tue", "Wed",
@@ -48,9 +65,10 @@ constexpr std::array<const char*, 12> kMonthsFr = {
 std::string CChrono::FormatHundredths() const {
     const Magnitude m = MagnitudeOf(seconds_, milliseconds_);
     const int64_t seconds = m.ms / 1000;
-    return fmt::sprintf("%s%02ld:%02ld:%02ld.%02d", m.sign, seconds / 3600,
-                        (seconds % 3600) / 60, seconds % 60,
-                        static_cast<int>(m.ms % 1000) / 10);
+    std::string text = HoursMinutesSeconds(m.sign, seconds);
+    text += '.';
+    AppendTwoDigitsAtLeast(text, (m.ms % 1000) / 10);
+    return text;
 }
 
 std::string CChrono::FormatSeconds() const {

@@ -10,6 +10,7 @@
 #endif
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <string_view>
@@ -126,10 +127,22 @@ void ReportSyncOutcome(int error, const std::string& name, bool& failureReported
 
 }  // namespace
 
+std::string DetectionLineFields(const CQoxResult& record) {
+    // Made for every detection: appended in place rather than through a format string.
+    std::string line;
+    line.reserve(10 + record.boxName.size() + record.label.size() + record.timeText.size());
+    line += '\t';
+    AppendSingleLineField(line, record.boxName);
+    line += '\t';
+    AppendSingleLineField(line, record.label);
+    line += "\t1\t";
+    AppendSingleLineField(line, record.timeText);
+    line += record.absoluteTime != 0 ? "\t2\r\n" : "\t1\r\n";
+    return line;
+}
+
 std::string FormatDetectionLine(std::size_t number, const CQoxResult& record) {
-    return fmt::sprintf("%d\t%s\t%s\t%d\t%s\t%d\r\n", number, SingleLineField(record.boxName),
-                        SingleLineField(record.label), 1, SingleLineField(record.timeText),
-                        record.absoluteTime != 0 ? 2 : 1);
+    return std::to_string(number) + DetectionLineFields(record);
 }
 
 DetectionJournal::DetectionJournal() = default;
@@ -238,8 +251,10 @@ bool DetectionJournal::WaitUntilSynced(int timeoutMs) {
                             [this] { return !dirty_ && syncsInProgress_ == 0; });
 }
 
-WriteCombiner::Ticket DetectionJournal::QueueLine(std::size_t number, const CQoxResult& record) {
-    const std::string line = FormatDetectionLine(number, record);
+WriteCombiner::Ticket DetectionJournal::QueueLine(std::size_t number, std::string_view fields) {
+    char digits[24];
+    const std::string_view numberText(digits, static_cast<std::size_t>(
+                                                  std::to_chars(digits, digits + sizeof digits, number).ptr - digits));
     std::lock_guard<std::mutex> hold(lock_);
     if (fd_ < 0) {
         // Never silent, but said once until a file is open again, not at every
@@ -248,7 +263,7 @@ WriteCombiner::Ticket DetectionJournal::QueueLine(std::size_t number, const CQox
         writeFailureReported_ = true;
         return 0;
     }
-    return lines_.Queue(line);
+    return lines_.Queue(numberText, fields);
 }
 
 void DetectionJournal::WaitWritten(WriteCombiner::Ticket ticket) {
@@ -257,7 +272,7 @@ void DetectionJournal::WaitWritten(WriteCombiner::Ticket ticket) {
 }
 
 void DetectionJournal::WriteLine(std::size_t number, const CQoxResult& record) {
-    WaitWritten(QueueLine(number, record));
+    WaitWritten(QueueLine(number, DetectionLineFields(record)));
 }
 
 void DetectionJournal::WriteBatch(std::string_view batch) {

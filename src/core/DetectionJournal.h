@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "base/WriteCombiner.h"
@@ -16,6 +17,9 @@ namespace lv {
 
 // "%d\t%s\t%s\t%d\t%s\t%d" + CR LF, as the Windows program writes it.
 std::string FormatDetectionLine(std::size_t number, const CQoxResult& record);
+// The same line after its number ("\t...\r\n"): a recording makes it before it takes
+// the table lock, under which only the number is added.
+std::string DetectionLineFields(const CQoxResult& record);
 
 class DetectionJournal {
 public:
@@ -37,9 +41,11 @@ public:
 
     // Recording a detection: QueueLine under the table lock (the order of the lines is
     // the table's), then WaitWritten outside it; the line is in the file when
-    // WaitWritten returns. Threads recording together share one write. QueueLine gives
+    // WaitWritten returns (inside a WriteCombiner::DeferredWaits scope of the calling
+    // thread: when the scope closes). Threads recording together share one write. QueueLine gives
     // 0 (nothing to wait for) when no file is open.
-    WriteCombiner::Ticket QueueLine(std::size_t number, const CQoxResult& record);
+    // `fields` come from DetectionLineFields.
+    WriteCombiner::Ticket QueueLine(std::size_t number, std::string_view fields);
     void WaitWritten(WriteCombiner::Ticket ticket);
     // Both at once, for a single writer.
     void WriteLine(std::size_t number, const CQoxResult& record);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include <fmt/format.h>
 #include <fmt/printf.h>
 
 namespace lv {
@@ -48,8 +49,8 @@ bool CLastBoxDetectionList::Record(const std::string& chip, const CChrono& time,
 
 std::string MakeTimeText(const CChrono& instant, const CChrono& ofDay, bool absoluteMode) {
     if (absoluteMode) {
-        return fmt::sprintf("%ld.%ld", static_cast<long>(instant.Seconds()),
-                            static_cast<long>(instant.Milliseconds() / 10));
+        return fmt::format("{}.{}", static_cast<long>(instant.Seconds()),
+                           static_cast<long>(instant.Milliseconds() / 10));
     }
     return ofDay.FormatHundredths();
 }
@@ -66,16 +67,30 @@ bool IsRepeatedRead(CLastBoxDetectionList& list, const std::string& label,
 }
 
 std::string FormatForTimingApp(const CQoxResult& result) {
-    return fmt::sprintf("%d\t%s\t%s\t%d\t%s", 1, SingleLineField(result.boxName),
-                        SingleLineField(result.label), 1, SingleLineField(result.timeText));
+    // Made for every detection: appended in place rather than through a format string.
+    std::string line;
+    line.reserve(8 + result.boxName.size() + result.label.size() + result.timeText.size());
+    line += "1\t";
+    AppendSingleLineField(line, result.boxName);
+    line += '\t';
+    AppendSingleLineField(line, result.label);
+    line += "\t1\t";
+    AppendSingleLineField(line, result.timeText);
+    return line;
 }
 
 std::string SingleLineField(std::string_view text) {
-    std::string field(text);
-    for (char& c : field) {
-        if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-    }
+    std::string field;
+    AppendSingleLineField(field, text);
     return field;
+}
+
+void AppendSingleLineField(std::string& line, std::string_view text) {
+    const std::size_t start = line.size();
+    line.append(text);
+    for (std::size_t i = start; i < line.size(); ++i) {
+        if (line[i] == '\t' || line[i] == '\r' || line[i] == '\n') line[i] = ' ';
+    }
 }
 
 }  // namespace lv

@@ -79,5 +79,7 @@ std::string FormatForTimingApp(const CQoxResult& result);
 // The text with every tab, CR and LF replaced by a blank, so that a field taken from
 // a box or a file can never split or add a line of a tab-separated line format.
 std::string SingleLineField(std::string_view text);
+// The same, appended to a line being made.
+void AppendSingleLineField(std::string& line, std::string_view text);
 
 }  // namespace lv

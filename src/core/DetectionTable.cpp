@@ -33,18 +33,20 @@ CQoxResult* DetectionTable::AddResult(const std::string& label, const std::strin
     record.flagA = 1;
     record.flagB = 0;
     record.active = 1;
+    // Formatted before the lock is taken: four box threads record at once.
+    const std::string lineFields = writeToFile ? DetectionLineFields(record) : std::string();
 
     CQoxResult* added = nullptr;
     WriteCombiner::Ticket line = 0;
     {
-        std::lock_guard<std::mutex> hold(lock_);
+        std::lock_guard<AdaptiveMutex> hold(lock_);
         // The id is taken under the lock so that ids follow the table order.
         record.id = NextIdLocked();
         records_.push_back(std::move(record));
         ++activeCount_;
         added = &records_.back();
         // Queued under the table lock: the journal's line order is the table's order.
-        if (writeToFile) line = journal_->QueueLine(records_.size(), *added);
+        if (writeToFile) line = journal_->QueueLine(records_.size(), lineFields);
     }
     // Written outside it, so that other threads record meanwhile (and share the write).
     journal_->WaitWritten(line);
@@ -52,17 +54,17 @@ CQoxResult* DetectionTable::AddResult(const std::string& label, const std::strin
 }
 
 int DetectionTable::CountActive() const {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::lock_guard<AdaptiveMutex> hold(lock_);
     return static_cast<int>(activeCount_);
 }
 
 std::size_t DetectionTable::Count() const {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::lock_guard<AdaptiveMutex> hold(lock_);
     return records_.size();
 }
 
 void DetectionTable::ClearTable() {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::lock_guard<AdaptiveMutex> hold(lock_);
     if (!records_.empty()) cleared_.push_back(std::move(records_));
     records_.clear();
     activeCount_ = 0;
@@ -71,13 +73,13 @@ void DetectionTable::ClearTable() {
 void DetectionTable::FreeClearedRecords() {
     std::vector<std::deque<CQoxResult>> freed;
     {
-        std::lock_guard<std::mutex> hold(lock_);
+        std::lock_guard<AdaptiveMutex> hold(lock_);
         freed.swap(cleared_);
     }
 }
 
 void DetectionTable::SetActive(CQoxResult* record, bool active) {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::lock_guard<AdaptiveMutex> hold(lock_);
     if (record == nullptr) return;
     int32_t now = active ? 1 : 0;
     if ((record->active != 0) == (now != 0)) return;
@@ -91,14 +93,14 @@ void DetectionTable::SetActive(CQoxResult* record, bool active) {
 
 void DetectionTable::WithRecords(
     const std::function<void(const std::deque<CQoxResult>&)>& fn) const {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::lock_guard<AdaptiveMutex> hold(lock_);
     fn(records_);
 }
 
 DetectionJournal& DetectionTable::Journal() { return *journal_; }
 
 void DetectionTable::SetIdCounterForTests(uint32_t value) {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::lock_guard<AdaptiveMutex> hold(lock_);
     idCounter_ = value;
 }
 

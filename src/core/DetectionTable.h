@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/AdaptiveMutex.h"
 #include "core/Chrono.h"
 #include "core/DetectionRecords.h"
 
@@ -51,7 +52,7 @@ private:
     DetectionTable();
     uint32_t NextIdLocked();
 
-    mutable std::mutex lock_;
+    mutable AdaptiveMutex lock_;
     std::deque<CQoxResult> records_;
     uint32_t idCounter_ = 0;
     // Kept with every change of the table: the window asks for it after each passing.

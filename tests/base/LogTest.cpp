@@ -12,6 +12,7 @@
 #include "base/Log.h"
 #include "base/NamedMutex.h"
 #include "base/Clock.h"
+#include "base/WriteCombiner.h"
 #include "support/LocalTime.h"
 #include "support/TempFolder.h"
 
@@ -219,6 +220,36 @@ TEST_F(LogTest, ThreadsLoseNoLineAndNeverInterleave) {
     EXPECT_EQ(file.size(), 100u);
     EXPECT_EQ(distinct.size(), 100u);
     for (const std::string& line : file) EXPECT_EQ(line.rfind(std::string(kStamp) + " : thread ", 0), 0u) << line;
+}
+
+TEST_F(LogTest, LinesOfADeferredBurstReachTheFileInOrderWhenTheScopeCloses) {
+    logger.SetSink(nullptr);
+    const std::string stamp = std::string(kStamp) + " : ";
+    {
+        WriteCombiner::DeferredWaits burst;
+        Log(0, "burst 1");
+        Log(0, "burst 2");
+        // Nobody has written them yet: this thread waits when the burst ends.
+        EXPECT_EQ(ReadFile(logFile), "");
+        // Another thread's message keeps its promise, and writes what was queued first.
+        std::thread([] { Log(0, "other thread"); }).join();
+        EXPECT_EQ(SplitCrLf(ReadFile(logFile)),
+                  (std::vector<std::string>{stamp + "burst 1", stamp + "burst 2", stamp + "other thread"}));
+        Log(0, "burst 3");
+        {
+            WriteCombiner::DeferredWaits inner;
+            Log(0, "inner");
+        }
+        // The inner scope waited for its own line, which came after "burst 3".
+        EXPECT_EQ(SplitCrLf(ReadFile(logFile)).size(), 5u);
+        Log(0, "burst 4");
+    }
+    EXPECT_EQ(SplitCrLf(ReadFile(logFile)),
+              (std::vector<std::string>{stamp + "burst 1", stamp + "burst 2", stamp + "other thread",
+                                        stamp + "burst 3", stamp + "inner", stamp + "burst 4"}));
+    // Outside a scope, a line is in the file when Log returns.
+    Log(0, "after the burst");
+    EXPECT_EQ(SplitCrLf(ReadFile(logFile)).back(), stamp + "after the burst");
 }
 
 }  // namespace

@@ -31,9 +31,10 @@ void LineReader::Cut(const char* bytes, std::size_t count) {
             }
         }
         if (!feed) return;
-        ready_.push_back(Line{std::move(current_), currentCut_});
+        // Copied at its own size: the buffer of the unfinished line, room for the
+        // longest line, stays here for the next one instead of leaving with each line.
+        ready_.push_back(Line{current_, currentCut_});
         current_.clear();
-        current_.reserve(maxLineBytes_);
         currentCut_ = false;
         currentStarted_ = false;
         bytes += segment + 1;

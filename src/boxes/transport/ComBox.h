@@ -49,6 +49,9 @@ public:
     // closed), 0 when nothing complete came within `milliseconds`, -1 when not
     // connected or the wait failed.
     virtual int WaitForData(int milliseconds) = 0;
+    // True when a whole line is already received, so that ReadLine returns it without
+    // waiting or asking the system for more. A cheap look, for the box thread's bursts.
+    virtual bool HasReceivedLine() const { return false; }
 
     // "[21:3601 31]" for TCP; "[COM4-31]" for serial.
     virtual std::string GetDescription() const = 0;

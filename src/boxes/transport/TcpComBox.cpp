@@ -100,6 +100,7 @@ bool CTcpComBox::Connect(std::string& error) {
     {
         std::lock_guard<std::mutex> readGuard(readLock_);
         buffer_.Clear();
+        lastChunkFull_ = false;
         peerClosed_ = false;
         receiveFailed_ = false;
         std::lock_guard<std::mutex> guard(connectionLock_);
@@ -111,14 +112,28 @@ bool CTcpComBox::Connect(std::string& error) {
 }
 
 int CTcpComBox::ReceiveChunk(Connection& connection, int milliseconds) {
-    pollfd waiter{connection.fd, POLLIN, 0};
-    int ready = ::poll(&waiter, 1, milliseconds);
-    if (ready == 0 || (ready < 0 && errno == EINTR)) return kNothing;
-    if (ready < 0) {
-        receiveFailed_ = true;
-        return kFailed;
+    // After a full chunk more bytes are most likely waiting (a box sending as fast as
+    // it can): they are taken without a poll first, one system call per chunk instead
+    // of two. Otherwise (a box sending now and then) the poll comes first, as it would
+    // find nothing waiting.
+    ssize_t count = 0;
+    bool mustWait = true;
+    if (lastChunkFull_) {
+        count = ::recv(connection.fd, buffer_.ChunkArea(), buffer_.ChunkCapacity(), MSG_DONTWAIT);
+        mustWait = count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
     }
-    ssize_t count = ::recv(connection.fd, buffer_.ChunkArea(), buffer_.ChunkCapacity(), 0);
+    if (mustWait) {
+        lastChunkFull_ = false;
+        pollfd waiter{connection.fd, POLLIN, 0};
+        int ready = ::poll(&waiter, 1, milliseconds);
+        if (ready == 0 || (ready < 0 && errno == EINTR)) return kNothing;
+        if (ready < 0) {
+            receiveFailed_ = true;
+            return kFailed;
+        }
+        count = ::recv(connection.fd, buffer_.ChunkArea(), buffer_.ChunkCapacity(), 0);
+    }
+    lastChunkFull_ = count == static_cast<ssize_t>(buffer_.ChunkCapacity());
     if (count > 0) {
         buffer_.Commit(static_cast<std::size_t>(count));
         return static_cast<int>(count);
@@ -143,6 +158,11 @@ int CTcpComBox::WaitForData(int milliseconds) {
         if (received == 0 || received == kFailed || buffer_.HasLine()) return 1;
         if (MillisecondsLeft(deadline) == 0) return 0;
     }
+}
+
+bool CTcpComBox::HasReceivedLine() const {
+    std::lock_guard<std::mutex> guard(readLock_);
+    return buffer_.HasLine();
 }
 
 int CTcpComBox::ReadLine(std::string& line) {

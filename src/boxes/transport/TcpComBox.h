@@ -35,6 +35,7 @@ public:
     bool Disconnect() override;
     int ReadLine(std::string& line) override;
     int WaitForData(int milliseconds) override;
+    bool HasReceivedLine() const override;
     std::string GetDescription() const override;
     int Write(const char* bytes, int length) override;
     using CComBox::Write;
@@ -83,10 +84,11 @@ private:
     std::atomic<int> connectTimeoutSeconds_{2};
 
     std::mutex writeLock_;               // keeps each command's bytes together
-    std::mutex readLock_;                // one reader at a time; taken before connectionLock_
+    mutable std::mutex readLock_;        // one reader at a time; taken before connectionLock_
     LineReader buffer_{kMaxLineBytes};   // guarded by readLock_
     bool peerClosed_ = false;            // guarded by readLock_
     bool receiveFailed_ = false;         // guarded by readLock_
+    bool lastChunkFull_ = false;         // guarded by readLock_
 };
 
 }  // namespace lv
