@@ -13,6 +13,7 @@
 #include <fmt/printf.h>
 
 #include "base/Texts.h"
+#include "base/WriteAll.h"
 
 namespace lv {
 
@@ -41,18 +42,6 @@ public:
 private:
     int fd_;
 };
-
-bool WriteAll(int fd, std::string_view content) {
-    while (!content.empty()) {
-        ssize_t written = ::write(fd, content.data(), content.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        content.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
 
 // The file a rename must replace: the target of a symbolic link, so that the link
 // survives.
@@ -138,7 +127,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content, st
         return false;
     };
     if (replacing) (void)::fchmod(file.Get(), previous.st_mode & 07777);
-    if (!WriteAll(file.Get(), content)) return fail(errno);
+    if (const int code = WriteAll(file.Get(), content); code != 0) return fail(code);
     if (::fsync(file.Get()) != 0) return fail(errno);
     if (file.Close() != 0) return fail(errno);
     if (::rename(temporary.c_str(), target.c_str()) != 0) return fail(errno);

@@ -14,6 +14,7 @@
 
 #include "base/NamedMutex.h"
 #include "base/Clock.h"
+#include "base/WriteAll.h"
 
 namespace lv {
 
@@ -30,20 +31,6 @@ public:
     InsideLogger(const InsideLogger&) = delete;
     InsideLogger& operator=(const InsideLogger&) = delete;
 };
-
-// One write per batch of whole lines with O_APPEND: lines of several writers (threads
-// or processes) never interleave. False when the file refused it.
-bool WriteWhole(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -140,7 +127,7 @@ WriteCombiner::Ticket Logger::AppendFileLine(const std::string& stamp, const std
 
 void Logger::WriteBatch(std::string_view batch) {
     if (!HoldCurrentFile()) return;  // the lines are lost; the window still shows them
-    if (!WriteWhole(fd_, batch)) {
+    if (WriteAll(fd_, batch) != 0) {
         // A full or failing disk: the next message opens the file again.
         CloseFile();
     }

@@ -19,6 +19,7 @@
 
 #include "base/Log.h"
 #include "base/Texts.h"
+#include "base/WriteAll.h"
 #include "core/DetectionTexts.h"
 
 namespace lv {
@@ -77,24 +78,6 @@ int OpenForAppending(const std::string& path) {
 #else
     return open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
 #endif
-}
-
-// Writes the whole batch (one write with O_APPEND for a batch of lines); 0 or errno.
-int WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-#ifdef _WIN32
-        const int written = _write(fd, bytes.data(), static_cast<unsigned>(bytes.size()));
-#else
-        const ssize_t written = write(fd, bytes.data(), bytes.size());
-#endif
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return errno != 0 ? errno : EIO;
-        }
-        if (written == 0) return EIO;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
 }
 
 std::string WriteErrorText(const std::string& path, int error) {
