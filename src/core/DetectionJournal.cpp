@@ -115,11 +115,7 @@ std::string DetectionLineFields(const CQoxResult& record) {
     std::string line;
     line.reserve(10 + record.boxName.size() + record.label.size() + record.timeText.size());
     line += '\t';
-    AppendSingleLineField(line, record.boxName);
-    line += '\t';
-    AppendSingleLineField(line, record.label);
-    line += "\t1\t";
-    AppendSingleLineField(line, record.timeText);
+    AppendDetectionFields(line, record);
     line += record.absoluteTime != 0 ? "\t2\r\n" : "\t1\r\n";
     return line;
 }

@@ -71,12 +71,16 @@ std::string FormatForTimingApp(const CQoxResult& result) {
     std::string line;
     line.reserve(8 + result.boxName.size() + result.label.size() + result.timeText.size());
     line += "1\t";
-    AppendSingleLineField(line, result.boxName);
-    line += '\t';
-    AppendSingleLineField(line, result.label);
-    line += "\t1\t";
-    AppendSingleLineField(line, result.timeText);
+    AppendDetectionFields(line, result);
     return line;
+}
+
+void AppendDetectionFields(std::string& line, const CQoxResult& record) {
+    AppendSingleLineField(line, record.boxName);
+    line += '\t';
+    AppendSingleLineField(line, record.label);
+    line += "\t1\t";
+    AppendSingleLineField(line, record.timeText);
 }
 
 std::string SingleLineField(std::string_view text) {

@@ -81,5 +81,8 @@ std::string FormatForTimingApp(const CQoxResult& result);
 std::string SingleLineField(std::string_view text);
 // The same, appended to a line being made.
 void AppendSingleLineField(std::string& line, std::string_view text);
+// Appends "<box>\t<label>\t1\t<time>", the part of a detection that the journal line
+// and the line pushed to the timing application share.
+void AppendDetectionFields(std::string& line, const CQoxResult& record);
 
 }  // namespace lv
