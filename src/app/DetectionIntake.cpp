@@ -10,7 +10,7 @@
 
 namespace lv {
 
-DetectionIntake::DetectionIntake(UiLoop& ui, MainView& view, const IntakeSettingsSource& settings,
+DetectionIntake::DetectionIntake(UiLoop& ui, MainView& view, const ControllerSettings& settings,
                                  IntakeHandlers handlers, std::string sessionFileName)
     : ui_(ui),
       view_(view),

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ControllerSettings.h"
 #include "app/MainView.h"
 #include "base/UiLoop.h"
 #include "boxes/BoxHost.h"
@@ -17,17 +18,6 @@
 namespace lv {
 
 class DirectLinkSession;
-
-// Where the intake reads the settings it works with. Safe from any thread.
-class IntakeSettingsSource {
-public:
-    virtual ~IntakeSettingsSource() = default;
-    virtual IntakeSettings CurrentIntakeSettings() const = 0;
-    // Changes whenever the intake settings change (see BoxHost).
-    virtual uint64_t IntakeSettingsVersion() const = 0;
-    virtual bool LogDetectionsEnabled() const = 0;  // BLogDetections
-    virtual bool AbsoluteClock() const = 0;         // BAbsClock
-};
 
 // What the intake hands on to the UI thread.
 struct IntakeHandlers {
@@ -39,16 +29,16 @@ struct IntakeHandlers {
 
 class DetectionIntake : public BoxHost {
 public:
-    DetectionIntake(UiLoop& ui, MainView& view, const IntakeSettingsSource& settings, IntakeHandlers handlers,
+    DetectionIntake(UiLoop& ui, MainView& view, const ControllerSettings& settings, IntakeHandlers handlers,
                     std::string sessionFileName);
 
     // The session that detections are pushed to; set before any box thread starts.
     void SetLink(DirectLinkSession* link) { link_ = link; }
 
     // --- BoxHost (any thread) ---
-    IntakeSettings CurrentIntakeSettings() const override { return settings_.CurrentIntakeSettings(); }
-    uint64_t IntakeSettingsVersion() const override { return settings_.IntakeSettingsVersion(); }
-    bool LogDetectionsEnabled() const override { return settings_.LogDetectionsEnabled(); }
+    IntakeSettings CurrentIntakeSettings() const override { return settings_.CurrentIntake(); }
+    uint64_t IntakeSettingsVersion() const override { return settings_.IntakeVersion(); }
+    bool LogDetectionsEnabled() const override { return settings_.LogDetections(); }
     const CQoxResult* RecordDetection(const std::string& label, const std::string& boxName,
                                       const CChrono& instant, const CChrono& ofDay) override;
     void ShowDetection(const std::string& text, const CQoxResult* record, const CChrono& ofDay) override;
@@ -81,7 +71,7 @@ private:
 
     UiLoop& ui_;
     MainView& view_;
-    const IntakeSettingsSource& settings_;
+    const ControllerSettings& settings_;
     IntakeHandlers handlers_;
     std::string sessionFileName_;  // UI thread only
     DirectLinkSession* link_ = nullptr;

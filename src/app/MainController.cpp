@@ -16,7 +16,7 @@ namespace lv {
 MainController::MainController(UiLoop& ui, MainView& view, ControllerOptions options)
     : ui_(ui),
       view_(view),
-      detectionIntake_(ui, view, *this,
+      detectionIntake_(ui, view, settings_,
                        IntakeHandlers{[this] { boxes_.RefreshCountersNow(); },
                                       [this](int boxNumber, bool unexpected) { boxes_.OnBoxState(boxNumber, unexpected); },
                                       std::move(options.recorded)},

@@ -35,12 +35,12 @@ struct ControllerOptions {
     std::function<void(const CQoxResult& record)> recorded;
 };
 
-class MainController : public IntakeSettingsSource {
+class MainController {
 public:
     static constexpr int kBoxCount = BoxSupervisor::kBoxCount;
 
     MainController(UiLoop& ui, MainView& view, ControllerOptions options);
-    ~MainController() override;
+    ~MainController();
     MainController(const MainController&) = delete;
     MainController& operator=(const MainController&) = delete;
 
@@ -55,10 +55,10 @@ public:
     BoxHost& Intake() { return detectionIntake_; }
 
     // --- Settings the intake reads (any thread) ---
-    IntakeSettings CurrentIntakeSettings() const override;
-    uint64_t IntakeSettingsVersion() const override { return settings_.IntakeVersion(); }
-    bool LogDetectionsEnabled() const override { return settings_.LogDetections(); }
-    bool AbsoluteClock() const override { return settings_.AbsoluteClock(); }
+    IntakeSettings CurrentIntakeSettings() const;
+    uint64_t IntakeSettingsVersion() const { return settings_.IntakeVersion(); }
+    bool LogDetectionsEnabled() const { return settings_.LogDetections(); }
+    bool AbsoluteClock() const { return settings_.AbsoluteClock(); }
 
     // --- Window commands (UI thread) ---
     void ExportAllDetections() { commands_.ExportAllDetections(); }
