@@ -50,6 +50,10 @@ public:
     virtual void SetBusy(bool busy) = 0;
 
     virtual void SetDirectLinkState(LinkVisualState state) = 0;
+    // Detections recorded but not yet delivered to the timing application.
+    virtual void ShowForwardingBacklog(std::size_t waiting) { (void)waiting; }
+    // Journal lines that could not be written yet (0: the journal has caught up).
+    virtual void ShowJournalPending(std::size_t pendingLines) { (void)pendingLines; }
     virtual void SetRunnerDisplay(const RunnerDisplay& runner) = 0;
 
     virtual void PlaySound(Sound sound) = 0;
