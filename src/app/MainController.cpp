@@ -26,6 +26,7 @@ MainController::MainController(UiLoop& ui, MainView& view, ControllerOptions opt
 }
 
 MainController::~MainController() {
+    SetFtpJobObserver(nullptr);
     Logger::Instance().SetSink(nullptr);
     Logger::Instance().SetWindowOpen(false);
 }
@@ -45,6 +46,7 @@ void MainController::Open() {
     logger.SetWindowOpen(true);
 
     RefreshCountersNow();
+    SetFtpJobObserver(&ftpLog_);
 
     WriteLogFile("\n");
     WriteLogFile(fmt::sprintf(Tr("------------------------ Starting Lumivane version %s",
@@ -75,6 +77,9 @@ bool MainController::Exit(bool controlHeld) {
                                "Souhaitez vraiment quitter le module d'acquisition ?")))
             return false;
     }
+    // A running upload may finish (bounded wait), but logs nothing more.
+    StopFtpTransfers(true);
+    SetFtpJobObserver(nullptr);
     ui_.killTimer(kTimerStartupConfig);
     ui_.killTimer(kTimerDayCheck);
     detectionIntake_.StopDeferredRefresh();

@@ -112,6 +112,7 @@ inline constexpr const char* kUrls = "URLs";
 inline constexpr const char* kCustomerInfo = "CustomerInfo";
 inline constexpr const char* kApplication = "Application";
 inline constexpr const char* kTarvexBoxes = "TarvexBoxes";
+inline constexpr const char* kFtpSettings = "FtpSettings";
 
 // --- Acquisition ([Settings]) -----------------------------------------------------------
 // Repeated reads of one label closer than this are discarded (0 or less: none is).
@@ -170,6 +171,21 @@ inline constexpr ObsoleteSetting CustomerPassword{kCustomerInfo, "Password"};
 // "en" or "fr".
 inline constexpr TextSetting ApplicationLanguage{kApplication, "Language", "fr"};
 inline constexpr TextSetting SoftwareLocation{kApplication, "SoftwareLocation", ""};
+
+// --- FTP ([FtpSettings]) ------------------------------------------------------------------------
+// The detections export's server (its dialog writes them); every new transfer job starts
+// from Site, User, Password and Directory.
+inline constexpr TextSetting FtpLabel{kFtpSettings, "Label", ""};
+inline constexpr TextSetting FtpSite{kFtpSettings, "Site", ""};
+inline constexpr TextSetting FtpUser{kFtpSettings, "User", ""};
+inline constexpr TextSetting FtpPassword{kFtpSettings, "Password", ""};
+inline constexpr TextSetting FtpDirectory{kFtpSettings, "Directory", ""};
+// The label a new job shows in its messages (nothing in the program writes it).
+inline constexpr TextSetting FtpSiteLabel{kFtpSettings, "SiteLabel", ""};
+// Passive mode for uploads, downloads and remote listings.
+inline constexpr BoolSetting BPutInPassiveMode{kFtpSettings, "BPutInPassiveMode", true};
+inline constexpr BoolSetting BGetInPassiveMode{kFtpSettings, "BGetInPassiveMode", true};
+inline constexpr BoolSetting BGetFileListInPassiveMode{kFtpSettings, "BGetFileListInPassiveMode", true};
 
 }  // namespace setting
 }  // namespace lv
