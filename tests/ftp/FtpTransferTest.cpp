@@ -277,3 +277,74 @@ TEST_F(FtpTransferTest, ListingGivesNamesAndSizes) {
 
 }  // namespace
 }  // namespace lv
+
+namespace lv {
+namespace {
+
+using namespace lv::test;
+
+// A self-signed certificate for 127.0.0.1 with its key, in one file for the server;
+// the certificate alone in `certificate` for the client to trust.
+bool MakeCertificate(const TempFolder& folder, std::string& serverPem, std::string& certificate) {
+    certificate = folder / "cert.pem";
+    const std::string key = folder / "key.pem";
+    const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1"
+                                " -addext subjectAltName=IP:127.0.0.1 -keyout '" + key + "' -out '" +
+                                certificate + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return false;
+    serverPem = folder / "server.pem";
+    WriteFile(serverPem, ReadFile(key) + ReadFile(certificate));
+    return true;
+}
+
+TEST(FtpTls, TlsIsNeverDroppedForPlainTextAndCertificatesAreChecked) {
+    SetLanguage(Language::English);
+    TempFolder local;
+    WriteFile(local / "r.txt", "results");
+    StateRecorder recorder;
+
+    // A server without TLS: an "ftps://" site does not fall back to clear text (the
+    // password is never sent).
+    FtpServerProcess plainServer;
+    ASSERT_TRUE(plainServer.Running());
+    auto noTls = UploadJob(plainServer, local / "r.txt", "r.txt");
+    noTls->site = "ftps://" + plainServer.Site();
+    EXPECT_EQ(RunFtpUpload(*noTls, QuickOptions(), recorder.Control()), -2);
+    EXPECT_EQ(noTls->errorText.rfind("Can't connect to site ftps://" + plainServer.Site(), 0), 0u)
+        << noTls->errorText;
+    EXPECT_FALSE(std::filesystem::exists(plainServer / "r.txt"));
+
+    TempFolder certificates;
+    std::string serverPem;
+    std::string certificate;
+    ASSERT_TRUE(MakeCertificate(certificates, serverPem, certificate));
+    FtpServerProcess::Options tls;
+    tls.tlsCertificate = serverPem;
+    FtpServerProcess server(tls);
+    ASSERT_TRUE(server.Running());
+
+    // A certificate nobody vouches for is not accepted.
+    auto untrusted = UploadJob(server, local / "r.txt", "u.txt");
+    untrusted->site = "ftps://" + server.Site();
+    EXPECT_EQ(RunFtpUpload(*untrusted, QuickOptions(), recorder.Control()), -2);
+    EXPECT_EQ(untrusted->errorText.rfind("Can't connect to site ftps://" + server.Site(), 0), 0u)
+        << untrusted->errorText;
+
+    // Trusted, the login goes through TLS (past the connection stage).
+    FtpConnectOptions trusting = QuickOptions();
+    trusting.caFile = certificate;
+    auto trusted = UploadJob(server, local / "r.txt", "t.txt", "no-such-dir");
+    trusted->site = "ftps://" + server.Site();
+    EXPECT_EQ(RunFtpUpload(*trusted, trusting, recorder.Control()), 1);
+    EXPECT_EQ(trusted->errorText.rfind("SetCurrentDirectory Error:", 0), 0u) << trusted->errorText;
+
+    // Plain FTP to a server that requires TLS: refused at login.
+    auto plain = UploadJob(server, local / "r.txt", "p.txt");
+    EXPECT_EQ(RunFtpUpload(*plain, trusting, recorder.Control()), -2);
+    EXPECT_FALSE(std::filesystem::exists(server / "u.txt"));
+    EXPECT_FALSE(std::filesystem::exists(server / "p.txt"));
+    SetLanguage(Language::French);
+}
+
+}  // namespace
+}  // namespace lv

@@ -5,7 +5,7 @@ Serves one folder to one user. Prints "port <n>" once it listens, then runs unti
 is stopped. Options shape the server's behaviour for the tests:
   --read-limit N   uploads arrive at most N bytes a second (a slow line)
   --drop-after N   the server drops the whole session once N bytes of an upload came
-  --tls CERT       explicit TLS (AUTH TLS) required on control and data connections;
+  --tls CERT       (without the two above) explicit TLS (AUTH TLS) required on control and data connections;
                    CERT holds the certificate and its key
 """
 import argparse
@@ -57,7 +57,9 @@ def main():
         pass
 
     Handler.authorizer = authorizer
-    Handler.dtp_handler = Dtp
+    if not args.tls:
+        # The TLS data handler does its handshake through the reader this one replaces.
+        Handler.dtp_handler = Dtp
     Handler.banner = "lumivane test server ready"
     Handler.permit_foreign_addresses = False
     if args.tls:
