@@ -110,6 +110,11 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return 0;
 }
 
+// SFTP servers must be known: only a key listed for the host in known_hosts is accepted.
+int OnHostKey(CURL*, const curl_khkey*, const curl_khkey*, curl_khmatch match, void*) {
+    return match == CURLKHMATCH_OK ? CURLKHSTAT_FINE : CURLKHSTAT_REJECT;
+}
+
 long Seconds(std::chrono::milliseconds ms) {
     return static_cast<long>(std::max<std::chrono::milliseconds::rep>(1, (ms.count() + 999) / 1000));
 }
@@ -223,10 +228,10 @@ bool OpenSession(Session& session, const std::string& site, const std::string& u
         if (!options.caFile.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, options.caFile.c_str());
     }
     if (session.endpoint.protocol == FtpProtocol::Sftp) {
-        // Servers must be known: their keys are checked against the user's known hosts.
         const char* home = std::getenv("HOME");
         std::string knownHosts = std::string(home ? home : "") + "/.ssh/known_hosts";
         curl_easy_setopt(h, CURLOPT_SSH_KNOWNHOSTS, knownHosts.c_str());
+        curl_easy_setopt(h, CURLOPT_SSH_KEYFUNCTION, &OnHostKey);
     }
     return true;
 }

@@ -27,8 +27,8 @@ struct FtpTimeouts {
 
 struct FtpConnectOptions {
     FtpTimeouts timeouts{};
-    // Certificates trusted for "ftps://" sites besides the system's (empty: the
-    // system's only). Tests trust their own self-signed certificate with it.
+    // Certificates trusted for "ftps://" sites instead of the system's authorities
+    // (empty: the system's). Tests trust their own self-signed certificate with it.
     std::string caFile;
 };
 
