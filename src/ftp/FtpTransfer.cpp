@@ -83,7 +83,12 @@ int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
     if (type == CURLINFO_HEADER_OUT) {
         std::string verb(text.substr(0, std::min<std::size_t>(text.find_first_of(" \r\n"), 16)));
         for (char& c : verb) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (verb == "QUIT") return 0;  // the goodbye says nothing about what failed
         trace->lastCommand = verb;
+        // Anything but the greeting's and the login's commands comes after the login.
+        if (verb != "AUTH" && verb != "USER" && verb != "PASS" && verb != "ACCT") {
+            trace->loggedIn = true;
+        }
     } else if (type == CURLINFO_HEADER_IN) {
         trace->lastReply = Cut(Printable(text), kReplyMax);
         if (text.substr(0, 4) == "230 " || text.substr(0, 4) == "230-") trace->loggedIn = true;
@@ -428,7 +433,8 @@ int RunFtpDownload(CFtpJob& job, const FtpConnectOptions& options, const FtpJobC
     SetState(job, control, kFtpJobStarted);
 
     std::string reason;
-    if (!CheckRemoteName(job.remoteName, reason) || !CheckDirectory(job.directory, reason)) {
+    if (job.localPath.empty()) reason = Tr("No local file given", "Aucun fichier local indiqué");
+    if (!reason.empty() || !CheckRemoteName(job.remoteName, reason) || !CheckDirectory(job.directory, reason)) {
         job.errorText = Cut(reason, kDownloadErrorMax);
         SetState(job, control, kFtpJobFailed);
         return 1;
