@@ -127,14 +127,27 @@ FtpServersDialog::FtpServersDialog(const std::string& path, const std::vector<st
 // the form and what the mode enables.
 void FtpServersDialog::Refresh() {
     refreshing_ = true;
-    list_->clear();
+    // Items are rebuilt only when the list changed: this also runs from the list's own
+    // selection signal, where its items must stay.
+    bool same = list_->topLevelItemCount() == static_cast<int>(rules_.Count());
+    for (std::size_t i = 0; same && i < rules_.Count(); ++i) {
+        same = list_->topLevelItem(static_cast<int>(i))->text(0) == ToQt(rules_.ServerAt(i).label);
+    }
+    if (!same) {
+        list_->clear();
+        for (std::size_t i = 0; i < rules_.Count(); ++i) {
+            auto* item = new QTreeWidgetItem(list_, {ToQt(rules_.ServerAt(i).label)});
+            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        }
+    }
     for (std::size_t i = 0; i < rules_.Count(); ++i) {
-        auto* item = new QTreeWidgetItem(list_, {ToQt(rules_.ServerAt(i).label)});
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, rules_.IsChecked(i) ? Qt::Checked : Qt::Unchecked);
+        list_->topLevelItem(static_cast<int>(i))->setCheckState(0, rules_.IsChecked(i) ? Qt::Checked : Qt::Unchecked);
     }
     if (auto selected = rules_.Selection()) {
-        list_->setCurrentItem(list_->topLevelItem(static_cast<int>(*selected)));
+        QTreeWidgetItem* item = list_->topLevelItem(static_cast<int>(*selected));
+        if (list_->currentItem() != item || !item->isSelected()) list_->setCurrentItem(item);
+    } else {
+        list_->clearSelection();
     }
     const FtpServerFields& shown = rules_.Fields();
     edits_[Index(FtpServerField::Label)]->setText(ToQt(shown.label));

@@ -41,12 +41,14 @@ TEST_F(FtpDialogsTest, ServersDialogOpensCompactAndSwitchesToTheFullForm) {
     EXPECT_EQ(dialog.List()->topLevelItem(0)->checkState(0), Qt::Unchecked);
     EXPECT_EQ(dialog.List()->topLevelItem(1)->checkState(0), Qt::Checked);
     EXPECT_EQ(dialog.FormButton()->text().toStdString(), ">>");
-    EXPECT_TRUE(dialog.Panel()->isHidden());
-    EXPECT_TRUE(dialog.AddButton()->isHidden());
+    EXPECT_FALSE(dialog.Panel()->isVisibleTo(&dialog));
+    EXPECT_FALSE(dialog.AddButton()->isVisibleTo(&dialog));
+    EXPECT_TRUE(dialog.FormButton()->isVisibleTo(&dialog));
 
     dialog.FormButton()->click();
     EXPECT_EQ(dialog.FormButton()->text().toStdString(), "<<");
-    EXPECT_FALSE(dialog.Panel()->isHidden());
+    EXPECT_TRUE(dialog.Panel()->isVisibleTo(&dialog));
+    EXPECT_TRUE(dialog.AddButton()->isVisibleTo(&dialog));
     EXPECT_FALSE(dialog.RemoveButton()->isEnabled());
     EXPECT_FALSE(dialog.Edit(FtpServerField::Label)->isEnabled());
 
