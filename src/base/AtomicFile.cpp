@@ -129,8 +129,10 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content, st
         return false;
     };
     if (ownerOnly) {
-        // Also tightens a file an older version left readable by others.
-        if (::fchmod(file.Get(), 0600) != 0) return fail(errno);
+        // A new file is its owner's; a replaced one keeps its group's rights (chosen by
+        // an administrator) but never stays readable by everyone.
+        const mode_t mode = replacing ? (previous.st_mode & 07770) : 0600;
+        if (::fchmod(file.Get(), mode) != 0) return fail(errno);
     } else if (replacing) {
         (void)::fchmod(file.Get(), previous.st_mode & 07777);
     }

@@ -15,7 +15,8 @@ FileReadStatus ReadWholeFile(const std::string& path, std::size_t maxSize, std::
                              std::string* error = nullptr);
 
 // Who may read the file once replaced. OwnerOnly is for files that hold passwords in
-// clear (settings, FTP servers list): mode 0600 whatever the file had before.
+// clear (settings, FTP servers list): a new file gets mode 0600, a replaced one keeps
+// its mode without the rights of others.
 enum class FileAccess { KeepOrDefault, OwnerOnly };
 
 // Writes `content` to a new file in the same folder, flushes it to the disk and renames
