@@ -72,8 +72,9 @@ void PrintHelp() {
         "  --devices N --files N --detections N   size of the generated account (2, 3, 3)\n"
         "  --seed N             generator seed (chip codes and times)\n"
         "  --fault PLACE:KIND   PLACE token|devices|files|detections; KIND 401|500|cut|\n"
-        "                       nonarray|slow|huge|error (huge: a 50 MB reply; error: an\n"
-        "                       error device in the devices reply); repeatable\n"
+        "                       nonarray|slow|huge|error|errorfirst (huge: a 50 MB reply;\n"
+        "                       error: an error device in the devices reply; errorfirst:\n"
+        "                       a token reply with \"error\" before \"access_token\"); repeatable\n"
         "  --slow-ms N          delay of the slow fault (default 5000)\n"
         "  --request-log FILE   append one line per request (method, path, headers, body)\n");
 }
@@ -303,6 +304,8 @@ private:
         if (request.body.rfind(prefix, 0) != 0 || FormDecode(request.body.substr(prefix.size())) != options_.apiKey ||
             fault == "401")
             return Json(connection, 401, R"({"error": "invalid api key"})");
+        if (fault == "errorfirst")
+            return Json(connection, 200, R"({"error": "key revoked", "access_token": "tok-late"})");
         std::string token;
         {
             std::lock_guard<std::mutex> hold(lock_);
