@@ -235,6 +235,24 @@ TEST_F(ExplorerTest, TheBoxPassingLinesAreConvertedToo) {
     EXPECT_FALSE(ConvertDetections("[[[", "31", output, error));
 }
 
+TEST_F(ExplorerTest, ABoxFileIsFetchedFromTheDecoderOwnFileServer) {
+    const int filesPort = test::LoopbackPeer::FreePort();
+    test::SimulatorProcess decoder("decoder", {"--files-port", std::to_string(filesPort)});
+    ASSERT_TRUE(decoder.Running());
+    std::vector<std::unique_ptr<CDetectionFile>> files;
+    files.push_back(BoxFile("1002", 87, "http://127.0.0.1:" + std::to_string(filesPort) + "/media/passings_1002.txt"));
+    auto explorer = OpenBoxes(std::move(files));
+    explorer->SelectLine(0);
+    explorer->Download(folder.Path());
+    WaitIdle(*explorer);
+    ASSERT_FALSE(view.messages.empty());
+    EXPECT_EQ(view.messages.back().text, "Download done (5 kB)");
+    const auto lines = FileLines(folder / "TX_1002.txt");
+    ASSERT_EQ(lines.size(), 87u);
+    EXPECT_EQ(lines[0], "0;C00001;2024-05-02;09:00:00.000;;;;;;;;;;;;;31");
+    EXPECT_EQ(lines[86], "86;C00087;2024-05-02;09:03:22.100;;;;;;;;;;;;;31");
+}
+
 TEST_F(ExplorerTest, DownloadChecksComeBeforeAnyRequest) {
     std::vector<std::unique_ptr<CDetectionFile>> files;
     files.push_back(BoxFile("5", 0, "http://127.0.0.1:1/never"));
