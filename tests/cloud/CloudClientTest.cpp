@@ -6,6 +6,7 @@
 #include <atomic>
 #include <thread>
 
+#include "cloud/CloudDebugCopies.h"
 #include "cloud/CustomerInfo.h"
 #include "cloud/CloudTestSupport.h"
 
@@ -229,6 +230,27 @@ TEST_F(CloudClientTest, FetchingTheCustomerDevicesLogsItsFailure) {
     ASSERT_EQ(FetchCustomerDevices(ConnectionTo(good), reply, error, logLine), 0) << error;
     EXPECT_EQ(logLine, "");
     EXPECT_NE(reply.find("A-1001"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lv
+
+namespace lv {
+namespace {
+
+TEST_F(CloudClientTest, RawRepliesAreCopiedOnlyIntoAFolderTheUserMade) {
+    auto& sim = StartCloud();
+    CloudConnection connection = ConnectionTo(sim);
+    std::string token, reply, error;
+    ASSERT_EQ(RequestAccessToken(connection, token, error), 0) << error;
+    ASSERT_EQ(GetCustomerDevices(connection, token, reply, error), 0) << error;
+    struct stat info {};
+    EXPECT_NE(::stat(CloudDebugFolder().c_str(), &info), 0);
+
+    ASSERT_TRUE(CreateFolderPath(CloudDebugFolder()));
+    reply.clear();
+    ASSERT_EQ(GetCustomerDevices(connection, token, reply, error), 0) << error;
+    EXPECT_EQ(test::ReadFile(JoinPath(CloudDebugFolder(), "devices.json")), reply);
 }
 
 }  // namespace

@@ -312,7 +312,9 @@ void BoxFilesExplorer::Download(const std::string& destinationText) {
             }
             if (fetch->result != kCloudOk) return;
             fetch->replyBytes = reply.size();
-            WriteCloudDebugCopy("detections-" + FieldText(file.deviceId) + "-" + file.fileId + ".json", reply);
+            WriteCloudDebugCopy("detections-" + (IsSafeIdentifier(file.deviceId) ? file.deviceId : std::string("box")) +
+                                    "-" + file.fileId + ".json",
+                                reply);
 
             DecoderOutput output;
             if (!ConvertDetections(reply, file.deviceId, output, fetch->error)) {
@@ -350,7 +352,7 @@ void BoxFilesExplorer::OnDownloaded(Fetch& fetch) {
                                 "\n%d détection(s) écartée(s) : sans code puce ou heure illisible"),
                              fetch.skipped);
     }
-    Log(20, "+ " + fetch.path + " : " + done);
+    Log(20, fmt::sprintf("+ %s : %d kB", fetch.path, static_cast<int>(fetch.replyBytes / 1024)));
     view_.ShowMessage(done, BoxFilesView::Icon::Information);
     setting::DownloadTarvexPath.Write(fetch.folder);
     outputPath_ = fetch.path;
