@@ -8,6 +8,7 @@
 #include "base/Log.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
+#include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 #include "support/FakeMainView.h"
 #include "support/TempFolder.h"
@@ -28,7 +29,7 @@ TEST(BoxFilesSourceTest, TheDeclaredBoxesAreOfferedWithTheChosenOneFirst) {
         WriteSettingText("TarvexBoxes", "BoxIdDetector" + std::to_string(slot), "31");
     }
     EventLoop loop;
-    test::FakeMainView view;
+    FakeMainView view;
     {
         ControllerOptions controllerOptions;
         controllerOptions.sessionFileName = folder / "logfiles/session.dat";
@@ -38,8 +39,8 @@ TEST(BoxFilesSourceTest, TheDeclaredBoxesAreOfferedWithTheChosenOneFirst) {
         BoxFilesSource source = controller.BoxFilesSourceFor(3);
         EXPECT_EQ(source.mode, BoxFilesSource::Mode::Boxes);
         ASSERT_EQ(source.boxes.size(), 2u);
-        EXPECT_EQ(source.boxes[0].text, "Boîtier 2 [127.0.0.1:3601 31]");
-        EXPECT_EQ(source.boxes[1].text, "Boîtier 4 [127.0.0.1:3603 31]");
+        EXPECT_EQ(source.boxes[0].text, "Boîtier 2 [1:3601 31]");
+        EXPECT_EQ(source.boxes[1].text, "Boîtier 4 [1:3603 31]");
         EXPECT_EQ(source.firstEntry, 1);
         EXPECT_TRUE(static_cast<bool>(source.boxes[0].listFiles));
         // A box not connected has nothing to list.
