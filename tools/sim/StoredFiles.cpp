@@ -5,9 +5,10 @@
 namespace sim::decoder {
 
 const std::vector<StoredFile>& StoredFiles() {
-    static const std::vector<StoredFile> files = {{"1001", 1520, "2024-05-01", "closed"},
-                                                  {"1002", 87, "2024-05-02", "open"}};
-    return files;
+    // Never destroyed: detached serving threads may still read it while the process exits.
+    static const auto* files = new std::vector<StoredFile>{{"1001", 1520, "2024-05-01", "closed"},
+                                                           {"1002", 87, "2024-05-02", "open"}};
+    return *files;
 }
 
 std::string ListFilesAnswer() {
