@@ -266,6 +266,14 @@ TEST_F(ExplorerTest, DownloadChecksComeBeforeAnyRequest) {
     explorer->Download(folder.Path());
     EXPECT_EQ(view.messages.back().text, "File 5 is empty!");
     EXPECT_FALSE(explorer->Busy());
+    // A folder that cannot be made (a file stands in its way).
+    test::WriteFile(folder / "plain", "x");
+    explorer->Download(folder / "plain/sub");
+    EXPECT_EQ(view.messages.back().text, "Cannot create folder\n    " + folder / "plain/sub" + "  \n");
+    SetLanguage(Language::French);
+    explorer->Download(folder.Path());
+    EXPECT_EQ(view.messages.back().text, "Le fichier 5 est vide !");
+    SetLanguage(Language::English);
 
     // A file id that would leave the folder never reaches a file name.
     explorer->SelectLine(1);

@@ -429,6 +429,7 @@ int RunCloudSimulator(int argc, char** argv) {
     std::printf("port %d\nca %s\n", server.Port(), certFile.c_str());
     std::fflush(stdout);
     server.Run(g_stop);
+    SSL_CTX_free(context);
     return 0;
 }
 

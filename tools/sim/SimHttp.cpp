@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <chrono>
 #include <thread>
 
 // OpenSSL's own thread-safe internals are not instrumented; a simulator built with the
@@ -219,9 +220,16 @@ void Server::Run(const std::atomic<bool>& stop) {
         if (::poll(&waiter, 1, 200) <= 0) continue;
         const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0) continue;
-        std::thread(Serve, client, tls_, handler_).detach();
+        active_->fetch_add(1);
+        std::thread([client, tls = tls_, handler = handler_, active = active_] {
+            Serve(client, tls, handler);
+            active->fetch_sub(1);
+        }).detach();
     }
     ::close(fd_);
+    // Connections see the stop within their own waits; give them a moment to end.
+    for (int waited = 0; active_->load() > 0 && waited < 3000; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 }  // namespace sim::http

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,7 +44,8 @@ public:
     // Listens on bind:port (0: any free port); `tls` may be nullptr (plain HTTP).
     bool Listen(const std::string& bind, int port, SSL_CTX* tls, Handler handler);
     int Port() const { return port_; }
-    // Accepts until `stop` is set; each connection gets its own detached thread.
+    // Accepts until `stop` is set; each connection gets its own thread. Returns once
+    // the connections have ended (at most 3 s after the stop).
     void Run(const std::atomic<bool>& stop);
 
 private:
@@ -51,6 +53,7 @@ private:
     int port_ = 0;
     SSL_CTX* tls_ = nullptr;
     Handler handler_;
+    std::shared_ptr<std::atomic<int>> active_ = std::make_shared<std::atomic<int>>(0);
 };
 
 }  // namespace sim::http
