@@ -3,7 +3,8 @@
 # chip table for the simulated runners, and Lumivane acquiring from them until Ctrl-C.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build="$here/build"
+# LUMIVANE_BUILD_DIR: another build folder than build/ (e.g. build-gui).
+build="${LUMIVANE_BUILD_DIR:-$here/build}"
 sim="$build/lumivane-sim"
 data="$build/demo-data"
 runners=300
@@ -65,5 +66,7 @@ INI
 echo "Decoders on ports $port1 and $port2, timing application on $portq; data in $data"
 mode=(--headless --direct)
 # The window needs a display, or a Qt platform that needs none (offscreen, for pictures).
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ] && [ "${DEMO_HEADLESS:-0}" != 1 ]; then mode=(); fi
+# It opens connected to the simulated boxes and timing application: detections show
+# within seconds.
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ] && [ "${DEMO_HEADLESS:-0}" != 1 ]; then mode=(--connect); fi
 "$build/lumivane" "${mode[@]}" --data-dir "$data" --force "$@"

@@ -10,9 +10,12 @@ out=${1:-$here/docs/main-window.png}
 case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
 mkdir -p "$(dirname "$out")"
 
-if [ ! -x "$here/build/lumivane" ] || [ ! -x "$here/build/lumivane-sim" ]; then
-  cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$here/build" -j 2 --target lumivane lumivane-sim
+# LUMIVANE_BUILD_DIR: another build folder than build/ (e.g. build-gui).
+build="${LUMIVANE_BUILD_DIR:-$here/build}"
+export LUMIVANE_BUILD_DIR="$build"
+if [ ! -x "$build/lumivane" ] || [ ! -x "$build/lumivane-sim" ]; then
+  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$build" -j 2 --target lumivane lumivane-sim
 fi
 
 args=(--direct --lang "${LUMIVANE_LANG:-fr}" --screenshot "$out" --screenshot-delay "${SHOT_DELAY:-12}")

@@ -85,6 +85,13 @@ void ConfigDialog::BuildControls() {
                               this);
     warningText_->setObjectName("warningText");
     warningText_->setStyleSheet("QLabel { color: #b00000; }");
+    // Hidden or blinking, the warning keeps its room: nothing below it (OK and Cancel
+    // included) moves under the operator's hand.
+    for (QWidget* part : std::initializer_list<QWidget*>{warningIcon_, warningTitle_, warningText_}) {
+        QSizePolicy policy = part->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        part->setSizePolicy(policy);
+    }
     warning->addWidget(warningIcon_);
     warning->addWidget(warningTitle_);
     warning->addWidget(warningText_, 1);
