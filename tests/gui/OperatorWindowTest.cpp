@@ -229,18 +229,5 @@ TEST_F(OperatorWindowTest, QtsOwnTextsSpeakTheProgramsLanguage) {
     EXPECT_EQ(box->button(QMessageBox::Yes)->text().remove('&').toStdString(), "Yes");
 }
 
-TEST_F(OperatorWindowTest, ChoiceListsSpeakTheWindowsLanguage) {
-    Start(Language::English);
-    {
-        ConfigDialog dialog(*controller, window.get());
-        EXPECT_EQ(dialog.ReconnectCombo()->itemText(0).toStdString(), "Only give a sound alert");
-    }
-    controller.reset();
-    window.reset();
-    Start(Language::French);
-    ConfigDialog dialog(*controller, window.get());
-    EXPECT_EQ(dialog.ReconnectCombo()->itemText(0).toStdString(), "Simplement signaler par une alerte sonore");
-}
-
 }  // namespace
 }  // namespace lv
