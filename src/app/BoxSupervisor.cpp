@@ -114,7 +114,9 @@ void BoxSupervisor::ShowBoxState(int index) {
                             ? std::string(text)
                             : fmt::sprintf("Boîtier %d %s\n%s", index + 1, box.GetDescription(), text);
     view_.SetBoxState(index, state, label);
-    lostAlert_.Follow(index, state);
+    // A thread just started has not begun its attempts yet: it is reconnecting.
+    const bool attemptsAhead = state == BoxVisualState::NotConnected && box.threadRunning.load();
+    lostAlert_.Follow(index, attemptsAhead ? BoxVisualState::Reconnecting : state);
     PublishLostBoxAlert();
 }
 

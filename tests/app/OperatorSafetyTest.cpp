@@ -142,6 +142,23 @@ TEST_F(OperatorSafetyTest, ALostBoxRaisesAnAlertThatStaysUntilDismissedOrDisconn
     EXPECT_EQ(view.lostBoxAlert, "");
 }
 
+TEST_F(OperatorSafetyTest, ALostBoxSaysReconnectingWhileItsAttemptsRunThenThatTheyEnded) {
+    DeclareBox(0, 9);
+    WriteSettingInt("Settings", "GBoxReconnectSeconds", 1);
+    WriteSettingInt("Settings", "GTarvexConnectionTimeout", 1);
+    Open();
+    controller->OnBoxState(1, true);
+    std::vector<std::string> shown = view.CallsStartingWith("ShowLostBoxAlert ");
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].find(" — reconnecting"), std::string::npos) << shown[0];
+    // The attempts last a second, then the box is given up: the alert stays and says so.
+    loop.pumpUntil([&] { return !controller->BoxStatusOf(0).threadRunning; });
+    loop.runFor(std::chrono::milliseconds(100));
+    shown = view.CallsStartingWith("ShowLostBoxAlert ");
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_NE(shown[1].find(" — no reconnection attempt now"), std::string::npos) << shown[1];
+}
+
 TEST_F(OperatorSafetyTest, AnExpectedEndOfABoxRaisesNoAlert) {
     DeclareBox(0, 9);
     Open();
