@@ -163,6 +163,8 @@ private:
     QWidget* journalAlert_ = nullptr;
     QLabel* journalAlertText_ = nullptr;
     QLabel* backlog_ = nullptr;
+    bool backlogStyled_ = false;
+    bool backlogWaiting_ = false;
     std::array<QToolButton*, 4> boxButtons_{};
     std::array<QLabel*, 4> boxActivity_{};
     std::array<BoxVisualState, 4> boxStates_{BoxVisualState::Undefined, BoxVisualState::Undefined,

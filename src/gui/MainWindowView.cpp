@@ -73,7 +73,12 @@ void MainWindow::ShowLostBoxAlert(const std::string& text) {
 
 void MainWindow::ShowForwardingBacklog(std::size_t waiting) {
     backlog_->setText(QString::number(static_cast<qulonglong>(waiting)));
-    // Nothing waiting: quiet; something waiting: impossible to miss.
+    // Nothing waiting: quiet; something waiting: impossible to miss. Restyled only when
+    // that changes: the count may move with every detection.
+    const bool anyWaiting = waiting > 0;
+    if (backlogStyled_ && anyWaiting == backlogWaiting_) return;
+    backlogStyled_ = true;
+    backlogWaiting_ = anyWaiting;
     backlog_->setStyleSheet(waiting == 0 ? "QLabel { color: #606060; border: 1px solid #a0a0a0; }"
                                          : "QLabel { background: #ff8c00; color: black; font-weight: bold; "
                                            "border: 2px solid #b00000; }");
