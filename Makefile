@@ -4,10 +4,11 @@ JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := build-essential cmake pkg-config zlib1g-dev libgtest-dev libgmock-dev \
   libminizip-dev libcurl4-openssl-dev libssl-dev libfmt-dev qt6-base-dev qt6-multimedia-dev \
-  qt6-speech-dev qt6-declarative-dev socat unzip openssl python3-pyftpdlib iproute2 xvfb
+  qt6-speech-dev qt6-declarative-dev qt6-translations-l10n dpkg-dev socat unzip openssl \
+  python3-pyftpdlib iproute2 xvfb
 ARGS ?=
 
-.PHONY: deps build run test test-asan test-tsan bench demo clean
+.PHONY: deps build run test test-asan test-tsan bench demo package clean
 
 # Idempotent: asks apt only for the packages that are not installed yet.
 deps:
@@ -42,6 +43,13 @@ bench: build
 
 demo: build
 	./tools/demo.sh
+
+# The Debian package (build/lumivane_<version>_<arch>.deb), checked by unpacking it into
+# a temporary root and starting the headless program from there.
+package: build
+	cd build && cpack -G DEB
+	./tools/checks/check_package.sh build $$([ -f build/Lumivane.pdf ] && echo gui || echo nogui) \
+	  $$(ls -t build/lumivane_*.deb | head -1)
 
 clean:
 	rm -rf build build-asan build-tsan

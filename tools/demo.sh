@@ -4,7 +4,8 @@
 # Lumivane acquiring from them until Ctrl-C.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build="$here/build"
+# LUMIVANE_BUILD_DIR: another build folder than build/ (e.g. build-gui).
+build="${LUMIVANE_BUILD_DIR:-$here/build}"
 sim="$build/lumivane-sim"
 data="$build/demo-data"
 runners=300
@@ -97,5 +98,7 @@ echo "Decoders on ports $port1 and $port2, timing application on $portq; data in
 if [ -n "$portf" ]; then echo "FTP server \"Demo FTP\" on port $portf: uploads arrive in $data/ftp-root/results"; fi
 mode=(--headless --direct)
 # The window needs a display, or a Qt platform that needs none (offscreen, for pictures).
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ] && [ "${DEMO_HEADLESS:-0}" != 1 ]; then mode=(); fi
+# It opens connected to the simulated boxes and timing application: detections show
+# within seconds.
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ] && [ "${DEMO_HEADLESS:-0}" != 1 ]; then mode=(--connect); fi
 "$build/lumivane" "${mode[@]}" --data-dir "$data" --force "$@"

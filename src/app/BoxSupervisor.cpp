@@ -3,7 +3,9 @@
 #include <fmt/printf.h>
 
 #include <chrono>
+#include <ctime>
 
+#include "base/Clock.h"
 #include "base/Log.h"
 #include "base/Texts.h"
 #include "boxes/BoxDeclarations.h"
@@ -112,6 +114,36 @@ void BoxSupervisor::ShowBoxState(int index) {
                             ? std::string(text)
                             : fmt::sprintf("Boîtier %d %s\n%s", index + 1, box.GetDescription(), text);
     view_.SetBoxState(index, state, label);
+    // A thread just started has not begun its attempts yet: it is reconnecting.
+    const bool attemptsAhead = state == BoxVisualState::NotConnected && box.threadRunning.load();
+    lostAlert_.Follow(index, attemptsAhead ? BoxVisualState::Reconnecting : state);
+    PublishLostBoxAlert();
+}
+
+void BoxSupervisor::PublishLostBoxAlert() {
+    std::string text = lostAlert_.Text();
+    if (text == shownLostAlert_) return;
+    shownLostAlert_ = std::move(text);
+    view_.ShowLostBoxAlert(shownLostAlert_);
+}
+
+void BoxSupervisor::ShowActivity(std::chrono::steady_clock::time_point now) {
+    for (int i = 0; i < kBoxCount; ++i) {
+        const CTarvexBox& box = *boxes_[i];
+        const auto last = box.LastReadAt();
+        int age = -1;
+        if (last.time_since_epoch().count() != 0) {
+            age = static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(now - last).count());
+        }
+        view_.SetBoxActivity(i, DescribeBoxActivity(box.IsConfigured(), box.ReadCount(), age));
+    }
+    view_.BoxActivityShown();
+    if (lostAlert_.SoundDue(now)) view_.PlaySound(Sound::BoxLost);
+}
+
+void BoxSupervisor::DismissLostBoxAlert() {
+    lostAlert_.Dismiss();
+    PublishLostBoxAlert();
 }
 
 void BoxSupervisor::RefreshCountersNow() {
@@ -182,7 +214,11 @@ void BoxSupervisor::DisconnectBox(int index) {
 }
 
 void BoxSupervisor::DisconnectAll() {
-    for (int i = 0; i < kBoxCount; ++i) DisconnectBox(i);
+    for (int i = 0; i < kBoxCount; ++i) {
+        // Deliberate: no box of this disconnection is lost.
+        lostAlert_.Forget(i);
+        DisconnectBox(i);
+    }
     // Let the last state messages of the threads arrive before the file is closed.
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
     ui_.pumpUntil([until] { return std::chrono::steady_clock::now() >= until; });
@@ -195,7 +231,7 @@ void BoxSupervisor::OnConnectButton(bool pressed) {
     if (worker_.IsBusy()) return;
     if (!pressed) {
         if (!view_.AskYesNo(Tr("Are you sure you want to disconnect from the boxes?",
-                               "Etes vous certain de vouloir vous déconnecter des boîtiers ?"))) {
+                               "Etes vous certain de vouloir vous déconnecter des boîtiers ?"), /*defaultYes=*/false)) {
             RefreshCountersNow();
             return;
         }
@@ -262,7 +298,13 @@ void BoxSupervisor::OnBoxState(int boxNumber, bool unexpected) {
     }
     if (unexpected) {
         view_.PlaySound(Sound::BoxLost);
-        if (intake_.CurrentIntakeSettings().reconnectSeconds != 0) {
+        const bool reconnect = intake_.CurrentIntakeSettings().reconnectSeconds != 0;
+        const std::time_t wall = std::chrono::system_clock::to_time_t(WallNow());
+        std::tm since{};
+        localtime_r(&wall, &since);
+        lostAlert_.Lost(index, box.GetDescription(), since, reconnect, std::chrono::steady_clock::now());
+        PublishLostBoxAlert();
+        if (reconnect) {
             Log(0, fmt::sprintf("APP FOUND UNEXPECTED CNX ERROR for box %d and will restart BoxThread",
                                 boxNumber));
             // What the restarted thread records needs the detection file open.
@@ -276,8 +318,9 @@ void BoxSupervisor::OnBoxState(int boxNumber, bool unexpected) {
 void BoxSupervisor::ConfirmDisconnectBox(int index) {
     if (worker_.Covers(index)) return;
     if (!view_.AskYesNo(Tr("Are you sure you want to disconnect from this box?",
-                           "Etes vous certain de vouloir vous déconnecter de ce boîtier ?")))
+                           "Etes vous certain de vouloir vous déconnecter de ce boîtier ?"), /*defaultYes=*/false))
         return;
+    lostAlert_.Forget(index);
     DisconnectBox(index);
     RefreshCountersNow();
 }
@@ -292,7 +335,7 @@ void BoxSupervisor::SynchronizeClocks() {
                            "acquisition mode.",
                            "Etes vous certain de vouloir synchroniser les boîtiers connectés ?\n"
                            "Cela provoque une mise à jour de leur horloge interne,\net les sort "
-                           "temporairement du mode acquisition.")))
+                           "temporairement du mode acquisition."), /*defaultYes=*/false))
         return;
     BoxWorker::Boxes boxes{};
     for (int i = 0; i < kBoxCount; ++i) {

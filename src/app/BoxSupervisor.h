@@ -5,10 +5,12 @@
 // commands run on a BoxWorker, never on the UI thread; the window shows itself busy
 // meanwhile. Everything here is called on the UI thread.
 #include <array>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/BoxWatch.h"
 #include "app/BoxWorker.h"
 #include "cloud/explorer/BoxFilesSource.h"
 #include "app/DetectionIntake.h"
@@ -95,6 +97,14 @@ public:
     // The box states, the buttons that follow them and the detection counter.
     void RefreshCountersNow();
 
+    // --- Activity and the lost-box alert (every second) ---
+    // Each box's reads and last read age to the window; the alert sound again while a
+    // lost box's alert shows.
+    void ShowActivity(std::chrono::steady_clock::time_point now);
+    // The operator has seen the lost-box alert.
+    void DismissLostBoxAlert();
+    std::string LostBoxAlertText() const { return lostAlert_.Text(); }
+
 private:
     void ShowBoxState(int index);
     void FinishConnection(const BoxWorker::Boxes& initialised);
@@ -102,11 +112,15 @@ private:
     void StartWork(const BoxWorker::Boxes& boxes, BoxWorker::Task task, BoxWorker::Outcome outcome);
     // Makes a box's background task return soon.
     void InterruptBox(int index);
+    // The lost-box alert to the window when its text changed.
+    void PublishLostBoxAlert();
 
     UiLoop& ui_;
     MainView& view_;
     DetectionIntake& intake_;
     std::array<std::unique_ptr<CTarvexBox>, kBoxCount> boxes_;
+    LostBoxAlert lostAlert_;
+    std::string shownLostAlert_;
     // Declared after the boxes, so destroyed (and its threads joined) before them.
     BoxWorker worker_;
 };

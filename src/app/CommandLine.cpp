@@ -22,6 +22,8 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string& erro
             out.force = true;
         } else if (arg == "--direct") {
             out.direct = true;
+        } else if (arg == "--connect") {
+            out.connectAtStart = true;
         } else if (arg == "--help" || arg == "-h") {
             out.help = true;
         } else if (arg == "--data-dir") {
@@ -62,10 +64,12 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string& erro
 }
 
 const char* CommandLineUsage() {
-    return "usage: lumivane [--headless] [--direct] [--data-dir DIR] [--lang en|fr] [--force]\n"
+    return "usage: lumivane [--headless] [--direct] [--connect] [--data-dir DIR] [--lang en|fr] [--force]\n"
            "                [--screenshot FILE [--screenshot-delay SECONDS]]\n"
            "  --headless       run without a window; the log goes to standard output\n"
-           "  --direct         (headless) switch the direct connection on at start\n"
+           "  --direct         switch the direct connection on at start\n"
+           "  --connect        (window) connect the boxes and the direct connection at start,\n"
+           "                   without the configuration dialog\n"
            "  --data-dir DIR   keep settings, logs and detection files in DIR\n"
            "  --lang en|fr     language of the texts (default: setting Application/Language, else fr)\n"
            "  --force          start even when another instance is running\n"

@@ -10,7 +10,10 @@ namespace lv {
 struct CommandLine {
     bool headless = false;
     bool force = false;    // start even when another instance runs (stands for holding Control)
-    bool direct = false;   // headless: switch the direct connection on at start
+    bool direct = false;   // switch the direct connection on at start
+    // Window: connect the boxes and the direct connection at start, without the
+    // configuration dialog (the demo).
+    bool connectAtStart = false;
     bool help = false;
     std::string dataDir;
     // Window only: connect the boxes, switch the direct connection on, and after the

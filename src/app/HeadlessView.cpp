@@ -1,6 +1,10 @@
 #include "app/HeadlessView.h"
 
+#include <fmt/format.h>
 #include <fmt/printf.h>
+
+#include "app/BoxWatch.h"
+#include "base/Texts.h"
 
 namespace lv {
 
@@ -75,12 +79,14 @@ void HeadlessView::SetBoxState(int box, BoxVisualState state, const std::string&
     if (boxStateKnown_[box] && boxStates_[box] == state) return;
     boxStateKnown_[box] = true;
     boxStates_[box] = state;
+    StatusChanged();
     Print("box", fmt::sprintf("%d %s: %s", box + 1, StateWord(state), OneLine(label)));
 }
 
 void HeadlessView::SetDirectLinkState(LinkVisualState state) {
     if (state == linkState_) return;
     linkState_ = state;
+    StatusChanged();
     Print("link", LinkWord(state));
 }
 
@@ -88,6 +94,69 @@ void HeadlessView::SetRunnerDisplay(const RunnerDisplay& runner) {
     if (runner.name == runner_.name && runner.rank == runner_.rank && runner.time == runner_.time) return;
     runner_ = runner;
     Print("runner", fmt::sprintf("%s | %s | %s", runner.name, runner.rank, runner.time));
+}
+
+void HeadlessView::SetBoxActivity(int box, const BoxActivity& activity) {
+    if (box < 0 || box >= 4) return;
+    activity_[static_cast<std::size_t>(box)] = activity;
+}
+
+void HeadlessView::ShowLostBoxAlert(const std::string& text) {
+    if (text.empty()) return;
+    // Each line names one lost box.
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        if (end > start) Print("alert", text.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+void HeadlessView::ShowForwardingBacklog(std::size_t waiting) {
+    if ((waiting == 0) != (backlog_ == 0)) StatusChanged();
+    backlog_ = waiting;
+}
+
+void HeadlessView::ShowJournalPending(std::size_t pendingLines) {
+    if ((pendingLines == 0) != (journalPending_ == 0)) {
+        StatusChanged();
+        if (pendingLines > 0) {
+            Print("alert", fmt::sprintf(Tr("%u detection line(s) not yet written to the detection file",
+                                           "%u ligne(s) de détection pas encore écrite(s) dans le fichier de détections"),
+                                        static_cast<unsigned>(pendingLines)));
+        } else {
+            Print("alert", Tr("The detection file has caught up", "Le fichier de détections est à jour"));
+        }
+    }
+    journalPending_ = pendingLines;
+}
+
+std::string HeadlessView::StatusLine() const {
+    std::string line;
+    for (int i = 0; i < 4; ++i) {
+        const BoxActivity& activity = activity_[static_cast<std::size_t>(i)];
+        line += fmt::sprintf("box%d %s", i + 1, boxStateKnown_[i] ? StateWord(boxStates_[i]) : "undefined");
+        if (boxStateKnown_[i] && boxStates_[i] != BoxVisualState::Undefined) {
+            line += fmt::sprintf(" reads=%s last=%s", fmt::format("{}", activity.reads),
+                                 activity.lastReadAgeSeconds < 0 ? std::string("-")
+                                                                 : ReadAgeText(activity.lastReadAgeSeconds));
+        }
+        line += " | ";
+    }
+    line += fmt::sprintf("link %s waiting=%u journal-pending=%u", LinkWord(linkState_), static_cast<unsigned>(backlog_),
+                         static_cast<unsigned>(journalPending_));
+    return line;
+}
+
+void HeadlessView::BoxActivityShown() {
+    const auto now = clock_();
+    const bool due = !statusPrinted_ || now - lastStatus_ >= std::chrono::seconds(kStatusEverySeconds);
+    if (!due && !statusChanged_) return;
+    statusChanged_ = false;
+    statusPrinted_ = true;
+    lastStatus_ = now;
+    Print("status", StatusLine());
 }
 
 }  // namespace lv

@@ -2,6 +2,8 @@
 
 #include <fmt/printf.h>
 
+#include <chrono>
+
 #include "base/Clock.h"
 #include "base/Texts.h"
 #include "base/TimerIds.h"
@@ -67,6 +69,8 @@ void MainController::Open() {
 
 void MainController::StartTimers() {
     ui_.setTimer(kTimerDayCheck, 500, true, [this] { CheckRaceDay(); });
+    ShowBoxActivity();
+    ui_.setTimer(kTimerBoxActivity, 1000, true, [this] { ShowBoxActivity(); });
     if (link_) link_->StartPingTimer();
 }
 
@@ -74,7 +78,7 @@ bool MainController::Exit(bool controlHeld) {
     if (!controlHeld) {
         if (settings_.BeepWhenQuit()) view_.PlaySound(Sound::Quit);
         if (!view_.AskYesNo(Tr("Do you really want to exit the acquisition module ?",
-                               "Souhaitez vraiment quitter le module d'acquisition ?")))
+                               "Souhaitez vraiment quitter le module d'acquisition ?"), /*defaultYes=*/false))
             return false;
     }
     // A running upload may finish (bounded wait), but logs nothing more.
@@ -82,6 +86,7 @@ bool MainController::Exit(bool controlHeld) {
     SetFtpJobObserver(nullptr);
     ui_.killTimer(kTimerStartupConfig);
     ui_.killTimer(kTimerDayCheck);
+    ui_.killTimer(kTimerBoxActivity);
     detectionIntake_.StopDeferredRefresh();
     if (link_) {
         link_->StopTimers();
@@ -103,6 +108,8 @@ bool MainController::Exit(bool controlHeld) {
     opened_ = false;
     return true;
 }
+
+void MainController::ShowBoxActivity() { boxes_.ShowActivity(std::chrono::steady_clock::now()); }
 
 void MainController::ScheduleStartupConfiguration(int delayMs, std::function<void()> open) {
     ui_.setTimer(kTimerStartupConfig, delayMs, false, std::move(open));

@@ -112,6 +112,11 @@ public:
     void DisconnectAllBoxes() { boxes_.DisconnectAll(); }
     void OnBoxState(int boxNumber, bool unexpected) { boxes_.OnBoxState(boxNumber, unexpected); }
     void SynchronizeBoxes() { boxes_.SynchronizeClocks(); }
+    // The lost-box alert: seen by the operator (hidden until another loss).
+    void DismissLostBoxAlert() { boxes_.DismissLostBoxAlert(); }
+    std::string LostBoxAlertText() const { return boxes_.LostBoxAlertText(); }
+    // The boxes' activity to the window now (the 1 s timer does it too).
+    void ShowBoxActivity();
     void RequestBoxesTime() { boxes_.RequestClocks(); }
     // The box menu: Connect, Disconnect (asks first), a protocol command.
     void ConnectBox(int index) { boxes_.ConnectBox(index); }

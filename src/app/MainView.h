@@ -3,6 +3,7 @@
 // Qt main window, the headless front end and a recording fake in tests. Every call
 // is made on the UI thread.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "base/Sounds.h"
@@ -16,12 +17,26 @@ enum class MessageIcon { Information, Warning, Error, Question };
 // The four images of a box's status label.
 enum class BoxVisualState { Undefined, NotConnected, Reconnecting, Connected };
 
+// What shows under a box's image, every second.
+struct BoxActivity {
+    std::uint64_t reads = 0;         // passings the box sent since the program started
+    int lastReadAgeSeconds = -1;     // -1: no read yet
+    std::string text;                // short, under the image: "128\n12 s"
+    std::string tooltip;             // "128 reads, the last one 12 s ago"
+};
+
 class MainView {
 public:
     virtual ~MainView() = default;
 
     virtual void ShowMessage(const std::string& text, MessageIcon icon) = 0;
-    // A yes/no question; true for yes.
+    // A yes/no question; true for yes. Enter answers No unless defaultYes: the questions
+    // that stop the acquisition, forget, remove or disconnect are asked with No.
+    virtual bool AskYesNo(const std::string& question, bool defaultYes) {
+        (void)defaultYes;
+        return AskYesNo(question);
+    }
+    // The same with No as the default answer.
     virtual bool AskYesNo(const std::string& question) = 0;
 
     virtual void AddDetectionLine(const CDetectionItem& item) = 0;
@@ -39,6 +54,17 @@ public:
     // box is 0..3; label: "Boîtier 1 <description>\n<state text>" or the state text.
     virtual void SetBoxState(int box, BoxVisualState state, const std::string& label) = 0;
     virtual void SetCounterText(const std::string& text) = 0;
+    // Every second, for each box: its reads and the age of its last read.
+    virtual void SetBoxActivity(int box, const BoxActivity& activity) {
+        (void)box;
+        (void)activity;
+    }
+    // The four boxes' activity of this second has been given.
+    virtual void BoxActivityShown() {}
+    // The persistent alert of lost boxes ("Box 2 [..] lost since 10:42:13 —
+    // reconnecting"), one line per box; empty hides it. It stays until the boxes are
+    // back or the operator dismisses it (MainController::DismissLostBoxAlert).
+    virtual void ShowLostBoxAlert(const std::string& text) { (void)text; }
     // The clock buttons (synchronise, display clocks): enabled while a box is connected.
     virtual void SetClockButtonsEnabled(bool enabled) = 0;
     // Whether the connect button shows as pressed (boxes in use).

@@ -44,7 +44,7 @@ void WindowCommands::ExportAllDetections() {
 }
 
 void WindowCommands::ConfirmResetDetections() {
-    if (view_.AskYesNo(ConfirmResetDetectionsQuestion())) ResetDetections();
+    if (view_.AskYesNo(ConfirmResetDetectionsQuestion(), /*defaultYes=*/false)) ResetDetections();
 }
 
 void WindowCommands::ResetDetections() {
@@ -76,7 +76,7 @@ void WindowCommands::RemoveOrRestoreDetections(const std::vector<CQoxResult*>& r
                                        : Tr("Restore those %d detections?", "Restaurer ces %d détections ?"),
                                 static_cast<int>(records.size()));
     }
-    if (!view_.AskYesNo(question)) return;
+    if (!view_.AskYesNo(question, /*defaultYes=*/false)) return;
     for (CQoxResult* record : records) DetectionTable::Instance().SetActive(record, !remove);
     view_.RefreshDetectionLines();
     boxes_.RefreshCountersNow();

@@ -1,5 +1,8 @@
 #include "base/Log.h"
 
+#include "base/DateTexts.h"
+#include "base/Texts.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -183,24 +186,19 @@ void Logger::ClearWindow() {
 std::string Logger::TimeStamp() {
     const std::time_t now = std::chrono::system_clock::to_time_t(WallNow());
     // A stamp changes once a second: each thread keeps its last one (a box thread logs
-    // a line per passing), made again when the second or the time locale changed.
+    // a line per passing), made again when the second or the language changed.
     thread_local std::time_t stampedSecond = -1;
-    thread_local std::string stampedLocale;
+    thread_local Language stampedLanguage = Language::French;
     thread_local std::string stamp;
-    const char* locale = std::setlocale(LC_TIME, nullptr);
-    if (now == stampedSecond && locale != nullptr && stampedLocale == locale) return stamp;
+    const Language language = CurrentLanguage();
+    if (now == stampedSecond && language == stampedLanguage) return stamp;
     std::tm local {};
     if (::localtime_r(&now, &local) == nullptr) return "?";
-    char text[128];
-    std::size_t length = std::strftime(text, sizeof text, "%d %B %Y - %H:%M:%S", &local);
-    if (length == 0) {
-        stamp = fmt::sprintf("%02d/%02d/%04d - %02d:%02d:%02d", local.tm_mday, local.tm_mon + 1,
-                             local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
-    } else {
-        stamp.assign(text, length);
-    }
+    // The month name comes from the program's texts: the system may have no locale of
+    // the program's language.
+    stamp = FormatLogStamp(local);
     stampedSecond = now;
-    stampedLocale = locale != nullptr ? locale : "";
+    stampedLanguage = language;
     return stamp;
 }
 

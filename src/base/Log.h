@@ -67,7 +67,8 @@ public:
     std::size_t WindowLineCount() const;
     void ClearWindow();
 
-    // "%d %B %Y - %H:%M:%S" of the present local time, in the user's locale.
+    // "%d %B %Y - %H:%M:%S" of the present local time, the month named in the
+    // program's language (FormatLogStamp).
     static std::string TimeStamp();
     // The message as the window shows it: CR and LF spelled "<CR>" and "<LF>".
     static std::string WindowText(const std::string& message);
@@ -109,8 +110,8 @@ private:
     std::deque<std::string> windowLines_;
 };
 
-// Sets the C library's time-formatting locale to the user's (LC_ALL, LC_TIME or LANG),
-// so that month names in time stamps are in the user's language. Call once at start,
+// Sets the C library's time-formatting locale to the user's (LC_ALL, LC_TIME or LANG)
+// for the C library's own formatting; the log's month names do not depend on it. Call once at start,
 // before other threads run. False when the environment names no usable locale.
 bool InitialiseTimeLocale();
 

@@ -7,6 +7,7 @@ namespace lv {
 inline constexpr int kTimerStartupConfig = 22662;  // the configuration dialog shortly after start
 inline constexpr int kTimerDayCheck = 33861;       // GDaysToAdd follows today (500 ms)
 inline constexpr int kTimerDeferredRefresh = 17732; // counters of a burst of passings, together
+inline constexpr int kTimerBoxActivity = 33862;     // each box's reads and last read age (1 s)
 
 // The box files explorer's: its first listing shortly after it opens.
 inline constexpr int kTimerBoxFilesFirstListing = 41207;

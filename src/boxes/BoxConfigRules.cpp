@@ -56,16 +56,17 @@ const std::vector<std::string>& DetectorChoices() {
 std::string DetectorIdOfChoice(const std::string& entry) { return entry.substr(0, entry.find(' ')); }
 
 const std::array<ReconnectChoice, 5>& ReconnectChoices() {
-    // The same French texts in both languages.
     static const std::array<ReconnectChoice, 5> choices{{
-        {0, "Simplement signaler par une alerte sonore"},
-        {30, "Essayer de se reconnecter pendant 30s"},
-        {60, "Essayer de se reconnecter pendant 1mn"},
-        {90, "Essayer de se reconnecter pendant 1mn30"},
-        {120, "Essayer de se reconnecter pendant 2mn"},
+        {0, "Only give a sound alert", "Simplement signaler par une alerte sonore"},
+        {30, "Try to reconnect for 30s", "Essayer de se reconnecter pendant 30s"},
+        {60, "Try to reconnect for 1mn", "Essayer de se reconnecter pendant 1mn"},
+        {90, "Try to reconnect for 1mn30", "Essayer de se reconnecter pendant 1mn30"},
+        {120, "Try to reconnect for 2mn", "Essayer de se reconnecter pendant 2mn"},
     }};
     return choices;
 }
+
+const char* ReconnectChoice::Text() const { return Tr(english, french); }
 
 int ReconnectChoiceIndex(int storedSeconds) {
     const auto& choices = ReconnectChoices();

@@ -25,7 +25,10 @@ std::string DetectorIdOfChoice(const std::string& entry);
 
 struct ReconnectChoice {
     int seconds;
-    const char* text;
+    const char* english;
+    const char* french;
+    // The text of the program's language.
+    const char* Text() const;
 };
 // Reaction to a lost box (GBoxReconnectSeconds): five choices.
 const std::array<ReconnectChoice, 5>& ReconnectChoices();

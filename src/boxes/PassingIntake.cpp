@@ -58,6 +58,7 @@ void CPassingIntake::ProcessPassing(const std::string& line,
     if (box_.TakeClearLastDetectionsRequest()) box_.lastDetections.Clear();
     FollowSettings();
     ++counters_.seen;
+    box_.NoteRead();
     ParsedPassing passing;
     std::string error;
     if (!ParsePassing(line, settings_, passing, error)) {

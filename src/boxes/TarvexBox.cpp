@@ -275,4 +275,9 @@ void CTarvexBox::RequestClearLastDetections() {
     }
 }
 
+void CTarvexBox::NoteRead() {
+    lastReadTicks_.store(std::chrono::steady_clock::now().time_since_epoch().count(), std::memory_order_relaxed);
+    readCount_.fetch_add(1, std::memory_order_relaxed);
+}
+
 }  // namespace lv

@@ -7,6 +7,8 @@
 // any other thread may send commands and run command exchanges (CommandExchange.h),
 // whose responses the box thread routes to them. The flags are atomics.
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -71,6 +73,17 @@ public:
     void RequestClearLastDetections();
     bool TakeClearLastDetectionsRequest() { return clearLastDetections_.exchange(false); }
 
+    // --- Reads, for the window's view of each box ---------------------------------
+    // Every passing the box sent (repeats and invalid ones included), and when the last
+    // came (steady clock). Written by the box's reader, read by the UI thread.
+    void NoteRead();
+    uint64_t ReadCount() const { return readCount_.load(std::memory_order_relaxed); }
+    // Zero time point when no read came yet.
+    std::chrono::steady_clock::time_point LastReadAt() const {
+        return std::chrono::steady_clock::time_point(
+            std::chrono::steady_clock::duration(lastReadTicks_.load(std::memory_order_relaxed)));
+    }
+
     // USB TimingBox state (used by its protocol).
     std::string epochReference;
     std::atomic<int> passingIndex{0};
@@ -134,6 +147,8 @@ private:
     std::atomic<BoxHost*> host_{nullptr};
     std::atomic<int> responseSeconds_{kDefaultResponseSeconds};
     std::atomic<bool> clearLastDetections_{false};
+    std::atomic<uint64_t> readCount_{0};
+    std::atomic<std::chrono::steady_clock::rep> lastReadTicks_{0};
 
     std::mutex exchangeTurn_;  // one command exchange at a time (CommandExchange)
     ResponseRoute route_;

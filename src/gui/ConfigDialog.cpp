@@ -85,6 +85,13 @@ void ConfigDialog::BuildControls() {
                               this);
     warningText_->setObjectName("warningText");
     warningText_->setStyleSheet("QLabel { color: #b00000; }");
+    // Hidden or blinking, the warning keeps its room: nothing below it (OK and Cancel
+    // included) moves under the operator's hand.
+    for (QWidget* part : std::initializer_list<QWidget*>{warningIcon_, warningTitle_, warningText_}) {
+        QSizePolicy policy = part->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        part->setSizePolicy(policy);
+    }
     warning->addWidget(warningIcon_);
     warning->addWidget(warningTitle_);
     warning->addWidget(warningText_, 1);
@@ -112,11 +119,11 @@ void ConfigDialog::BuildControls() {
     form->addRow(T("Default export file:", "Fichier d'export par défaut :"), exportRow);
     boxReconnect_ = new QComboBox(options);
     boxReconnect_->setObjectName("boxReconnect");
-    for (const auto& choice : ReconnectChoices()) boxReconnect_->addItem(QString::fromUtf8(choice.text));
+    for (const auto& choice : ReconnectChoices()) boxReconnect_->addItem(QString::fromUtf8(choice.Text()));
     SetTip(boxReconnect_,
-           T("In cas of a loss of connection to a box, you may configure Sarvento to try to reconnect to the box "
+           T("In case of a loss of connection to a box, you may configure Lumivane to try to reconnect to the box "
              "automatically ASAP.",
-             "En cas de perte de connexion avec un boîtier, vous pouvez configurer Sarvento afin qu'il tente de lui "
+             "En cas de perte de connexion avec un boîtier, vous pouvez configurer Lumivane afin qu'il tente de lui "
              "même de se reconnecter au boîtier au plus vite."));
     form->addRow(T("Lost box connection:", "Perte de connexion d'un boîtier :"), boxReconnect_);
     longRace_ = new QComboBox(options);

@@ -18,6 +18,8 @@
 #include "gui/WindowSession.h"
 #include "gui/MessageBoxes.h"
 #include "gui/QtUiLoop.h"
+#include "gui/Translations.h"
+#include "base/Log.h"
 #include "link/DirectLinkSession.h"
 
 namespace lv {
@@ -72,21 +74,24 @@ int RunGui(const CommandLine& options, int argc, char** argv) {
         if (!QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier)) return 1;
     }
     startup.Finish();
+    QString translationError;
+    if (!InstallQtTranslations(CurrentLanguage(), translationError)) {
+        Log(0, "## " + FromQt(translationError) + " : Qt's own texts stay in English");
+    }
 
     const bool screenshot = !options.screenshotFile.empty();
     GuiOptions guiOptions;
-    guiOptions.openConfigurationAtStart = !screenshot;
+    // Connected at start (the demo), the configuration dialog would only stand in the way.
+    guiOptions.openConfigurationAtStart = !screenshot && !options.connectAtStart;
     guiOptions.sounds = !screenshot;
 
     WindowSession session(guiOptions, outcome.sessionFileName);
     MainWindow& window = session.window;
     MainController& controller = session.controller;
 
-    if (options.direct || screenshot) window.SwitchDirectConnection(true);
-    if (screenshot) {
-        controller.ConnectAllBoxes();
-        ScheduleScreenshot(window, options);
-    }
+    if (options.direct || options.connectAtStart || screenshot) window.SwitchDirectConnection(true);
+    if (options.connectAtStart || screenshot) controller.ConnectAllBoxes();
+    if (screenshot) ScheduleScreenshot(window, options);
     loopRunning = true;
     app.exec();
     // Ended by a signal: the exit sequence without its question.

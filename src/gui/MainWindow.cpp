@@ -2,6 +2,13 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
+#include <QKeySequence>
+#include <QScreen>
+#include <QTimer>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -12,7 +19,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "app/MainController.h"
+#include "base/DateTexts.h"
 #include "base/Texts.h"
 #include "gui/DetectionsModel.h"
 #include "gui/LineDelegates.h"
@@ -35,9 +45,25 @@ QPushButton* MakeButton(const QString& text, const char* name, QWidget* parent) 
     auto* button = new QPushButton(text, parent);
     button->setObjectName(name);
     button->setAutoDefault(false);
-    button->setMinimumHeight(button->fontMetrics().height() * (text.contains('\n') ? 3 : 2));
+    const int lines = text.contains('\n') ? 2 : 1;
+    button->setMinimumHeight(button->fontMetrics().height() * lines + button->fontMetrics().height() / 2 + 8);
     return button;
 }
+
+// A command's key, on its button and in its tooltip.
+void GiveShortcut(QPushButton* button, const QKeySequence& keys) {
+    button->setShortcut(keys);
+    QString tip = button->text();
+    tip.replace('\n', ' ');
+    button->setToolTip(QString("%1 (%2)").arg(tip, keys.toString(QKeySequence::NativeText)));
+}
+
+// The preferred size of the window, when the screen has room for it.
+constexpr int kPreferredWidth = 1360;
+constexpr int kPreferredHeight = 820;
+// Room kept for the window's frame and title bar within the available area.
+constexpr int kFrameAllowanceWidth = 16;
+constexpr int kFrameAllowanceHeight = 40;
 
 QListView* MakeList(const char* name, QWidget* parent) {
     auto* view = new QListView(parent);
@@ -70,7 +96,8 @@ MainWindow::MainWindow(const GuiOptions& options, QWidget* parent) : QWidget(par
     speaker_ = new Speaker(options_.speech, this);
     BuildControls();
     ConnectSignals();
-    resize(1360, 820);
+    PlaceInsideScreen();
+    if (options_.clock) StartClock();
     if (options_.popFrontServer) StartPopFrontServer();
 }
 
@@ -180,9 +207,61 @@ void MainWindow::BuildControls() {
     left->addLayout(upper, 3);
     left->addLayout(lower, 2);
 
-    auto* main = new QHBoxLayout(this);
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(BuildAlerts());
+    auto* main = new QHBoxLayout;
     main->addLayout(left, 1);
     main->addWidget(BuildButtonsColumn());
+    outer->addLayout(main, 1);
+}
+
+QWidget* MainWindow::BuildAlerts() {
+    auto* alerts = new QWidget(this);
+    auto* layout = new QVBoxLayout(alerts);
+    layout->setContentsMargins(0, 0, 0, 0);
+    QFont bold = font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.15);
+
+    // A lost box: orange, until the box is back or the operator has seen it.
+    lostBoxAlert_ = new QFrame(alerts);
+    lostBoxAlert_->setObjectName("lostBoxAlert");
+    lostBoxAlert_->setStyleSheet("#lostBoxAlert { background: #ff8c00; border: 2px solid #b00000; }"
+                                 "#lostBoxAlert QLabel { color: black; }");
+    auto* lostRow = new QHBoxLayout(lostBoxAlert_);
+    auto* lostIcon = new QLabel(lostBoxAlert_);
+    lostIcon->setPixmap(WarningImage(28));
+    lostBoxAlertText_ = new QLabel(lostBoxAlert_);
+    lostBoxAlertText_->setObjectName("lostBoxAlertText");
+    lostBoxAlertText_->setFont(bold);
+    lostBoxAlertText_->setTextInteractionFlags(Qt::NoTextInteraction);
+    dismissLostBoxAlert_ = new QPushButton(T("Seen", "Vu"), lostBoxAlert_);
+    dismissLostBoxAlert_->setObjectName("dismissLostBoxAlert");
+    dismissLostBoxAlert_->setAutoDefault(false);
+    dismissLostBoxAlert_->setToolTip(T("Hide this alert; a new loss shows it again.",
+                                       "Masquer cette alerte ; une nouvelle perte la montre à nouveau."));
+    lostRow->addWidget(lostIcon);
+    lostRow->addWidget(lostBoxAlertText_, 1);
+    lostRow->addWidget(dismissLostBoxAlert_);
+    lostBoxAlert_->hide();
+    layout->addWidget(lostBoxAlert_);
+
+    // Detection lines not in the detection file yet: red, until the file caught up.
+    journalAlert_ = new QFrame(alerts);
+    journalAlert_->setObjectName("journalAlert");
+    journalAlert_->setStyleSheet("#journalAlert { background: #c00000; } #journalAlert QLabel { color: white; }");
+    auto* journalRow = new QHBoxLayout(journalAlert_);
+    auto* journalIcon = new QLabel(journalAlert_);
+    journalIcon->setPixmap(WarningImage(28));
+    journalAlertText_ = new QLabel(journalAlert_);
+    journalAlertText_->setObjectName("journalAlertText");
+    journalAlertText_->setFont(bold);
+    journalAlertText_->setWordWrap(true);
+    journalRow->addWidget(journalIcon);
+    journalRow->addWidget(journalAlertText_, 1);
+    journalAlert_->hide();
+    layout->addWidget(journalAlert_);
+    return alerts;
 }
 
 QWidget* MainWindow::BuildButtonsColumn() {
@@ -195,9 +274,27 @@ QWidget* MainWindow::BuildButtonsColumn() {
     version_->setAlignment(Qt::AlignCenter);
     layout->addWidget(version_);
 
-    // Box state icons, clickable for their menus.
+    // The computer's time, which the timekeeper compares with the official clock.
+    clock_ = new QLabel("00:00:00", column);
+    clock_->setObjectName("clock");
+    clock_->setAlignment(Qt::AlignCenter);
+    QFont clockFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    clockFont.setBold(true);
+    clockFont.setPointSizeF(font().pointSizeF() * 2.4);
+    clock_->setFont(clockFont);
+    clock_->setToolTip(T("The computer's time", "L'heure de l'ordinateur"));
+    clockDate_ = new QLabel(column);
+    clockDate_->setObjectName("clockDate");
+    clockDate_->setAlignment(Qt::AlignCenter);
+    layout->addWidget(clock_);
+    layout->addWidget(clockDate_);
+
+    // Box state icons, clickable for their menus, each with its reads and the age of
+    // its last read under it.
     auto* boxes = new QHBoxLayout;
     for (int i = 0; i < 4; ++i) {
+        auto* boxColumn = new QVBoxLayout;
+        boxColumn->setSpacing(0);
         auto* button = new QToolButton(column);
         button->setObjectName(QString("box%1").arg(i + 1));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -208,7 +305,15 @@ QWidget* MainWindow::BuildButtonsColumn() {
         button->setToolTip(T("Box undefined", "Boîtier non défini"));
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         boxButtons_[static_cast<std::size_t>(i)] = button;
-        boxes->addWidget(button);
+        auto* activity = new QLabel(column);
+        activity->setObjectName(QString("boxActivity%1").arg(i + 1));
+        activity->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        // Two lines always: the row never changes height as reads come.
+        activity->setMinimumHeight(activity->fontMetrics().lineSpacing() * 2);
+        boxActivity_[static_cast<std::size_t>(i)] = activity;
+        boxColumn->addWidget(button, 0, Qt::AlignHCenter);
+        boxColumn->addWidget(activity);
+        boxes->addLayout(boxColumn, 1);
     }
     layout->addLayout(boxes);
 
@@ -256,9 +361,23 @@ QWidget* MainWindow::BuildButtonsColumn() {
     direct_->setCheckable(true);
     direct_->setIconSize(QSize(kLinkIconSize, kLinkIconSize));
     direct_->setIcon(LinkStateImage(LinkVisualState::Off, kLinkIconSize));
-    for (QPushButton* b : {connect_, configuration_, synchronise_, displayClocks_, import_, insert_, export_, reset_,
-                           direct_})
+    for (QPushButton* b : {connect_, configuration_, synchronise_, displayClocks_, import_, insert_, export_, reset_})
         layout->addWidget(b);
+    // What waits for the timing application, beside its toggle.
+    auto* directRow = new QHBoxLayout;
+    directRow->addWidget(direct_, 1);
+    backlog_ = new QLabel("0", column);
+    backlog_->setObjectName("backlog");
+    backlog_->setAlignment(Qt::AlignCenter);
+    backlog_->setMinimumWidth(backlog_->fontMetrics().horizontalAdvance("000000") + 8);
+    backlog_->setToolTip(T("Detections waiting to be sent to Quillet-Pro",
+                           "Détections en attente d'envoi à Quillet-Pro"));
+    directRow->addWidget(backlog_);
+    layout->addLayout(directRow);
+    ShowForwardingBacklog(0);
+    GiveShortcut(connect_, QKeySequence(Qt::CTRL | Qt::Key_B));
+    GiveShortcut(insert_, QKeySequence(Qt::CTRL | Qt::Key_I));
+    GiveShortcut(export_, QKeySequence(Qt::CTRL | Qt::Key_E));
 
     speech_ = new QCheckBox(T("Speak runner names", "Annoncer les coureurs"), column);
     speech_->setObjectName("speech");
@@ -278,7 +397,20 @@ QWidget* MainWindow::BuildButtonsColumn() {
     bottom->addWidget(help_);
     bottom->addWidget(exit_, 1);
     layout->addLayout(bottom);
+    FixButtonsColumnWidth(column);
     return column;
+}
+
+void MainWindow::FixButtonsColumnWidth(QWidget* column) {
+    // The widest the counter may ever say, in either wording, then every button.
+    const QFontMetrics counterMetrics(counter_->font());
+    int width = std::max({counterMetrics.horizontalAdvance(QString::fromUtf8("999999 détections enregistrées")),
+                          counterMetrics.horizontalAdvance("999999 detections recorded"),
+                          QFontMetrics(clock_->font()).horizontalAdvance("00:00:00"),
+                          clockDate_->fontMetrics().horizontalAdvance(QString::fromUtf8("mercredi 30 septembre 2026"))});
+    for (QPushButton* b : column->findChildren<QPushButton*>()) width = std::max(width, b->sizeHint().width());
+    column->setFixedWidth(width + 16);
+    counter_->setWordWrap(false);
 }
 
 void MainWindow::ConnectSignals() {
@@ -301,6 +433,11 @@ void MainWindow::ConnectSignals() {
     connect(detectionsView_, &QListView::customContextMenuRequested, this,
             [this](const QPoint& pos) { ShowDetectionsMenu(detectionsView_->viewport()->mapToGlobal(pos)); });
     connect(detections_, &DetectionsModel::linesAppended, this, [this](int) { ScrollDetectionsToEnd(); });
+    connect(detectionsView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { OnDetectionSelectionChanged(); });
+    connect(dismissLostBoxAlert_, &QPushButton::clicked, this, [this] {
+        if (controller_) controller_->DismissLostBoxAlert();
+    });
     connect(log_, &LogModel::linesAppended, logView_, &QListView::scrollToBottom);
     connect(summary_, &SummaryModel::rowsInserted, summaryView_, &QListView::scrollToBottom);
     for (int i = 0; i < 4; ++i) {
@@ -328,7 +465,53 @@ void MainWindow::Attach(MainController& controller) {
 }
 
 void MainWindow::ScrollDetectionsToEnd() {
+    // A selected detection stays where the operator sees it.
+    if (detectionsView_->selectionModel()->hasSelection()) return;
     if (controller_ && controller_->ScrollDetections()) detectionsView_->scrollToBottom();
+}
+
+void MainWindow::OnDetectionSelectionChanged() {
+    if (!detectionsView_->selectionModel()->hasSelection()) ScrollDetectionsToEnd();
+}
+
+QSize MainWindow::FitInside(const QSize& preferred, const QSize& minimum, const QSize& available) {
+    const QSize room(available.width() - kFrameAllowanceWidth, available.height() - kFrameAllowanceHeight);
+    return QSize(std::max(minimum.width(), std::min(preferred.width(), room.width())),
+                 std::max(minimum.height(), std::min(preferred.height(), room.height())));
+}
+
+void MainWindow::PlaceInsideScreen() {
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen) {
+        resize(kPreferredWidth, kPreferredHeight);
+        return;
+    }
+    const QRect available = screen->availableGeometry();
+    const QSize size = FitInside(QSize(kPreferredWidth, kPreferredHeight), minimumSizeHint(), available.size());
+    resize(size);
+    // Centred in the available area, its title bar never above it.
+    const int x = available.x() + std::max(0, (available.width() - size.width() - kFrameAllowanceWidth) / 2);
+    const int y = available.y() + std::max(0, (available.height() - size.height() - kFrameAllowanceHeight) / 2);
+    move(x, y);
+}
+
+void MainWindow::ShowClock(const std::tm& local) {
+    clock_->setText(ToQt(FormatClockTime(local)));
+    clockDate_->setText(ToQt(FormatClockDate(local)));
+}
+
+void MainWindow::StartClock() {
+    auto tick = [this] {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        if (localtime_r(&now, &local)) ShowClock(local);
+    };
+    tick();
+    // Four times a second: the shown second changes at most a quarter second late.
+    auto* timer = new QTimer(this);
+    timer->setInterval(250);
+    connect(timer, &QTimer::timeout, this, tick);
+    timer->start();
 }
 
 void MainWindow::OnLogLevelChosen(int index) {

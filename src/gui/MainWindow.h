@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <array>
+#include <ctime>
 
 #include "app/MainView.h"
 
@@ -14,6 +15,7 @@ class QLabel;
 class QListView;
 class QLocalServer;
 class QPushButton;
+class QSize;
 class QToolButton;
 
 namespace lv {
@@ -27,6 +29,7 @@ class SummaryModel;
 
 struct GuiOptions {
     bool openConfigurationAtStart = true;  // the configuration dialog 100 ms after start
+    bool clock = true;                     // the computer's time, updated every second
     bool sounds = true;
     bool speech = true;
     bool popFrontServer = true;            // listen for bring-to-front requests
@@ -47,6 +50,7 @@ public:
     // --- MainView ---
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     bool AskYesNo(const std::string& question) override;
+    bool AskYesNo(const std::string& question, bool defaultYes) override;
     void AddDetectionLine(const CDetectionItem& item) override;
     void ClearDetectionLines() override;
     void RefreshDetectionLines() override;
@@ -57,6 +61,10 @@ public:
     void DropOldestLogLines(std::size_t count) override;
     void SetBoxState(int box, BoxVisualState state, const std::string& label) override;
     void SetCounterText(const std::string& text) override;
+    void SetBoxActivity(int box, const BoxActivity& activity) override;
+    void ShowLostBoxAlert(const std::string& text) override;
+    void ShowForwardingBacklog(std::size_t waiting) override;
+    void ShowJournalPending(std::size_t pendingLines) override;
     void SetClockButtonsEnabled(bool enabled) override;
     void SetConnectButtonDown(bool down) override;
     void SetDayOffsetIndicator(int hours) override;
@@ -95,6 +103,11 @@ public:
 
     // The version text: "Version 1.50" and the build date.
     static QString VersionText();
+    // The window's size at opening: the preferred size within the screen's available
+    // area, never below the size the layout needs.
+    static QSize FitInside(const QSize& preferred, const QSize& minimum, const QSize& available);
+    // The clock shows this time (the window's timer gives the present one).
+    void ShowClock(const std::tm& local);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -112,6 +125,13 @@ private:
     void SyncDirectToggle();
     void OnLogLevelChosen(int index);
     void ScrollDetectionsToEnd();
+    // Scrolling resumes when the selection is cleared.
+    void OnDetectionSelectionChanged();
+    QWidget* BuildAlerts();
+    void PlaceInsideScreen();
+    void StartClock();
+    // The column's width: its widest text, whatever the counter will say.
+    void FixButtonsColumnWidth(QWidget* column);
 
     GuiOptions options_;
     MainController* controller_ = nullptr;
@@ -135,7 +155,18 @@ private:
     QComboBox* logLevel_ = nullptr;
     QCheckBox* speech_ = nullptr;            // stands in for the Scroll Lock key
     QLabel* counter_ = nullptr;
+    QLabel* clock_ = nullptr;
+    QLabel* clockDate_ = nullptr;
+    QWidget* lostBoxAlert_ = nullptr;
+    QLabel* lostBoxAlertText_ = nullptr;
+    QPushButton* dismissLostBoxAlert_ = nullptr;
+    QWidget* journalAlert_ = nullptr;
+    QLabel* journalAlertText_ = nullptr;
+    QLabel* backlog_ = nullptr;
+    bool backlogStyled_ = false;
+    bool backlogWaiting_ = false;
     std::array<QToolButton*, 4> boxButtons_{};
+    std::array<QLabel*, 4> boxActivity_{};
     std::array<BoxVisualState, 4> boxStates_{BoxVisualState::Undefined, BoxVisualState::Undefined,
                                              BoxVisualState::Undefined, BoxVisualState::Undefined};
     QLabel* dayOffsetText_ = nullptr;

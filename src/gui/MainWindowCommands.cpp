@@ -14,6 +14,7 @@
 
 #include <algorithm>
 
+#include "app/HelpFile.h"
 #include "base/Environment.h"
 #include "app/MainController.h"
 #include "base/Texts.h"
@@ -60,9 +61,12 @@ void MainWindow::OpenManualInsertion() {
 }
 
 void MainWindow::OpenHelp() {
-    const QString path = ToQt(JoinPath(GetProgramFolder(), "Lumivane.pdf"));
-    if (!QFileInfo::exists(path)) {
-        ShowMessageBox(this, T("Help file not found\n  ", "Fichier d'aide non trouvé\n  ") + path, MessageIcon::Warning);
+    const QString path = ToQt(FindHelpFile(GetProgramFolder()));
+    if (path.isEmpty()) {
+        ShowMessageBox(this,
+                       T("Help file not found\n  ", "Fichier d'aide non trouvé\n  ") +
+                           ToQt(HelpFileCandidates(GetProgramFolder()).front()),
+                       MessageIcon::Warning);
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
@@ -119,9 +123,9 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
             event->accept();
             return;
         case Qt::Key_Escape:
-            // Escape is the window's Cancel, which is Exit.
+            // Escape never leads to the exit: a stray Escape then Enter must not end
+            // the acquisition.
             event->accept();
-            RequestExit();
             return;
         default: QWidget::keyPressEvent(event);
     }

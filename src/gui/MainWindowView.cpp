@@ -7,7 +7,10 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <fmt/printf.h>
+
 #include "app/MainController.h"
+#include "base/Texts.h"
 
 #include "gui/DetectionsModel.h"
 #include "gui/MainWindow.h"
@@ -21,7 +24,11 @@ namespace lv {
 
 void MainWindow::ShowMessage(const std::string& text, MessageIcon icon) { ShowMessageBox(this, ToQt(text), icon); }
 
-bool MainWindow::AskYesNo(const std::string& question) { return AskYesNoBox(this, ToQt(question)); }
+bool MainWindow::AskYesNo(const std::string& question) { return AskYesNo(question, false); }
+
+bool MainWindow::AskYesNo(const std::string& question, bool defaultYes) {
+    return AskYesNoBox(this, ToQt(question), defaultYes);
+}
 
 void MainWindow::AddDetectionLine(const CDetectionItem& item) { detections_->Append(item); }
 
@@ -50,6 +57,47 @@ void MainWindow::SetBoxState(int box, BoxVisualState state, const std::string& l
 }
 
 void MainWindow::SetCounterText(const std::string& text) { counter_->setText(ToQt(text)); }
+
+void MainWindow::SetBoxActivity(int box, const BoxActivity& activity) {
+    if (box < 0 || box >= 4) return;
+    QLabel* label = boxActivity_[static_cast<std::size_t>(box)];
+    const QString text = ToQt(activity.text);
+    if (label->text() != text) label->setText(text);
+    label->setToolTip(ToQt(activity.tooltip));
+}
+
+void MainWindow::ShowLostBoxAlert(const std::string& text) {
+    lostBoxAlertText_->setText(ToQt(text));
+    lostBoxAlert_->setVisible(!text.empty());
+}
+
+void MainWindow::ShowForwardingBacklog(std::size_t waiting) {
+    backlog_->setText(QString::number(static_cast<qulonglong>(waiting)));
+    // Nothing waiting: quiet; something waiting: impossible to miss. Restyled only when
+    // that changes: the count may move with every detection.
+    const bool anyWaiting = waiting > 0;
+    if (backlogStyled_ && anyWaiting == backlogWaiting_) return;
+    backlogStyled_ = true;
+    backlogWaiting_ = anyWaiting;
+    backlog_->setStyleSheet(waiting == 0 ? "QLabel { color: #606060; border: 1px solid #a0a0a0; }"
+                                         : "QLabel { background: #ff8c00; color: black; font-weight: bold; "
+                                           "border: 2px solid #b00000; }");
+}
+
+void MainWindow::ShowJournalPending(std::size_t pendingLines) {
+    if (pendingLines == 0) {
+        journalAlert_->hide();
+        return;
+    }
+    journalAlertText_->setText(
+        QString::fromUtf8(fmt::sprintf(Tr("%u detection line(s) not yet written to the detection file: check the disk. "
+                                          "They are kept and written as soon as possible.",
+                                          "%u ligne(s) de détection pas encore écrite(s) dans le fichier de détections : "
+                                          "vérifiez le disque. Elles sont gardées et écrites dès que possible."),
+                                       static_cast<unsigned>(pendingLines))
+                              .c_str()));
+    journalAlert_->show();
+}
 
 void MainWindow::SetClockButtonsEnabled(bool enabled) {
     clockButtonsEnabled_ = enabled;

@@ -32,10 +32,19 @@ void ShowMessageBox(QWidget* parent, const QString& text, MessageIcon icon) {
     box.exec();
 }
 
-bool AskYesNoBox(QWidget* parent, const QString& question) {
+std::unique_ptr<QMessageBox> MakeYesNoBox(QWidget* parent, const QString& question, bool defaultYes) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Question, kTitle, question,
+                                             QMessageBox::Yes | QMessageBox::No, parent);
+    box->setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
+    box->setEscapeButton(QMessageBox::No);
+    return box;
+}
+
+bool AskYesNoBox(QWidget* parent, const QString& question, bool defaultYes) {
+    if (g_hook && g_hook->questionWithDefault) return g_hook->questionWithDefault(question, defaultYes);
     if (g_hook && g_hook->question) return g_hook->question(question);
-    QMessageBox box(QMessageBox::Question, kTitle, question, QMessageBox::Yes | QMessageBox::No, parent);
-    return box.exec() == QMessageBox::Yes;
+    std::unique_ptr<QMessageBox> box = MakeYesNoBox(parent, question, defaultYes);
+    return box->exec() == QMessageBox::Yes;
 }
 
 }  // namespace lv

@@ -4,10 +4,12 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 #include "app/MainView.h"
 #include "gui/QtTexts.h"
 
+class QMessageBox;
 class QWidget;
 
 namespace lv {
@@ -17,6 +19,8 @@ struct MessageHook {
     std::function<void(const QString& text, MessageIcon icon)> message;
     // Called instead of asking; returns the answer (true for yes).
     std::function<bool(const QString& question)> question;
+    // The same with the default answer; used in place of `question` when set.
+    std::function<bool(const QString& question, bool defaultYes)> questionWithDefault;
 };
 
 // Installs a hook for the life of the object (tests).
@@ -33,7 +37,10 @@ private:
 };
 
 void ShowMessageBox(QWidget* parent, const QString& text, MessageIcon icon);
-bool AskYesNoBox(QWidget* parent, const QString& question);
+// Enter answers No unless defaultYes; Escape always answers No.
+bool AskYesNoBox(QWidget* parent, const QString& question, bool defaultYes = false);
+// The question box itself, not shown (tests read its buttons).
+std::unique_ptr<QMessageBox> MakeYesNoBox(QWidget* parent, const QString& question, bool defaultYes);
 
 
 }  // namespace lv

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/Log.h"
+#include "base/Texts.h"
 #include "base/NamedMutex.h"
 #include "base/Clock.h"
 #include "base/WriteCombiner.h"
@@ -50,6 +51,8 @@ protected:
     void SetUp() override {
         previousLocale = std::setlocale(LC_TIME, nullptr);
         std::setlocale(LC_TIME, "C");
+        previousLanguage = CurrentLanguage();
+        SetLanguage(Language::English);
         SetWallClockSourceForTests(FixedNow);
         logger.SetFilePath(logFile);
         logger.SetWindowLevel(50);
@@ -65,6 +68,7 @@ protected:
         logger.SetFileCheckInterval(Logger::kFileCheckInterval);
         SetWallClockSourceForTests({});
         std::setlocale(LC_TIME, previousLocale.c_str());
+        SetLanguage(previousLanguage);
     }
 
     TempFolder folder;
@@ -72,13 +76,20 @@ protected:
     Logger& logger = Logger::Instance();
     RecordingSink sink;
     std::string previousLocale;
+    Language previousLanguage = Language::French;
 };
 
 TEST_F(LogTest, TimeStampUsesTheInjectedClock) { EXPECT_EQ(Logger::TimeStamp(), kStamp); }
 
-TEST_F(LogTest, TimeStampMonthFollowsTheTimeLocale) {
-    if (std::setlocale(LC_TIME, "fr_FR.UTF-8") == nullptr) GTEST_SKIP() << "no French locale here";
+TEST_F(LogTest, TimeStampMonthFollowsTheProgramLanguageWhateverTheSystemLocale) {
+    // The C locale knows no French month: the name comes from the program's texts.
+    SetLanguage(Language::French);
     EXPECT_EQ(Logger::TimeStamp(), "07 mars 2025 - 09:05:03");
+    // And a French system locale does not put French months in the English program.
+    if (std::setlocale(LC_TIME, "fr_FR.UTF-8") != nullptr) {
+        SetLanguage(Language::English);
+        EXPECT_EQ(Logger::TimeStamp(), kStamp);
+    }
 }
 
 TEST_F(LogTest, LineBreaksAreSpelledOutInTheWindowAndKeptInTheFile) {

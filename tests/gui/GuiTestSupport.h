@@ -34,20 +34,27 @@ public:
                                  messages.push_back(text.toStdString());
                                  icons.push_back(icon);
                              },
-                             [this](const QString& question) {
-                                 questions.push_back(question.toStdString());
-                                 if (answers.empty()) return false;
-                                 bool answer = answers.front();
-                                 answers.pop_front();
-                                 return answer;
+                             [this](const QString& question) { return Answer(question, false); },
+                             [this](const QString& question, bool defaultYes) {
+                                 return Answer(question, defaultYes);
                              }}) {}
 
     std::vector<std::string> messages;
     std::vector<MessageIcon> icons;
     std::vector<std::string> questions;
+    std::vector<bool> questionDefaultYes;  // beside questions
     std::deque<bool> answers;
 
 private:
+    bool Answer(const QString& question, bool defaultYes) {
+        questions.push_back(question.toStdString());
+        questionDefaultYes.push_back(defaultYes);
+        if (answers.empty()) return false;
+        bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
     ScopedMessageHook scope_;
 };
 

@@ -221,6 +221,11 @@ TEST_F(MainWindowTest, ExitAsksAndEnterDoesNothing) {
 
 TEST_F(MainWindowTest, HelpFileMissingAndAboutBox) {
     Start(Language::English);
+    // A program folder with no guide beside it (the build folder has one).
+    EnvironmentOptions environment;
+    environment.programPath = folder / "bin/lumivane";
+    environment.dataFolderOverride = folder.Path();
+    InitialiseEnvironment(environment);
     window->OpenHelp();
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].rfind("Help file not found\n  ", 0), 0u);

@@ -2,6 +2,7 @@
 // A MainView that records every call, for tests. Each call also appends one line to
 // `calls` ("ShowMessage Warning <text>", "SetDirectLinkState Connected", ...), so a
 // test can check the order of what the window was asked to do.
+#include <array>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -27,9 +28,11 @@ public:
         messages.push_back({text, icon});
         calls.push_back("ShowMessage " + IconName(icon) + " " + text);
     }
-    bool AskYesNo(const std::string& question) override {
+    bool AskYesNo(const std::string& question) override { return AskYesNo(question, false); }
+    bool AskYesNo(const std::string& question, bool defaultYes) override {
         std::lock_guard<std::mutex> guard(lock_);
         questions.push_back(question);
+        questionDefaultYes.push_back(defaultYes);
         calls.push_back("AskYesNo " + question);
         return answerYes;
     }
@@ -58,6 +61,20 @@ public:
     }
     void SetCounterText(const std::string& text) override {
         Record("SetCounterText " + text, [&] { counterText = text; });
+    }
+    void SetBoxActivity(int box, const BoxActivity& activity) override {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (box >= 0 && box < 4) boxActivities[static_cast<std::size_t>(box)] = activity;
+    }
+    void BoxActivityShown() override { Record("BoxActivityShown", [&] { ++activityRounds; }); }
+    void ShowLostBoxAlert(const std::string& text) override {
+        Record("ShowLostBoxAlert " + text, [&] { lostBoxAlert = text; });
+    }
+    void ShowForwardingBacklog(std::size_t waiting) override {
+        Record("ShowForwardingBacklog " + std::to_string(waiting), [&] { forwardingBacklog = waiting; });
+    }
+    void ShowJournalPending(std::size_t pendingLines) override {
+        Record("ShowJournalPending " + std::to_string(pendingLines), [&] { journalPending = pendingLines; });
     }
     void SetClockButtonsEnabled(bool enabled) override {
         Record("SetClockButtonsEnabled", [&] { clockButtonsEnabled = enabled; });
@@ -130,6 +147,12 @@ public:
     std::vector<std::string> calls;
     std::vector<Message> messages;
     std::vector<std::string> questions;
+    std::vector<bool> questionDefaultYes;  // beside questions: was Yes the default answer
+    std::array<BoxActivity, 4> boxActivities{};
+    int activityRounds = 0;
+    std::string lostBoxAlert;
+    std::size_t forwardingBacklog = 0;
+    std::size_t journalPending = 0;
     std::vector<CDetectionItem> detectionLines;
     std::vector<CSummaryItem> summaries;
     std::vector<std::string> logLines;

@@ -1,0 +1,233 @@
+// The window under stress at a finish line: what each box shows, the alerts that cannot
+// be missed, the default answers and keys, a window that does not move under the
+// operator's hand, one language, the clock.
+#include <gtest/gtest.h>
+
+#include <QDialogButtonBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QToolButton>
+
+#include "WindowFixture.h"
+#include "app/BoxWatch.h"
+#include "core/DetectionRecords.h"
+#include "core/DetectionTable.h"
+#include "gui/ConfigDialog.h"
+#include "gui/DetectionsModel.h"
+#include "gui/MessageBoxes.h"
+#include "gui/Translations.h"
+
+namespace lv {
+namespace {
+
+using test::LanguageScope;
+using test::WindowFixture;
+
+constexpr const char* kOneBox = "[TarvexBoxes]\r\nBoxHost0=127.0.0.1\r\nBoxPort0=9\r\nBoxIdDetector0=31\r\n"
+                                "[Settings]\r\nGBoxReconnectSeconds=0\r\n";
+
+class OperatorWindowTest : public WindowFixture {
+protected:
+    QWidget* ButtonsColumn() { return Find<QLabel>("counter")->parentWidget(); }
+};
+
+TEST_F(OperatorWindowTest, QuestionBoxesAnswerNoOnEnterAndOnEscape) {
+    std::unique_ptr<QMessageBox> box = MakeYesNoBox(nullptr, "Quit?", false);
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+    EXPECT_EQ(box->escapeButton(), box->button(QMessageBox::No));
+    std::unique_ptr<QMessageBox> yes = MakeYesNoBox(nullptr, "Read?", true);
+    EXPECT_EQ(yes->defaultButton(), yes->button(QMessageBox::Yes));
+    EXPECT_EQ(yes->escapeButton(), yes->button(QMessageBox::No));
+}
+
+TEST_F(OperatorWindowTest, EscapeNeverLeadsToTheExitAndDangerousQuestionsDefaultToNo) {
+    Start(Language::English, kOneBox);
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &escape);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    EXPECT_TRUE(messages.questions.empty());
+    EXPECT_TRUE(window->isVisible());
+
+    Find<QPushButton>("exit")->click();
+    Find<QPushButton>("reset")->click();
+    controller->ConfirmDisconnectBox(0);
+    ASSERT_EQ(messages.questions.size(), 3u);
+    EXPECT_EQ(messages.questions[0], "Do you really want to exit the acquisition module ?");
+    for (bool defaultYes : messages.questionDefaultYes) EXPECT_FALSE(defaultYes);
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(OperatorWindowTest, MainCommandsHaveKeysShownInTheirTooltips) {
+    Start(Language::English);
+    EXPECT_EQ(Find<QPushButton>("connect")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
+    EXPECT_EQ(Find<QPushButton>("insert")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
+    EXPECT_EQ(Find<QPushButton>("export")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+    EXPECT_TRUE(Find<QPushButton>("connect")->toolTip().endsWith("(Ctrl+B)")) << Find<QPushButton>("connect")->toolTip().toStdString();
+    EXPECT_TRUE(Find<QPushButton>("insert")->toolTip().contains("Ctrl+I"));
+    EXPECT_TRUE(Find<QPushButton>("export")->toolTip().contains("Ctrl+E"));
+}
+
+TEST_F(OperatorWindowTest, EachBoxShowsItsReadsAndALostBoxRaisesABannerUntilSeen) {
+    Start(Language::English, kOneBox);
+    auto* activity = Find<QLabel>("boxActivity1");
+    EXPECT_EQ(activity->text().toStdString(), "0\n-");
+    EXPECT_EQ(Find<QLabel>("boxActivity2")->text().toStdString(), "");
+    window->SetBoxActivity(0, DescribeBoxActivity(true, 246, 12));
+    EXPECT_EQ(activity->text().toStdString(), "246\n12 s");
+    EXPECT_EQ(activity->toolTip().toStdString(), "246 reads, the last one 12 s ago");
+
+    auto* banner = Find<QWidget>("lostBoxAlert");
+    EXPECT_FALSE(banner->isVisible());
+    controller->OnBoxState(1, true);
+    QApplication::processEvents();
+    EXPECT_TRUE(banner->isVisible());
+    const std::string text = Find<QLabel>("lostBoxAlertText")->text().toStdString();
+    EXPECT_EQ(text.rfind("Box 1 [1:9 31] lost since ", 0), 0u) << text;
+    EXPECT_NE(text.find("no reconnection attempt now"), std::string::npos);
+    // Counters refreshing every second keep it.
+    controller->RefreshCountersNow();
+    controller->ShowBoxActivity();
+    EXPECT_TRUE(banner->isVisible());
+    Find<QPushButton>("dismissLostBoxAlert")->click();
+    EXPECT_FALSE(banner->isVisible());
+}
+
+TEST_F(OperatorWindowTest, WhatWaitsForTheTimingApplicationAndTheJournalCannotBeMissed) {
+    Start(Language::French);
+    auto* backlog = Find<QLabel>("backlog");
+    EXPECT_EQ(backlog->text().toStdString(), "0");
+    window->ShowForwardingBacklog(37);
+    EXPECT_EQ(backlog->text().toStdString(), "37");
+    EXPECT_TRUE(backlog->styleSheet().contains("background"));
+    window->ShowForwardingBacklog(0);
+    EXPECT_FALSE(backlog->styleSheet().contains("background"));
+
+    auto* journal = Find<QWidget>("journalAlert");
+    EXPECT_FALSE(journal->isVisible());
+    window->ShowJournalPending(5);
+    EXPECT_TRUE(journal->isVisible());
+    EXPECT_EQ(Find<QLabel>("journalAlertText")->text().toStdString().rfind(
+                  "5 ligne(s) de détection pas encore écrite(s) dans le fichier de détections", 0),
+              0u);
+    window->ShowJournalPending(0);
+    EXPECT_FALSE(journal->isVisible());
+}
+
+TEST_F(OperatorWindowTest, TheClockShowsTheComputersTimeWithTheProgramsOwnNames) {
+    Start(Language::French);
+    std::tm t{};
+    t.tm_year = 126;
+    t.tm_mon = 11;
+    t.tm_mday = 8;
+    t.tm_wday = 2;
+    t.tm_hour = 10;
+    t.tm_min = 42;
+    t.tm_sec = 13;
+    window->ShowClock(t);
+    EXPECT_EQ(Find<QLabel>("clock")->text().toStdString(), "10:42:13");
+    EXPECT_EQ(Find<QLabel>("clockDate")->text().toStdString(), "mardi 8 décembre 2026");
+    // Larger than the window's text.
+    EXPECT_GE(Find<QLabel>("clock")->font().pointSizeF(), window->font().pointSizeF() * 2);
+}
+
+TEST_F(OperatorWindowTest, TheButtonColumnKeepsItsWidthWhateverTheCounterSays) {
+    Start(Language::French);
+    QApplication::processEvents();
+    QWidget* column = ButtonsColumn();
+    auto* connect = Find<QPushButton>("connect");
+    const int width = column->width();
+    const QRect place = connect->geometry();
+    for (const char* text : {"Aucune détection enregistrée", "1 détection enregistrée",
+                             "246 détections enregistrées", "123456 détections enregistrées"}) {
+        window->SetCounterText(text);
+        QApplication::processEvents();
+        EXPECT_EQ(column->width(), width) << text;
+        EXPECT_EQ(connect->geometry(), place) << text;
+    }
+}
+
+TEST_F(OperatorWindowTest, TheConfigurationWarningBlinksWithoutMovingOkAndCancel) {
+    Start(Language::French, "[TarvexBoxes]\r\nBoxHost0=10.0.0.1\r\nBoxPort0=3601\r\nBoxIdDetector0=31\r\n");
+    ConfigDialog dialog(*controller, window.get());
+    dialog.show();
+    QApplication::processEvents();
+    auto* buttons = dialog.findChild<QDialogButtonBox*>();
+    ASSERT_NE(buttons, nullptr);
+    const QPoint before = buttons->mapTo(&dialog, QPoint(0, 0));
+    dialog.DetectorCombo(0)->setCurrentIndex(5);  // an incompatible detector: the warning blinks
+    ASSERT_TRUE(dialog.WarningShown());
+    auto* warning = dialog.findChild<QLabel*>("warningText");
+    for (int phase = 0; phase < 2; ++phase) {
+        const bool shown = warning->isVisible();
+        loop.pumpUntil([&] { return warning->isVisible() != shown; });
+        QApplication::processEvents();
+        EXPECT_EQ(buttons->mapTo(&dialog, QPoint(0, 0)), before) << "phase " << phase;
+    }
+    dialog.reject();
+}
+
+TEST_F(OperatorWindowTest, ScrollingPausesWhileADetectionIsSelected) {
+    Start(Language::English, "[Settings]\r\nBScrollDetections=1\r\n");
+    QListView& view = window->DetectionsView();
+    auto add = [&](int from, int count) {
+        for (int i = from; i < from + count; ++i) {
+            CQoxResult* record = DetectionTable::Instance().AddResult(
+                std::to_string(i), "31", CChrono(1760000000 + i, 0), CChrono(i, 0), false, false);
+            window->AddDetectionLine(CDetectionItem{record, "line " + std::to_string(i)});
+        }
+        QApplication::processEvents();
+    };
+    add(0, 200);
+    EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+
+    const QModelIndex chosen = window->Detections().index(190, 0);
+    view.selectionModel()->select(chosen, QItemSelectionModel::ClearAndSelect);
+    view.scrollTo(chosen);
+    add(200, 300);
+    // The selected line is still in view for the remove question.
+    EXPECT_TRUE(view.viewport()->rect().intersects(view.visualRect(chosen)));
+    EXPECT_LT(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+
+    view.selectionModel()->clearSelection();
+    QApplication::processEvents();
+    EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+}
+
+TEST_F(OperatorWindowTest, TheWindowOpensInsideTheScreenAndFitsALaptop) {
+    // Preferred size where there is room; the available area otherwise; never below
+    // what the layout needs.
+    EXPECT_EQ(MainWindow::FitInside(QSize(1360, 820), QSize(900, 600), QSize(1920, 1040)), QSize(1360, 820));
+    EXPECT_EQ(MainWindow::FitInside(QSize(1360, 820), QSize(900, 600), QSize(1366, 728)), QSize(1350, 688));
+    EXPECT_EQ(MainWindow::FitInside(QSize(1360, 820), QSize(900, 600), QSize(800, 560)), QSize(900, 600));
+    for (Language language : {Language::French, Language::English}) {
+        Start(language);
+        // Usable on 1280×720, title bar and panel taken: 1264×680 at most.
+        const QSize needed = window->minimumSizeHint();
+        EXPECT_LE(needed.width(), 1280 - 16);
+        EXPECT_LE(needed.height(), 720 - 40);
+        controller.reset();
+        window.reset();
+    }
+}
+
+TEST_F(OperatorWindowTest, QtsOwnTextsSpeakTheProgramsLanguage) {
+    QString error;
+    ASSERT_TRUE(InstallQtTranslations(Language::French, error)) << error.toStdString();
+    {
+        std::unique_ptr<QMessageBox> box = MakeYesNoBox(nullptr, "?", false);
+        EXPECT_EQ(box->button(QMessageBox::Yes)->text().remove('&').toStdString(), "Oui");
+        EXPECT_EQ(box->button(QMessageBox::No)->text().remove('&').toStdString(), "Non");
+    }
+    ASSERT_TRUE(InstallQtTranslations(Language::English, error));
+    std::unique_ptr<QMessageBox> box = MakeYesNoBox(nullptr, "?", false);
+    EXPECT_EQ(box->button(QMessageBox::Yes)->text().remove('&').toStdString(), "Yes");
+}
+
+}  // namespace
+}  // namespace lv
