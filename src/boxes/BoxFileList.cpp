@@ -17,7 +17,6 @@ namespace lv {
 
 namespace {
 
-constexpr int kListFilesSeconds = 5;
 constexpr std::size_t kMaxFileIdChars = 32;
 
 void ReplaceAll(std::string& text, const std::string& marker, const std::string& value) {
@@ -82,7 +81,7 @@ int ListBoxFiles(CTarvexBox& box, std::vector<std::unique_ptr<CDetectionFile>>& 
                                 label, error));
             return kListFilesNotSent;
         }
-        if (!exchange.WaitResponse("LISTFILES", kListFilesSeconds, response)) {
+        if (!exchange.WaitResponse("LISTFILES", box.ResponseSeconds(), response)) {
             error = Tr("Error reading box response", "Erreur réception de réponse du boîtier");
             return kListFilesNoResponse;
         }
