@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Demo: two simulated decoders and a simulated timing application on loopback, a
-# chip table for the simulated runners, and Lumivane acquiring from them until Ctrl-C.
+# simulated USB TimingBox on a pseudo-terminal, a chip table for the simulated runners,
+# and Lumivane acquiring from them until Ctrl-C.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="$here/build"
@@ -45,6 +46,16 @@ port1=$(start_sim decoder --chips "$data/TarvexTable.dtb" --runners "$runners" -
 port2=$(start_sim decoder --chips "$data/TarvexTable.dtb" --runners "$runners" --rate 5 --repeats 3 --spread 20 --seed 2 --date today)
 portq=$(start_sim timingapp --layout gm05 --field "$runners")
 
+# The USB TimingBox answers on a pseudo-terminal whose path it prints ("device /dev/pts/N").
+usbout="$data/usbbox.out"
+"$sim" usbbox --chips "$data/TarvexTable.dtb" --rate 1 --stored 20 --seed 3 > "$usbout" &
+echo $! >> "$pidfile"
+for _ in $(seq 50); do
+  if grep -q '^device ' "$usbout"; then break; fi
+  sleep 0.1
+done
+usbdevice=$(awk '/^device / {print $2; exit}' "$usbout")
+
 cat > "$data/Lumivane.ini" <<INI
 [Settings]
 BLogDetections=1
@@ -60,9 +71,12 @@ BoxIdDetector0=31
 BoxHost1=127.0.0.1
 BoxPort1=$port2
 BoxIdDetector1=31
+BoxHost2=$usbdevice
+BoxPort2=19200
+BoxIdDetector2=31
 INI
 
-echo "Decoders on ports $port1 and $port2, timing application on $portq; data in $data"
+echo "Decoders on ports $port1 and $port2, USB TimingBox on $usbdevice, timing application on $portq; data in $data"
 mode=(--headless --direct)
 # The window needs a display, or a Qt platform that needs none (offscreen, for pictures).
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ] && [ "${DEMO_HEADLESS:-0}" != 1 ]; then mode=(); fi
