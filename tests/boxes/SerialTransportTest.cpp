@@ -116,12 +116,12 @@ TEST_F(SerialTransportTest, ReplyEndingOverSeveralChunksIsOneReply) {
 }
 
 TEST_F(SerialTransportTest, OverlongReplyIsCutAtTheBoundAndItsTailDropped) {
-    // A 100 KB reply: its first 40960 bytes come out marked as cut, the rest is never
-    // taken for a reply of its own, and the reply after it comes out whole.
+    // A 100 KB reply: its first part comes out marked as cut, the rest is never taken
+    // for a reply of its own, and the reply after it comes out whole.
     terminal_.Send(std::string(100 * 1024, 'x') + "\n\nASCII;0\n\n");
     transport_.SetReplyWaitMs(10000);
     std::string reply;
-    ASSERT_EQ(transport_.ReadLine(reply), static_cast<int>(CSerialBuffer::kCapacity));
+    ASSERT_EQ(transport_.ReadLine(reply), static_cast<int>(CSerialBuffer::kMaxReplyBytes));
     EXPECT_TRUE(transport_.LastLineIncomplete());
     ASSERT_GT(transport_.ReadLine(reply), 0);
     EXPECT_EQ(reply, "ASCII;0\n\n");
@@ -251,24 +251,44 @@ TEST(SerialPortNames, ComNamesMapToDevices) {
     InstallSettingsFile("");
 }
 
-TEST(SerialBuffer, CutsAtTheBoundAndSkipsToTheReplyEnd) {
+TEST(SerialBuffer, OverlongReplyIsCutAndTheNextOneKept) {
     CSerialBuffer buffer;
-    std::string big(CSerialBuffer::kCapacity - 5, 'a');
-    EXPECT_EQ(buffer.Append(big.data(), big.size()), big.size());
-    // Crosses the bound: 5 bytes kept, the rest up to "\n\n" dropped.
-    const std::string more = "bbbbbbbbbb\nc\n\nNEXT;0\n\n";
-    EXPECT_EQ(buffer.Append(more.data(), more.size()), 5u);
-    // The next reply finds room once the cut one is taken.
+    const std::string longReply = std::string(CSerialBuffer::kMaxReplyBytes + 100, 'a') + "\n\n";
+    const std::string next = "NEXT;0\n\n";
+    const std::string stream = longReply + next;
+    EXPECT_EQ(buffer.Append(stream.data(), stream.size()), CSerialBuffer::kMaxReplyBytes + next.size());
+    EXPECT_EQ(buffer.DroppedBytes(), 102u);
     std::string out;
     EXPECT_EQ(buffer.ReadUpTo(out, "\n\n"), CSerialBuffer::Read::Cut);
-    EXPECT_EQ(out.size(), CSerialBuffer::kCapacity);
-    EXPECT_EQ(buffer.DroppedBytes(), more.size() - 5);
-    const std::string next = "NEXT;0\n\n";
-    EXPECT_EQ(buffer.Append(next.data(), next.size()), next.size());
+    EXPECT_EQ(out, std::string(CSerialBuffer::kMaxReplyBytes, 'a'));
     out.clear();
     EXPECT_EQ(buffer.ReadUpTo(out, "\n\n"), CSerialBuffer::Read::Delimited);
     EXPECT_EQ(out, next);
     EXPECT_EQ(buffer.ReadUpTo(out, "\n\n"), CSerialBuffer::Read::Nothing);
+}
+
+TEST(SerialBuffer, NeverHoldsMoreThanItsCapacity) {
+    // Replies nobody takes: the one that reaches the bound is cut there, the next lost
+    // whole, and what is held stays in order.
+    CSerialBuffer buffer;
+    const std::string reply = std::string(998, 'r') + "\n\n";
+    for (int i = 0; i < 42; ++i) buffer.Append(reply.data(), reply.size());
+    EXPECT_EQ(buffer.Available(), CSerialBuffer::kCapacity);
+    std::string out;
+    for (int i = 0; i < 40; ++i) {
+        out.clear();
+        ASSERT_EQ(buffer.ReadUpTo(out, "\n\n"), CSerialBuffer::Read::Delimited) << i;
+        EXPECT_EQ(out, reply);
+    }
+    out.clear();
+    EXPECT_EQ(buffer.ReadUpTo(out, "\n\n"), CSerialBuffer::Read::Cut);
+    EXPECT_EQ(out.size(), 960u);
+    EXPECT_EQ(buffer.DroppedBytes(), 42u * reply.size() - CSerialBuffer::kCapacity);
+    // Room again: the next reply comes whole.
+    buffer.Append(reply.data(), reply.size());
+    out.clear();
+    EXPECT_EQ(buffer.ReadUpTo(out, "\n\n"), CSerialBuffer::Read::Delimited);
+    EXPECT_EQ(out, reply);
 }
 
 }  // namespace

@@ -2,43 +2,31 @@
 
 namespace lv {
 
-std::size_t CSerialBuffer::Skip(const char* bytes, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        const char c = bytes[i];
-        ++droppedBytes_;
-        if (c == '\n' && lastSkipped_ == '\n') {
-            skipping_ = false;
-            lastSkipped_ = '\0';
-            return i + 1;
-        }
-        lastSkipped_ = c;
-    }
-    return count;
-}
-
 std::size_t CSerialBuffer::Append(const char* bytes, std::size_t count) {
     std::size_t kept = 0;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        std::size_t done = 0;
-        while (done < count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const char c = bytes[i];
+            const bool replyEnd = c == '\n' && lastByte_ == '\n';
+            lastByte_ = c;
             if (skipping_) {
-                done += Skip(bytes + done, count - done);
+                ++droppedBytes_;
+                if (replyEnd) skipping_ = false;
                 continue;
             }
-            const std::size_t room = kCapacity - text_.size();
-            const std::size_t take = count - done < room ? count - done : room;
-            text_.append(bytes + done, take);
-            done += take;
-            kept += take;
-            if (done < count) {
-                // Full: the reply held is handed out cut; its rest is dropped up to its
-                // end. The last byte kept may be its first line feed already.
-                skipping_ = true;
-                // A cut where the last one ended is the same cut: nothing was kept since.
-                if (cuts_.empty() || cuts_.back() != text_.size()) cuts_.push_back(text_.size());
-                lastSkipped_ = text_.empty() ? '\0' : text_.back();
+            if (text_.size() >= kCapacity || currentReply_ >= kMaxReplyBytes) {
+                // The reply held so far is handed out cut; the rest of it is dropped up
+                // to its end, so that its tail never passes for a reply of its own.
+                if (currentReply_ > 0 && (cuts_.empty() || cuts_.back() != text_.size())) cuts_.push_back(text_.size());
+                currentReply_ = 0;
+                ++droppedBytes_;
+                skipping_ = !replyEnd;
+                continue;
             }
+            text_.push_back(c);
+            ++kept;
+            currentReply_ = replyEnd ? 0 : currentReply_ + 1;
         }
     }
     if (kept > 0) dataEvent_.notify_all();
@@ -90,6 +78,7 @@ void CSerialBuffer::Flush() {
     std::lock_guard<std::mutex> guard(lock_);
     text_.clear();
     cuts_.clear();
+    currentReply_ = 0;
 }
 
 void CSerialBuffer::Reset() {
@@ -97,7 +86,8 @@ void CSerialBuffer::Reset() {
     text_.clear();
     cuts_.clear();
     skipping_ = false;
-    lastSkipped_ = '\0';
+    lastByte_ = '\0';
+    currentReply_ = 0;
     droppedBytes_ = 0;
 }
 

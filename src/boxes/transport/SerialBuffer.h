@@ -1,9 +1,11 @@
 #pragma once
 // CSerialBuffer: the receive buffer of a serial port, filled by the port's reader
-// thread and emptied by the one reader of the box. It holds at most kCapacity bytes:
-// a reply that would grow past it is handed out cut (marked as such) and the rest of
-// it, up to its end ("\n\n"), is dropped as it arrives, so that its tail never passes
-// for a reply of its own. Every byte is kept as received, NUL and binary included.
+// thread and emptied by the one reader of the box. It holds at most kCapacity bytes,
+// and one reply at most kMaxReplyBytes (so that the replies after an over-long one
+// still find room): a reply that would grow past either bound is handed out cut
+// (marked as such) and the rest of it, up to its end ("\n\n"), is dropped as it
+// arrives, so that its tail never passes for a reply of its own. Every byte is kept
+// as received, NUL and binary included.
 //
 // Threads: Append from the reader thread; everything else from the box's reader.
 #include <chrono>
@@ -20,6 +22,8 @@ namespace lv {
 class CSerialBuffer {
 public:
     static constexpr std::size_t kCapacity = 40960;
+    // Far above the longest reply of the box (64 passing lines).
+    static constexpr std::size_t kMaxReplyBytes = kCapacity / 2;
 
     // What ReadUpTo found.
     enum class Read {
@@ -53,15 +57,13 @@ public:
     uint64_t DroppedBytes() const;
 
 private:
-    // Drops bytes until a "\n\n" has passed; returns how many of `bytes` were dropped.
-    std::size_t Skip(const char* bytes, std::size_t count);
-
     mutable std::mutex lock_;
     std::condition_variable dataEvent_;
     std::string text_;               // guarded by lock_; never longer than kCapacity
     std::deque<std::size_t> cuts_;   // ends of cut replies within text_; guarded
     bool skipping_ = false;          // dropping the tail of a cut reply; guarded
-    char lastSkipped_ = '\0';        // guarded by lock_
+    char lastByte_ = '\0';           // the last byte received, kept or not; guarded
+    std::size_t currentReply_ = 0;   // bytes kept of the reply being received; guarded
     uint64_t droppedBytes_ = 0;      // guarded by lock_
     uint64_t wakeSerial_ = 0;        // guarded by lock_
 };

@@ -52,7 +52,7 @@ int CSerialComBox::WaitForData(int milliseconds) {
 }
 
 bool CSerialComBox::HasReceivedLine() const {
-    return const_cast<CSerialComBox*>(this)->Buffer().HasDelimited(kReplyEnd);
+    return Buffer().HasDelimited(kReplyEnd);
 }
 
 int CSerialComBox::ReadLine(std::string& line) {

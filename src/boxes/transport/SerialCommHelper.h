@@ -57,6 +57,7 @@ public:
     bool PortFailed() const { return portFailed_.load(); }
     std::string FailureText() const;
     CSerialBuffer& Buffer() { return buffer_; }
+    const CSerialBuffer& Buffer() const { return buffer_; }
 
     // "[#%d]= \"%s\"": an errno value and its message, trailing characters that are
     // neither letters nor digits removed.
