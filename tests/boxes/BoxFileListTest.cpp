@@ -37,7 +37,8 @@ protected:
 };
 
 TEST_F(BoxFileListTest, ListsTheDecoderFilesWithTheirAddresses) {
-    test::SimulatorProcess decoder("decoder", {"--rate", "0"});
+    // A decoder that pushes no passing meanwhile (a rate of 0 would flood).
+    test::SimulatorProcess decoder("decoder", {"--rate", "0.001"});
     ASSERT_TRUE(decoder.Running());
     box.SetParameters("31", "127.0.0.1", decoder.Port());
     ASSERT_TRUE(box.InitializeBox());
