@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Demo: two simulated decoders and a simulated timing application on loopback, a
-# chip table for the simulated runners, an FTP server for the exports' uploads, and
-# Lumivane acquiring from them until Ctrl-C.
+# simulated USB TimingBox on a pseudo-terminal, a chip table for the simulated runners,
+# an FTP server for the exports' uploads, and Lumivane acquiring from them until Ctrl-C.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 # LUMIVANE_BUILD_DIR: another build folder than build/ (e.g. build-gui).
@@ -70,6 +70,16 @@ else
   echo "No FTP server for the demo (python3-pyftpdlib missing?): uploads will fail" >&2
 fi
 
+# The USB TimingBox answers on a pseudo-terminal whose path it prints ("device /dev/pts/N").
+usbout="$data/usbbox.out"
+"$sim" usbbox --chips "$data/TarvexTable.dtb" --rate 1 --stored 20 --seed 3 > "$usbout" &
+echo $! >> "$pidfile"
+for _ in $(seq 50); do
+  if grep -q '^device ' "$usbout"; then break; fi
+  sleep 0.1
+done
+usbdevice=$(awk '/^device / {print $2; exit}' "$usbout")
+
 cat > "$data/Lumivane.ini" <<INI
 [Settings]
 BLogDetections=1
@@ -85,6 +95,9 @@ BoxIdDetector0=31
 BoxHost1=127.0.0.1
 BoxPort1=$port2
 BoxIdDetector1=31
+BoxHost2=$usbdevice
+BoxPort2=19200
+BoxIdDetector2=31
 [FtpSettings]
 Label=Demo FTP
 Site=127.0.0.1:${portf:-21}
@@ -94,7 +107,7 @@ Directory=results
 INI
 chmod 600 "$data/Lumivane.ini"
 
-echo "Decoders on ports $port1 and $port2, timing application on $portq; data in $data"
+echo "Decoders on ports $port1 and $port2, USB TimingBox on $usbdevice, timing application on $portq; data in $data"
 if [ -n "$portf" ]; then echo "FTP server \"Demo FTP\" on port $portf: uploads arrive in $data/ftp-root/results"; fi
 mode=(--headless --direct)
 # The window needs a display, or a Qt platform that needs none (offscreen, for pictures).

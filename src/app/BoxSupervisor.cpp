@@ -11,6 +11,8 @@
 #include "boxes/BoxDeclarations.h"
 #include "boxes/BoxThread.h"
 #include "boxes/TarvexBox.h"
+#include "boxes/UsbBoxProtocol.h"
+#include "boxes/transport/SerialComBox.h"
 #include "boxes/transport/TcpComBox.h"
 #include "core/DetectionTable.h"
 
@@ -340,12 +342,14 @@ void BoxSupervisor::SynchronizeClocks() {
     BoxWorker::Boxes boxes{};
     for (int i = 0; i < kBoxCount; ++i) {
         const CTarvexBox& box = *boxes_[i];
-        boxes[i] = box.IsConfigured() && box.IsConnected() && !box.IsSerial();
+        boxes[i] = box.IsConfigured() && box.IsConnected();
     }
     StartWork(
         boxes,
         [this](int index) {
-            boxes_[index]->SetBoxClock();
+            CTarvexBox& box = *boxes_[index];
+            if (box.IsSerial()) return SynchronizeUsbBox(box);
+            box.SetBoxClock();
             return true;
         },
         {});
@@ -375,13 +379,70 @@ void BoxSupervisor::ForgetLastDetections() {
 }
 
 // ---------------------------------------------------------------------------
+// The USB TimingBox items of the box menu
+
+void BoxSupervisor::ToggleUsbPeriodicReading(int index) {
+    CTarvexBox& box = *boxes_.at(static_cast<std::size_t>(index));
+    if (!box.IsSerial()) return;
+    box.periodicPassingRequest = !box.periodicPassingRequest.load();
+}
+
+void BoxSupervisor::ResetUsbPassingIndex(int index) {
+    CTarvexBox& box = *boxes_.at(static_cast<std::size_t>(index));
+    if (box.IsSerial()) box.passingIndex = 0;
+}
+
+void BoxSupervisor::RunUsbCommand(int index, UsbMenuCommand command) {
+    CTarvexBox& box = *boxes_.at(static_cast<std::size_t>(index));
+    if (worker_.IsBusy() || !box.IsSerial() || !box.IsConnected()) return;
+    BoxWorker::Boxes marked{};
+    marked[static_cast<std::size_t>(index)] = true;
+    auto info = std::make_shared<UsbPassingInfo>();
+    StartWork(
+        marked,
+        [&box, command, info](int) {
+            switch (command) {
+                case UsbMenuCommand::Reset: ResetUsbBox(box); return true;
+                case UsbMenuCommand::TimestampGet: return GetUsbBoxTime(box);
+                case UsbMenuCommand::EpochRefGet: return GetEpochReference(box);
+                case UsbMenuCommand::EpochRefSet: return SynchronizeUsbBox(box);
+                case UsbMenuCommand::EpochRefAdjust1D: return AdjustEpochReference(box);
+                case UsbMenuCommand::PassingGet: GetPassings(box); return true;
+                case UsbMenuCommand::PassingInfoGet: return GetPassingInfo(box, *info);
+                case UsbMenuCommand::InfoDecoderId: ShowBoxInfo(box, kUsbDecoderId); return true;
+                case UsbMenuCommand::InfoFirmware: ShowBoxInfo(box, kUsbFirmware); return true;
+                case UsbMenuCommand::InfoHardware: ShowBoxInfo(box, kUsbHardware); return true;
+                case UsbMenuCommand::InfoBoxType: ShowBoxInfo(box, kUsbBoxType); return true;
+            }
+            return false;
+        },
+        [this, &box, index, command, info](const BoxWorker::Boxes& results) {
+            if (command != UsbMenuCommand::PassingInfoGet || !results[static_cast<std::size_t>(index)]) return;
+            if (info->count <= 0) return;
+            const std::string question = fmt::sprintf(
+                Tr("Do you want to start the reading of the %d passing(s) at the first index (%d) of the USB TimingBox?",
+                   "Voulez vous redémarrer la lecture des %d détection(s) au premier index (%d) de l'USB TimingBox ?"),
+                info->count, info->firstIndex);
+            if (view_.AskYesNo(question)) box.passingIndex = info->firstIndex;
+        });
+}
+
+// ---------------------------------------------------------------------------
 // Declarations
 
 void BoxSupervisor::Declare(int index, const BoxDeclaration& declaration) {
     CTarvexBox& box = *boxes_.at(static_cast<std::size_t>(index));
-    // Serial boxes get their own transport once it exists; until then a COM host
-    // keeps a TCP transport, which cannot connect to it and says so.
-    if (!box.Transport()) box.SetTransport(std::make_unique<CTcpComBox>());
+    // The host tells the kind of transport; a box changing kind gets a new one.
+    const bool serial = IsSerialHost(declaration.host);
+    if (!box.Transport() || box.IsSerial() != serial) {
+        if (serial) {
+            box.SetTransport(std::make_unique<CSerialComBox>());
+        } else {
+            box.SetTransport(std::make_unique<CTcpComBox>());
+        }
+        box.periodicPassingRequest = false;
+    }
+    if (serial && usbPeriodicByDefault_) box.periodicPassingRequest = true;
     box.SetParameters(declaration.detectorId, declaration.host, declaration.port);
 }
 

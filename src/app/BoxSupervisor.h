@@ -23,6 +23,21 @@ namespace lv {
 
 class CTarvexBox;
 
+// The USB TimingBox items of the box menu that talk to the box.
+enum class UsbMenuCommand {
+    Reset,             // USBbox:RESET
+    TimestampGet,      // USBbox:TIMESTAMPGET
+    EpochRefGet,       // USBbox:EPOCHREFGET
+    EpochRefSet,       // USBbox:EPOCHREFSET
+    EpochRefAdjust1D,  // USBbox:EPOCHREFADJ1D
+    PassingGet,        // USBbox:PASSINGGET
+    PassingInfoGet,    // USBbox:PASSINGINFOGET (then the question)
+    InfoDecoderId,     // USBbox:INFOGET items
+    InfoFirmware,
+    InfoHardware,
+    InfoBoxType,
+};
+
 // A box as the window's menus and tests see it.
 struct BoxStatus {
     bool configured = false;
@@ -85,6 +100,18 @@ public:
     // A reset of the detection list: the boxes' repeated-read memories go too.
     void ForgetLastDetections();
 
+    // --- The USB TimingBox items of the box menu ---
+    // "USBbox:Request Passings Periodically" (the check mark follows it).
+    void ToggleUsbPeriodicReading(int index);
+    // "USBbox:Reset Passings Index".
+    void ResetUsbPassingIndex(int index);
+    // An exchange with the box, run in the background (a connected serial box only);
+    // PASSINGINFOGET then asks whether to read from the box's first index.
+    void RunUsbCommand(int index, UsbMenuCommand command);
+    // A serial box reads its passings periodically from its declaration on (the
+    // headless front end, where no menu item can be ticked).
+    void SetUsbPeriodicReadingByDefault(bool on) { usbPeriodicByDefault_ = on; }
+
     // --- Declarations (section "TarvexBoxes") ---
     void LoadDeclarations();
     void SaveDeclarations();
@@ -121,6 +148,7 @@ private:
     std::array<std::unique_ptr<CTarvexBox>, kBoxCount> boxes_;
     LostBoxAlert lostAlert_;
     std::string shownLostAlert_;
+    bool usbPeriodicByDefault_ = false;
     // Declared after the boxes, so destroyed (and its threads joined) before them.
     BoxWorker worker_;
 };

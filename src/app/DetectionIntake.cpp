@@ -91,6 +91,10 @@ void DetectionIntake::AlertLine(const std::string& text, bool show) {
     Log(0, "######## " + text);
 }
 
+void DetectionIntake::ShowWarning(const std::string& text) {
+    ui_.post([this, text] { view_.ShowMessage(text, MessageIcon::Warning); });
+}
+
 void DetectionIntake::PlaySound(Sound sound) {
     if (ui_.isUiThread()) {
         view_.PlaySound(sound);

@@ -44,6 +44,7 @@ public:
     void ShowDetection(const std::string& text, const CQoxResult* record, const CChrono& ofDay) override;
     void RefreshCounters() override;
     void AlertLine(const std::string& text, bool show) override;
+    void ShowWarning(const std::string& text) override;
     void PlaySound(Sound sound) override;
     void PostBoxState(int boxNumber, bool unexpected) override;
 

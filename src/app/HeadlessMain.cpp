@@ -35,6 +35,9 @@ int RunHeadless(const CommandLine& options, const char* programPath) {
     auto link = std::make_unique<DirectLinkSession>(loop, controller.LinkListener());
     link->SetReconnectAfterLoss(true);
     controller.SetLinkSession(std::move(link));
+    // Nobody can tick "Request Passings Periodically" here: a USB TimingBox reads its
+    // passings periodically from the start.
+    controller.SetUsbPeriodicReadingByDefault(true);
     controller.LoadBoxDeclarations();
     controller.Open();
     if (options.direct) controller.SwitchLink(true);

@@ -122,6 +122,12 @@ public:
     void ConnectBox(int index) { boxes_.ConnectBox(index); }
     void ConfirmDisconnectBox(int index) { boxes_.ConfirmDisconnectBox(index); }
     void SendBoxCommand(int index, const std::string& command) { boxes_.SendCommand(index, command); }
+    // The USB TimingBox items of the box menu (BoxSupervisor.h).
+    void ToggleUsbPeriodicReading(int index) { boxes_.ToggleUsbPeriodicReading(index); }
+    void ResetUsbPassingIndex(int index) { boxes_.ResetUsbPassingIndex(index); }
+    void RunUsbCommand(int index, UsbMenuCommand command) { boxes_.RunUsbCommand(index, command); }
+    // Serial boxes read their passings periodically from their declaration on (headless).
+    void SetUsbPeriodicReadingByDefault(bool on) { boxes_.SetUsbPeriodicReadingByDefault(on); }
     // Box slots from section "TarvexBoxes".
     void LoadBoxDeclarations() { boxes_.LoadDeclarations(); }
 

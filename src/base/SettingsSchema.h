@@ -115,6 +115,7 @@ inline constexpr const char* kTarvexBoxes = "TarvexBoxes";
 inline constexpr const char* kFtpSettings = "FtpSettings";
 inline constexpr const char* kAccessToken = "AccessToken";
 inline constexpr const char* kDownloadTarvex = "DownloadTarvex";
+inline constexpr const char* kSerialPorts = "SerialPorts";
 
 // --- Acquisition ([Settings]) -----------------------------------------------------------
 // Repeated reads of one label closer than this are discarded (0 or less: none is).
@@ -162,6 +163,9 @@ inline constexpr IntSetting DirectConnectionReconnectSeconds{kDirectConnection, 
 inline constexpr SlotTextSetting BoxHost{kTarvexBoxes, "BoxHost", ""};
 inline constexpr SlotIntSetting BoxPort{kTarvexBoxes, "BoxPort", 0};
 inline constexpr SlotTextSetting BoxIdDetector{kTarvexBoxes, "BoxIdDetector", "31"};
+// The device of a box host "COMn" (key "COMn" of [SerialPorts], n as written after
+// COM); read only, never written back: absent, COMn stands for /dev/ttyUSB<n-1>.
+inline constexpr SlotTextSetting SerialPortDevice{kSerialPorts, "COM", ""};
 
 // --- Addresses, customer, program -------------------------------------------------------------
 // Where a box serves its stored passings files ($BOXIP$ and $FILEID$ are filled in).

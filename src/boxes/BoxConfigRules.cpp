@@ -230,7 +230,9 @@ std::string BoxConfigRules::CheckRow(int slot, const BoxRowInput& row) {
     if (!portText.empty() && !ReadLeadingInt(portText, port)) return InvalidPortText();
     // A network port outside 0..65535 would silently reach another port.
     if (!IsSerialHost(host) && (port < 0 || port > kMaxTcpPort)) return InvalidPortText();
-    if (host.size() >= 3 && host.compare(0, 3, "COM") == 0 && port != kSerialSpeed)
+    // A device path is a serial row too: its speed is checked like a COM row's.
+    const bool comRow = host.size() >= 3 && host.compare(0, 3, "COM") == 0;
+    if ((comRow || host.rfind("/dev/", 0) == 0) && port != kSerialSpeed)
         return Tr("COM speed should be 19200...", "La vitesse devrait être 19200");
     detectorEnabled_[slot] = !(host.empty() && port == 0);
     BoxDeclaration& d = slots_[slot].declaration;

@@ -1,18 +1,8 @@
 #include "boxes/BoxDeclarations.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "base/SettingsSchema.h"
 
 namespace lv {
-
-bool IsSerialHost(const std::string& host) {
-    std::string upper = host;
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return upper.find("COM") != std::string::npos;
-}
 
 BoxDeclaration LoadBoxSettings(int slot) {
     BoxDeclaration d;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/SettingsSchema.h"
+#include "boxes/transport/SerialPortNames.h"
 
 namespace lv {
 
@@ -14,9 +15,6 @@ struct BoxDeclaration {
 
     bool IsConfigured() const { return !host.empty() && port != 0; }
 };
-
-// A serial box: the host text, upper-cased, contains "COM" anywhere.
-bool IsSerialHost(const std::string& host);
 
 // Slot 0..3: keys BoxHost<slot>, BoxPort<slot>, BoxIdDetector<slot>.
 BoxDeclaration LoadBoxSettings(int slot);

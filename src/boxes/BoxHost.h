@@ -49,6 +49,8 @@ public:
     virtual void RefreshCounters() = 0;
     // "######## " + text in the log at level 0; with show, also a message box.
     virtual void AlertLine(const std::string& text, bool show) = 0;
+    // A message box with the warning icon (the caller has logged the text).
+    virtual void ShowWarning(const std::string& text) { (void)text; }
     virtual void PlaySound(Sound sound) = 0;
     // The box-state message: unexpected = true when the box stopped answering.
     virtual void PostBoxState(int boxNumber, bool unexpected) = 0;

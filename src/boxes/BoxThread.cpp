@@ -12,6 +12,7 @@
 #include "boxes/DecoderProtocol.h"
 #include "boxes/PassingIntake.h"
 #include "boxes/TarvexBox.h"
+#include "boxes/UsbBoxProtocol.h"
 
 namespace lv {
 
@@ -160,6 +161,24 @@ PassOutcome ReadBurst(BoxHost& host, CTarvexBox& box, CComBox& transport, CPassi
     return outcome;
 }
 
+// One periodic reading of a USB TimingBox's passings. This thread stops routing for it,
+// so that the reading's exchanges read the port themselves (in the box's turn, after
+// any exchange under way). False when the box was lost meanwhile: the thread ends.
+bool ReadPassingsPeriodically(BoxHost& host, CTarvexBox& box, CComBox& transport) {
+    box.Route().EndRouting();
+    GetPassings(box);
+    box.BeginRouting();
+    if (box.cancelRequested.load()) {
+        EndOfReception(host, box, transport);
+        return false;
+    }
+    if (!transport.IsConnected()) {
+        EndOfReception(host, box, transport);
+        return false;
+    }
+    return true;
+}
+
 // The box thread's reading, from its start to its end: exchanges started meanwhile
 // wait for the lines it routes to them, and read by themselves again afterwards.
 class RoutingPeriod {
@@ -195,6 +214,7 @@ void BoxThread(BoxHost& host, CTarvexBox& box) {
         CPassingIntake intake(host, box);
 
         bool busy = false;
+        unsigned int serialPasses = 0;
         for (;;) {
             if (box.cancelRequested.load()) {
                 EndOfReception(host, box, *transport);
@@ -205,7 +225,19 @@ void BoxThread(BoxHost& host, CTarvexBox& box) {
             const int pauseMs = transport->IsSerial() ? kSerialPauseMs : intake.Settings().readMsDelta;
             // Lines already received are taken at once; the pause only spaces idle polls.
             if (!busy && pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
-            // The USB TimingBox's periodic passing requests join here with its protocol.
+            // The USB TimingBox asked for its passings about every SecondsBetweenSerialRead
+            // seconds. Between requests only what it sends unasked (or a port that
+            // failed) is read, so that an unplugged adapter is noticed at once.
+            if (transport->IsSerial() && box.periodicPassingRequest.load()) {
+                const unsigned int every = 10u * static_cast<unsigned int>(intake.Settings().secondsBetweenSerialRead);
+                if (every > 0 && ++serialPasses % every == 0) {
+                    if (!ReadPassingsPeriodically(host, box, *transport)) break;
+                } else if (transport->WaitForData(0) != 0) {
+                    if (ReadBurst(host, box, *transport, intake) == PassOutcome::Ended) break;
+                }
+                busy = false;
+                continue;
+            }
             PassOutcome outcome = ReadBurst(host, box, *transport, intake);
             if (outcome == PassOutcome::Ended) break;
             busy = outcome == PassOutcome::Processed;

@@ -12,6 +12,7 @@
 #include "boxes/BoxHost.h"
 #include "boxes/CommandExchange.h"
 #include "boxes/DecoderProtocol.h"
+#include "boxes/UsbBoxProtocol.h"
 #include "boxes/transport/TcpComBox.h"
 
 namespace lv {
@@ -162,8 +163,11 @@ bool CTarvexBox::InitializeBox() {
     Log(20, fmt::sprintf(Tr("+ %s : Initialized on %s:%d. Detector Id. %s",
                             "+ %s : Initialisé sur %s:%d. Id. Détecteur %s"),
                          label, hostName, port, detectorId));
-    // The USB TimingBox has its own initialisation sequence, run by its protocol.
-    if (transport_->IsSerial()) return true;
+    // The USB TimingBox has its own initialisation sequence, in this same turn.
+    if (transport_->IsSerial()) {
+        InitializeUsbBox(*this, exchange);
+        return true;
+    }
 
     struct Step {
         int code;
@@ -228,7 +232,10 @@ void CTarvexBox::SetBoxClock() {
 void CTarvexBox::RequestBoxTime() {
     const std::string label = CommandLabel();
     Log(0, fmt::sprintf(Tr("+ %s : Request for box date and time", "+ %s : Demande heure boîtier"), label));
-    if (IsSerial()) return;  // asked through the USB TimingBox protocol
+    if (IsSerial()) {
+        GetUsbBoxTime(*this);
+        return;
+    }
     std::string error;
     if (!SendCommandCode(kCmdGetTime, "", error)) {
         Log(0, fmt::sprintf(Tr("## %s : Error sending command: %s", "## %s : Erreur envoi de commande : %s"),

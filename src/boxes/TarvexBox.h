@@ -84,7 +84,8 @@ public:
             std::chrono::steady_clock::duration(lastReadTicks_.load(std::memory_order_relaxed)));
     }
 
-    // USB TimingBox state (used by its protocol).
+    // USB TimingBox state (used by its protocol). The reference "E;R" is read and
+    // written only within the box's exchange turn.
     std::string epochReference;
     std::atomic<int> passingIndex{0};
 
@@ -107,14 +108,16 @@ public:
     // The same for a command code of DecoderProtocol.h ("(%d)" in the errors).
     bool SendCommandCode(int code, const std::string& argument, std::string& error);
     // Connects the transport and, for a network decoder, sends SETPROTOCOL;2.0,
-    // STARTOPERATION and SETPUSHPASSINGS;1;0, each awaited, in one exchange turn. True
+    // STARTOPERATION and SETPUSHPASSINGS;1;0, each awaited, in one exchange turn (a
+    // USB TimingBox gets its own sequence, UsbBoxProtocol.h, in that turn). True
     // once connected. Meant for a box whose thread is not reading (the thread itself
     // calls it while it connects).
     bool InitializeBox();
     // STOPOPERATION, SETTIME;<now>, STARTOPERATION, each awaited, in one exchange turn
     // (network decoder). Any thread but the box thread.
     void SetBoxClock();
-    // GETTIME, answered through the box thread.
+    // GETTIME, answered through the box thread; the USB TimingBox's TIMESTAMPGET
+    // exchange (not from the box thread).
     void RequestBoxTime();
 
     // The time-out of the waits of InitializeBox and SetBoxClock (5 s).

@@ -223,20 +223,44 @@ void MainWindow::ShowBoxMenu(int box, const QPoint& globalPos) {
             if (!path.empty()) Log(0, "+ " + path);
         });
     } else {
-        // The USB TimingBox commands join with its protocol.
         QAction* periodic =
             menu.addAction(T("USBbox:Request Passings Periodically", "USBbox:Demande périodique des détections"));
         periodic->setCheckable(true);
         periodic->setChecked(target.periodicPassingRequest);
-        for (QAction* action :
-             {periodic, menu.addAction(T("USBbox:Reset Passings Index", "USBbox:Remise à 0 de l'index des détections")),
-              menu.addAction("USBbox:RESET"), menu.addAction("USBbox:TIMESTAMPGET"), menu.addAction("USBbox:EPOCHREFGET"),
-              menu.addAction("USBbox:EPOCHREFSET"), menu.addAction("USBbox:EPOCHREFADJ1D"),
-              menu.addAction("USBbox:PASSINGGET"), menu.addAction("USBbox:PASSINGINFOGET")})
-            action->setEnabled(false);
+        periodic->setEnabled(inUse);
+        connect(periodic, &QAction::triggered, this, [this, box] { controller_->ToggleUsbPeriodicReading(box); });
+        QAction* resetIndex =
+            menu.addAction(T("USBbox:Reset Passings Index", "USBbox:Remise à 0 de l'index des détections"));
+        resetIndex->setEnabled(inUse);
+        connect(resetIndex, &QAction::triggered, this, [this, box] { controller_->ResetUsbPassingIndex(box); });
+        const std::pair<const char*, UsbMenuCommand> commands[] = {
+            {"USBbox:RESET", UsbMenuCommand::Reset},
+            {"USBbox:TIMESTAMPGET", UsbMenuCommand::TimestampGet},
+            {"USBbox:EPOCHREFGET", UsbMenuCommand::EpochRefGet},
+            {"USBbox:EPOCHREFSET", UsbMenuCommand::EpochRefSet},
+            {"USBbox:EPOCHREFADJ1D", UsbMenuCommand::EpochRefAdjust1D},
+            {"USBbox:PASSINGGET", UsbMenuCommand::PassingGet},
+            {"USBbox:PASSINGINFOGET", UsbMenuCommand::PassingInfoGet},
+        };
+        for (const auto& [text, command] : commands) {
+            QAction* action = menu.addAction(text);
+            action->setEnabled(inUse);
+            const UsbMenuCommand chosen = command;
+            connect(action, &QAction::triggered, this, [this, box, chosen] { controller_->RunUsbCommand(box, chosen); });
+        }
         QMenu* info = menu.addMenu("USBbox:INFOGET");
-        for (const char* item : {"Decoder ID", "Firmware Version", "Hardware Version", "Box Type"}) info->addAction(item);
-        info->setEnabled(false);
+        const std::pair<const char*, UsbMenuCommand> items[] = {
+            {"Decoder ID", UsbMenuCommand::InfoDecoderId},
+            {"Firmware Version", UsbMenuCommand::InfoFirmware},
+            {"Hardware Version", UsbMenuCommand::InfoHardware},
+            {"Box Type", UsbMenuCommand::InfoBoxType},
+        };
+        for (const auto& [text, command] : items) {
+            const UsbMenuCommand chosen = command;
+            connect(info->addAction(text), &QAction::triggered, this,
+                    [this, box, chosen] { controller_->RunUsbCommand(box, chosen); });
+        }
+        info->setEnabled(inUse);
     }
     menu.exec(globalPos);
 }

@@ -144,6 +144,19 @@ protected:
     BoxConfigRules rules_;
 };
 
+TEST_F(BoxRowsTest, DevicePathRowsAreSerialRowsWithTheirSpeedChecked) {
+    rules_.Initialise(Slots({}));
+    auto failure = rules_.ValidateRowsForOk(Rows({{"/dev/ttyUSB0", "9600", 0}}));
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->message, "COM speed should be 19200...");
+    EXPECT_FALSE(rules_.ValidateRowsForOk(Rows({{"/dev/ttyUSB0", "19200", 0}})).has_value());
+    EXPECT_TRUE(IsSerialHost(rules_.Declaration(0).host));
+    // A decoder whose name holds "com" is a network decoder with a network port.
+    EXPECT_FALSE(rules_.ValidateRowsForOk(Rows({{"decoder.company.com", "3601", 0}})).has_value());
+    EXPECT_FALSE(IsSerialHost(rules_.Declaration(0).host));
+    EXPECT_TRUE(rules_.ValidateRowsForOk(Rows({{"decoder.company.com", "70000", 0}})).has_value());
+}
+
 TEST_F(BoxRowsTest, SerialSpeedIsCheckedOnlyForUpperCaseComPrefix) {
     rules_.Initialise(Slots({}));
     auto failure = rules_.ValidateRowsForOk(Rows({{"COM3", "9600", 0}}));

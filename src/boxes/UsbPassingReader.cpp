@@ -1,0 +1,184 @@
+// The reading of a USB TimingBox's passings by index, and the recording of each.
+#include <algorithm>
+#include <fmt/printf.h>
+
+#include "base/Log.h"
+#include "base/Texts.h"
+#include "boxes/BoxHost.h"
+#include "boxes/TarvexBox.h"
+#include "boxes/UsbBoxProtocol.h"
+#include "boxes/UsbExchangeSteps.h"
+#include "core/ChipTable.h"
+
+namespace lv {
+
+using namespace usb;
+
+namespace {
+
+enum class PassingOutcome { Processed, NoTime };
+
+// One passing line of a batch, at `index`: parsed, converted, recorded and shown.
+PassingOutcome ProcessUsbPassing(CTarvexBox& box, BoxHost* host, const IntakeSettings& settings, int index,
+                                 const std::string& line) {
+    const std::string label = box.ExchangeLabel();
+    UsbPassing passing;
+    const int components = ParseUsbPassing(line, passing);
+    if (components < kUsbPassingComponents) {
+        Log(0, fmt::sprintf(Tr("+ %s : Invalid passing format. Missing components. %d found, 12 expected: %s",
+                               "+ %s : Passing format invalide. Manque de données. %d trouvées, 12 attendues: %s"),
+                            label, components, PrintableExcerpt(line)));
+        return PassingOutcome::Processed;
+    }
+    CChrono instant;
+    // A box not synchronised ("0;0") counts from 1970: no time of this race either.
+    if (NotSynchronised(box.epochReference) || !TicksToTime(box, passing.ticks, instant)) {
+        // Never a record with an unset time: read again once the box has a reference.
+        Log(0, fmt::sprintf(Tr("## %s : Passing %d (chip %s) has no usable time: reading stopped before it",
+                               "## %s : Détection %d (puce %s) sans heure utilisable : lecture arrêtée avant elle"),
+                            label, index, passing.chip));
+        return PassingOutcome::NoTime;
+    }
+    Log(0, fmt::sprintf("+ %s : ChipId %s - Date %s  %s", label, passing.chip, instant.FormatDate(),
+                        instant.FormatClockHundredths()));
+    Log(100, fmt::sprintf("%04d : %s", index, PrintableExcerpt(line)));
+
+    CChrono ofDay = instant;
+    ofDay.AbsoluteToOfDay();
+    const std::string date = instant.FormatDateCompact();
+    int dayIndex = -1;
+    for (int k = 0; k < static_cast<int>(settings.raceDays.size()); ++k) {
+        if (!settings.raceDays[k].empty() && settings.raceDays[k] == date) {
+            dayIndex = k;
+            break;
+        }
+    }
+    if (dayIndex < 0) {
+        Log(0, Tr("### Caution: Box and Computer dates seem incompatible!",
+                  "### Attention: Incompatibilité de date boîtier / ordinateur !"));
+    } else if (dayIndex > 0) {
+        ofDay = ofDay + CChrono(24 * 3600 * dayIndex, 0);
+    }
+
+    const std::string description = box.GetDescription();
+    std::string recorded = passing.chip;
+    std::string shown;
+    if (!settings.sendNumbers) {
+        shown = fmt::sprintf("%s\t%s", description, passing.chip);
+    } else {
+        CQoxTableLocker tableLock;
+        int32_t bib = -1;
+        if (ChipTableCount() == 0) {
+            shown = fmt::sprintf("%s\t%s !!!", description, passing.chip);
+        } else if (FindBib(passing.chip, bib) && bib >= 0) {
+            recorded = fmt::sprintf("%u", static_cast<uint32_t>(bib));
+            shown = fmt::sprintf("%s\t# %u", description, static_cast<uint32_t>(bib));
+        } else {
+            shown = fmt::sprintf("%s\t%s ???", description, passing.chip);
+        }
+    }
+    if (!host) {
+        // Only a box that reports to no main window (tests of the exchanges) gets here.
+        Log(0, fmt::sprintf("+ %s : Passing not recorded (no main window): %s", label, PrintableExcerpt(line)));
+        return PassingOutcome::Processed;
+    }
+    CComBox* transport = box.Transport();
+    const std::string detectorId = transport ? transport->GetDetectorId() : std::string();
+    const CQoxResult* record = host->RecordDetection(recorded, detectorId, instant, ofDay);
+    host->RefreshCounters();
+    if (host->LogDetectionsEnabled()) {
+        host->ShowDetection(shown, record, ofDay);
+        if (settings.beepDetections) host->PlaySound(Sound::Detection);
+    }
+    return PassingOutcome::Processed;
+}
+
+enum class BatchOutcome { Again, Done };
+
+// One PASSINGGET request from passingIndex, and its passings. `askedFirstIndex`: the
+// box already gave its first index in this reading (it is not asked twice).
+BatchOutcome PassingBatch(CTarvexBox& box, bool& askedFirstIndex, int& recorded) {
+    UsbTurn turn(box);
+    const int index = box.passingIndex.load();
+    const std::string indexText = fmt::sprintf("%08x", static_cast<unsigned>(index));
+    const std::string label = box.ExchangeLabel();
+    UsbReply reply;
+    Asked asked = Ask(box, turn.Exchange(), "PASSINGGET;" + indexText, "PASSINGGET", Seconds(box), true, reply);
+    if (asked == Asked::NoAnswer) {
+        Log(0, fmt::sprintf(Tr("+ %s : No response (5s) for PASSINGGET(%s)", "+ %s : Pas de réponse (5s) à PASSINGGET(%s)"),
+                            label, indexText));
+    }
+    if (asked != Asked::Answered) return BatchOutcome::Done;
+
+    const int status = UsbReplyStatus(reply.statusLine, "PASSINGGET");
+    if (status == 10) {
+        uint32_t zero = 1, first = 0;
+        const bool read = ReadHexPair(reply.valueLine, zero, first);
+        // At index 0 the box names its first index, once: a box that names 0 again has
+        // nothing to give, and asking again would never end.
+        if (index == 0 && read && zero == 0 && first != 0 && !askedFirstIndex) {
+            askedFirstIndex = true;
+            box.passingIndex.store(static_cast<int>(first));
+            return BatchOutcome::Again;
+        }
+        if (index == 0 && !(read && zero == 0)) {
+            Log(0, fmt::sprintf(Tr("+ %s : Error in index in response to PASSINGGET(%s): %s",
+                                   "+ %s : Erreur de l'index dans la réponse à PASSINGGET(%s) : %s"),
+                                label, indexText, PrintableExcerpt(reply.valueLine)));
+            return BatchOutcome::Done;
+        }
+        Log(75, fmt::sprintf(Tr("+ %s : No new passings for PASSINGGET(%s): %s",
+                                "+ %s : Plus de détections pour PASSINGGET(%s) : %s"),
+                             label, indexText, PrintableExcerpt(reply.valueLine)));
+        return BatchOutcome::Done;
+    }
+    if (status != 0) {
+        Log(0, fmt::sprintf(Tr("+ %s : Error in status response to PASSINGGET(%s): %s)",
+                               "+ %s : Erreur dans le status de la réponse à PASSINGGET(%s) : %s"),
+                            label, indexText, PrintableExcerpt(reply.statusLine)));
+        return BatchOutcome::Done;
+    }
+    uint32_t first = 0, announced = 0;
+    if (!ReadHexPair(reply.valueLine, first, announced)) {
+        Log(0, fmt::sprintf(Tr("+ %s : Error in format of response to PASSINGGET(%s): %s",
+                               "+ %s : Erreur de format dans la réponse à PASSINGGET(%s) : %s"),
+                            label, indexText, PrintableExcerpt(reply.valueLine)));
+        return BatchOutcome::Done;
+    }
+    // The lines actually received count, never more than announced: a short batch is
+    // asked again from its first missing passing, not skipped.
+    std::size_t lines = reply.moreLines.size();
+    while (lines > 0 && reply.moreLines[lines - 1].empty()) --lines;
+    const std::size_t taken = std::min<std::size_t>(announced, lines);
+    BoxHost* host = box.Host();
+    const IntakeSettings settings = host ? host->CurrentIntakeSettings() : IntakeSettings{};
+    std::size_t processed = 0;
+    for (; processed < taken; ++processed) {
+        const int passingAt = index + static_cast<int>(processed);
+        if (ProcessUsbPassing(box, host, settings, passingAt, reply.moreLines[processed]) == PassingOutcome::NoTime)
+            break;
+        ++recorded;
+    }
+    box.passingIndex.store(index + static_cast<int>(processed));
+    if (processed < taken) return BatchOutcome::Done;
+    if (taken < announced) {
+        Log(0, fmt::sprintf(Tr("## %s : PASSINGGET(%s) announced %d passing(s), %d received",
+                               "## %s : PASSINGGET(%s) annonçait %d détection(s), %d reçue(s)"),
+                            label, indexText, static_cast<int>(announced), static_cast<int>(taken)));
+        return BatchOutcome::Done;
+    }
+    return announced == static_cast<uint32_t>(kUsbPassingBatch) ? BatchOutcome::Again : BatchOutcome::Done;
+}
+
+}  // namespace
+
+int GetPassings(CTarvexBox& box) {
+    int recorded = 0;
+    bool askedFirstIndex = false;
+    while (PassingBatch(box, askedFirstIndex, recorded) == BatchOutcome::Again) {
+        if (box.cancelRequested.load() || !box.IsConnected()) break;
+    }
+    return recorded;
+}
+
+}  // namespace lv

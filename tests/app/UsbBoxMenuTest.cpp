@@ -1,0 +1,167 @@
+// The main window's logic with a USB TimingBox (the box simulator): the transport kind
+// from the host, the firmware warning, and the USBbox items of the box menu.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "app/EventLoop.h"
+#include "app/MainController.h"
+#include "base/Environment.h"
+#include "base/Log.h"
+#include "base/Settings.h"
+#include "base/Texts.h"
+#include "core/ChipTable.h"
+#include "core/DetectionJournal.h"
+#include "core/DetectionTable.h"
+#include "support/FakeMainView.h"
+#include "support/TempFolder.h"
+#include "support/UsbBoxSimulator.h"
+
+namespace lv {
+namespace {
+
+class UsbBoxMenuTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetLanguage(Language::English);
+        EnvironmentOptions options;
+        options.dataFolderOverride = folder.Path();
+        InitialiseEnvironment(options);
+        InstallSettingsFile(GetSettingsFilePath());
+        Logger::Instance().SetFilePath(GetLogFilePath());
+        DetectionTable::Instance().ClearTable();
+        ClearChipTable();
+    }
+    void TearDown() override {
+        controller.reset();
+        DetectionTable::Instance().Journal().Close();
+        DetectionTable::Instance().ClearTable();
+        SetLanguage(Language::French);
+    }
+    void Declare(const std::string& host) {
+        WriteSettingText("TarvexBoxes", "BoxHost0", host);
+        WriteSettingInt("TarvexBoxes", "BoxPort0", 19200);
+    }
+    void Open() {
+        ControllerOptions options;
+        options.sessionFileName = folder / "logfiles/session.dat";
+        controller = std::make_unique<MainController>(loop, view, options);
+        controller->LoadBoxDeclarations();
+        controller->Open();
+        loop.processPending();
+    }
+    void ConnectAll() {
+        controller->ConnectAllBoxes();
+        ASSERT_TRUE(PumpUntil([&] { return !controller->IsBusy(); }));
+        loop.processPending();
+        ASSERT_TRUE(controller->BoxStatusOf(0).connected);
+    }
+    bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(20)) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > until) return false;
+            loop.runFor(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+    // A menu command, run to its end (question included).
+    void Run(UsbMenuCommand command) {
+        controller->RunUsbCommand(0, command);
+        ASSERT_TRUE(PumpUntil([&] { return !controller->IsBusy(); }));
+        loop.processPending();
+    }
+    long JournalLines() {
+        std::string journal = test::ReadFile(folder / "logfiles/session.dat");
+        return static_cast<long>(std::count(journal.begin(), journal.end(), '\n'));
+    }
+
+    test::TempFolder folder;
+    EventLoop loop;
+    FakeMainView view;
+    std::unique_ptr<MainController> controller;
+};
+
+TEST_F(UsbBoxMenuTest, TheHostTellsTheTransportKind) {
+    Declare("decoder.company.com");
+    Open();
+    EXPECT_FALSE(controller->BoxStatusOf(0).serial);
+    controller.reset();
+    Declare("com7");
+    Open();
+    EXPECT_TRUE(controller->BoxStatusOf(0).serial);
+    EXPECT_TRUE(controller->BoxStatusOf(0).configured);
+    EXPECT_FALSE(controller->BoxStatusOf(0).periodicPassingRequest);
+    controller->ToggleUsbPeriodicReading(0);
+    EXPECT_TRUE(controller->BoxStatusOf(0).periodicPassingRequest);
+    controller->ToggleUsbPeriodicReading(0);
+    EXPECT_FALSE(controller->BoxStatusOf(0).periodicPassingRequest);
+}
+
+TEST_F(UsbBoxMenuTest, FirmwareTooLowIsShownInAMessageBox) {
+    test::UsbBoxSimulator box({"--rate", "0", "--synchronised", "--firmware", "24"});
+    ASSERT_TRUE(box.Running());
+    Declare(box.Device());
+    Open();
+    ConnectAll();
+    const std::string warning = "Firmware version of USB TimingBox is too low (2.4). Version 2.5 requested!";
+    ASSERT_TRUE(PumpUntil([&] {
+        return std::any_of(view.messages.begin(), view.messages.end(),
+                           [&](const auto& m) { return m.text == warning && m.icon == MessageIcon::Warning; });
+    }));
+    controller->DisconnectAllBoxes();
+}
+
+TEST_F(UsbBoxMenuTest, PassingItemsReadRecordAndRestartFromTheFirstIndexWhenAsked) {
+    test::UsbBoxSimulator box({"--rate", "0", "--synchronised", "--stored", "3", "--first-index", "2a"});
+    ASSERT_TRUE(box.Running());
+    Declare(box.Device());
+    Open();
+    ConnectAll();
+    Run(UsbMenuCommand::PassingGet);
+    EXPECT_EQ(JournalLines(), 3);
+    // Read again from the box's first index, as the answer asks.
+    view.answerYes = true;
+    Run(UsbMenuCommand::PassingInfoGet);
+    ASSERT_FALSE(view.questions.empty());
+    EXPECT_EQ(view.questions.back(),
+              "Do you want to start the reading of the 3 passing(s) at the first index (42) of the USB TimingBox?");
+    Run(UsbMenuCommand::PassingGet);
+    EXPECT_EQ(JournalLines(), 6);
+    // Answered no: the index stays after the last passing read.
+    view.answerYes = false;
+    Run(UsbMenuCommand::PassingInfoGet);
+    Run(UsbMenuCommand::PassingGet);
+    EXPECT_EQ(JournalLines(), 6);
+    controller->ResetUsbPassingIndex(0);
+    Run(UsbMenuCommand::PassingGet);
+    EXPECT_EQ(JournalLines(), 9);
+
+    Run(UsbMenuCommand::InfoBoxType);
+    Run(UsbMenuCommand::TimestampGet);
+    bool boxLine = false, dateLine = false;
+    for (const auto& line : Logger::Instance().WindowLines()) {
+        boxLine = boxLine || line.find(" : Box: usb-timing-box") != std::string::npos;
+        dateLine = dateLine || line.find("(time got at ") != std::string::npos;
+    }
+    EXPECT_TRUE(boxLine);
+    EXPECT_TRUE(dateLine);
+    controller->DisconnectAllBoxes();
+}
+
+TEST_F(UsbBoxMenuTest, PassingInfoOfAnEmptyBoxAsksNothing) {
+    test::UsbBoxSimulator box({"--rate", "0", "--synchronised"});
+    ASSERT_TRUE(box.Running());
+    Declare(box.Device());
+    Open();
+    ConnectAll();
+    const std::size_t asked = view.questions.size();
+    Run(UsbMenuCommand::PassingInfoGet);
+    EXPECT_EQ(view.questions.size(), asked);
+    controller->DisconnectAllBoxes();
+}
+
+}  // namespace
+}  // namespace lv

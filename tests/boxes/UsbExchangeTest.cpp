@@ -1,0 +1,309 @@
+// The USB TimingBox exchanges against the box simulator on a pseudo-terminal: the
+// initialisation, the synchronisation pulse, the passings by index, bad passings.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <vector>
+
+#include "BoxTestSupport.h"
+#include "base/Texts.h"
+#include "boxes/TarvexBox.h"
+#include "boxes/UsbBoxProtocol.h"
+#include "boxes/transport/SerialComBox.h"
+#include "support/UsbBoxSimulator.h"
+
+namespace lv {
+namespace {
+
+using SystemClock = std::chrono::system_clock;
+
+long long NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(SystemClock::now().time_since_epoch()).count();
+}
+
+class UsbExchangeTest : public ::testing::Test {
+protected:
+    UsbExchangeTest() { SetLanguage(Language::English); }
+    ~UsbExchangeTest() override { SetLanguage(Language::French); }
+
+    void Start(const std::vector<std::string>& options) {
+        sim = std::make_unique<test::UsbBoxSimulator>(options);
+        ASSERT_TRUE(sim->Running());
+        box.number = 1;
+        box.SetTransport(std::make_unique<CSerialComBox>());
+        box.AttachHost(&host);
+        box.SetParameters("31", sim->Device(), 19200);
+        box.SetResponseSeconds(2);
+    }
+    void Connect() {
+        std::string error;
+        ASSERT_TRUE(box.Transport()->Connect(error)) << error;
+    }
+    // The place of the first line containing `text` at or after `from`, -1 when none.
+    int Find(const std::string& text, int from = 0) const {
+        const std::vector<std::string> lines = log.Lines();
+        for (int i = from; i < static_cast<int>(lines.size()); ++i) {
+            if (lines[i].find(text) != std::string::npos) return i;
+        }
+        return -1;
+    }
+    // The box indices of the passings logged at level 100 ("%04d : <chip>;<index>;...").
+    std::vector<unsigned> ProcessedIndices() const {
+        std::vector<unsigned> indices;
+        for (const std::string& line : log.Lines()) {
+            std::size_t at = line.find(" : C0");
+            if (at == std::string::npos || at < 4 || line.find("ChipId") != std::string::npos) continue;
+            unsigned logged = 0, sent = 0;
+            char chip[32];
+            if (std::sscanf(line.c_str() + at - 4, "%4u : %31[^;];%x;", &logged, chip, &sent) == 3) {
+                EXPECT_EQ(logged, sent) << line;
+                indices.push_back(sent);
+            }
+        }
+        return indices;
+    }
+    int Requests() const { return log.CountContaining(">>->> PASSINGGET;"); }
+
+    LogCapture log{100};
+    test::RecordingBoxHost host;
+    std::unique_ptr<test::UsbBoxSimulator> sim;  // outlives the box's port
+    CTarvexBox box;
+};
+
+TEST_F(UsbExchangeTest, InitialisationSequenceSynchronisesAnUnsynchronisedBox) {
+    Start({"--rate", "0"});
+    const long long before = NowMs();
+    ASSERT_TRUE(box.InitializeBox());
+    // In this order, each once.
+    const char* steps[] = {"Initialized on " ,
+                           "## SetSerialDTR failed...",
+                           ": Initialize communication",
+                           ">>->> ASCII",
+                           ": Get USB TimingBox information",
+                           ">>->> INFOGET;01",
+                           ": DecoderID : A-",
+                           ">>->> INFOGET;02",
+                           ": Firmware version: 2.6",
+                           ">>->> INFOGET;03",
+                           ": Hardware version: 2.0",
+                           ">>->> INFOGET;04",
+                           ": Box Type: usb-timing-box",
+                           ": Get USB TimingBox time",
+                           ">>->> EPOCHREFGET",
+                           ": USB TimingBox is not synchronized!",
+                           ": Synchronization of USB TimingBox",
+                           ": USB TimingBox synchronization",
+                           ">>->> EPOCHREFSET;",
+                           "SetSerialDTR failed...",
+                           ": USB TimingBox synchronized",
+                           ": StartAcquisition done"};
+    int at = 0;
+    for (const char* step : steps) {
+        int found = Find(step, at);
+        ASSERT_GE(found, 0) << "missing after line " << at << ": " << step << "\n" << log.Dump();
+        at = found + 1;
+    }
+    EXPECT_FALSE(log.HasContaining("too low"));
+    // The reference is the announced second and the counter there.
+    unsigned epoch = 0, ticks = 0;
+    ASSERT_EQ(std::sscanf(box.epochReference.c_str(), "%x;%x", &epoch, &ticks), 2);
+    EXPECT_GE(static_cast<long long>(epoch) * 1000, before);
+    EXPECT_TRUE(box.IsConnected());
+    EXPECT_FALSE(box.usbBusy.load());
+}
+
+TEST_F(UsbExchangeTest, FirmwareBelowTwoPointFiveIsWarnedAbout) {
+    for (int firmware : {24, 25}) {
+        Start({"--rate", "0", "--synchronised", "--firmware", std::to_string(firmware)});
+        ASSERT_TRUE(box.InitializeBox());
+        // A synchronised box is not synchronised again.
+        EXPECT_FALSE(log.HasContaining(">>->> EPOCHREFSET"));
+        const std::string warning = "Firmware version of USB TimingBox is too low (2.4). Version 2.5 requested!";
+        EXPECT_EQ(log.CountContaining(warning), 1) << firmware;
+        box.Transport()->Disconnect();
+        sim.reset();
+    }
+}
+
+TEST_F(UsbExchangeTest, SynchronisationPulsesDtrAtTheAnnouncedSecond) {
+    Start({"--rate", "0"});
+    Connect();
+    struct Edge {
+        bool on;
+        long long atMs;
+    };
+    std::mutex lock;
+    std::vector<Edge> edges;
+    static_cast<CSerialComBox*>(box.Transport())->SetDtrLine([&](bool on) {
+        std::lock_guard<std::mutex> guard(lock);
+        edges.push_back({on, NowMs()});
+        return true;
+    });
+    const long long before = NowMs();
+    ASSERT_TRUE(SynchronizeUsbBox(box));
+
+    const int sent = Find(">>->> EPOCHREFSET;");
+    ASSERT_GE(sent, 0);
+    const std::string line = log.Lines()[sent];
+    const std::string argument = line.substr(line.find("EPOCHREFSET;") + 12);
+    ASSERT_EQ(argument.size(), 8u) << line;  // "%8x"
+    const long long second = std::stoll(argument, nullptr, 16);
+    // Two seconds ahead of the computer's clock when sent.
+    EXPECT_GE(second, before / 1000 + 2);
+    EXPECT_LE(second, NowMs() / 1000 + 2);
+
+    std::lock_guard<std::mutex> guard(lock);
+    ASSERT_EQ(edges.size(), 2u);
+    EXPECT_TRUE(edges[0].on);
+    EXPECT_FALSE(edges[1].on);
+    // Raised once the computer's clock reached the announced second, held 200 ms.
+    EXPECT_GE(edges[0].atMs, second * 1000);
+    EXPECT_GE(edges[1].atMs - edges[0].atMs, 200);
+    EXPECT_FALSE(log.HasContaining("SetSerialDTR failed"));
+    unsigned epoch = 0, ticks = 0;
+    ASSERT_EQ(std::sscanf(box.epochReference.c_str(), "%x;%x", &epoch, &ticks), 2);
+    EXPECT_EQ(static_cast<long long>(epoch), second);
+}
+
+TEST_F(UsbExchangeTest, FirstReadingStartsAtTheBoxsFirstIndex) {
+    Start({"--rate", "0", "--synchronised", "--first-index", "2a", "--stored", "3"});
+    Connect();
+    ASSERT_TRUE(GetEpochReference(box));
+    EXPECT_EQ(GetPassings(box), 3);
+    EXPECT_EQ(host.RecordedCount(), 3u);
+    EXPECT_EQ(box.passingIndex.load(), 0x2d);
+    EXPECT_EQ(Find(">>->> PASSINGGET;00000000"), Find(">>->> PASSINGGET;") );
+    EXPECT_GE(Find(">>->> PASSINGGET;0000002a"), 0);
+    EXPECT_EQ(ProcessedIndices(), (std::vector<unsigned>{0x2a, 0x2b, 0x2c}));
+    // Nothing new: nothing recorded twice.
+    EXPECT_EQ(GetPassings(box), 0);
+    EXPECT_EQ(host.RecordedCount(), 3u);
+    EXPECT_TRUE(log.HasContaining("No new passings for PASSINGGET(0000002d): 0;2a"));
+    EXPECT_EQ(box.passingIndex.load(), 0x2d);
+}
+
+TEST_F(UsbExchangeTest, FullBatchesAreFollowedAtOnceAndAShortOneEnds) {
+    Start({"--rate", "0", "--synchronised", "--stored", "127"});
+    Connect();
+    ASSERT_TRUE(GetEpochReference(box));
+    EXPECT_EQ(GetPassings(box), 127);
+    // 64, then 63: two requests.
+    EXPECT_EQ(Requests(), 2);
+    EXPECT_GE(Find(">>->> PASSINGGET;00000040"), 0);
+    EXPECT_EQ(box.passingIndex.load(), 127);
+    std::vector<unsigned> indices = ProcessedIndices();
+    ASSERT_EQ(indices.size(), 127u);
+    for (unsigned i = 0; i < indices.size(); ++i) EXPECT_EQ(indices[i], i);
+    // The passings are a second apart, in order, as the box stored them.
+    std::vector<test::RecordedDetection> recorded = host.Recorded();
+    for (std::size_t i = 1; i < recorded.size(); ++i) {
+        CChrono step = recorded[i].instant - recorded[i - 1].instant;
+        EXPECT_EQ(step.Seconds(), step.Milliseconds() < 500 ? 1 : 0) << i;
+    }
+}
+
+TEST_F(UsbExchangeTest, EmptyBoxNamingIndexZeroIsAskedOnce) {
+    Start({"--rate", "0", "--synchronised"});
+    Connect();
+    ASSERT_TRUE(GetEpochReference(box));
+    EXPECT_EQ(GetPassings(box), 0);
+    EXPECT_EQ(Requests(), 1);
+    EXPECT_TRUE(log.HasContaining("No new passings for PASSINGGET(00000000): 0;0"));
+    EXPECT_EQ(box.passingIndex.load(), 0);
+}
+
+TEST_F(UsbExchangeTest, ShortBatchIsAskedAgainFromItsFirstMissingPassing) {
+    Start({"--rate", "0", "--synchronised", "--stored", "64", "--short-batch", "10"});
+    Connect();
+    ASSERT_TRUE(GetEpochReference(box));
+    EXPECT_EQ(GetPassings(box), 10);
+    EXPECT_EQ(box.passingIndex.load(), 10);
+    EXPECT_TRUE(log.HasContaining("PASSINGGET(00000000) announced 64 passing(s), 10 received"));
+    EXPECT_EQ(GetPassings(box), 10);
+    EXPECT_EQ(box.passingIndex.load(), 20);
+    std::vector<unsigned> indices = ProcessedIndices();
+    ASSERT_EQ(indices.size(), 20u);
+    for (unsigned i = 0; i < indices.size(); ++i) EXPECT_EQ(indices[i], i);
+}
+
+TEST_F(UsbExchangeTest, MalformedPassingLinesAreReportedAndSkipped) {
+    Start({"--rate", "0", "--synchronised", "--stored", "10", "--malformed-every", "5"});
+    Connect();
+    ASSERT_TRUE(GetEpochReference(box));
+    GetPassings(box);
+    EXPECT_EQ(host.RecordedCount(), 8u);
+    EXPECT_EQ(log.CountContaining("Invalid passing format. Missing components. 11 found, 12 expected: C0"), 2);
+    EXPECT_EQ(box.passingIndex.load(), 10);
+}
+
+TEST_F(UsbExchangeTest, PassingsWithoutAUsableReferenceWaitForOne) {
+    Start({"--rate", "0", "--unsynchronised", "--stored", "3"});
+    Connect();
+    ASSERT_TRUE(GetEpochReference(box));
+    EXPECT_EQ(box.epochReference, "0;0");
+    GetPassings(box);
+    // Not recorded with a made-up time, and read again later.
+    EXPECT_EQ(host.RecordedCount(), 0u);
+    EXPECT_EQ(box.passingIndex.load(), 0);
+    EXPECT_TRUE(log.HasContaining("Passing 0 (chip C0"));
+    box.epochReference = "not a reference";
+    GetPassings(box);
+    EXPECT_EQ(host.RecordedCount(), 0u);
+    EXPECT_TRUE(log.HasContaining("Error while decoding Epoch Ref: not a reference"));
+    EXPECT_EQ(log.CountContaining("Passing 0 (chip C0"), 2);
+
+    box.epochReference = "60000000;0";
+    EXPECT_EQ(GetPassings(box), 3);
+    EXPECT_EQ(host.RecordedCount(), 3u);
+    EXPECT_EQ(box.passingIndex.load(), 3);
+}
+
+TEST_F(UsbExchangeTest, TickCounterWrappingKeepsTimesInOrder) {
+    // The counter passes from ffffffff to 0 half a second after start.
+    Start({"--rate", "8", "--synchronised", "--ticks-start", "ffffff80", "--stored", "2"});
+    const long long started = NowMs();
+    Connect();
+    ASSERT_TRUE(GetEpochReference(box));
+    ASSERT_TRUE(test::WaitUntil([&] { return NowMs() - started > 1500; }));
+    GetPassings(box);
+    std::vector<test::RecordedDetection> recorded = host.Recorded();
+    ASSERT_GE(recorded.size(), 8u);
+    for (std::size_t i = 0; i < recorded.size(); ++i) {
+        const long long ms = static_cast<long long>(recorded[i].instant.Seconds()) * 1000 +
+                             recorded[i].instant.Milliseconds();
+        EXPECT_GE(ms, started - 10000) << i;
+        EXPECT_LE(ms, NowMs() + 1000) << i;
+        if (i > 0) {
+            EXPECT_TRUE(recorded[i - 1].instant <= recorded[i].instant) << i;
+        }
+    }
+}
+
+TEST_F(UsbExchangeTest, NoAnswerAndBadStatusLeaveTheStateAsItWas) {
+    Start({"--rate", "0", "--synchronised", "--stored", "2", "--silent", "PASSINGGET", "--status", "EPOCHREFADJ1D=3"});
+    box.SetResponseSeconds(1);
+    Connect();
+    ASSERT_TRUE(GetEpochReference(box));
+    const std::string reference = box.epochReference;
+    EXPECT_EQ(GetPassings(box), 0);
+    EXPECT_TRUE(log.HasContaining("No response (5s) for PASSINGGET(00000000)"));
+    EXPECT_EQ(box.passingIndex.load(), 0);
+    AdjustEpochReference(box);
+    EXPECT_TRUE(log.HasContaining("Error in Epoch Ref 1 day adjustment: EPOCHREFADJ1D;3"));
+    UsbPassingInfo info;
+    ASSERT_TRUE(GetPassingInfo(box, info));
+    EXPECT_EQ(info.count, 2);
+    EXPECT_EQ(info.firstIndex, 0);
+    EXPECT_EQ(info.lastIndex, 1);
+    EXPECT_TRUE(log.HasContaining("+++ Box 1 [" + sim->Device() + "-31] : 2 passing(s) in USB TimingBox"));
+    EXPECT_TRUE(log.HasContaining("First passing on  "));
+    EXPECT_TRUE(GetUsbBoxTime(box));
+    EXPECT_TRUE(log.HasContaining("(time got at "));
+}
+
+}  // namespace
+}  // namespace lv
