@@ -22,6 +22,8 @@ enum class PassingOutcome { Processed, NoTime };
 PassingOutcome ProcessUsbPassing(CTarvexBox& box, BoxHost* host, const IntakeSettings& settings, int index,
                                  const std::string& line) {
     const std::string label = box.ExchangeLabel();
+    // Every passing line counts as a read for the window, like a pushed passing.
+    box.NoteRead();
     UsbPassing passing;
     const int components = ParseUsbPassing(line, passing);
     if (components < kUsbPassingComponents) {
