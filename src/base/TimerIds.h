@@ -7,6 +7,9 @@ namespace lv {
 inline constexpr int kTimerStartupConfig = 22662;  // the configuration dialog shortly after start
 inline constexpr int kTimerDayCheck = 33861;       // GDaysToAdd follows today (500 ms)
 inline constexpr int kTimerDeferredRefresh = 17732; // counters of a burst of passings, together
+inline constexpr int kTimerBacklogStatus = 33862;  // journal and forwarding backlogs shown (250 ms)
+inline constexpr int kTimerUnattendedBoxes = 33863; // unattended mode: boxes not connected tried again
+inline constexpr int kTimerPendingNotice = 33864;   // headless: pending journal lines said (10 s)
 
 // The direct link's.
 inline constexpr int kTimerLinkPing = 34137;
