@@ -198,14 +198,14 @@ bool CTarvexBox::InitializeBox() {
         // A decoder that closed (or reset) the connection during its handshake has not
         // been initialised: it is a failed connection, retried like one, never a box
         // taken for connected while nothing reads it.
-        if (!transport_->IsConnected() || cancelRequested.load()) break;
+        if (!transport_->IsConnected() || transport_->PeerHasClosed() || cancelRequested.load()) break;
     }
     if (cancelRequested.load()) {
         // Stopped on purpose (disconnection, exit): no failure to report.
         transport_->Disconnect();
         return false;
     }
-    if (!transport_->IsConnected()) {
+    if (!transport_->IsConnected() || transport_->PeerHasClosed()) {
         handshakeLost_.store(true);
         transport_->Disconnect();
         Alert(fmt::sprintf(Tr("## %s : Connection lost during the initialisation on %s:%d. DetectorId %s",
