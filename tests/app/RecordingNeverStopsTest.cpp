@@ -117,7 +117,8 @@ TEST_F(RecordingNeverStopsTest, ABoxWhoseHandshakeIsCutAtConnectAllGoesIntoTheRe
     controller->ConnectAllBoxes();
     ASSERT_TRUE(PumpUntil([&] { return !controller->IsBusy(); }));
     loop.processPending();
-    EXPECT_EQ(LogCount("Connection lost during the initialisation"), 1);
+    // The restarted thread may already have tried again meanwhile.
+    EXPECT_GE(LogCount("Connection lost during the initialisation"), 1);
     EXPECT_EQ(LogCount("APP FOUND UNEXPECTED CNX ERROR for box 1 and will restart BoxThread"), 1);
     EXPECT_TRUE(controller->BoxStatusOf(0).threadRunning);
     // The restarted thread tries again for its period, then gives up: never taken for
