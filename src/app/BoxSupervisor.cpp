@@ -268,22 +268,49 @@ void BoxSupervisor::ConnectAll() {
 
 void BoxSupervisor::FinishConnection(const BoxWorker::Boxes& initialised) {
     int count = 0;
-    for (bool ok : initialised) count += ok ? 1 : 0;
+    BoxWorker::Boxes lost{};
+    for (int i = 0; i < kBoxCount; ++i) {
+        // A box that lost its connection during (or right after) its handshake is no
+        // success, whatever the initialisation said: it fails like a lost box.
+        const bool connected = initialised[i] && boxes_[i]->IsConnected();
+        if (connected) ++count;
+        lost[i] = !connected && (boxes_[i]->HandshakeLost() || initialised[i]);
+    }
     if (count == 0) {
         intake_.AlertLine(Tr("No Tarvex box has been successfully initialized in your configuration !!!",
                              "Aucun boîtier Tarvex n'a été initialisé avec succès dans votre configuration !!!"),
                           true);
         view_.BringToFront();
-        RefreshCountersNow();
-        return;
     }
     RefreshCountersNow();
+    bool anyLost = false;
+    for (bool b : lost) anyLost = anyLost || b;
+    if (count == 0 && !anyLost) return;
     intake_.OpenJournal();
     for (int i = 0; i < kBoxCount; ++i) {
         if (boxes_[i]->IsConnected()) StartBoxThread(i);
     }
-    view_.PlaySound(Sound::BoxesConnected);
+    if (count > 0) view_.PlaySound(Sound::BoxesConnected);
+    for (int i = 0; i < kBoxCount; ++i) {
+        if (lost[i]) RestartLostBox(i);
+    }
     RefreshCountersNow();
+}
+
+void BoxSupervisor::RestartLostBox(int index) {
+    CTarvexBox& box = *boxes_[index];
+    view_.PlaySound(Sound::BoxLost);
+    const bool reconnect = intake_.CurrentIntakeSettings().reconnectSeconds != 0;
+    const std::time_t wall = std::chrono::system_clock::to_time_t(WallNow());
+    std::tm since{};
+    localtime_r(&wall, &since);
+    lostAlert_.Lost(index, box.GetDescription(), since, reconnect, std::chrono::steady_clock::now());
+    PublishLostBoxAlert();
+    if (!reconnect) return;
+    Log(0, fmt::sprintf("APP FOUND UNEXPECTED CNX ERROR for box %d and will restart BoxThread", index + 1));
+    // What the restarted thread records needs the detection file open.
+    intake_.OpenJournal();
+    StartBoxThread(index);
 }
 
 void BoxSupervisor::OnBoxState(int boxNumber, bool unexpected) {
@@ -298,21 +325,32 @@ void BoxSupervisor::OnBoxState(int boxNumber, bool unexpected) {
     } else {
         box.JoinThread();
     }
-    if (unexpected) {
-        view_.PlaySound(Sound::BoxLost);
-        const bool reconnect = intake_.CurrentIntakeSettings().reconnectSeconds != 0;
-        const std::time_t wall = std::chrono::system_clock::to_time_t(WallNow());
-        std::tm since{};
-        localtime_r(&wall, &since);
-        lostAlert_.Lost(index, box.GetDescription(), since, reconnect, std::chrono::steady_clock::now());
-        PublishLostBoxAlert();
-        if (reconnect) {
-            Log(0, fmt::sprintf("APP FOUND UNEXPECTED CNX ERROR for box %d and will restart BoxThread",
-                                boxNumber));
-            // What the restarted thread records needs the detection file open.
-            intake_.OpenJournal();
-            StartBoxThread(index);
+    if (unexpected) RestartLostBox(index);
+    RefreshCountersNow();
+}
+
+void BoxSupervisor::RetryIdleBoxes(int roundSeconds) {
+    for (int i = 0; i < kBoxCount; ++i) {
+        CTarvexBox& box = *boxes_[i];
+        const bool idle = box.IsConfigured() && !box.IsInUse() && !box.IsConnected() &&
+                          !box.threadRunning.load() && !worker_.Covers(i);
+        if (!idle) {
+            if (box.IsConnected()) {
+                unattendedRounds_[i] = 0;
+                box.quietConnectFailures = false;
+            }
+            continue;
         }
+        // One line per box and round, however many attempts the round makes.
+        if (unattendedRounds_[i] > 0) {
+            Log(0, fmt::sprintf(Tr("## Box %d %s : still not connected; trying again (every %d s)",
+                                   "## Boîtier %d %s : toujours pas connecté ; nouvel essai (toutes les %d s)"),
+                                i + 1, box.GetDescription(), roundSeconds));
+        }
+        ++unattendedRounds_[i];
+        box.quietConnectFailures = true;
+        intake_.OpenJournal();
+        StartBoxThread(i);
     }
     RefreshCountersNow();
 }

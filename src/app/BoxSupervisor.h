@@ -86,6 +86,10 @@ public:
     // The box menu's Disconnect: asks first.
     void ConfirmDisconnectBox(int index);
     void OnBoxState(int boxNumber, bool unexpected);
+    // Unattended mode: starts a round of connection attempts (GBoxReconnectSeconds
+    // long, at least one attempt) for every declared box that is neither connected nor
+    // trying; each box's failed round is logged once, not each attempt.
+    void RetryIdleBoxes(int roundSeconds);
     // Exit: background work ends without its outcome; the UI loop keeps running.
     void StopBackgroundWork();
 
@@ -135,6 +139,9 @@ public:
 private:
     void ShowBoxState(int index);
     void FinishConnection(const BoxWorker::Boxes& initialised);
+    // A box that failed while connected or connecting: the loss sound, then the
+    // reconnection cycle unless GBoxReconnectSeconds is 0.
+    void RestartLostBox(int index);
     // Starts background work on the marked boxes, the window busy until its outcome.
     void StartWork(const BoxWorker::Boxes& boxes, BoxWorker::Task task, BoxWorker::Outcome outcome);
     // Makes a box's background task return soon.
@@ -149,6 +156,7 @@ private:
     LostBoxAlert lostAlert_;
     std::string shownLostAlert_;
     bool usbPeriodicByDefault_ = false;
+    std::array<int, kBoxCount> unattendedRounds_{};  // rounds started since last connected
     // Declared after the boxes, so destroyed (and its threads joined) before them.
     BoxWorker worker_;
 };

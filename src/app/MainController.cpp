@@ -71,7 +71,31 @@ void MainController::StartTimers() {
     ui_.setTimer(kTimerDayCheck, 500, true, [this] { CheckRaceDay(); });
     ShowBoxActivity();
     ui_.setTimer(kTimerBoxActivity, 1000, true, [this] { ShowBoxActivity(); });
+    ui_.setTimer(kTimerBacklogStatus, kBacklogStatusMs, true, [this] { ShowBacklogs(); });
     if (link_) link_->StartPingTimer();
+}
+
+void MainController::ShowBacklogs() {
+    const std::size_t pending = DetectionTable::Instance().Journal().PendingLines();
+    if (pending != shownJournalPending_) {
+        shownJournalPending_ = pending;
+        view_.ShowJournalPending(pending);
+    }
+    const std::size_t waiting = link_ ? link_->ForwardingBacklog() : 0;
+    if (waiting != shownForwardingBacklog_) {
+        shownForwardingBacklog_ = waiting;
+        view_.ShowForwardingBacklog(waiting);
+    }
+}
+
+int MainController::UnattendedRoundSeconds() const {
+    const int reconnect = CurrentIntakeSettings().reconnectSeconds;
+    return reconnect > 0 && reconnect < kUnattendedRoundMaxSeconds ? reconnect : kUnattendedRoundMaxSeconds;
+}
+
+void MainController::StartUnattendedMode() {
+    ui_.setTimer(kTimerUnattendedBoxes, UnattendedRoundSeconds() * 1000, true,
+                 [this] { boxes_.RetryIdleBoxes(UnattendedRoundSeconds()); });
 }
 
 bool MainController::Exit(bool controlHeld) {
@@ -87,6 +111,8 @@ bool MainController::Exit(bool controlHeld) {
     ui_.killTimer(kTimerStartupConfig);
     ui_.killTimer(kTimerDayCheck);
     ui_.killTimer(kTimerBoxActivity);
+    ui_.killTimer(kTimerBacklogStatus);
+    ui_.killTimer(kTimerUnattendedBoxes);
     detectionIntake_.StopDeferredRefresh();
     if (link_) {
         link_->StopTimers();

@@ -39,6 +39,10 @@ struct ControllerOptions {
 class MainController {
 public:
     static constexpr int kBoxCount = BoxSupervisor::kBoxCount;
+    // How often the journal's pending lines and the forwarding backlog are looked at.
+    static constexpr int kBacklogStatusMs = 250;
+    // Unattended mode: the longest pause between two rounds of connection attempts.
+    static constexpr int kUnattendedRoundMaxSeconds = 30;
 
     MainController(UiLoop& ui, MainView& view, ControllerOptions options);
     ~MainController();
@@ -130,6 +134,11 @@ public:
     void SetUsbPeriodicReadingByDefault(bool on) { boxes_.SetUsbPeriodicReadingByDefault(on); }
     // Box slots from section "TarvexBoxes".
     void LoadBoxDeclarations() { boxes_.LoadDeclarations(); }
+    // Unattended (headless) mode: a declared box that is not connected (never reached,
+    // or its reconnection period ran out) is tried again every GBoxReconnectSeconds, at
+    // least every 30 s, for as long as the program runs.
+    void StartUnattendedMode();
+    void RetryIdleBoxes() { boxes_.RetryIdleBoxes(UnattendedRoundSeconds()); }
 
     // --- Manual insertion (UI thread) ---
     // False, after the warning, when no time may be inserted (chip codes recorded
@@ -158,6 +167,10 @@ public:
 private:
     void UpdateDayOffsetIndicator();
     void StartTimers();
+    // The journal's pending lines and the detections waiting for the timing
+    // application, told to the view when they change.
+    void ShowBacklogs();
+    int UnattendedRoundSeconds() const;
     void DeclareBox(int index, const std::string& host, int port, const std::string& detectorId) {
         boxes_.Declare(index, BoxDeclaration{host, port, detectorId});
     }
@@ -179,6 +192,8 @@ private:
     LogWindowFeed logFeed_{ui_, view_};
     ManualInsertion insertion_;  // remembers the last detector until exit
     FtpJobLog ftpLog_;            // logs the program's FTP jobs while the window is open
+    std::size_t shownJournalPending_ = 0;
+    std::size_t shownForwardingBacklog_ = 0;
 };
 
 }  // namespace lv

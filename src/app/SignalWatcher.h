@@ -1,6 +1,6 @@
 #pragma once
-// SIGINT and SIGTERM (Ctrl-C in the terminal, a service stop) end the program through
-// its exit sequence. They are blocked in every thread and taken by a thread of their
+// SIGINT, SIGTERM and SIGHUP (Ctrl-C in the terminal, a service stop, the terminal or
+// SSH session closing) end the program through its exit sequence; SIGPIPE is ignored. They are blocked in every thread and taken by a thread of their
 // own, which calls the handler given here: nothing runs inside a signal handler.
 // Construct it before any other thread starts, so that every thread inherits the mask.
 #include <functional>

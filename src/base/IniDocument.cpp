@@ -1,5 +1,7 @@
 #include "base/IniDocument.h"
 
+#include <algorithm>
+
 namespace lv {
 
 namespace ini {
@@ -69,13 +71,54 @@ IniDocument IniDocument::Parse(std::string_view text) {
         text.remove_prefix(kByteOrderMark.size());
     }
     while (!text.empty()) {
-        std::size_t end = text.find('\n');
+        // LF, CR LF, and CR alone (old Mac editors) all end a line.
+        std::size_t end = text.find_first_of("\r\n");
         std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        std::size_t skip = end == std::string_view::npos ? text.size() : end + 1;
+        if (end != std::string_view::npos && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
+            ++skip;
+        }
+        text.remove_prefix(skip);
         document.lines_.emplace_back(line);
     }
     return document;
+}
+
+std::vector<std::string> IniDocument::Duplicates() const {
+    std::vector<std::string> found;
+    std::vector<std::string> sections;  // lower-cased names seen
+    std::vector<std::pair<std::string, std::string>> keys;
+    std::string current;
+    std::string currentName;
+    bool inSection = false;
+    auto lower = [](std::string_view text) {
+        std::string out(text);
+        for (char& c : out) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        return out;
+    };
+    for (const std::string& line : lines_) {
+        if (auto name = ini::SectionName(line)) {
+            current = lower(*name);
+            currentName = std::string(*name);
+            inSection = true;
+            if (std::find(sections.begin(), sections.end(), current) != sections.end()) {
+                found.push_back(Joined("[", *name, "]"));
+            } else {
+                sections.push_back(current);
+            }
+            continue;
+        }
+        if (!inSection) continue;
+        if (auto key = ini::KeyName(line)) {
+            std::pair<std::string, std::string> entry{current, lower(*key)};
+            if (std::find(keys.begin(), keys.end(), entry) != keys.end()) {
+                found.push_back(Joined("[", currentName, "] ") + std::string(*key));
+            } else {
+                keys.push_back(std::move(entry));
+            }
+        }
+    }
+    return found;
 }
 
 std::string IniDocument::Serialise() const {

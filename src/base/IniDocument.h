@@ -13,7 +13,7 @@ namespace lv {
 
 class IniDocument {
 public:
-    // Accepts LF and CR LF line ends (and a missing end on the last line). A UTF-8
+    // Accepts LF, CR LF and CR line ends (and a missing end on the last line). A UTF-8
     // byte order mark is kept aside and written back in front.
     static IniDocument Parse(std::string_view text);
 
@@ -34,6 +34,9 @@ public:
     bool RemoveSection(std::string_view section);
 
     std::size_t LineCount() const { return lines_.size(); }
+    // Sections listed twice ("[name]") and keys listed twice in a section ("[section]
+    // key"), in file order: lookups use the first, which the user should know.
+    std::vector<std::string> Duplicates() const;
 
 private:
     struct Range {

@@ -1,5 +1,6 @@
 #include "base/Settings.h"
 
+#include <algorithm>
 #include <climits>
 #include <optional>
 
@@ -65,23 +66,60 @@ int ParseProfileInt(std::string_view text, int defaultValue) {
     return static_cast<int>(value);
 }
 
-// The value as read from the file, or nullopt when the key (or the readable file) is
-// missing.
-std::optional<std::string> LookUp(const std::string& path, std::string_view section,
-                                  std::string_view key) {
-    if (path.empty()) return std::nullopt;
+}  // namespace
+
+std::optional<std::string> IniFile::LookUpLocked(std::string_view section, std::string_view key,
+                                                 std::vector<std::string>& warnings) const {
+    if (path_.empty()) return std::nullopt;
     std::string text;
-    if (ReadWholeFile(path, IniFile::kMaxFileSize, text) != FileReadStatus::Ok) return std::nullopt;
-    return IniDocument::Parse(text).Find(section, key);
+    if (ReadWholeFile(path_, IniFile::kMaxFileSize, text) != FileReadStatus::Ok) {
+        parsed_.reset();
+        return std::nullopt;
+    }
+    // Read at each access, as promised; parsed again only when the text changed (a
+    // comparison costs far less than a parse, and no file time can be too coarse).
+    if (!parsed_ || parsedText_ != text) {
+        parsed_ = IniDocument::Parse(text);
+        parsedText_ = std::move(text);
+        ++parseCount_;
+        for (const std::string& duplicate : parsed_->Duplicates()) {
+            if (std::find(reportedDuplicates_.begin(), reportedDuplicates_.end(), duplicate) !=
+                reportedDuplicates_.end())
+                continue;
+            reportedDuplicates_.push_back(duplicate);
+            warnings.push_back(fmt::sprintf(Tr("## Settings file %s: %s listed twice, the first one is used",
+                                               "## Fichier de paramètres %s : %s présent deux fois, le premier "
+                                               "est utilisé"),
+                                            path_, duplicate));
+        }
+    }
+    return parsed_->Find(section, key);
 }
 
-}  // namespace
+std::optional<std::string> IniFile::LookUp(std::string_view section, std::string_view key) const {
+    std::vector<std::string> warnings;
+    std::optional<std::string> value;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        value = LookUpLocked(section, key, warnings);
+    }
+    // Outside the lock: the log may read settings of its own.
+    for (const std::string& warning : warnings) Log(0, warning);
+    return value;
+}
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {}
 
 void IniFile::SetPath(std::string path) {
     std::lock_guard<std::mutex> guard(lock_);
     path_ = std::move(path);
+    parsed_.reset();
+    reportedDuplicates_.clear();
+}
+
+std::size_t IniFile::ParseCount() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return parseCount_;
 }
 
 std::string IniFile::LastError() const {
@@ -90,8 +128,7 @@ std::string IniFile::LastError() const {
 }
 
 int IniFile::ReadInt(std::string_view section, std::string_view key, int defaultValue) const {
-    std::lock_guard<std::mutex> guard(lock_);
-    auto value = LookUp(path_, section, key);
+    auto value = LookUp(section, key);
     if (!value) return defaultValue;
     return ParseProfileInt(Bounded(StripQuotes(*value), kMaxTextLength), defaultValue);
 }
@@ -102,15 +139,13 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool defa
 
 std::string IniFile::ReadText(std::string_view section, std::string_view key,
                               std::string_view defaultValue) const {
-    std::lock_guard<std::mutex> guard(lock_);
-    auto value = LookUp(path_, section, key);
+    auto value = LookUp(section, key);
     if (!value) return Bounded(defaultValue, kMaxTextLength);
     return Bounded(StripQuotes(*value), kMaxTextLength);
 }
 
 bool IniFile::HasKey(std::string_view section, std::string_view key) const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return LookUp(path_, section, key).has_value();
+    return LookUp(section, key).has_value();
 }
 
 // Reads the file, applies the edit and replaces the file when its text changed. A

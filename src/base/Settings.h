@@ -11,9 +11,14 @@
 // in a key, ']' in a section name) are refused. The store serialises its own readers
 // and writers; it does not lock the file against other processes.
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "base/IniDocument.h"
 
 namespace lv {
 
@@ -47,14 +52,27 @@ public:
 
     // Why the last write failed (in the language of the interface); empty after success.
     std::string LastError() const;
+    // How many times the file's text was parsed (it is parsed only when it changed).
+    std::size_t ParseCount() const;
 
 private:
     template <typename Edit>
     bool Modify(Edit edit);
+    // The value as the file holds it now (lock_ held): the file is read at each access
+    // as promised, but parsed again only when its text changed.
+    // Duplicates found in a new parse are added to `warnings`, each once per file.
+    std::optional<std::string> LookUpLocked(std::string_view section, std::string_view key,
+                                            std::vector<std::string>& warnings) const;
+    std::optional<std::string> LookUp(std::string_view section, std::string_view key) const;
 
     mutable std::mutex lock_;
     std::string path_;
     std::string lastError_;
+    // The last parse and the text it came from.
+    mutable std::optional<IniDocument> parsed_;
+    mutable std::string parsedText_;
+    mutable std::size_t parseCount_ = 0;
+    mutable std::vector<std::string> reportedDuplicates_;
 };
 
 // The program's settings file (Lumivane.ini). Its writers below log a failed write

@@ -88,6 +88,7 @@ struct SlotIntSetting {
     const char* section;
     const char* stem;
     int defaultValue;
+    IntRange range{};
 
     std::string Key(int slot) const;
     int Read(int slot) const;
@@ -158,10 +159,14 @@ inline constexpr IntSetting SecondsBetweenSerialRead{kSettings, "SecondsBetweenS
 inline constexpr TextSetting DirectConnectionHost{kDirectConnection, "Host", "localhost"};
 inline constexpr IntSetting DirectConnectionPort{kDirectConnection, "Port", 8283, {1024, 99999}};
 inline constexpr IntSetting DirectConnectionReconnectSeconds{kDirectConnection, "ReconnectSeconds", 15, {10, 180}};
+// Once the link has been connected in this run, detections recorded while it is down
+// are sent when it is back, oldest first (0: they are not sent).
+inline constexpr BoolSetting DirectConnectionCatchUp{kDirectConnection, "BCatchUpDetections", true};
 
 // --- Boxes ----------------------------------------------------------------------------------
 inline constexpr SlotTextSetting BoxHost{kTarvexBoxes, "BoxHost", ""};
-inline constexpr SlotIntSetting BoxPort{kTarvexBoxes, "BoxPort", 0};
+// 0: the slot is not declared; a stored port outside 1..65535 is refused at load.
+inline constexpr SlotIntSetting BoxPort{kTarvexBoxes, "BoxPort", 0, {1, 65535}};
 inline constexpr SlotTextSetting BoxIdDetector{kTarvexBoxes, "BoxIdDetector", "31"};
 // The device of a box host "COMn" (key "COMn" of [SerialPorts], n as written after
 // COM); read only, never written back: absent, COMn stands for /dev/ttyUSB<n-1>.

@@ -8,6 +8,9 @@ inline constexpr int kTimerStartupConfig = 22662;  // the configuration dialog s
 inline constexpr int kTimerDayCheck = 33861;       // GDaysToAdd follows today (500 ms)
 inline constexpr int kTimerDeferredRefresh = 17732; // counters of a burst of passings, together
 inline constexpr int kTimerBoxActivity = 33862;     // each box's reads and last read age (1 s)
+inline constexpr int kTimerBacklogStatus = 33865;  // journal and forwarding backlogs shown (250 ms)
+inline constexpr int kTimerUnattendedBoxes = 33863; // unattended mode: boxes not connected tried again
+inline constexpr int kTimerPendingNotice = 33864;   // headless: pending journal lines said (10 s)
 
 // The box files explorer's: its first listing shortly after it opens.
 inline constexpr int kTimerBoxFilesFirstListing = 41207;

@@ -141,6 +141,7 @@ void CTarvexBox::BeginRouting() {
 }
 
 bool CTarvexBox::InitializeBox() {
+    handshakeLost_.store(false);
     if (!transport_ || !transport_->HasPort()) return false;
     // The whole sequence is one turn: no other exchange slips between its commands.
     CommandExchange exchange(*this);
@@ -155,9 +156,15 @@ bool CTarvexBox::InitializeBox() {
     transport_->GetParameters(detectorId, hostName, port);
     const std::string label = Label();
     if (!connected) {
-        Alert(fmt::sprintf(Tr("## %s : Cannot connect on %s:%d. DetectorId %s : %s",
-                              "## %s : Erreur de connexion sur %s:%d. Id. Détecteur %s : %s"),
-                           label, hostName, port, detectorId, error));
+        const std::string text = fmt::sprintf(Tr("## %s : Cannot connect on %s:%d. DetectorId %s : %s",
+                                                 "## %s : Erreur de connexion sur %s:%d. Id. Détecteur %s : %s"),
+                                              label, hostName, port, detectorId, error);
+        // Unattended retries say so once per round, not at every attempt.
+        if (quietConnectFailures.load()) {
+            Log(80, text);
+        } else {
+            Alert(text);
+        }
         return false;
     }
     Log(20, fmt::sprintf(Tr("+ %s : Initialized on %s:%d. Detector Id. %s",
@@ -192,6 +199,23 @@ bool CTarvexBox::InitializeBox() {
         } else {
             Log(0, fmt::sprintf(Tr(step.englishError, step.frenchError), label, error));
         }
+        // A decoder that closed (or reset) the connection during its handshake has not
+        // been initialised: it is a failed connection, retried like one, never a box
+        // taken for connected while nothing reads it.
+        if (!transport_->IsConnected() || transport_->PeerHasClosed() || cancelRequested.load()) break;
+    }
+    if (cancelRequested.load()) {
+        // Stopped on purpose (disconnection, exit): no failure to report.
+        transport_->Disconnect();
+        return false;
+    }
+    if (!transport_->IsConnected() || transport_->PeerHasClosed()) {
+        handshakeLost_.store(true);
+        transport_->Disconnect();
+        Alert(fmt::sprintf(Tr("## %s : Connection lost during the initialisation on %s:%d. DetectorId %s",
+                              "## %s : Connexion perdue pendant l'initialisation sur %s:%d. Id. Détecteur %s"),
+                           label, hostName, port, detectorId));
+        return false;
     }
     return true;
 }

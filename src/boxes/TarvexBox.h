@@ -112,7 +112,13 @@ public:
     // USB TimingBox gets its own sequence, UsbBoxProtocol.h, in that turn). True
     // once connected. Meant for a box whose thread is not reading (the thread itself
     // calls it while it connects).
+    // False too when the connection was lost during the commands (the decoder closed or
+    // reset it): HandshakeLost() then tells it from a connection that never opened.
     bool InitializeBox();
+    bool HandshakeLost() const { return handshakeLost_.load(); }
+    // Set for unattended connection rounds: a failed connection goes to the log file
+    // only (level 80) instead of the alert line; the round's outcome is said once.
+    std::atomic<bool> quietConnectFailures{false};
     // STOPOPERATION, SETTIME;<now>, STARTOPERATION, each awaited, in one exchange turn
     // (network decoder). Any thread but the box thread.
     void SetBoxClock();
@@ -152,6 +158,7 @@ private:
     std::atomic<bool> clearLastDetections_{false};
     std::atomic<uint64_t> readCount_{0};
     std::atomic<std::chrono::steady_clock::rep> lastReadTicks_{0};
+    std::atomic<bool> handshakeLost_{false};
 
     std::mutex exchangeTurn_;  // one command exchange at a time (CommandExchange)
     ResponseRoute route_;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include <fmt/printf.h>
 
@@ -35,16 +37,20 @@ std::string LowerKey(std::string_view chip) {
     return key;
 }
 
-// The entries, grown by kGrowth at a time so that capacity reads as the file's users
-// expect (200, 400, ...).
+// Set by a stop request (SIGTERM) while a table loads; cleared by the next load.
+std::atomic<bool> g_loadInterrupted{false};
+
+// The entries. The capacity reads as the table's users expect (200 at the first entry,
+// then 200 more each time it is full), but the storage itself grows geometrically: a
+// field of a million chips loads in linear time instead of copying itself 5,000 times.
 class ChipArray {
 public:
     int Count() const { return count_; }
     int Capacity() const { return capacity_; }
-    const CQoxItem& At(int index) const { return items_[index]; }
+    const CQoxItem& At(int index) const { return items_[static_cast<std::size_t>(index)]; }
 
     void Clear() {
-        items_.reset();
+        std::vector<CQoxItem>().swap(items_);
         count_ = 0;
         capacity_ = 0;
         firstBibByChip_.clear();
@@ -59,22 +65,19 @@ public:
         return true;
     }
 
-    bool Add(std::string_view chip, int32_t bib) {
+    // `earlierBib` receives the bib of an earlier entry of the same chip, if any.
+    bool Add(std::string_view chip, int32_t bib, int32_t* earlierBib = nullptr) {
         if (chip.size() >= CQoxItem::kChipSize) return false;
-        if (count_ == capacity_) {
-            auto grown = std::make_unique<CQoxItem[]>(capacity_ + kGrowth);
-            for (int i = 0; i < count_; ++i) grown[i] = items_[i];
-            items_ = std::move(grown);
-            capacity_ += kGrowth;
-        }
-        CQoxItem& item = items_[count_];
+        if (count_ == capacity_) capacity_ += kGrowth;
+        CQoxItem& item = items_.emplace_back();
         std::memcpy(item.chip, chip.data(), chip.size());
         item.chip[chip.size()] = '\0';
         item.bib = bib;
         ++count_;
         // Lookups run for every passing of every box: an index keeps them constant-time
         // whatever the size of the field; the first entry of a chip wins.
-        firstBibByChip_.emplace(LowerKey(chip), bib);
+        auto [it, added] = firstBibByChip_.emplace(LowerKey(chip), bib);
+        if (!added && earlierBib != nullptr) *earlierBib = it->second;
         return true;
     }
 
@@ -86,7 +89,7 @@ public:
     }
 
 private:
-    std::unique_ptr<CQoxItem[]> items_;
+    std::vector<CQoxItem> items_;
     int count_ = 0;
     int capacity_ = 0;
     std::unordered_map<std::string, int32_t> firstBibByChip_;
@@ -141,6 +144,11 @@ bool ReadChipFile(const std::string& path, ChipArray& loaded, int& error) {
     int lineNumber = 0;
     bool lineStart = true;
     while (std::fgets(piece, sizeof piece, file) != nullptr) {
+        if (g_loadInterrupted.load(std::memory_order_relaxed)) {
+            std::fclose(file);
+            error = EINTR;
+            return false;
+        }
         std::string_view line(piece);
         bool lineEnds = !line.empty() && line.back() == '\n';
         if (lineStart) ++lineNumber;
@@ -162,7 +170,17 @@ bool ReadChipFile(const std::string& path, ChipArray& loaded, int& error) {
                                  path, lineNumber));
             continue;
         }
-        loaded.Add(chip, bib);
+        int32_t earlierBib = bib;
+        loaded.Add(chip, bib, &earlierBib);
+        if (earlierBib != bib) {
+            // The first entry wins; the timekeeper should know the table contradicts itself.
+            Log(20, fmt::sprintf(Tr("### Chip translation table %s, line %d: chip %s already listed "
+                                    "with bib %d, bib %d ignored",
+                                    "### Table de correspondance %s, ligne %d : puce %s déjà "
+                                    "associée au dossard %d, dossard %d ignoré"),
+                                 path, lineNumber, std::string(chip), static_cast<int>(earlierBib),
+                                 static_cast<int>(bib)));
+        }
     }
     bool failed = std::ferror(file) != 0;
     if (failed) error = errno;
@@ -172,6 +190,7 @@ bool ReadChipFile(const std::string& path, ChipArray& loaded, int& error) {
 
 // LoadChipTableFile with the reason of a failure.
 bool LoadChipFile(const std::string& path, int& error) {
+    g_loadInterrupted.store(false);
     // Read into a table of its own and swapped in at the end, so that box threads
     // looking chips up meanwhile see the previous table, never a half-read one.
     ChipArray loaded;
@@ -250,6 +269,8 @@ bool ReadBibNumber(std::string_view text, int32_t& number) {
     return true;
 }
 
+void InterruptChipTableLoad() { g_loadInterrupted.store(true); }
+
 bool LoadChipTableFile(const std::string& path) {
     int error = 0;
     return LoadChipFile(path, error);
@@ -270,6 +291,12 @@ bool LoadChipTable(const std::string& name, std::string& message) {
         if (!FileExists(path)) continue;
         int error = 0;
         if (!LoadChipFile(path, error)) {
+            if (error == EINTR) {
+                message = fmt::sprintf(Tr("### Chip translation table loading interrupted. File %s",
+                                          "### Chargement de la table de correspondance interrompu. Fichier %s"),
+                                       path);
+                return false;
+            }
             message = fmt::sprintf(Tr("### Chip translation table cannot be read (%s). File %s",
                                       "### Table de correspondance illisible (%s). Fichier %s"),
                                    std::strerror(error), path);

@@ -35,6 +35,9 @@ bool FindChip(int32_t bib, std::string& chip);
 // A bib word: quotes stripped, cut at the last ',', '.', ';'; digits only.
 bool ReadBibNumber(std::string_view text, int32_t& number);
 bool LoadChipTableFile(const std::string& path);
+// Makes a load in progress on another thread stop soon (a stop request of the program);
+// it then fails and leaves the table empty. Async-signal-safe; the next load clears it.
+void InterruptChipTableLoad();
 // Looks for the file in the data folder then the program folder ("ChipTable.dtb"
 // first, then `name`); message is the log text of the outcome.
 bool LoadChipTable(const std::string& name, std::string& message);

@@ -6,9 +6,11 @@
 #include <sys/stat.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -17,6 +19,7 @@
 
 #include <fmt/printf.h>
 
+#include "base/Environment.h"
 #include "base/Log.h"
 #include "base/Texts.h"
 #include "base/WriteAll.h"
@@ -72,12 +75,88 @@ void SyncParentFolder(const std::string& path) {
 #endif
 }
 
+// Never through a symbolic link planted under the journal's name: the detections would
+// go wherever it points.
 int OpenForAppending(const std::string& path) {
 #ifdef _WIN32
     return _open(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
 #else
-    return open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    return open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
 #endif
+}
+
+// False when the open file is no longer the one under its name: deleted, renamed, its
+// folder removed or replaced, or a link put in its place.
+bool StillUnderName(int fd, const std::string& path) {
+#ifdef _WIN32
+    (void)fd;
+    (void)path;
+    return true;
+#else
+    struct stat open{};
+    struct stat named{};
+    if (fstat(fd, &open) != 0) return false;
+    if (open.st_nlink == 0) return false;
+    if (lstat(path.c_str(), &named) != 0) return false;
+    return !S_ISLNK(named.st_mode) && named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+#endif
+}
+
+long FileSize(int fd) {
+#ifdef _WIN32
+    return _lseek(fd, 0, SEEK_END);
+#else
+    struct stat st{};
+    return fstat(fd, &st) == 0 ? static_cast<long>(st.st_size) : -1;
+#endif
+}
+
+bool TruncateFile(int fd, long size) {
+#ifdef _WIN32
+    return _chsize(fd, size) == 0;
+#else
+    return ftruncate(fd, size) == 0;
+#endif
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::size_t CountLines(std::string_view bytes) {
+    return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+}
+
+std::string PendingText(const std::string& path, std::size_t pending) {
+    return fmt::sprintf(Tr("### %d detection line(s) kept in memory until the detection file can be written : %s",
+                           "### %d ligne(s) de détection gardée(s) en mémoire jusqu'à ce que le fichier de "
+                           "détections puisse être écrit : %s"),
+                        static_cast<int>(pending), path);
+}
+
+std::string CaughtUpText(const std::string& path, std::size_t late) {
+    return fmt::sprintf(Tr("+++ Detection file up to date again: %d line(s) written late : %s",
+                           "+++ Fichier de détections de nouveau à jour : %d ligne(s) écrite(s) en retard : %s"),
+                        static_cast<int>(late), path);
+}
+
+std::string LostFileText(const std::string& path, std::size_t lines) {
+    return fmt::sprintf(Tr("### Detection file removed or replaced: it is recreated with the %d line(s) of this "
+                           "session : %s",
+                           "### Fichier de détections supprimé ou remplacé : il est recréé avec les %d ligne(s) "
+                           "de cette session : %s"),
+                        static_cast<int>(lines), path);
+}
+
+std::string RecreatedText(const std::string& path) {
+    return fmt::sprintf(Tr("+++ Detection file recreated : %s", "+++ Fichier de détections recréé : %s"), path);
+}
+
+std::string ClosedWithPendingText(const std::string& path, std::size_t pending) {
+    return fmt::sprintf(Tr("######## Detection file closed with %d line(s) not written : %s",
+                           "######## Fichier de détections fermé avec %d ligne(s) non écrite(s) : %s"),
+                        static_cast<int>(pending), path);
 }
 
 std::string WriteErrorText(const std::string& path, int error) {
@@ -136,16 +215,33 @@ DetectionJournal::~DetectionJournal() {
     if (flusher_.joinable()) flusher_.join();
 }
 
+void DetectionJournal::SetWriteFunction(WriteFunction write) {
+    std::lock_guard<std::mutex> baton(lines_.Baton());
+    write_ = std::move(write);
+}
+
 bool DetectionJournal::Open(const std::string& path) {
     int previous = -1;
     std::string previousName;
+    std::size_t previousPending = 0;
     int opened = -1;
-    int drainError = 0;
+    bool logOpening = true;
+    std::lock_guard<std::mutex> baton(lines_.Baton());
     {
-        std::lock_guard<std::mutex> baton(lines_.Baton());
-        std::lock_guard<std::mutex> hold(lock_);
-        if (fd_ >= 0 && name_ == path) return true;
-        drainError = DrainLocked();
+        std::unique_lock<std::mutex> hold(lock_);
+        if (active_ && fd_ >= 0 && name_ == path) return true;
+        hold.unlock();
+        DrainLocked();
+        hold.lock();
+        if (name_ != path) {
+            // A new session; what the previous one could not write is said, not hidden.
+            previousPending = sessionLines_ - linesOnFile_;
+            session_.clear();
+            onFile_ = 0;
+            sessionLines_ = 0;
+            linesOnFile_ = 0;
+            fileLost_ = false;
+        }
         previous = fd_;
         previousName = name_;
         if (previous >= 0) ++syncsInProgress_;
@@ -153,42 +249,56 @@ bool DetectionJournal::Open(const std::string& path) {
         opened = OpenForAppending(path);
         fd_ = opened;
         name_ = path;
+        active_ = true;
         writeFailureReported_ = false;
-        if (opened >= 0) StartFlusherLocked();
+        // The same file failing again (connecting the boxes after the start) is no news.
+        logOpening = !(opened < 0 && failedOpenName_ == path);
+        failedOpenName_ = opened < 0 ? path : std::string();
+        StartFlusherLocked();
     }
-    if (drainError != 0) Log(0, WriteErrorText(previousName, drainError));
+    if (previousPending > 0) Log(0, ClosedWithPendingText(previousName, previousPending));
     if (previous >= 0) Retire(previous, previousName);
-    if (opened >= 0) SyncParentFolder(path);
-    Log(0, OpeningDetectionFileText(path));
-    if (opened < 0) Log(0, ErrorOpeningDetectionFileText(path));
+    if (opened >= 0) {
+        SyncParentFolder(path);
+        // A continued file shorter than what it held (replaced while closed) is rewritten.
+        if (FileSize(opened) < static_cast<long>(onFile_)) {
+            onFile_ = 0;
+            linesOnFile_ = 0;
+        }
+    }
+    if (logOpening) {
+        Log(0, OpeningDetectionFileText(path));
+        if (opened < 0) Log(0, ErrorOpeningDetectionFileText(path));
+    }
+    if (opened >= 0 && onFile_ < session_.size()) ReportWrite(WritePendingLocked());
+    PublishPending(sessionLines_ - linesOnFile_);
     return opened >= 0;
 }
 
 void DetectionJournal::Close() {
     int closing = -1;
     std::string name;
-    int drainError = 0;
+    std::size_t pending = 0;
     {
         std::lock_guard<std::mutex> baton(lines_.Baton());
+        DrainLocked();
         std::lock_guard<std::mutex> hold(lock_);
-        drainError = DrainLocked();
         closing = fd_;
         name = name_;
+        pending = active_ ? sessionLines_ - linesOnFile_ : 0;
         fd_ = -1;
+        active_ = false;
         dirty_ = false;
         writeFailureReported_ = false;
         if (closing >= 0) ++syncsInProgress_;
     }
-    if (drainError != 0) Log(0, WriteErrorText(name, drainError));
+    // Kept for a later Open of the same name, which writes them first.
+    if (pending > 0) Log(0, ClosedWithPendingText(name, pending));
     if (closing >= 0) Retire(closing, name);
 }
 
-int DetectionJournal::DrainLocked() {
-    int error = 0;
-    lines_.DrainLocked([&](std::string_view batch) {
-        if (fd_ >= 0) error = WriteAll(fd_, batch);
-    });
-    return error;
+void DetectionJournal::DrainLocked() {
+    lines_.DrainLocked([&](std::string_view batch) { WriteBatch(batch); });
 }
 
 void DetectionJournal::Retire(int fd, const std::string& name) {
@@ -235,7 +345,7 @@ WriteCombiner::Ticket DetectionJournal::QueueLine(std::size_t number, std::strin
     const std::string_view numberText(digits, static_cast<std::size_t>(
                                                   std::to_chars(digits, digits + sizeof digits, number).ptr - digits));
     std::lock_guard<std::mutex> hold(lock_);
-    if (fd_ < 0) {
+    if (!active_) {
         // Never silent, but said once until a file is open again, not at every
         // passing (logged under the lock: this happens once per closed period).
         if (!writeFailureReported_) Log(0, NoFileText(name_));
@@ -254,27 +364,102 @@ void DetectionJournal::WriteLine(std::size_t number, const CQoxResult& record) {
     WaitWritten(QueueLine(number, DetectionLineFields(record)));
 }
 
+void DetectionJournal::PublishPending(std::size_t pending) {
+    pendingLines_.store(pending, std::memory_order_relaxed);
+}
+
+int DetectionJournal::WritePendingLocked() {
+    if (onFile_ >= session_.size()) return 0;
+    if (fd_ < 0) {
+        PublishPending(sessionLines_ - linesOnFile_);
+        return ENOENT;
+    }
+    int error = 0;
+    const std::size_t before = onFile_;
+    while (onFile_ < session_.size()) {
+        const char* data = session_.data() + onFile_;
+        const std::size_t size = session_.size() - onFile_;
+        long written;
+        if (write_) {
+            written = write_(fd_, data, size);
+        } else {
+#ifdef _WIN32
+            written = _write(fd_, data, static_cast<unsigned>(size));
+#else
+            written = static_cast<long>(::write(fd_, data, size));
+#endif
+        }
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            error = errno != 0 ? errno : EIO;
+            break;
+        }
+        if (written == 0) {
+            error = EIO;
+            break;
+        }
+        onFile_ += static_cast<std::size_t>(written);
+    }
+    if (error != 0 && onFile_ > 0 && session_[onFile_ - 1] != '\n') {
+        // A write cut short inside a line: take the piece back so that the file ends
+        // with a whole line; when that fails, the next write completes the line.
+        const std::size_t lineStart = session_.rfind('\n', onFile_ - 1);
+        const std::size_t piece = onFile_ - (lineStart == std::string::npos ? 0 : lineStart + 1);
+        const long size = FileSize(fd_);
+        if (piece <= onFile_ - before && size >= static_cast<long>(piece) &&
+            TruncateFile(fd_, size - static_cast<long>(piece))) {
+            onFile_ -= piece;
+        }
+    }
+    linesOnFile_ += CountLines(std::string_view(session_).substr(before, onFile_ - before));
+    PublishPending(sessionLines_ - linesOnFile_);
+    return error;
+}
+
+void DetectionJournal::ReportWrite(int error) {
+    const std::size_t pending = sessionLines_ - linesOnFile_;
+    std::string failure;
+    std::string caughtUp;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (error != 0) {
+            // Reported once until the file accepts lines again, not at every passing.
+            if (!writeFailureReported_) {
+                failure = error == ENOENT && fd_ < 0 ? std::string() : WriteErrorText(name_, error);
+                writeFailureReported_ = true;
+            }
+        } else {
+            writeFailureReported_ = false;
+        }
+        if (pending > pendingPeak_) pendingPeak_ = pending;
+        if (pending == 0 && pendingPeak_ > 0) {
+            caughtUp = CaughtUpText(name_, pendingPeak_);
+            pendingPeak_ = 0;
+        }
+    }
+    if (!failure.empty()) {
+        Log(0, failure);
+        Log(0, PendingText(name_, pending));
+    }
+    if (!caughtUp.empty()) Log(0, caughtUp);
+}
+
 void DetectionJournal::WriteBatch(std::string_view batch) {
     // The baton is held: fd_ and syncEachLine_ cannot change meanwhile.
-    if (fd_ < 0) return;
-    int error = WriteAll(fd_, batch);
+    if (!active_) return;
+    session_.append(batch);
+    sessionLines_ += CountLines(batch);
+    int error = WritePendingLocked();
     bool synced = false;
-    if (error == 0 && syncEachLine_) {
+    if (error == 0 && fd_ >= 0 && syncEachLine_) {
         error = SyncFd(fd_);
         synced = error == 0;
     }
-    std::string failure;
+    ReportWrite(error);
     bool wakeFlusher = false;
     {
         std::lock_guard<std::mutex> hold(lock_);
         if (synced) ++syncCount_;
-        if (error != 0) {
-            // Reported once until the file accepts lines again, not at every passing.
-            if (!writeFailureReported_) failure = WriteErrorText(name_, error);
-            writeFailureReported_ = true;
-        } else {
-            writeFailureReported_ = false;
-        }
         if (error == 0 && !syncEachLine_) {
             // Only the first batch since the last sync wakes the flusher: waking it for
             // each line would cost a thread switch per passing under a mass start.
@@ -283,7 +468,70 @@ void DetectionJournal::WriteBatch(std::string_view batch) {
         }
     }
     if (wakeFlusher) wake_.notify_one();
-    if (!failure.empty()) Log(0, failure);
+}
+
+bool DetectionJournal::ReopenLocked() {
+    // The folder may have gone with the file.
+    const std::string folder = FolderOf(name_);
+    if (!folder.empty()) CreateFolderPath(folder);
+    const int fd = OpenForAppending(name_);
+    if (fd < 0) return false;
+    if (FileSize(fd) < static_cast<long>(onFile_)) {
+        onFile_ = 0;
+        linesOnFile_ = 0;
+    }
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        fd_ = fd;
+        writeFailureReported_ = false;
+    }
+    SyncParentFolder(name_);
+    return true;
+}
+
+void DetectionJournal::MaintainNow() { Maintain(); }
+
+void DetectionJournal::Maintain() {
+    std::lock_guard<std::mutex> baton(lines_.Baton());
+    if (!active_) return;
+    if (fd_ >= 0 && !StillUnderName(fd_, name_)) {
+        int lost = -1;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            lost = fd_;
+            fd_ = -1;
+            ++syncsInProgress_;
+        }
+        Retire(lost, name_);
+        // Everything goes again into the file made under the name.
+        onFile_ = 0;
+        linesOnFile_ = 0;
+        PublishPending(sessionLines_);
+        fileLost_ = true;
+        Log(0, LostFileText(name_, sessionLines_));
+    }
+    if (fd_ < 0) {
+        if (!ReopenLocked()) {
+            if (!fileLost_ && failedOpenName_ != name_) {
+                failedOpenName_ = name_;
+                Log(0, ErrorOpeningDetectionFileText(name_));
+            }
+            ReportWrite(ENOENT);
+            return;
+        }
+        failedOpenName_.clear();
+        Log(0, RecreatedText(name_));
+        fileLost_ = false;
+    }
+    if (onFile_ < session_.size() || pendingPeak_ > 0) {
+        const int error = WritePendingLocked();
+        ReportWrite(error);
+        if (error == 0) {
+            std::lock_guard<std::mutex> hold(lock_);
+            if (!dirty_) wake_.notify_one();
+            dirty_ = true;
+        }
+    }
 }
 
 void DetectionJournal::StartFlusherLocked() {
@@ -293,12 +541,21 @@ void DetectionJournal::StartFlusherLocked() {
 void DetectionJournal::FlusherLoop() {
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastSlowWarning{};
+    Clock::time_point lastMaintain = Clock::now();
     bool slowWarned = false;
     bool syncFailureReported = false;
     std::unique_lock<std::mutex> hold(lock_);
     for (;;) {
-        wake_.wait(hold, [this] { return dirty_ || stopping_; });
-        if (!dirty_) break;
+        wake_.wait_for(hold, std::chrono::milliseconds(kMaintainMs), [this] { return dirty_ || stopping_; });
+        if (stopping_ && !dirty_) break;
+        if (Clock::now() - lastMaintain >= std::chrono::milliseconds(kMaintainMs)) {
+            // Pending lines retried, the file's presence checked: the baton comes first.
+            lastMaintain = Clock::now();
+            hold.unlock();
+            Maintain();
+            hold.lock();
+        }
+        if (!dirty_) continue;
         // The lines of the next few milliseconds share this sync: one sync per line
         // would keep the disk (a memory card on a small board) and a core busy.
         wake_.wait_for(hold, std::chrono::milliseconds(kSyncGatherMs), [this] { return stopping_; });

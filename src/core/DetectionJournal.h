@@ -3,7 +3,17 @@
 // not buffered) before the recording returns, and made durable on disk within a short
 // delay by a background flusher.
 // Also writes the ".qox" export of the active detections in the same line format.
+//
+// No line is ever dropped: a line that cannot be written (disk full, I/O error, file
+// or folder gone) stays pending, in order, and is written as soon as writing works
+// again, before newer lines. Every line of the session (what was written under this
+// name since it was first opened) is kept in memory, so that a file deleted or a
+// folder replaced under the program is noticed within a second and recreated under
+// its name with all of them. A line is never left torn in the file: a write cut short
+// is taken back to the last whole line, or completed by the next write.
 #include <atomic>
+#include <cstddef>
+#include <functional>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -33,7 +43,18 @@ public:
     DetectionJournal(const DetectionJournal&) = delete;
     DetectionJournal& operator=(const DetectionJournal&) = delete;
 
-    // Nothing when a file of that name is open; logs the opening and any failure.
+    // How often pending lines are retried and the file's presence checked.
+    static constexpr int kMaintainMs = 250;
+
+    // The write system call, replaceable by tests and benchmarks (a disk that fills up):
+    // returns the bytes written or -1 with errno set.
+    using WriteFunction = std::function<long(int fd, const char* data, std::size_t size)>;
+    void SetWriteFunction(WriteFunction write);
+
+    // Nothing when a file of that name is open; logs the opening and any failure. A
+    // file that cannot be opened is retried in the background; its lines wait in
+    // memory meanwhile (a second failed Open of the same name logs nothing new). The
+    // file is never opened through a symbolic link planted under its name.
     bool Open(const std::string& path);
     void Close();
     bool IsOpen() const;
@@ -59,14 +80,30 @@ public:
     // when nothing remains to be synchronised.
     bool WaitUntilSynced(int timeoutMs);
 
+    // Lines of the session not yet in the file (0: the journal is up to date). Any thread.
+    std::size_t PendingLines() const { return pendingLines_.load(std::memory_order_relaxed); }
+    // Runs one maintenance round now (retry, presence check) instead of waiting for the
+    // background one; for tests.
+    void MaintainNow();
+
 private:
+    // Pending bytes written from onFile_ on; 0 or the errno value of the failure. The
+    // baton is held.
+    int WritePendingLocked();
+    // The baton is held: checks that the open file is still the one under the name,
+    // (re)creates it when needed and retries pending lines.
+    void Maintain();
+    // The baton is held: opens the session's file for a retry; false when it still fails.
+    bool ReopenLocked();
+    // The baton is held: logs a failure once and the catching up.
+    void ReportWrite(int error);
+    void PublishPending(std::size_t pending);
     void FlusherLoop();
     void StartFlusherLocked();
     // Writes a batch of lines to the open file; called with the baton of lines_ held.
     void WriteBatch(std::string_view batch);
-    // Writes what is queued to the open file before it is switched (baton and lock_
-    // held); 0 or the errno value of a failed write.
-    int DrainLocked();
+    // Hands what is queued to the session before the file is switched (baton held).
+    void DrainLocked();
     // Syncs and closes a file no writer can reach any more.
     void Retire(int fd, const std::string& name);
 
@@ -79,6 +116,18 @@ private:
     std::string name_;
     bool dirty_ = false;
     bool stopping_ = false;
+    // A session accepts lines from Open to Close, whether or not its file is open now.
+    // These are changed with the baton held (and lock_ for active_).
+    bool active_ = false;
+    std::string session_;             // every byte of the session, in order
+    std::size_t onFile_ = 0;          // bytes of session_ in the file
+    std::size_t sessionLines_ = 0;    // lines in session_
+    std::size_t linesOnFile_ = 0;     // of which in the file
+    std::size_t pendingPeak_ = 0;     // most lines pending since the journal was last up to date
+    bool fileLost_ = false;           // the file vanished; said once until recreated
+    std::string failedOpenName_;      // name whose opening failure was reported
+    WriteFunction write_;
+    std::atomic<std::size_t> pendingLines_{0};
     int syncsInProgress_ = 0;         // syncs running outside the lock
     bool writeFailureReported_ = false;
     std::size_t syncCount_ = 0;

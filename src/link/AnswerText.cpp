@@ -1,5 +1,7 @@
 #include "link/AnswerText.h"
 
+#include <fmt/format.h>
+
 #include <cctype>
 #include <climits>
 #include <cstdint>
@@ -71,17 +73,42 @@ constexpr uint16_t kWindows1252High[32] = {
 
 }  // namespace
 
+namespace {
+
+// A control byte would reach the log and the terminal as a command (colours, cursor
+// moves, a cleared screen): it is written as \xNN instead.
+void AppendEscaped(std::string& out, unsigned value) { out += fmt::format("\\x{:02X}", value); }
+
+bool IsControl(unsigned char byte) { return (byte < 0x20 && byte != '\t') || byte == 0x7F; }
+
+}  // namespace
+
 std::string AnswerTextToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
     if (IsValidUtf8(bytes)) {
-        for (char c : bytes) out += c == '\0' ? ' ' : c;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            auto byte = static_cast<unsigned char>(bytes[i]);
+            if (byte == 0) {
+                out += ' ';
+            } else if (IsControl(byte)) {
+                AppendEscaped(out, byte);
+            } else if (byte == 0xC2 && i + 1 < bytes.size() && static_cast<unsigned char>(bytes[i + 1]) >= 0x80 &&
+                       static_cast<unsigned char>(bytes[i + 1]) <= 0x9F) {
+                // U+0080..U+009F: the 8-bit controls, which some terminals obey too.
+                AppendEscaped(out, static_cast<unsigned char>(bytes[++i]));
+            } else {
+                out += static_cast<char>(byte);
+            }
+        }
         return out;
     }
     for (char c : bytes) {
         auto byte = static_cast<unsigned char>(c);
         if (byte == 0) {
             out += ' ';
+        } else if (IsControl(byte)) {
+            AppendEscaped(out, byte);
         } else if (byte < 0x80) {
             out += c;
         } else if (byte < 0xA0) {

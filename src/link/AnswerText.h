@@ -9,7 +9,8 @@
 namespace lv {
 
 // The text as UTF-8: kept as it is when it is valid UTF-8, otherwise read as
-// Windows-1252. NUL bytes become spaces.
+// Windows-1252. NUL bytes become spaces; other control bytes (tab excepted) are
+// written as \xNN, so that none reaches the log or a terminal.
 std::string AnswerTextToUtf8(std::string_view bytes);
 
 // At most maxChars characters of a UTF-8 text, never cutting a character in two.

@@ -109,6 +109,18 @@ bool DirectConnection::Send(std::string_view command) {
     return false;
 }
 
+DirectConnection::SendResult DirectConnection::SendLines(std::string_view lines) {
+    std::lock_guard<std::mutex> guard(sendLock_);
+    if (sendSocket_ < 0) return SendResult::Nothing;
+    std::size_t sent = SendAllTcp(sendSocket_, lines.data(), lines.size());
+    if (sent == lines.size()) return SendResult::Whole;
+    if (sent == 0) return SendResult::Nothing;
+    // As in Send: never let a later line be glued to a fragment.
+    ::shutdown(sendSocket_, SHUT_RDWR);
+    sendSocket_ = -1;
+    return SendResult::Torn;
+}
+
 int DirectConnection::ConnectOnce(const DirectTarget& target) {
     std::vector<ResolvedAddress> addresses =
         LookupHost(target.host, target.port, std::chrono::milliseconds(kLookupTimeoutMs), stopRequested_);

@@ -21,6 +21,8 @@ struct DirectTarget {
     std::string host = setting::DirectConnectionHost.defaultValue;
     int port = setting::DirectConnectionPort.defaultValue;
     int reconnectSeconds = setting::DirectConnectionReconnectSeconds.defaultValue;
+    // Detections recorded while the link is down are sent once it is back.
+    bool catchUp = setting::DirectConnectionCatchUp.defaultValue;
 };
 
 // The three connection-state messages of the worker.
@@ -70,6 +72,11 @@ public:
     // there is no connection or the send failed. CR or LF inside the command are sent
     // as spaces so that one command always makes one line. Any thread.
     bool Send(std::string_view command);
+    // Sends lines already ended by CR LF in one go. SendResult::Nothing: nothing left
+    // (no connection, or the peer took nothing before the send time-out); Torn: part
+    // left and the connection is being closed.
+    enum class SendResult { Whole, Nothing, Torn };
+    SendResult SendLines(std::string_view lines);
 
     bool IsRunning() const { return running_.load(); }
     bool IsConnected() const { return connected_.load(); }

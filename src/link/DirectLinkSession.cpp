@@ -37,6 +37,7 @@ void DirectLinkSession::SwitchOn(const DirectTarget& target) {
     switchedOn_ = true;
     target_ = target;
     ++generation_;
+    queue_.SetCatchUp(target.catchUp);
     connection_.Start(target);
 }
 
@@ -47,6 +48,8 @@ void DirectLinkSession::SwitchOff() {
     ++generation_;
     ui_.killTimer(kQueriesTimer);
     bool wasConnected = connection_.IsConnected();
+    // What is queued leaves first, within the grace the stop gives the peer anyway.
+    queue_.CloseOnPurpose(std::chrono::milliseconds(wasConnected ? DirectConnection::kStopGraceMs : 0));
     connection_.Stop();
     listener_.SetDirectLinkState(LinkVisualState::Off);
     if (wasConnected) {
@@ -84,14 +87,16 @@ void DirectLinkSession::Ping() { SendCommand("Ping()"); }
 bool DirectLinkSession::SendCommand(std::string_view command) { return connection_.Send(command); }
 
 bool DirectLinkSession::PushDetection(const CQoxResult& record) {
-    if (!connection_.IsConnected()) return false;
-    return connection_.Send("AddQoxClock(" + FormatForTimingApp(record) + ")");
+    return queue_.Push("AddQoxClock(" + FormatForTimingApp(record) + ")");
 }
 
 // ---------------------------------------------------------------------------
 // Worker thread
 
 void DirectLinkSession::OnDirectState(DirectState state, bool retrying) {
+    // The forwarding queue follows the connection itself, on this thread.
+    if (state == DirectState::Connected) queue_.OnConnected();
+    if (state == DirectState::Disconnected && !retrying) queue_.OnLost();
     std::weak_ptr<int> alive = alive_;
     unsigned generation = generation_.load();
     ui_.post([this, alive, generation, state, retrying] {
@@ -100,6 +105,7 @@ void DirectLinkSession::OnDirectState(DirectState state, bool retrying) {
 }
 
 void DirectLinkSession::OnDirectLine(std::string line, bool truncated) {
+    queue_.OnAnswer(line);
     std::weak_ptr<int> alive = alive_;
     ui_.post([this, alive, line = std::move(line), truncated] {
         if (alive.lock()) HandleAnswerLine(line, truncated);

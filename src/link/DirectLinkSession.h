@@ -18,6 +18,7 @@
 #include "link/DirectAnswerDecoder.h"
 #include "link/DirectConnection.h"
 #include "link/DirectLinkListener.h"
+#include "link/ForwardingQueue.h"
 
 namespace lv {
 
@@ -77,8 +78,12 @@ public:
     // --- Commands (any thread) ---
     // Sends one command line; false when not connected or the send failed.
     bool SendCommand(std::string_view command);
-    // "AddQoxClock(" + FormatForTimingApp(record) + ")" while connected.
+    // "AddQoxClock(" + FormatForTimingApp(record) + ")", handed to the forwarding
+    // queue, never waiting for the network. False when it is dropped (see
+    // ForwardingQueue: the link never connected in this run, or catch-up off and down).
     bool PushDetection(const CQoxResult& record);
+    // Detections recorded and not yet sent to the timing application.
+    std::size_t ForwardingBacklog() const { return queue_.Waiting(); }
 
     // --- Answer handling (UI thread; the worker's lines arrive here) ---
     void HandleAnswerLine(const std::string& line, bool truncated = false);
@@ -100,6 +105,8 @@ private:
     DirectLinkListener& listener_;
     DirectLinkTimings timings_;
     DirectConnection connection_;
+    // After the connection: its sender stops before the connection goes.
+    ForwardingQueue queue_{connection_};
     // Closures posted by the worker check it before touching the session.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     // Incremented at each switch on and off: state messages of an older worker are

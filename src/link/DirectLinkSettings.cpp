@@ -8,6 +8,7 @@ DirectTarget ReadDirectTargetSettings() {
     target.host = setting::DirectConnectionHost.Read();
     target.port = setting::DirectConnectionPort.Read();
     target.reconnectSeconds = setting::DirectConnectionReconnectSeconds.Read();
+    target.catchUp = setting::DirectConnectionCatchUp.Read();
     return target;
 }
 

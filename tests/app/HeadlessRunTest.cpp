@@ -10,6 +10,10 @@
 #include <thread>
 #include <vector>
 
+#include <algorithm>
+#include <filesystem>
+
+#include "support/LoopbackSockets.h"
 #include "support/SimulatorProcess.h"
 #include "support/TempFolder.h"
 
@@ -53,6 +57,7 @@ public:
     // Appends what the child wrote within the wait; false at the end of its output or
     // when nothing came.
     bool ReadSome(int milliseconds) {
+        if (fd_ < 0) return false;
         fd_set set;
         FD_ZERO(&set);
         FD_SET(fd_, &set);
@@ -93,6 +98,12 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     const std::string& Output() const { return output_; }
+    // Nobody reads the child's output any more (a "head" that has had enough).
+    void CloseOutput() {
+        if (fd_ >= 0) close(fd_);
+        fd_ = -1;
+    }
+    bool StillRunning() { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
 
 private:
     pid_t pid_ = -1;
@@ -101,6 +112,27 @@ private:
 };
 
 const std::string kProgram = std::string(LUMIVANE_BUILD_DIR) + "/lumivane";
+const std::string kSimulator = std::string(LUMIVANE_BUILD_DIR) + "/lumivane-sim";
+
+// Lines of the journal of the run (the one .dat file of the log folder).
+long JournalLines(const TempFolder& data) {
+    std::string journal;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(data / "logfiles", ignored)) {
+        if (entry.path().extension() == ".dat") journal = ReadFile(entry.path().string());
+    }
+    return static_cast<long>(std::count(journal.begin(), journal.end(), '\n'));
+}
+
+void DeclareBoxes(const TempFolder& data, const std::vector<int>& ports, const std::string& settings = "") {
+    std::string ini = "[Settings]\r\n" + settings + "[TarvexBoxes]\r\n";
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        ini += "BoxHost" + std::to_string(i) + "=127.0.0.1\r\nBoxPort" + std::to_string(i) + "=" +
+               std::to_string(ports[i]) + "\r\nBoxIdDetector" + std::to_string(i) + "=3" + std::to_string(i) +
+               "\r\n";
+    }
+    WriteFile(data / "Lumivane.ini", ini);
+}
 
 TEST(HeadlessRun, StartsWritesItsSettingsAndExitsCleanlyOnSigterm) {
     TempFolder data;
@@ -164,6 +196,78 @@ TEST(HeadlessRun, AcquiresFromADecoderAndJournalsEveryPassing) {
     EXPECT_NE(journal.find("1\t31\t"), std::string::npos);
     EXPECT_NE(journal.find("6\t31\t"), std::string::npos);
     EXPECT_EQ(journal.find("CHIP"), std::string::npos) << "chips must be recorded as bibs";
+}
+
+TEST(HeadlessRun, SighupRunsTheExitSequence) {
+    TempFolder data;
+    Child program({kProgram, "--headless", "--data-dir", data.Path(), "--lang", "en"});
+    ASSERT_TRUE(program.WaitFor("No Tarvex box has been declared")) << program.Output();
+    EXPECT_EQ(program.Stop(SIGHUP), 0) << program.Output();
+    EXPECT_NE(ReadFile(data / "logfiles/Lumivane.log").find("+ Sortie du module d'acquisition..."), std::string::npos);
+}
+
+TEST(HeadlessRun, AReaderThatGoesAwayDoesNotStopTheAcquisition) {
+    TempFolder data;
+    test::SimulatorProcess decoder("decoder", {"--runners", "50", "--count", "40", "--rate", "40", "--date", "today"});
+    ASSERT_TRUE(decoder.Running());
+    DeclareBoxes(data, {decoder.Port()}, "BLogDetections=1\r\n");
+    Child program({kProgram, "--headless", "--data-dir", data.Path(), "--lang", "en"});
+    ASSERT_TRUE(program.WaitFor("+++ Incoming detections saved in")) << program.Output();
+    program.CloseOutput();
+    auto deadline = Clock::now() + std::chrono::seconds(15);
+    while (JournalLines(data) < 40 && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(JournalLines(data), 40);
+    EXPECT_TRUE(program.StillRunning());
+    EXPECT_EQ(program.Stop(SIGTERM), 0);
+}
+
+TEST(HeadlessRun, SigtermEndsTheProgramSoonWhileDecodersAcceptAndNeverAnswer) {
+    TempFolder data;
+    int first = 0, second = 0;
+    const int a = test::ListenLoopback(4, first);
+    const int b = test::ListenLoopback(4, second);
+    ASSERT_GE(a, 0);
+    ASSERT_GE(b, 0);
+    DeclareBoxes(data, {first, second});
+    Child program({kProgram, "--headless", "--data-dir", data.Path(), "--lang", "en"});
+    ASSERT_TRUE(program.WaitFor("Initialized on 127.0.0.1:" + std::to_string(second))) << program.Output();
+    // The exit sequence ends the waits for the handshake's answers at once (a bound,
+    // not a measure: the handshakes alone would take 15 s).
+    EXPECT_EQ(program.Stop(SIGTERM, 5), 0) << program.Output();
+    close(a);
+    close(b);
+}
+
+TEST(HeadlessRun, ABoxWhoseDecoderStartsLaterIsConnectedWhenItComes) {
+    TempFolder data;
+    const int port = test::LoopbackPeer::FreePort();
+    DeclareBoxes(data, {port}, "GBoxReconnectSeconds=1\r\n");
+    Child program({kProgram, "--headless", "--data-dir", data.Path(), "--lang", "en"});
+    ASSERT_TRUE(program.WaitFor("No Tarvex box has been successfully initialized")) << program.Output();
+    ASSERT_TRUE(program.WaitFor("still not connected; trying again (every 1 s)")) << program.Output();
+    Child decoder({kSimulator, "decoder", "--port", std::to_string(port), "--count", "5", "--rate", "20", "--date",
+                   "today"});
+    ASSERT_TRUE(program.WaitFor("[box] 1 connected", 20)) << program.Output();
+    auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (JournalLines(data) < 5 && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(JournalLines(data), 5);
+    EXPECT_EQ(program.Stop(SIGTERM), 0) << program.Output();
+}
+
+TEST(HeadlessRun, APortOutsideTheRangeIsRefusedNotCutTo16Bits) {
+    TempFolder data;
+    test::SimulatorProcess decoder("decoder", {"--count", "1"});
+    ASSERT_TRUE(decoder.Running());
+    DeclareBoxes(data, {65536 + decoder.Port()});
+    Child program({kProgram, "--headless", "--data-dir", data.Path(), "--lang", "en"});
+    ASSERT_TRUE(program.WaitFor("No Tarvex box has been declared")) << program.Output();
+    EXPECT_NE(ReadFile(data / "logfiles/Lumivane.log")
+                  .find("### Setting [TarvexBoxes] BoxPort0=" + std::to_string(65536 + decoder.Port()) +
+                        " refused: a port is between 1 and 65535. Box 1 not declared"),
+              std::string::npos)
+        << ReadFile(data / "logfiles/Lumivane.log");
+    EXPECT_EQ(program.Output().find("Initialized on"), std::string::npos);
+    EXPECT_EQ(program.Stop(SIGTERM), 0);
 }
 
 }  // namespace

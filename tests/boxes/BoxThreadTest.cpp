@@ -229,6 +229,62 @@ TEST_F(BoxThreadTest, ALineCutByTheDecoderClosingIsReportedNotRecorded) {
     EXPECT_EQ(log.CountContaining(" : Invalid input(TL) : #P;"), 1);
 }
 
+// A decoder that hangs up (or cuts its answer) at each step of the handshake: never
+// taken for initialised, always said, and retried like a box that was lost.
+TEST_F(BoxThreadTest, AHandshakeCutAtAnyStepFailsTheInitialisation) {
+    for (const char* after : {"1", "2"}) {
+        for (bool midLine : {false, true}) {
+            SCOPED_TRACE(std::string("close after ") + after + (midLine ? " mid-line" : ""));
+            std::vector<std::string> options = {"--close-after", after};
+            if (midLine) options.push_back("--close-mid-line");
+            test::SimulatorProcess decoder("decoder", WithDefaults(options));
+            UseDecoder(decoder);
+            const int alertsBefore = static_cast<int>(host.Alerts().size());
+            EXPECT_FALSE(box.InitializeBox());
+            EXPECT_TRUE(box.HandshakeLost());
+            EXPECT_FALSE(box.IsConnected());
+            auto alerts = host.Alerts();
+            ASSERT_EQ(static_cast<int>(alerts.size()), alertsBefore + 1);
+            EXPECT_NE(alerts.back().first.find(" : Connection lost during the initialisation on 127.0.0.1:" +
+                                               std::to_string(decoder.Port())),
+                      std::string::npos);
+        }
+    }
+    {
+        // Hung up before the first answer.
+        test::LoopbackPeer peer;
+        box.SetParameters("31", "127.0.0.1", peer.Port());
+        std::thread closer([&] {
+            if (peer.Accept()) peer.ReceiveLine();
+            peer.CloseClient();
+        });
+        EXPECT_FALSE(box.InitializeBox());
+        closer.join();
+        EXPECT_TRUE(box.HandshakeLost());
+        EXPECT_FALSE(box.IsConnected());
+    }
+    // The whole handshake answered: initialised, connected.
+    test::SimulatorProcess decoder("decoder", WithDefaults({"--close-after", "3"}));
+    UseDecoder(decoder);
+    EXPECT_TRUE(box.InitializeBox());
+    EXPECT_FALSE(box.HandshakeLost());
+    box.Close();
+}
+
+TEST_F(BoxThreadTest, AReconnectionWhoseHandshakeIsCutKeepsTryingInsteadOfEndingAsRequested) {
+    test::SimulatorProcess decoder("decoder", WithDefaults({"--close-after", "2"}));
+    UseDecoder(decoder);
+    host.ChangeSettings([](IntakeSettings& s) { s.reconnectSeconds = 4; });
+    ASSERT_TRUE(StartBoxThread(host, box));
+    ASSERT_TRUE(test::WaitUntil([this] { return !box.threadRunning.load(); }, 15s));
+    EXPECT_FALSE(log.HasContaining(" : Connection successful"));
+    EXPECT_FALSE(log.HasContaining(" : Disconnection requested"));
+    // Attempts every three seconds for the period: at least two handshakes cut.
+    EXPECT_GE(log.CountContaining(" : Connection lost during the initialisation"), 2);
+    EXPECT_FALSE(box.IsPending());
+    EXPECT_EQ(host.States().back(), std::make_pair(1, false));
+}
+
 TEST_F(BoxThreadTest, GivesUpConnectionAttemptsAfterTheReconnectionPeriod) {
     int port = test::LoopbackPeer::FreePort();
     box.SetParameters("31", "127.0.0.1", port);

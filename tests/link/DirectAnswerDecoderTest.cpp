@@ -104,6 +104,14 @@ TEST(DirectAnswerCodes, InformationAnswersLogTheirNameAndValue) {
     EXPECT_EQ(DecodeDirectResponse("NFO:5 x", Language::French).code, kResultInformation);
 }
 
+TEST(DirectAnswerCodes, ControlBytesAreEscapedBeforeTheyReachTheLog) {
+    // A terminal escape sequence (red text, a bell) and an 8-bit control in UTF-8.
+    EXPECT_THAT(Texts(DecodeDirectResponse("NFO:5 Caf\x1b[31mRed\x07 \xc2\x9b" "2J", Language::English)),
+                ElementsAre("$$$ Competition name: Caf\\x1B[31mRed\\x07 \\x9B2J"));
+    // Not UTF-8: read as Windows-1252, the controls escaped all the same.
+    EXPECT_EQ(AnswerTextToUtf8("Caf\xe9\x1b[2J\tok"), "Caf\xc3\xa9\\x1B[2J\tok");
+}
+
 TEST(DirectAnswerCodes, PrefixWithoutNumberCannotBeDecoded) {
     EXPECT_THAT(Texts(DecodeDirectResponse("ERR:", Language::French)),
                 ElementsAre("$$$ Can't decode ERR:"));

@@ -165,6 +165,11 @@ bool CTcpComBox::HasReceivedLine() const {
     return buffer_.HasLine();
 }
 
+bool CTcpComBox::PeerHasClosed() const {
+    std::lock_guard<std::mutex> guard(readLock_);
+    return (peerClosed_ || receiveFailed_) && !buffer_.HasLine();
+}
+
 int CTcpComBox::ReadLine(std::string& line) {
     std::lock_guard<std::mutex> guard(readLock_);
     line.clear();

@@ -36,6 +36,7 @@ public:
     int ReadLine(std::string& line) override;
     int WaitForData(int milliseconds) override;
     bool HasReceivedLine() const override;
+    bool PeerHasClosed() const override;
     std::string GetDescription() const override;
     int Write(const char* bytes, int length) override;
     using CComBox::Write;
