@@ -7,6 +7,7 @@ namespace lv {
 inline constexpr int kTimerStartupConfig = 22662;  // the configuration dialog shortly after start
 inline constexpr int kTimerDayCheck = 33861;       // GDaysToAdd follows today (500 ms)
 inline constexpr int kTimerDeferredRefresh = 17732; // counters of a burst of passings, together
+inline constexpr int kTimerBackgroundExport = 34966; // background export tick (1000 ms, re-armed by it)
 
 // The direct link's.
 inline constexpr int kTimerLinkPing = 34137;
