@@ -65,6 +65,7 @@ void MainController::Open() {
 
 void MainController::StartTimers() {
     ui_.setTimer(kTimerDayCheck, 500, true, [this] { CheckRaceDay(); });
+    backgroundExport_.Start();
     if (link_) link_->StartPingTimer();
 }
 
@@ -77,6 +78,8 @@ bool MainController::Exit(bool controlHeld) {
     }
     ui_.killTimer(kTimerStartupConfig);
     ui_.killTimer(kTimerDayCheck);
+    // A background export under way finishes its files before the table goes.
+    backgroundExport_.Stop();
     detectionIntake_.StopDeferredRefresh();
     if (link_) {
         link_->StopTimers();

@@ -23,6 +23,7 @@
 #include "app/WindowCommands.h"
 #include "base/UiLoop.h"
 #include "boxes/BoxConfigRules.h"
+#include "export/BackgroundExport.h"
 
 namespace lv {
 
@@ -133,6 +134,10 @@ public:
     // the detection file is opened first when closed.
     const CQoxResult* RecordManualEntry(const ManualEntry& entry);
 
+    // --- Exports ---
+    // The periodic detection-lines export of the one-second tick (runs headless too).
+    BackgroundExport& PeriodicExport() { return backgroundExport_; }
+
     // --- Direct connection ---
     // What a direct-link session of this window reports to.
     DirectLinkListener& LinkListener() { return linkBridge_; }
@@ -164,6 +169,7 @@ private:
     WindowCommands commands_{view_, detectionIntake_, boxes_};
     LogWindowFeed logFeed_{ui_, view_};
     ManualInsertion insertion_;  // remembers the last detector until exit
+    BackgroundExport backgroundExport_{ui_};
 };
 
 }  // namespace lv

@@ -54,6 +54,8 @@ BackgroundExport::BackgroundExport(UiLoop& ui, SteadyNow now) : ui_(ui), now_(st
 }
 
 BackgroundExport::~BackgroundExport() {
+    // The tick's closure points here: it must not outlive this object.
+    if (ticking_) ui_.killTimer(kTimerBackgroundExport);
     if (worker_.joinable()) worker_.join();
 }
 
