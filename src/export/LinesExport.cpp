@@ -26,8 +26,7 @@ ExportOutcome RunLinesExport(const WorkList& list, const LinesExportRequest& req
         for (const CDetectorResList& detector : detectors) {
             PassingStatistics statistics;
             std::vector<WorkRefs> passings;
-            if (!ComputePassingStatistics(detector.results, request.delta, statistics, error) ||
-                !SplitByPassing(statistics.kept, passings, error)) {
+            if (!ComputePassingStatistics(detector.results, request.delta, statistics, error, &passings)) {
                 outcome.problems.push_back(error);
                 continue;
             }

@@ -1,6 +1,8 @@
 #include "export/PassingStatistics.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <new>
 
 
@@ -11,12 +13,69 @@ namespace {
 constexpr const char* kSortMemoryError = "Error #8254047\nCan't allocate memory for sorting";
 constexpr const char* kGroupMemoryError = "Error #8254047.2\nCan't allocate memory for sorting";
 
-// Unset times sort after every set one.
-int CompareTimes(const CChrono& a, const CChrono& b) {
-    if (a < b) return -1;
-    if (b < a) return 1;
-    return 0;
+// The time as one number (unset after every set time), so that the sorts of a large
+// export compare integers.
+inline int64_t TimeKey(const CChrono& time) {
+    if (!time.IsSet()) return INT64_MAX;
+    return int64_t{time.Seconds()} * 1000 + time.Milliseconds();
 }
+
+inline int CompareTimes(const CChrono& a, const CChrono& b) {
+    const int64_t ka = TimeKey(a);
+    const int64_t kb = TimeKey(b);
+    return ka < kb ? -1 : (kb < ka ? 1 : 0);
+}
+
+// A result with what the orderings compare, side by side in one array: sorting tens of
+// thousands of results then compares numbers held together instead of following each
+// pointer to its record. The label's first eight bytes (big-endian, zero padded) and
+// its length decide the label order unless both labels are longer than that.
+struct Keyed {
+    int64_t time;
+    uint64_t prefix;
+    uint32_t length;
+    uint32_t id;
+    const CWorkResult* ref;
+};
+
+Keyed KeyOf(const CWorkResult* result) {
+    uint64_t prefix = 0;
+    const std::string& label = result->label;
+    for (std::size_t i = 0; i < 8; ++i)
+        prefix = (prefix << 8) | (i < label.size() ? static_cast<unsigned char>(label[i]) : 0u);
+    return {TimeKey(result->time), prefix, static_cast<uint32_t>(std::min<std::size_t>(label.size(), UINT32_MAX)),
+            result->id, result};
+}
+
+inline int CompareLabels(const Keyed& a, const Keyed& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
+    if (a.length <= 8 && b.length <= 8) return a.length == b.length ? 0 : (a.length < b.length ? -1 : 1);
+    return a.ref->label.compare(b.ref->label);
+}
+
+bool KeyedRunnerOrder(const Keyed& a, const Keyed& b) {
+    if (int c = CompareLabels(a, b); c != 0) return c < 0;
+    if (a.time != b.time) return a.time < b.time;
+    return a.id < b.id;
+}
+
+bool KeyedTimeOrder(const Keyed& a, const Keyed& b) {
+    if (a.time != b.time) return a.time < b.time;
+    if (int c = CompareLabels(a, b); c != 0) return c < 0;
+    return a.id < b.id;
+}
+
+// Sorts `refs` as RunnerOrder or TimeOrder would.
+void SortBy(WorkRefs& refs, bool (*order)(const Keyed&, const Keyed&)) {
+    std::vector<Keyed> keyed;
+    keyed.reserve(refs.size());
+    for (const CWorkResult* result : refs) keyed.push_back(KeyOf(result));
+    std::sort(keyed.begin(), keyed.end(), order);
+    for (std::size_t i = 0; i < keyed.size(); ++i) refs[i] = keyed[i].ref;
+}
+
+void SortInRunnerOrder(WorkRefs& refs) { SortBy(refs, KeyedRunnerOrder); }
+void SortInTimeOrder(WorkRefs& refs) { SortBy(refs, KeyedTimeOrder); }
 
 template <typename Each>
 void ForEachRunner(const WorkRefs& sorted, Each each) {
@@ -54,24 +113,30 @@ bool GroupByDetector(const WorkList& list, std::vector<CStatLineEntry>& rows,
     rows.clear();
     if (lists) lists->clear();
     try {
-        WorkRefs sorted;
-        sorted.reserve(list.size());
-        for (const CWorkResult& result : list)
-            if (result.active != 0) sorted.push_back(&result);
-        std::sort(sorted.begin(), sorted.end(), DetectorOrder);
-        std::size_t begin = 0;
-        while (begin < sorted.size()) {
-            std::size_t end = begin + 1;
-            while (end < sorted.size() && sorted[end]->boxName == sorted[begin]->boxName) ++end;
-            CStatLineEntry row;
-            row.detector = sorted[begin]->boxName;
-            row.count = static_cast<int32_t>(end - begin);
-            row.bib = sorted[begin]->label;
-            row.best = sorted[begin]->time;
-            rows.push_back(std::move(row));
-            if (lists) lists->push_back({sorted[begin]->boxName, WorkRefs(sorted.begin() + begin, sorted.begin() + end)});
-            begin = end;
+        // A handful of detectors: gathered in one pass, then put in id order.
+        std::vector<CDetectorResList> groups;
+        std::size_t last = 0;
+        for (const CWorkResult& result : list) {
+            if (result.active == 0) continue;
+            if (last >= groups.size() || groups[last].detector != result.boxName) {
+                last = 0;
+                while (last < groups.size() && groups[last].detector != result.boxName) ++last;
+                if (last == groups.size()) groups.push_back({result.boxName, {}});
+            }
+            groups[last].results.push_back(&result);
         }
+        std::sort(groups.begin(), groups.end(),
+                  [](const CDetectorResList& a, const CDetectorResList& b) { return a.detector < b.detector; });
+        for (CDetectorResList& group : groups) {
+            const CWorkResult* earliest = *std::min_element(group.results.begin(), group.results.end(), TimeOrder);
+            CStatLineEntry row;
+            row.detector = group.detector;
+            row.count = static_cast<int32_t>(group.results.size());
+            row.bib = earliest->label;
+            row.best = earliest->time;
+            rows.push_back(std::move(row));
+        }
+        if (lists) *lists = std::move(groups);
     } catch (const std::bad_alloc&) {
         rows.clear();
         if (lists) lists->clear();
@@ -82,11 +147,12 @@ bool GroupByDetector(const WorkList& list, std::vector<CStatLineEntry>& rows,
 }
 
 bool ComputePassingStatistics(const WorkRefs& results, const CChrono& delta, PassingStatistics& out,
-                              std::string& error) {
+                              std::string& error, std::vector<WorkRefs>* byPassing) {
     out = PassingStatistics{};
+    if (byPassing) byPassing->clear();
     try {
         WorkRefs sorted(results);
-        std::sort(sorted.begin(), sorted.end(), RunnerOrder);
+        SortInRunnerOrder(sorted);
         out.kept.reserve(sorted.size());
         ForEachRunner(sorted, [&](std::size_t begin, std::size_t end) {
             ++out.runners;
@@ -98,6 +164,10 @@ bool ComputePassingStatistics(const WorkRefs& results, const CChrono& delta, Pas
                 const CWorkResult* result = sorted[i];
                 out.kept.push_back(result);
                 ++passings;
+                if (byPassing) {
+                    if (byPassing->size() < static_cast<std::size_t>(passings)) byPassing->resize(passings);
+                    (*byPassing)[passings - 1].push_back(result);
+                }
                 if (static_cast<std::size_t>(passings) > out.entries.size()) {
                     CStatEntry entry;
                     entry.passing = passings;
@@ -121,9 +191,12 @@ bool ComputePassingStatistics(const WorkRefs& results, const CChrono& delta, Pas
             atLeast += entry->exactly;
             entry->atLeast = atLeast;
         }
-        std::sort(out.kept.begin(), out.kept.end(), TimeOrder);
+        SortInTimeOrder(out.kept);
+        if (byPassing)
+            for (WorkRefs& passing : *byPassing) SortInTimeOrder(passing);
     } catch (const std::bad_alloc&) {
         out = PassingStatistics{};
+        if (byPassing) byPassing->clear();
         error = kSortMemoryError;
         return false;
     }
@@ -134,11 +207,11 @@ bool SelectPassing(const WorkRefs& kept, int n, WorkRefs& out, std::string& erro
     out.clear();
     try {
         WorkRefs sorted(kept);
-        std::sort(sorted.begin(), sorted.end(), RunnerOrder);
+        SortInRunnerOrder(sorted);
         ForEachRunner(sorted, [&](std::size_t begin, std::size_t end) {
             if (n >= 1 && static_cast<std::size_t>(n) <= end - begin) out.push_back(sorted[begin + n - 1]);
         });
-        std::sort(out.begin(), out.end(), TimeOrder);
+        SortInTimeOrder(out);
     } catch (const std::bad_alloc&) {
         out.clear();
         error = kSortMemoryError;
@@ -151,12 +224,12 @@ bool SplitByPassing(const WorkRefs& kept, std::vector<WorkRefs>& out, std::strin
     out.clear();
     try {
         WorkRefs sorted(kept);
-        std::sort(sorted.begin(), sorted.end(), RunnerOrder);
+        SortInRunnerOrder(sorted);
         ForEachRunner(sorted, [&](std::size_t begin, std::size_t end) {
             if (out.size() < end - begin) out.resize(end - begin);
             for (std::size_t i = begin; i < end; ++i) out[i - begin].push_back(sorted[i]);
         });
-        for (WorkRefs& passing : out) std::sort(passing.begin(), passing.end(), TimeOrder);
+        for (WorkRefs& passing : out) SortInTimeOrder(passing);
     } catch (const std::bad_alloc&) {
         out.clear();
         error = kSortMemoryError;

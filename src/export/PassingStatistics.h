@@ -51,15 +51,16 @@ bool RunnerOrder(const CWorkResult* a, const CWorkResult* b);
 bool TimeOrder(const CWorkResult* a, const CWorkResult* b);
 bool DetectorOrder(const CWorkResult* a, const CWorkResult* b);
 
-// One row and one list per detector id, in ascending byte order of the id; rows have
-// the detector's count and its earliest detection. False with `error` when memory ran out.
+// One row and one list (in list order) per detector id, in ascending byte order of
+// the id; rows have the detector's count and its earliest detection. False with `error` when memory ran out.
 bool GroupByDetector(const WorkList& list, std::vector<CStatLineEntry>& rows,
                      std::vector<CDetectorResList>* lists, std::string& error);
 
 // Drops each detection of a runner earlier than the previous one (kept or not) plus
-// delta, numbers the rest. False with `error` when memory ran out.
+// delta, numbers the rest. With `byPassing`, also what SplitByPassing would give for
+// the kept list. False with `error` when memory ran out.
 bool ComputePassingStatistics(const WorkRefs& results, const CChrono& delta, PassingStatistics& out,
-                              std::string& error);
+                              std::string& error, std::vector<WorkRefs>* byPassing = nullptr);
 
 // The n-th (from 1) kept passing of every runner that has one, in time order.
 bool SelectPassing(const WorkRefs& kept, int n, WorkRefs& out, std::string& error);

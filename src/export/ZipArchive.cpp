@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +13,7 @@
 
 #include <fmt/format.h>
 #include <minizip/zip.h>
+#include <zlib.h>
 
 #include "base/AtomicFile.h"
 
@@ -42,29 +45,83 @@ zip_fileinfo EntryInfo(const std::string& path) {
     return info;
 }
 
-bool AddEntry(zipFile archive, const std::string& path, std::string& error) {
+// One entry, compressed ahead of its writing into the archive.
+struct PackedEntry {
+    std::string name;
+    zip_fileinfo info{};
+    std::string deflated;  // raw deflate stream
+    uLong crc = 0;
+    std::size_t size = 0;
+    std::string error;
+};
+
+bool Deflate(const std::string& content, PackedEntry& entry) {
+    z_stream stream{};
+    // Raw stream (no zlib header): the archive's own entry format carries it.
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return false;
+    entry.deflated.resize(deflateBound(&stream, static_cast<uLong>(content.size())));
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content.data()));
+    stream.avail_in = static_cast<uInt>(content.size());
+    stream.next_out = reinterpret_cast<Bytef*>(entry.deflated.data());
+    stream.avail_out = static_cast<uInt>(entry.deflated.size());
+    const int status = deflate(&stream, Z_FINISH);
+    entry.deflated.resize(stream.total_out);
+    deflateEnd(&stream);
+    entry.crc = crc32(0L, reinterpret_cast<const Bytef*>(content.data()), static_cast<uInt>(content.size()));
+    entry.size = content.size();
+    return status == Z_STREAM_END;
+}
+
+void Pack(const std::string& path, PackedEntry& entry) {
+    entry.name = BaseName(path);
     std::string content;
     std::string readError;
     if (ReadWholeFile(path, kMaxEntrySize, content, &readError) != FileReadStatus::Ok) {
-        error = readError.empty() ? fmt::format("{}: cannot be read", path) : readError;
+        entry.error = readError.empty() ? fmt::format("{}: cannot be read", path) : readError;
+        return;
+    }
+    entry.info = EntryInfo(path);
+    if (!Deflate(content, entry)) entry.error = fmt::format("{}: cannot be compressed", path);
+}
+
+// The entries are compressed side by side, as many at once as there are processors.
+std::vector<PackedEntry> PackAll(const std::vector<std::string>& files) {
+    std::vector<PackedEntry> entries(files.size());
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < files.size();) Pack(files[i], entries[i]);
+    };
+    const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t helpers = std::min<std::size_t>(processors, files.size()) - (files.empty() ? 0 : 1);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < helpers; ++i) threads.emplace_back(work);
+    work();
+    for (std::thread& thread : threads) thread.join();
+    return entries;
+}
+
+bool WriteEntry(zipFile archive, const PackedEntry& entry, std::string& error) {
+    if (!entry.error.empty()) {
+        error = entry.error;
         return false;
     }
-    const zip_fileinfo info = EntryInfo(path);
-    const std::string name = BaseName(path);
-    if (zipOpenNewFileInZip64(archive, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                              Z_DEFAULT_COMPRESSION, content.size() >= 0xffffffffu ? 1 : 0) != ZIP_OK) {
-        error = fmt::format("{}: the archive entry cannot be opened", name);
+    // Entries of 4 GiB and more need the 64-bit fields.
+    const int zip64 = entry.size >= 0xffffffffu ? 1 : 0;
+    if (zipOpenNewFileInZip2_64(archive, entry.name.c_str(), &entry.info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                Z_DEFAULT_COMPRESSION, 1, zip64) != ZIP_OK) {
+        error = fmt::format("{}: the archive entry cannot be opened", entry.name);
         return false;
     }
     bool written = true;
     constexpr std::size_t kChunk = 1 << 20;
-    for (std::size_t at = 0; written && at < content.size(); at += kChunk) {
-        const std::size_t size = std::min(kChunk, content.size() - at);
-        written = zipWriteInFileInZip(archive, content.data() + at, static_cast<unsigned>(size)) == ZIP_OK;
+    for (std::size_t at = 0; written && at < entry.deflated.size(); at += kChunk) {
+        const std::size_t size = std::min(kChunk, entry.deflated.size() - at);
+        written = zipWriteInFileInZip(archive, entry.deflated.data() + at, static_cast<unsigned>(size)) == ZIP_OK;
     }
-    const bool closed = zipCloseFileInZip(archive) == ZIP_OK;
+    const bool closed = zipCloseFileInZipRaw64(archive, entry.size, entry.crc) == ZIP_OK;
     if (!written || !closed) {
-        error = fmt::format("{}: the archive entry cannot be written", name);
+        error = fmt::format("{}: the archive entry cannot be written", entry.name);
         return false;
     }
     return true;
@@ -81,8 +138,8 @@ bool PackFilesIntoZip(const std::string& archivePath, const std::vector<std::str
         return false;
     }
     bool ok = true;
-    for (const std::string& file : files) {
-        if (!AddEntry(archive, file, error)) {
+    for (const PackedEntry& entry : PackAll(files)) {
+        if (!WriteEntry(archive, entry, error)) {
             ok = false;
             break;
         }

@@ -144,9 +144,11 @@ TEST(PassingStatisticsTest, SplitByPassingGivesWhatSelectPassingGivesForEveryNum
         }
     PassingStatistics statistics;
     std::string error;
-    ASSERT_TRUE(ComputePassingStatistics(Refs(list), Time("00:01:00"), statistics, error));
+    std::vector<WorkRefs> numbered;
+    ASSERT_TRUE(ComputePassingStatistics(Refs(list), Time("00:01:00"), statistics, error, &numbered));
     std::vector<WorkRefs> split;
     ASSERT_TRUE(SplitByPassing(statistics.kept, split, error));
+    EXPECT_EQ(numbered, split);
     ASSERT_EQ(split.size(), static_cast<std::size_t>(statistics.maxPass));
     for (int n = 1; n <= statistics.maxPass + 1; ++n) {
         WorkRefs selected;
