@@ -19,6 +19,8 @@
 #include "base/Texts.h"
 #include "gui/ConfigDialog.h"
 #include "gui/DetectionsModel.h"
+#include "gui/ExportDetectionsDialog.h"
+#include "gui/ExportLinesDialog.h"
 #include "gui/InsertTimeDialog.h"
 #include "gui/MainWindow.h"
 #include "gui/MessageBoxes.h"
@@ -53,6 +55,16 @@ void MainWindow::OpenManualInsertion() {
     if (!controller_ || !controller_->CanInsertManualTime()) return;
     InsertTimeDialog dialog(*controller_, controller_->OpenManualInsertion(), this);
     if (dialog.exec() == QDialog::Accepted) controller_->RecordManualEntry(dialog.Entry());
+}
+
+void MainWindow::OpenExportDetectionLines() {
+    CDlgExportDetectionLines dialog(this);
+    dialog.exec();
+}
+
+void MainWindow::OpenExportDetections() {
+    CDlgExportDetections dialog(this);
+    dialog.exec();
 }
 
 void MainWindow::OpenHelp() {
@@ -125,12 +137,15 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    // The detection-lines export has not joined this version yet.
+    // This entry's text is French in both languages.
     QAction* exportAll = menu.addAction(QString::fromUtf8("Export global des détections..."));
-    exportAll->setEnabled(false);
+    QAction* exportDetections = menu.addAction(T("Detections export...", "Export des détections..."));
     menu.addSeparator();
     QAction* about = menu.addAction(T("About Lumivane...", "A propos de Lumivane..."));
-    if (menu.exec(event->globalPos()) == about) ShowAbout();
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == about) ShowAbout();
+    if (chosen == exportAll) OpenExportDetectionLines();
+    if (chosen == exportDetections) OpenExportDetections();
 }
 
 void MainWindow::OnConnectClicked(bool pressed) {
