@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -27,8 +28,7 @@ const char* Ending(DisplayType type) { return type == DisplayType::Logica ? "-lj
 
 void AppendNumber(std::string& line, std::size_t number) {
     char digits[24];
-    const int n = std::snprintf(digits, sizeof digits, "%zu", number);
-    line.append(digits, static_cast<std::size_t>(n));
+    line.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
 }
 
 }  // namespace
