@@ -4,8 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +14,7 @@
 #include <zlib.h>
 
 #include "base/AtomicFile.h"
+#include "export/ParallelFor.h"
 
 namespace lv {
 
@@ -88,16 +87,7 @@ void Pack(const std::string& path, PackedEntry& entry) {
 // The entries are compressed side by side, as many at once as there are processors.
 std::vector<PackedEntry> PackAll(const std::vector<std::string>& files) {
     std::vector<PackedEntry> entries(files.size());
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t i; (i = next.fetch_add(1)) < files.size();) Pack(files[i], entries[i]);
-    };
-    const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t helpers = std::min<std::size_t>(processors, files.size()) - (files.empty() ? 0 : 1);
-    std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < helpers; ++i) threads.emplace_back(work);
-    work();
-    for (std::thread& thread : threads) thread.join();
+    ParallelFor(files.size(), [&](std::size_t i) { Pack(files[i], entries[i]); });
     return entries;
 }
 
