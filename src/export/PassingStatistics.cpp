@@ -151,49 +151,64 @@ bool ComputePassingStatistics(const WorkRefs& results, const CChrono& delta, Pas
     out = PassingStatistics{};
     if (byPassing) byPassing->clear();
     try {
-        WorkRefs sorted(results);
-        SortInRunnerOrder(sorted);
-        out.kept.reserve(sorted.size());
-        ForEachRunner(sorted, [&](std::size_t begin, std::size_t end) {
+        // Keys are taken once; the numbering and the sorts after it use them alone.
+        std::vector<Keyed> sorted;
+        sorted.reserve(results.size());
+        for (const CWorkResult* result : results) sorted.push_back(KeyOf(result));
+        std::sort(sorted.begin(), sorted.end(), KeyedRunnerOrder);
+        const int64_t deltaMs = int64_t{delta.Seconds()} * 1000 + delta.Milliseconds();
+        std::vector<Keyed> kept;
+        kept.reserve(sorted.size());
+        std::vector<std::vector<Keyed>> passingsKeyed;
+        std::vector<const Keyed*> earliest;
+        std::size_t begin = 0;
+        while (begin < sorted.size()) {
+            std::size_t end = begin + 1;
+            // A runner is a run of equal labels: chip codes all read as bib 0.
+            while (end < sorted.size() && CompareLabels(sorted[end], sorted[begin]) == 0) ++end;
             ++out.runners;
             int32_t passings = 0;
             for (std::size_t i = begin; i < end; ++i) {
                 // Compared with the previous detection whether or not it was kept: a
                 // chain of reads each within delta of the last keeps only its first.
-                if (i > begin && sorted[i]->time < sorted[i - 1]->time + delta) continue;
-                const CWorkResult* result = sorted[i];
-                out.kept.push_back(result);
+                // (An unset time sorts last and is never within delta of anything.)
+                if (i > begin && sorted[i - 1].time != INT64_MAX && sorted[i].time != INT64_MAX &&
+                    sorted[i].time < sorted[i - 1].time + deltaMs)
+                    continue;
+                kept.push_back(sorted[i]);
                 ++passings;
-                if (byPassing) {
-                    if (byPassing->size() < static_cast<std::size_t>(passings)) byPassing->resize(passings);
-                    (*byPassing)[passings - 1].push_back(result);
+                if (passingsKeyed.size() < static_cast<std::size_t>(passings)) {
+                    passingsKeyed.resize(passings);
+                    out.entries.emplace_back();
+                    out.entries.back().passing = passings;
+                    earliest.push_back(&sorted[i]);
+                } else if (KeyedTimeOrder(sorted[i], *earliest[passings - 1])) {
+                    earliest[passings - 1] = &sorted[i];
                 }
-                if (static_cast<std::size_t>(passings) > out.entries.size()) {
-                    CStatEntry entry;
-                    entry.passing = passings;
-                    entry.label = result->label;
-                    entry.time = result->time;
-                    out.entries.push_back(std::move(entry));
-                } else {
-                    CStatEntry& entry = out.entries[passings - 1];
-                    if (result->time < entry.time ||
-                        (!(entry.time < result->time) && result->label < entry.label)) {
-                        entry.label = result->label;
-                        entry.time = result->time;
-                    }
-                }
+                if (byPassing) passingsKeyed[passings - 1].push_back(sorted[i]);
             }
             if (passings > 0) ++out.entries[passings - 1].exactly;
             out.maxPass = std::max(out.maxPass, passings);
-        });
-        int32_t atLeast = 0;
-        for (auto entry = out.entries.rbegin(); entry != out.entries.rend(); ++entry) {
-            atLeast += entry->exactly;
-            entry->atLeast = atLeast;
+            begin = end;
         }
-        SortInTimeOrder(out.kept);
-        if (byPassing)
-            for (WorkRefs& passing : *byPassing) SortInTimeOrder(passing);
+        int32_t atLeast = 0;
+        for (std::size_t n = out.entries.size(); n-- > 0;) {
+            atLeast += out.entries[n].exactly;
+            out.entries[n].atLeast = atLeast;
+            out.entries[n].label = earliest[n]->ref->label;
+            out.entries[n].time = earliest[n]->ref->time;
+        }
+        std::sort(kept.begin(), kept.end(), KeyedTimeOrder);
+        out.kept.reserve(kept.size());
+        for (const Keyed& key : kept) out.kept.push_back(key.ref);
+        if (byPassing) {
+            byPassing->resize(passingsKeyed.size());
+            for (std::size_t n = 0; n < passingsKeyed.size(); ++n) {
+                std::sort(passingsKeyed[n].begin(), passingsKeyed[n].end(), KeyedTimeOrder);
+                (*byPassing)[n].reserve(passingsKeyed[n].size());
+                for (const Keyed& key : passingsKeyed[n]) (*byPassing)[n].push_back(key.ref);
+            }
+        }
     } catch (const std::bad_alloc&) {
         out = PassingStatistics{};
         if (byPassing) byPassing->clear();
