@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Demo: two simulated decoders and a simulated timing application on loopback, a
-# chip table for the simulated runners, and Lumivane acquiring from them until Ctrl-C.
+# chip table for the simulated runners, an FTP server for the exports' uploads, and
+# Lumivane acquiring from them until Ctrl-C.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="$here/build"
@@ -41,9 +42,32 @@ start_sim() {
   awk '/^port / {print $2; exit}' "$out"
 }
 
+# A loopback FTP server for the exports' uploads: folder $data/ftp-root, user "demo".
+start_ftp() {
+  local out
+  out=$(mktemp)
+  /usr/bin/python3 "$here/tools/sim/ftp_server.py" --root "$data/ftp-root" --user demo --password demo \
+    --port 0 > "$out" 2> "$data/ftp-server.log" &
+  echo $! >> "$pidfile"
+  for _ in $(seq 50); do
+    if grep -q '^port ' "$out"; then break; fi
+    sleep 0.1
+  done
+  awk '/^port / {print $2; exit}' "$out"
+}
+
 port1=$(start_sim decoder --chips "$data/TarvexTable.dtb" --runners "$runners" --rate 5 --repeats 3 --spread 20 --seed 1 --date today)
 port2=$(start_sim decoder --chips "$data/TarvexTable.dtb" --runners "$runners" --rate 5 --repeats 3 --spread 20 --seed 2 --date today)
 portq=$(start_sim timingapp --layout gm05 --field "$runners")
+mkdir -p "$data/ftp-root/results"
+portf=$(start_ftp)
+if [ -n "$portf" ]; then
+  # Declared for the exports (servers list) and as the detections export's server.
+  printf 'Demo FTP\t127.0.0.1:%s\tdemo\tdemo\tresults\n' "$portf" > "$data/FtpServers.dat"
+  chmod 600 "$data/FtpServers.dat"
+else
+  echo "No FTP server for the demo (python3-pyftpdlib missing?): uploads will fail" >&2
+fi
 
 cat > "$data/Lumivane.ini" <<INI
 [Settings]
@@ -60,9 +84,29 @@ BoxIdDetector0=31
 BoxHost1=127.0.0.1
 BoxPort1=$port2
 BoxIdDetector1=31
+[FtpSettings]
+Label=Demo FTP
+Site=127.0.0.1:${portf:-21}
+User=demo
+Password=demo
+Directory=results
+[ExportDetectionLines]
+Delta=00:00:30
+ExportPath=$data/exports
+GenericFilename=demo
+BZip=1
+BFtpExport=1
+FtpServersList=Demo FTP
+[ExportDetectionLines.BackgroundExport]
+BExport=1
+ExportPeriodMinutes=1
 INI
+mkdir -p "$data/exports"
+chmod 600 "$data/Lumivane.ini"
 
 echo "Decoders on ports $port1 and $port2, timing application on $portq; data in $data"
+if [ -n "$portf" ]; then echo "FTP server \"Demo FTP\" on port $portf: uploads arrive in $data/ftp-root/results"; fi
+echo "Background export every minute: $data/exports/demo.zip, then sent to \"Demo FTP\""
 mode=(--headless --direct)
 # The window needs a display, or a Qt platform that needs none (offscreen, for pictures).
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ] && [ "${DEMO_HEADLESS:-0}" != 1 ]; then mode=(); fi

@@ -26,6 +26,7 @@ MainController::MainController(UiLoop& ui, MainView& view, ControllerOptions opt
 }
 
 MainController::~MainController() {
+    SetFtpJobObserver(nullptr);
     Logger::Instance().SetSink(nullptr);
     Logger::Instance().SetWindowOpen(false);
 }
@@ -45,6 +46,7 @@ void MainController::Open() {
     logger.SetWindowOpen(true);
 
     RefreshCountersNow();
+    SetFtpJobObserver(&ftpLog_);
 
     WriteLogFile("\n");
     WriteLogFile(fmt::sprintf(Tr("------------------------ Starting Lumivane version %s",
@@ -76,10 +78,14 @@ bool MainController::Exit(bool controlHeld) {
                                "Souhaitez vraiment quitter le module d'acquisition ?")))
             return false;
     }
+    // A background export under way finishes its files (and queues their uploads)
+    // before the transfers stop and the table goes.
+    backgroundExport_.Stop();
+    // A running upload may finish (bounded wait), but logs nothing more.
+    StopFtpTransfers(true);
+    SetFtpJobObserver(nullptr);
     ui_.killTimer(kTimerStartupConfig);
     ui_.killTimer(kTimerDayCheck);
-    // A background export under way finishes its files before the table goes.
-    backgroundExport_.Stop();
     detectionIntake_.StopDeferredRefresh();
     if (link_) {
         link_->StopTimers();

@@ -17,6 +17,7 @@
 #include "app/ControllerSettings.h"
 #include "app/DetectionIntake.h"
 #include "app/DirectLinkViewBridge.h"
+#include "app/FtpJobLog.h"
 #include "app/LogWindowFeed.h"
 #include "app/MainView.h"
 #include "app/ManualInsertion.h"
@@ -170,6 +171,7 @@ private:
     LogWindowFeed logFeed_{ui_, view_};
     ManualInsertion insertion_;  // remembers the last detector until exit
     BackgroundExport backgroundExport_{ui_};
+    FtpJobLog ftpLog_;            // logs the program's FTP jobs while the window is open
 };
 
 }  // namespace lv

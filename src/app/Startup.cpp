@@ -6,11 +6,14 @@
 #include "base/SingleInstance.h"
 #include "app/StartupSettings.h"
 #include "base/Texts.h"
+#include "ftp/FtpWorker.h"
 
 namespace lv {
 
 Startup::Startup() = default;
-Startup::~Startup() = default;
+// The FTP worker lives as long as the program: it ends with the start-up's owner, after
+// the window's exit sequence has stopped its transfers.
+Startup::~Startup() { EndFtpWorker(); }
 
 StartupOutcome Startup::Run(const CommandLine& options, const std::string& programPath) {
     StartupOutcome outcome;
@@ -47,7 +50,11 @@ bool Startup::AcquireInstance() {
     return false;
 }
 
-void Startup::Finish() { WriteSoftwareLocation(GetProgramFolder()); }
+void Startup::Finish() {
+    WriteSoftwareLocation(GetProgramFolder());
+    // Background exports queue uploads in both front ends.
+    StartFtpWorker();
+}
 
 const char* Startup::AlreadyStartedText() { return lv::AlreadyStartedText(); }
 

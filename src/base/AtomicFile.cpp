@@ -97,7 +97,9 @@ FileReadStatus ReadWholeFile(const std::string& path, std::size_t maxSize, std::
     return FileReadStatus::Ok;
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view content, std::string* error) {
+bool ReplaceFileAtomically(const std::string& path, std::string_view content, std::string* error,
+                           FileAccess access) {
+    const bool ownerOnly = access == FileAccess::OwnerOnly;
     static std::atomic<unsigned> counter{0};
     const std::string target = ResolveTarget(path);
 
@@ -109,7 +111,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content, st
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         temporary = fmt::sprintf("%s.tmp%ld-%u", target, static_cast<long>(::getpid()),
                                  counter.fetch_add(1));
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) {
@@ -126,7 +128,14 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content, st
                                      target, SystemError(code)));
         return false;
     };
-    if (replacing) (void)::fchmod(file.Get(), previous.st_mode & 07777);
+    if (ownerOnly) {
+        // A new file is its owner's; a replaced one keeps its group's rights (chosen by
+        // an administrator) but never stays readable by everyone.
+        const mode_t mode = replacing ? (previous.st_mode & 07770) : 0600;
+        if (::fchmod(file.Get(), mode) != 0) return fail(errno);
+    } else if (replacing) {
+        (void)::fchmod(file.Get(), previous.st_mode & 07777);
+    }
     if (const int code = WriteAll(file.Get(), content); code != 0) return fail(code);
     if (::fsync(file.Get()) != 0) return fail(errno);
     if (file.Close() != 0) return fail(errno);

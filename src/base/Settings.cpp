@@ -130,7 +130,8 @@ bool IniFile::Modify(Edit edit) {
     if (!edit(document)) return true;
     std::string updated = document.Serialise();
     if (status == FileReadStatus::Ok && updated == text) return true;
-    return ReplaceFileAtomically(path_, updated, &lastError_);
+    // The file holds passwords in clear (FTP, cloud account): its owner's eyes only.
+    return ReplaceFileAtomically(path_, updated, &lastError_, FileAccess::OwnerOnly);
 }
 
 bool IniFile::WriteInt(std::string_view section, std::string_view key, int value) {

@@ -126,6 +126,7 @@ inline constexpr const char* kTarvexBoxes = "TarvexBoxes";
 inline constexpr const char* kExportDetectionLines = "ExportDetectionLines";
 inline constexpr const char* kExportDetectionLinesBackground = "ExportDetectionLines.BackgroundExport";
 inline constexpr const char* kExportDetections = "ExportDetections";
+inline constexpr const char* kFtpSettings = "FtpSettings";
 
 // --- Acquisition ([Settings]) -----------------------------------------------------------
 // Repeated reads of one label closer than this are discarded (0 or less: none is).
@@ -211,6 +212,20 @@ inline constexpr TextSetting DetectionsGenericFilename{kExportDetections, "Gener
 inline constexpr BoolSetting DetectionsFtpExport{kExportDetections, "BFtpExport", false};
 inline constexpr BoolSetting DetectionsZip{kExportDetections, "BZip", false};
 inline constexpr IntSetting DetectionsDisplayType{kExportDetections, "DisplayDetectionType", 0, {0, 2}, 0};
+// --- FTP ([FtpSettings]) ------------------------------------------------------------------------
+// The detections export's server (its dialog writes them); every new transfer job starts
+// from Site, User, Password and Directory.
+inline constexpr TextSetting FtpLabel{kFtpSettings, "Label", ""};
+inline constexpr TextSetting FtpSite{kFtpSettings, "Site", ""};
+inline constexpr TextSetting FtpUser{kFtpSettings, "User", ""};
+inline constexpr TextSetting FtpPassword{kFtpSettings, "Password", ""};
+inline constexpr TextSetting FtpDirectory{kFtpSettings, "Directory", ""};
+// The label a new job shows in its messages (nothing in the program writes it).
+inline constexpr TextSetting FtpSiteLabel{kFtpSettings, "SiteLabel", ""};
+// Passive mode for uploads, downloads and remote listings.
+inline constexpr BoolSetting BPutInPassiveMode{kFtpSettings, "BPutInPassiveMode", true};
+inline constexpr BoolSetting BGetInPassiveMode{kFtpSettings, "BGetInPassiveMode", true};
+inline constexpr BoolSetting BGetFileListInPassiveMode{kFtpSettings, "BGetFileListInPassiveMode", true};
 
 }  // namespace setting
 }  // namespace lv

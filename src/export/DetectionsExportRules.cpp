@@ -9,6 +9,7 @@
 #include "export/ExportFileSet.h"
 #include "export/ExportTexts.h"
 #include "export/ExportUploads.h"
+#include "export/FtpExportUploads.h"
 
 namespace lv {
 
@@ -43,7 +44,7 @@ std::string DetectionsExportRules::FtpTooltip(const std::string& site) {
 
 std::string DetectionsExportRules::FtpSite() {
     ExportUploads* uploads = InstalledExportUploads();
-    return uploads ? uploads->SettingsServerSite() : std::string();
+    return uploads ? uploads->SettingsServerSite() : ProgramFtpUploads().SettingsServerSite();
 }
 
 bool DetectionsExportRules::Filter(std::string& message) {

@@ -8,9 +8,9 @@
 #include <fmt/format.h>
 
 #include "base/Environment.h"
-#include "base/Texts.h"
 #include "export/ExportFiles.h"
 #include "export/ExportUploads.h"
+#include "export/FtpExportUploads.h"
 #include "export/ZipArchive.h"
 
 namespace lv {
@@ -58,10 +58,7 @@ void QueueExportUploads(ExportOutcome& outcome, const std::string* serverNames) 
         return;
     }
     ExportUploads* uploads = InstalledExportUploads();
-    if (uploads == nullptr) {
-        outcome.ftpError = Tr("FTP transfers are not available", "Transferts FTP non disponibles");
-        return;
-    }
+    if (uploads == nullptr) uploads = &ProgramFtpUploads();
     std::string error;
     outcome.ftpStarted = serverNames != nullptr ? uploads->QueueToServers(outcome.created, *serverNames, error)
                                                 : uploads->QueueToSettingsServer(outcome.created, error);

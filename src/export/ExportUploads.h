@@ -1,6 +1,6 @@
 #pragma once
-// Where the exports hand their files for transfer. The FTP transfer queue implements
-// it; until one is installed, an export asked to transfer reports that it cannot.
+// Where the exports hand their files for transfer: the FTP transfer jobs
+// (FtpExportUploads) unless another is installed (tests).
 #include <string>
 #include <vector>
 

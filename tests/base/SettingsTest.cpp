@@ -184,6 +184,18 @@ TEST_F(SettingsStore, ReplacementKeepsPermissionsAndSymbolicLinks) {
     EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
+// The file holds passwords (FTP, cloud): never readable by others.
+TEST_F(SettingsStore, NewFileIsItsOwnersAndOthersLoseTheirRights) {
+    ASSERT_TRUE(ini.WriteInt("A", "x", 1));
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    ASSERT_EQ(::chmod(path.c_str(), 0664), 0);
+    ASSERT_TRUE(ini.WriteInt("A", "x", 2));
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0660u);
+}
+
 TEST_F(SettingsStore, ReplacementLeavesNoTemporaryFiles) {
     for (int i = 0; i < 20; ++i) ASSERT_TRUE(ini.WriteInt("A", "x", i));
     std::size_t entries = 0;
