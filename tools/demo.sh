@@ -104,11 +104,23 @@ Site=127.0.0.1:${portf:-21}
 User=demo
 Password=demo
 Directory=results
+[ExportDetectionLines]
+Delta=00:00:30
+ExportPath=$data/exports
+GenericFilename=demo
+BZip=1
+BFtpExport=1
+FtpServersList=Demo FTP
+[ExportDetectionLines.BackgroundExport]
+BExport=1
+ExportPeriodMinutes=1
 INI
+mkdir -p "$data/exports"
 chmod 600 "$data/Lumivane.ini"
 
 echo "Decoders on ports $port1 and $port2, USB TimingBox on $usbdevice, timing application on $portq; data in $data"
 if [ -n "$portf" ]; then echo "FTP server \"Demo FTP\" on port $portf: uploads arrive in $data/ftp-root/results"; fi
+echo "Background export every minute: $data/exports/demo.zip, then sent to \"Demo FTP\""
 mode=(--headless --direct)
 # The window needs a display, or a Qt platform that needs none (offscreen, for pictures).
 # It opens connected to the simulated boxes and timing application: detections show

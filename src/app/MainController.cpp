@@ -72,6 +72,7 @@ void MainController::StartTimers() {
     ShowBoxActivity();
     ui_.setTimer(kTimerBoxActivity, 1000, true, [this] { ShowBoxActivity(); });
     ui_.setTimer(kTimerBacklogStatus, kBacklogStatusMs, true, [this] { ShowBacklogs(); });
+    backgroundExport_.Start();
     if (link_) link_->StartPingTimer();
 }
 
@@ -105,6 +106,9 @@ bool MainController::Exit(bool controlHeld) {
                                "Souhaitez vraiment quitter le module d'acquisition ?"), /*defaultYes=*/false))
             return false;
     }
+    // A background export under way finishes its files (and queues their uploads)
+    // before the transfers stop and the table goes.
+    backgroundExport_.Stop();
     // A running upload may finish (bounded wait), but logs nothing more.
     StopFtpTransfers(true);
     SetFtpJobObserver(nullptr);

@@ -24,6 +24,7 @@
 #include "app/WindowCommands.h"
 #include "base/UiLoop.h"
 #include "boxes/BoxConfigRules.h"
+#include "export/BackgroundExport.h"
 
 namespace lv {
 
@@ -156,6 +157,10 @@ public:
     // the detection file is opened first when closed.
     const CQoxResult* RecordManualEntry(const ManualEntry& entry);
 
+    // --- Exports ---
+    // The periodic detection-lines export of the one-second tick (runs headless too).
+    BackgroundExport& PeriodicExport() { return backgroundExport_; }
+
     // --- Direct connection ---
     // What a direct-link session of this window reports to.
     DirectLinkListener& LinkListener() { return linkBridge_; }
@@ -191,6 +196,7 @@ private:
     WindowCommands commands_{view_, detectionIntake_, boxes_};
     LogWindowFeed logFeed_{ui_, view_};
     ManualInsertion insertion_;  // remembers the last detector until exit
+    BackgroundExport backgroundExport_{ui_};
     FtpJobLog ftpLog_;            // logs the program's FTP jobs while the window is open
     std::size_t shownJournalPending_ = 0;
     std::size_t shownForwardingBacklog_ = 0;

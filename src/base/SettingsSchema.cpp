@@ -72,4 +72,16 @@ std::string SlotTextSetting::Read(int slot) const { return ReadSettingText(secti
 
 void SlotTextSetting::Write(int slot, std::string_view value) const { WriteSettingText(section, Key(slot), value); }
 
+// ---------------------------------------------------------------------------
+
+std::string NamedTextSetting::Key(std::string_view name) const { return fmt::format("{}{}", stem, name); }
+
+std::string NamedTextSetting::Read(std::string_view name) const {
+    return ReadSettingText(section, Key(name), defaultValue);
+}
+
+void NamedTextSetting::Write(std::string_view name, std::string_view value) const {
+    WriteSettingText(section, Key(name), value);
+}
+
 }  // namespace lv

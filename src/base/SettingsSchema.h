@@ -105,6 +105,17 @@ struct SlotTextSetting {
     void Write(int slot, std::string_view value) const;
 };
 
+// One key per name: the stem followed by a name chosen at run time ("Handicap-31").
+struct NamedTextSetting {
+    const char* section;
+    const char* stem;
+    const char* defaultValue;
+
+    std::string Key(std::string_view name) const;
+    std::string Read(std::string_view name) const;
+    void Write(std::string_view name, std::string_view value) const;
+};
+
 namespace setting {
 
 inline constexpr const char* kSettings = "Settings";
@@ -113,6 +124,9 @@ inline constexpr const char* kUrls = "URLs";
 inline constexpr const char* kCustomerInfo = "CustomerInfo";
 inline constexpr const char* kApplication = "Application";
 inline constexpr const char* kTarvexBoxes = "TarvexBoxes";
+inline constexpr const char* kExportDetectionLines = "ExportDetectionLines";
+inline constexpr const char* kExportDetectionLinesBackground = "ExportDetectionLines.BackgroundExport";
+inline constexpr const char* kExportDetections = "ExportDetections";
 inline constexpr const char* kFtpSettings = "FtpSettings";
 inline constexpr const char* kAccessToken = "AccessToken";
 inline constexpr const char* kDownloadTarvex = "DownloadTarvex";
@@ -199,6 +213,32 @@ inline constexpr TextSetting DownloadTarvexPath{kDownloadTarvex, "DownloadTarvex
 inline constexpr TextSetting ApplicationLanguage{kApplication, "Language", "fr"};
 inline constexpr TextSetting SoftwareLocation{kApplication, "SoftwareLocation", ""};
 
+// --- Detection-lines export (one file set per detector) ------------------------------------
+// Minimum interval between two detections of one runner, a time text ("00:01:00").
+inline constexpr TextSetting LinesDelta{kExportDetectionLines, "Delta", ""};
+inline constexpr TextSetting LinesExportPath{kExportDetectionLines, "ExportPath", "", &GetProgramFolder};
+inline constexpr TextSetting LinesGenericFilename{kExportDetectionLines, "GenericFilename", "export"};
+inline constexpr BoolSetting LinesFtpExport{kExportDetectionLines, "BFtpExport", false};
+inline constexpr BoolSetting LinesZip{kExportDetectionLines, "BZip", false};
+// 0 clock time, 1 passing time (clock time - handicap), 2 passing time in the Logica form.
+inline constexpr IntSetting LinesDisplayType{kExportDetectionLines, "DisplayDetectionType", 0, {0, 2}, 0};
+// FTP server names separated by backslashes.
+inline constexpr TextSetting LinesFtpServersList{kExportDetectionLines, "FtpServersList", ""};
+// Per detector: "Handicap-" + detector id, a time text.
+inline constexpr NamedTextSetting LinesHandicap{kExportDetectionLines, "Handicap-", "00:00:00.00"};
+inline constexpr BoolSetting BackgroundExportOn{kExportDetectionLinesBackground, "BExport", false};
+// Minutes between two background exports; a stored value below 1 means 2.
+inline constexpr IntSetting BackgroundExportPeriod{kExportDetectionLinesBackground, "ExportPeriodMinutes", 2,
+                                                   {1, 24 * 60}, 2};
+
+// --- Detections export (one file set for all detectors) -------------------------------------
+inline constexpr TextSetting DetectionsDelta{kExportDetections, "Delta", ""};
+inline constexpr TextSetting DetectionsHandicap{kExportDetections, "Handicap", "00:00:00.00"};
+inline constexpr TextSetting DetectionsExportPath{kExportDetections, "ExportPath", "", &GetProgramFolder};
+inline constexpr TextSetting DetectionsGenericFilename{kExportDetections, "GenericFilename", "export"};
+inline constexpr BoolSetting DetectionsFtpExport{kExportDetections, "BFtpExport", false};
+inline constexpr BoolSetting DetectionsZip{kExportDetections, "BZip", false};
+inline constexpr IntSetting DetectionsDisplayType{kExportDetections, "DisplayDetectionType", 0, {0, 2}, 0};
 // --- FTP ([FtpSettings]) ------------------------------------------------------------------------
 // The detections export's server (its dialog writes them); every new transfer job starts
 // from Site, User, Password and Directory.

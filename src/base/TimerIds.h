@@ -14,6 +14,7 @@ inline constexpr int kTimerPendingNotice = 33864;   // headless: pending journal
 
 // The box files explorer's: its first listing shortly after it opens.
 inline constexpr int kTimerBoxFilesFirstListing = 41207;
+inline constexpr int kTimerBackgroundExport = 34966; // background export tick (1000 ms, re-armed by it)
 
 // The direct link's.
 inline constexpr int kTimerLinkPing = 34137;

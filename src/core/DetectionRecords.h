@@ -46,6 +46,10 @@ struct CQoxResult {
     int32_t flagB = 0;
     int32_t active = 1;    // 0 = removed by the user (kept, marked)
     uint32_t id = 0;
+    // The passing's time of day in hundredths (race-day offset included), whatever the
+    // form of timeText: the exports number passings and subtract handicaps from it.
+    // Unset in a record not made by AddResult.
+    CChrono ofDay;
 };
 
 // The data behind a line of the detections window.

@@ -33,6 +33,7 @@ CQoxResult* DetectionTable::AddResult(const std::string& label, const std::strin
     record.flagA = 1;
     record.flagB = 0;
     record.active = 1;
+    record.ofDay = CChrono(ofDay.Seconds(), static_cast<uint16_t>(ofDay.Milliseconds() / 10 * 10));
     // Formatted before the lock is taken: four box threads record at once.
     const std::string lineFields = writeToFile ? DetectionLineFields(record) : std::string();
 

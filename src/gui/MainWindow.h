@@ -79,6 +79,9 @@ public:
     // --- Commands (also used by tests) ---
     void OpenConfiguration();
     void OpenManualInsertion();
+    // The detection-lines export (right-button menu) and the detections export (command 1224).
+    void OpenExportDetectionLines();
+    void OpenExportDetections();
     void OpenHelp();
     void ShowAbout();
     // Exit with its question; true when the window is closing.

@@ -24,6 +24,9 @@
 #include "gui/ConfigDialog.h"
 #include "gui/CustomerInfoDialog.h"
 #include "gui/DetectionsModel.h"
+#include "gui/ExportDetectionsDialog.h"
+#include "gui/ExportLinesDialog.h"
+#include "gui/FtpServersDialog.h"
 #include "gui/InsertTimeDialog.h"
 #include "gui/MainWindow.h"
 #include "gui/MessageBoxes.h"
@@ -58,6 +61,16 @@ void MainWindow::OpenManualInsertion() {
     if (!controller_ || !controller_->CanInsertManualTime()) return;
     InsertTimeDialog dialog(*controller_, controller_->OpenManualInsertion(), this);
     if (dialog.exec() == QDialog::Accepted) controller_->RecordManualEntry(dialog.Entry());
+}
+
+void MainWindow::OpenExportDetectionLines() {
+    CDlgExportDetectionLines dialog(this);
+    dialog.exec();
+}
+
+void MainWindow::OpenExportDetections() {
+    CDlgExportDetections dialog(this);
+    dialog.exec();
 }
 
 void MainWindow::OpenHelp() {
@@ -133,9 +146,10 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    // The detection-lines export has not joined this version yet.
+    // This entry's text is French in both languages.
     QAction* exportAll = menu.addAction(QString::fromUtf8("Export global des détections..."));
-    exportAll->setEnabled(false);
+    QAction* exportDetections = menu.addAction(T("Detections export...", "Export des détections..."));
+    QAction* ftpServers = menu.addAction(T("FTP servers...", "Serveurs FTP..."));
     menu.addSeparator();
     // The cloud explorer, until the import dialog offers it from its source menu.
     QAction* cloud = menu.addAction(T("Get Tarvex customer detections",
@@ -153,6 +167,12 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
         if (!path.empty()) Log(0, "+ " + path);
     }
     if (chosen == credentials) EditCustomerInfo(this);
+    if (chosen == exportAll) OpenExportDetectionLines();
+    if (chosen == exportDetections) OpenExportDetections();
+    if (chosen == ftpServers) {
+        FtpServersDialog dialog(GetFtpServersFilePath(), {}, this);
+        dialog.exec();
+    }
 }
 
 void MainWindow::OnConnectClicked(bool pressed) {

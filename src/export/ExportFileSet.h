@@ -1,0 +1,37 @@
+#pragma once
+// The files of one export: written in the working folder (the destination folder, or
+// "<folder>/<generic name>" when they are to be zipped), then packed into
+// "<working folder>.zip" and handed to the transfers.
+#include <string>
+#include <string_view>
+
+#include "export/ExportOutcome.h"
+
+namespace lv {
+
+class ExportFileSet {
+public:
+    ExportFileSet(std::string folder, std::string_view genericName, bool zip);
+
+    const std::string& WorkingFolder() const { return workingFolder_; }
+
+    // Creates the working folder when zipping; false (recorded in the outcome) when it
+    // cannot be created.
+    bool Prepare(ExportOutcome& outcome);
+    // Writes one file of the set; a failure is recorded as not created.
+    void Write(std::string_view fileName, std::string_view content, ExportOutcome& outcome);
+    // When zipping and a file was made: the archive; once it is whole, the files and
+    // the working folder go and the archive alone is listed as created. A failed
+    // archive leaves the files in place and is listed as not created.
+    void Pack(ExportOutcome& outcome);
+
+private:
+    std::string workingFolder_;
+    bool zip_;
+};
+
+// Hands the created files to the installed transfers (see ExportUploads): to the
+// named servers, or to the single server of the FTP settings when `serverNames` is null.
+void QueueExportUploads(ExportOutcome& outcome, const std::string* serverNames);
+
+}  // namespace lv

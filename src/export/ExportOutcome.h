@@ -1,0 +1,26 @@
+#pragma once
+// What an export did: the files it made, those it could not make and why, and whether
+// their transfer started; and the text the user reads afterwards.
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace lv {
+
+struct ExportOutcome {
+    std::vector<std::string> created;     // paths, in the order written
+    std::vector<std::string> notCreated;  // paths that could not be made whole
+    std::vector<std::string> problems;    // one reason per failure, for the log
+    bool ftpAsked = false;
+    bool ftpStarted = false;
+    std::string ftpError;
+
+    // "Export de données terminé. ..." with the created files, the files not created
+    // and the transfer's start.
+    std::string CompletionText() const;
+};
+
+// Held by every export while it writes its files: two exports never write at once.
+std::mutex& ExportWritingLock();
+
+}  // namespace lv

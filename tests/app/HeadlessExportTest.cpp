@@ -1,0 +1,114 @@
+// The whole chain without a screen: the headless program acquires from a simulated
+// decoder, its background export writes the detection lines, zips them and hands
+// the archive to the FTP transfers, and the archive arrives on a loopback FTP server.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <minizip/unzip.h>
+
+#include "support/FtpServerProcess.h"
+#include "support/SimulatorProcess.h"
+#include "support/TempFolder.h"
+
+namespace lv {
+namespace {
+
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+using Clock = std::chrono::steady_clock;
+
+// The program with its output in a file of the test.
+class Program {
+public:
+    Program(std::vector<std::string> args, const std::string& outputPath) {
+        pid_ = fork();
+        if (pid_ == 0) {
+            FILE* out = std::freopen(outputPath.c_str(), "w", stdout);
+            if (out == nullptr) _exit(126);
+            dup2(1, 2);
+            std::vector<char*> argv;
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+    }
+    ~Program() { Stop(); }
+    int Stop() {
+        if (pid_ <= 0) return -1;
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+std::vector<std::string> ZipNames(const std::string& path) {
+    std::vector<std::string> names;
+    unzFile archive = unzOpen64(path.c_str());
+    if (archive == nullptr) return names;
+    for (int status = unzGoToFirstFile(archive); status == UNZ_OK; status = unzGoToNextFile(archive)) {
+        char name[256];
+        unz_file_info64 info{};
+        unzGetCurrentFileInfo64(archive, &info, name, sizeof name, nullptr, 0, nullptr, 0);
+        names.push_back(name);
+    }
+    unzClose(archive);
+    return names;
+}
+
+TEST(HeadlessExport, BackgroundExportReachesTheFtpServer) {
+    TempFolder data;
+    test::FtpServerProcess server;
+    ASSERT_TRUE(server.Running());
+    WriteFile(data / "chips.dtb", "1 CHIP1\n2 CHIP2\n3 CHIP3\n");
+    WriteFile(data / "TarvexTable.dtb", "1 CHIP1\n2 CHIP2\n3 CHIP3\n");
+    test::SimulatorProcess decoder("decoder", {"--runners", "3", "--count", "6", "--rate", "50", "--chips",
+                                               data / "chips.dtb", "--date", "today"});
+    ASSERT_TRUE(decoder.Running());
+    WriteFile(data / "FtpServers.dat", "Finish\t" + server.Site() + "\t" + server.User() + "\t" + server.Password() +
+                                           "\t\n");
+    WriteFile(data / "Lumivane.ini",
+              "[TarvexBoxes]\r\nBoxHost0=127.0.0.1\r\nBoxPort0=" + std::to_string(decoder.Port()) +
+                  "\r\nBoxIdDetector0=31\r\n"
+                  "[ExportDetectionLines]\r\nDelta=00:00:00\r\nExportPath=" + (data / "out") +
+                  "\r\nGenericFilename=race\r\nBZip=1\r\nBFtpExport=1\r\nFtpServersList=Finish\r\n"
+                  "[ExportDetectionLines.BackgroundExport]\r\nBExport=1\r\nExportPeriodMinutes=1\r\n");
+    std::filesystem::create_directories(data / "out");
+
+    const std::string output = data / "output.txt";
+    Program program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir", data.Path(),
+                     "--lang", "en"},
+                    output);
+    // The first export comes one period (a minute) after the start.
+    const auto deadline = Clock::now() + std::chrono::seconds(100);
+    while (Clock::now() < deadline && !std::filesystem::exists(server / "race.zip"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(std::filesystem::exists(server / "race.zip")) << ReadFile(output);
+    // The upload is complete once the transfer says so.
+    const auto done = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < done && ReadFile(output).find("++ ") == std::string::npos)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(program.Stop(), 0);
+    EXPECT_EQ(ZipNames(server / "race.zip"), (std::vector<std::string>{"race-31-1.qox", "race-31-2.qox"}))
+        << ReadFile(output);
+    EXPECT_TRUE(std::filesystem::exists(data / "out/race.zip"));
+    EXPECT_FALSE(std::filesystem::exists(data / "out/race"));
+}
+
+}  // namespace
+}  // namespace lv
