@@ -112,6 +112,7 @@ inline constexpr const char* kUrls = "URLs";
 inline constexpr const char* kCustomerInfo = "CustomerInfo";
 inline constexpr const char* kApplication = "Application";
 inline constexpr const char* kTarvexBoxes = "TarvexBoxes";
+inline constexpr const char* kImportDetections = "ImportDetections";
 
 // --- Acquisition ([Settings]) -----------------------------------------------------------
 // Repeated reads of one label closer than this are discarded (0 or less: none is).
@@ -170,6 +171,11 @@ inline constexpr ObsoleteSetting CustomerPassword{kCustomerInfo, "Password"};
 // "en" or "fr".
 inline constexpr TextSetting ApplicationLanguage{kApplication, "Language", "fr"};
 inline constexpr TextSetting SoftwareLocation{kApplication, "SoftwareLocation", ""};
+
+// --- Import of decoder output files ([ImportDetections]) ---------------------------------------
+// Folders of the last input file and of the last output file, written when the dialog closes.
+inline constexpr TextSetting CurrentParseDir{kImportDetections, "CurrentParseDir", "", &GetDocumentsFolder};
+inline constexpr TextSetting CurrentSaveDir{kImportDetections, "CurrentSaveDir", "", &GetDocumentsFolder};
 
 }  // namespace setting
 }  // namespace lv

@@ -1,0 +1,25 @@
+#pragma once
+// Lines of decoder output files for the import tests.
+#include <string>
+
+#include <fmt/format.h>
+
+namespace lv::test {
+
+// A detection line of 17 fields: number, chip, date, time, twelve unused fields, device.
+inline std::string DetectionLine(int number, const std::string& chip, const std::string& date, const std::string& time,
+                                 const std::string& device = "1") {
+    std::string line = fmt::format("{};{};{};{}", number, chip, date, time);
+    for (int i = 4; i <= 15; ++i) line += ";x";
+    return line + ";" + device;
+}
+
+// The same with an empty device id: it ends in ';' and so has 16 fields only.
+inline std::string SixteenFieldLine(int number, const std::string& chip, const std::string& date,
+                                    const std::string& time) {
+    std::string line = fmt::format("{};{};{};{}", number, chip, date, time);
+    for (int i = 4; i <= 15; ++i) line += ";x";
+    return line + ";";
+}
+
+}  // namespace lv::test
