@@ -15,6 +15,7 @@
 
 #include "app/BoxSupervisor.h"
 #include "app/ControllerSettings.h"
+#include "app/DetectionImport.h"
 #include "app/DetectionIntake.h"
 #include "app/DirectLinkViewBridge.h"
 #include "app/LogWindowFeed.h"
@@ -133,6 +134,14 @@ public:
     // the detection file is opened first when closed.
     const CQoxResult* RecordManualEntry(const ManualEntry& entry);
 
+    // --- Import of decoder output files (UI thread) ---
+    // The import dialog ended with import or save: the detections are imported into
+    // the running table (in slices) or saved into a detection file.
+    void HandleImportResult(ImportDialogResult result) { import_.Handle(std::move(result)); }
+    // An import is under way: the import button waits for its end.
+    bool ImportBusy() const { return import_.Busy(); }
+    const DetectionImport::Tally& LastImportTally() const { return import_.LastTally(); }
+
     // --- Direct connection ---
     // What a direct-link session of this window reports to.
     DirectLinkListener& LinkListener() { return linkBridge_; }
@@ -164,6 +173,8 @@ private:
     WindowCommands commands_{view_, detectionIntake_, boxes_};
     LogWindowFeed logFeed_{ui_, view_};
     ManualInsertion insertion_;  // remembers the last detector until exit
+    DetectionImport import_{ui_, view_, detectionIntake_, [this] { return link_.get(); },
+                            [this] { return settings_.AbsoluteClock(); }, [this] { detectionIntake_.OpenJournal(); }};
 };
 
 }  // namespace lv

@@ -16,6 +16,8 @@ enum class MessageIcon { Information, Warning, Error, Question };
 // The four images of a box's status label.
 enum class BoxVisualState { Undefined, NotConnected, Reconnecting, Connected };
 
+enum class Answer { Yes, No, Cancel };
+
 class MainView {
 public:
     virtual ~MainView() = default;
@@ -23,6 +25,17 @@ public:
     virtual void ShowMessage(const std::string& text, MessageIcon icon) = 0;
     // A yes/no question; true for yes.
     virtual bool AskYesNo(const std::string& question) = 0;
+    // A yes/no/cancel question. A window without the third button answers as AskYesNo.
+    virtual Answer AskYesNoCancel(const std::string& question) {
+        return AskYesNo(question) ? Answer::Yes : Answer::No;
+    }
+    // A long operation of the UI thread (done in slices): its progress window shows
+    // the title and the text; EndProgress closes it.
+    virtual void ShowProgress(const std::string& title, const std::string& text) {
+        (void)title;
+        (void)text;
+    }
+    virtual void EndProgress() {}
 
     virtual void AddDetectionLine(const CDetectionItem& item) = 0;
     virtual void ClearDetectionLines() = 0;

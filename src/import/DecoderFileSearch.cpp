@@ -171,7 +171,10 @@ void Search::Line(std::string_view raw, bool tooLong) {
     }
     std::string_view fields[kFieldsKept];
     const std::size_t count = SplitDecoderFields(line, fields, kFieldsKept);
-    if (count >= kDetectionMinFields) {
+    // The box files explorer ends a line with an empty device id in ';': that empty
+    // last field is still the device id, and the line a detection.
+    const bool emptyDevice = count == kDetectionMinFields - 1 && line.back() == ';';
+    if (count >= kDetectionMinFields || emptyDevice) {
         DetectionLine(line, fields);
     } else if (IsMarkerLine(line)) {
         MarkerLine(line);

@@ -97,7 +97,12 @@ TEST(DecoderFileLineTest, FieldsCountEmptyOnesAndTheTextAfterTheLastSemicolonOnl
     EXPECT_EQ(SplitDecoderFields(line, fields, 4), 17u);
     EXPECT_EQ(fields[1], "ABC");
     EXPECT_EQ(fields[3], "10:00:00.000");
-    EXPECT_EQ(SplitDecoderFields(test::SixteenFieldLine(1, "ABC", "2024-05-12", "10:00:00.000"), fields, 4), 16u);
+    const std::string sixteen = test::SixteenFieldLine(1, "ABC", "2024-05-12", "10:00:00.000");
+    EXPECT_EQ(SplitDecoderFields(sixteen, fields, 4), 16u);
+    const std::string explorer = test::ExplorerLine(1, "ABC", "2024-05-12", "10:00:00.000");
+    EXPECT_EQ(SplitDecoderFields(explorer, fields, 4), 16u);
+    const std::string explorerWithDevice = test::ExplorerLine(1, "ABC", "2024-05-12", "10:00:00.000", "D1");
+    EXPECT_EQ(SplitDecoderFields(explorerWithDevice, fields, 4), 17u);
     EXPECT_EQ(SplitDecoderFields("a;;b", fields, 4), 3u);
     EXPECT_EQ(fields[1], "");
     EXPECT_EQ(SplitDecoderFields("a;b;", fields, 4), 2u);

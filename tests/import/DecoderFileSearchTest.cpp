@@ -76,17 +76,19 @@ protected:
 
 TEST_F(DecoderFileSearchTest, SeventeenFieldsMakeADetectionSixteenAreInvalidInputShownOnlyOnRequest) {
     const std::string content = DetectionLine(1, "AAA", "2024-05-12", "10:00:00.123") + "\n" +
-                                test::SixteenFieldLine(2, "BBB", "2024-05-12", "10:00:01.000") + "\n";
+                                test::SixteenFieldLine(2, "BBB", "2024-05-12", "10:00:01.000") + "\n" +
+                                test::ExplorerLine(3, "CCC", "2024-05-12", "10:00:02.000") + "\n";
     auto quiet = Search(content);
     ASSERT_TRUE(quiet.opened);
-    EXPECT_EQ(Codes(quiet), std::vector<std::string>{"AAA"});
+    // The explorer's line with an empty device id ends in ';': it is read.
+    EXPECT_EQ(Codes(quiet), (std::vector<std::string>{"AAA", "CCC"}));
     EXPECT_EQ(CountStarting(quiet, "+ Box fileBox invalid input: "), 0);
     EXPECT_EQ(quiet.counts.invalidLines, 1u);
 
     request.showAbnormal = true;
     auto shown = Search(content);
     EXPECT_TRUE(Has(shown, "+ Box fileBox invalid input: " + test::SixteenFieldLine(2, "BBB", "2024-05-12", "10:00:01.000")));
-    ASSERT_EQ(shown.detections.size(), 1u);
+    ASSERT_EQ(shown.detections.size(), 2u);
     const CDetection& d = shown.detections[0];
     EXPECT_EQ(d.timeOfDay, CChrono(10 * 3600, 123));
     EXPECT_EQ(d.dateTime, CChrono(Instant("20240512", "100000").Seconds(), 123));

@@ -14,12 +14,19 @@ inline std::string DetectionLine(int number, const std::string& chip, const std:
     return line + ";" + device;
 }
 
-// The same with an empty device id: it ends in ';' and so has 16 fields only.
+// A line of 16 fields: the device id and its separator are missing.
 inline std::string SixteenFieldLine(int number, const std::string& chip, const std::string& date,
                                     const std::string& time) {
     std::string line = fmt::format("{};{};{};{}", number, chip, date, time);
     for (int i = 4; i <= 15; ++i) line += ";x";
-    return line + ";";
+    return line;
+}
+
+// A line as the box files explorer writes it: twelve empty fields, then the device id,
+// which may be empty (the line then ends in ';').
+inline std::string ExplorerLine(int number, const std::string& chip, const std::string& date,
+                                const std::string& time, const std::string& device = "") {
+    return fmt::format("{};{};{};{};;;;;;;;;;;;;{}", number, chip, date, time, device);
 }
 
 }  // namespace lv::test

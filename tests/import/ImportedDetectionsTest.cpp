@@ -49,6 +49,18 @@ TEST(ImportedDetectionsTest, SaveWritesNumberedDetectionLinesAndReplacesTheOldFi
     EXPECT_EQ(progress, (std::vector<std::size_t>{100, 200}));
 }
 
+TEST(ImportedDetectionsTest, ASaveUnderAPathThatIsNoFolderFails) {
+    SetLanguage(Language::English);
+    TempFolder folder;
+    WriteFile(folder / "plain", "a file, not a folder");
+    std::string error, reason;
+    EXPECT_FALSE(SaveImportedDetections(folder / "plain/out.qox", {kPassing}, "31", 0, false, nullptr, error, reason));
+    EXPECT_EQ(error, "Error creating file " + (folder / "plain/out.qox"));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(ReadFile(folder / "plain"), "a file, not a folder");
+    SetLanguage(Language::French);
+}
+
 TEST(ImportedDetectionsTest, ASaveIntoAFolderThatCannotBeWrittenFailsAndLeavesTheOldFile) {
     if (::geteuid() == 0) GTEST_SKIP() << "root writes into any folder";
     SetLanguage(Language::English);
