@@ -19,6 +19,7 @@
 #include "base/Texts.h"
 #include "gui/ConfigDialog.h"
 #include "gui/DetectionsModel.h"
+#include "gui/ImportDialog.h"
 #include "gui/InsertTimeDialog.h"
 #include "gui/MainWindow.h"
 #include "gui/MessageBoxes.h"
@@ -53,6 +54,13 @@ void MainWindow::OpenManualInsertion() {
     if (!controller_ || !controller_->CanInsertManualTime()) return;
     InsertTimeDialog dialog(*controller_, controller_->OpenManualInsertion(), this);
     if (dialog.exec() == QDialog::Accepted) controller_->RecordManualEntry(dialog.Entry());
+}
+
+void MainWindow::OpenImport() {
+    if (!controller_ || closing_ || controller_->ImportBusy()) return;
+    ImportDialog dialog(importHooks_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    controller_->HandleImportResult(dialog.TakeResult());
 }
 
 void MainWindow::OpenHelp() {

@@ -193,6 +193,11 @@ CDlgImportTarvex::SearchStart CDlgImportTarvex::PrepareSearch(const Date& date, 
     return start;
 }
 
+void CDlgImportTarvex::BeginSearch(const std::vector<std::string>& header) {
+    log_ = header;
+    detections_.clear();
+}
+
 void CDlgImportTarvex::TakeSearchResult(DecoderFileSearchResult result) {
     Memory().markers = std::move(result.markers);
     detections_ = std::move(result.detections);

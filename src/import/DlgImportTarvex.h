@@ -101,6 +101,9 @@ public:
     // builds the search. header: the two first lines of the log.
     SearchStart PrepareSearch(const Date& date, const std::string& startText, const std::string& endText,
                               const std::string& inputPath, bool showAbnormal, std::vector<std::string>& header) const;
+    // A search starts: the log restarts with its header, and the last search's
+    // detections are dropped (a failed or cancelled search leaves nothing to import).
+    void BeginSearch(const std::vector<std::string>& header);
     // Takes the outcome of a search: its detections, its markers (for the time menus),
     // and its log lines after the header.
     void TakeSearchResult(DecoderFileSearchResult result);
