@@ -92,9 +92,9 @@ void DetectionImport::Handle(ImportDialogResult result) {
         // Asked in French in both languages.
         switch (view_.AskYesNoCancel("Vous êtes actuellement connecté à Quillet-Pro\n"
                                      "Souhaitez-vous importer les détections via cette connexion directe ?")) {
-            case Answer::Yes: viaLink = true; break;
-            case Answer::No: break;
-            case Answer::Cancel: return;
+            case YesNoCancel::Yes: viaLink = true; break;
+            case YesNoCancel::No: break;
+            case YesNoCancel::Cancel: return;
         }
     }
     StartImport(std::move(result), viaLink);

@@ -16,7 +16,7 @@ enum class MessageIcon { Information, Warning, Error, Question };
 // The four images of a box's status label.
 enum class BoxVisualState { Undefined, NotConnected, Reconnecting, Connected };
 
-enum class Answer { Yes, No, Cancel };
+enum class YesNoCancel { Yes, No, Cancel };
 
 class MainView {
 public:
@@ -26,8 +26,8 @@ public:
     // A yes/no question; true for yes.
     virtual bool AskYesNo(const std::string& question) = 0;
     // A yes/no/cancel question. A window without the third button answers as AskYesNo.
-    virtual Answer AskYesNoCancel(const std::string& question) {
-        return AskYesNo(question) ? Answer::Yes : Answer::No;
+    virtual YesNoCancel AskYesNoCancel(const std::string& question) {
+        return AskYesNo(question) ? YesNoCancel::Yes : YesNoCancel::No;
     }
     // A long operation of the UI thread (done in slices): its progress window shows
     // the title and the text; EndProgress closes it.

@@ -50,7 +50,7 @@ public:
     // --- MainView ---
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     bool AskYesNo(const std::string& question) override;
-    Answer AskYesNoCancel(const std::string& question) override;
+    YesNoCancel AskYesNoCancel(const std::string& question) override;
     void ShowProgress(const std::string& title, const std::string& text) override;
     void EndProgress() override;
     void AddDetectionLine(const CDetectionItem& item) override;

@@ -24,7 +24,7 @@ void MainWindow::ShowMessage(const std::string& text, MessageIcon icon) { ShowMe
 
 bool MainWindow::AskYesNo(const std::string& question) { return AskYesNoBox(this, ToQt(question)); }
 
-Answer MainWindow::AskYesNoCancel(const std::string& question) { return AskYesNoCancelBox(this, ToQt(question)); }
+YesNoCancel MainWindow::AskYesNoCancel(const std::string& question) { return AskYesNoCancelBox(this, ToQt(question)); }
 
 void MainWindow::ShowProgress(const std::string& title, const std::string& text) {
     if (!progress_) {

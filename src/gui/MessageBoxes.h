@@ -35,7 +35,7 @@ private:
 void ShowMessageBox(QWidget* parent, const QString& text, MessageIcon icon);
 bool AskYesNoBox(QWidget* parent, const QString& question);
 // Yes, No and Cancel; a test hook answers yes or no.
-Answer AskYesNoCancelBox(QWidget* parent, const QString& question);
+YesNoCancel AskYesNoCancelBox(QWidget* parent, const QString& question);
 
 
 }  // namespace lv
