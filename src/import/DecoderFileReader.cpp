@@ -1,6 +1,7 @@
 #include "import/DecoderFileReader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +25,8 @@ bool DecoderFileReader::Open(const std::string& path, std::string& error) {
         error = std::strerror(errno);
         return false;
     }
+    struct stat info {};
+    size_ = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0;
     begin_ = end_ = consumed_ = 0;
     eof_ = skipLf_ = false;
     error_.clear();

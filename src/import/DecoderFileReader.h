@@ -28,6 +28,8 @@ public:
     bool Next(std::string_view& line, bool& tooLong);
 
     const std::string& Error() const { return error_; }
+    // The file's size when it was opened (0 when unknown).
+    std::size_t Size() const { return size_; }
     // Bytes consumed so far.
     std::size_t Position() const { return consumed_; }
 
@@ -43,6 +45,7 @@ private:
     std::string longLine_;   // the kept start of an over-long line
     std::string error_;
     std::size_t consumed_ = 0;
+    std::size_t size_ = 0;
 };
 
 }  // namespace lv

@@ -2,11 +2,12 @@
 
 #include <fmt/printf.h>
 
+#include <algorithm>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "base/Texts.h"
 #include "core/ChipTable.h"
+#include "import/CodeHash.h"
 #include "import/DecoderFileLine.h"
 #include "import/DecoderFileReader.h"
 #include "import/DetectionTimeReader.h"
@@ -31,13 +32,16 @@ public:
 
     bool On() const { return on_; }
 
-    // The bib text of a known chip, or nothing.
-    const std::string* Find(const std::string& code) {
+    // The bib text of a known chip, or nullptr; `firstUnknown` is set the first time
+    // an unknown code is met.
+    const std::string* Find(const std::string& code, bool& firstUnknown) {
+        firstUnknown = false;
         auto found = memo_.find(code);
         if (found == memo_.end()) {
             int32_t bib = -1;
             std::string text;
             if (FindBib(code, bib)) text = fmt::sprintf("%u", static_cast<uint32_t>(bib));
+            firstUnknown = text.empty();
             found = memo_.emplace(code, std::move(text)).first;
         }
         return found->second.empty() ? nullptr : &found->second;
@@ -45,7 +49,7 @@ public:
 
 private:
     bool on_;
-    std::unordered_map<std::string, std::string> memo_;
+    std::unordered_map<std::string, std::string, CodeHash> memo_;
 };
 
 // The summary of the detection lines of each day of the file, in file order.
@@ -110,8 +114,7 @@ private:
     DaySummary days_;
     ChipTranslator translator_;
     DetectionTimeReader times_;
-    std::unordered_set<std::string> unknownSeen_;
-    std::string time_;  // reused for the normalised time text
+    std::string time_;  // reused for a time text that needs normalising
 };
 
 void Search::Run() {
@@ -122,6 +125,10 @@ void Search::Run() {
         return;
     }
     result_.opened = true;
+    // About one detection per 64 bytes: a large file does not grow the list step by step.
+    if (const std::size_t size = reader.Size(); size > 0) {
+        result_.detections.reserve(std::min<std::size_t>(size / 64, 4'000'000));
+    }
     result_.log.push_back(
         fmt::sprintf(Tr("+++ Importing Tarvex detections file %s", "+++ Traitement de fichier Tarvex %s"), request_.path));
 
@@ -193,13 +200,31 @@ void Search::Invalid(std::string_view line) {
 
 void Search::DetectionLine(std::string_view line, const std::string_view* fields) {
     const std::string_view code = fields[1];
-    std::string date = CompactDate(fields[2]);
+    // The date without its dashes, in place of a string per line.
+    char dateBuffer[16];
+    std::size_t dateLength = 0;
+    bool dateTooLong = false;
+    for (char c : fields[2]) {
+        if (c == '-') continue;
+        if (dateLength == sizeof dateBuffer) {
+            dateTooLong = true;
+            break;
+        }
+        dateBuffer[dateLength++] = c;
+    }
+    std::string_view date(dateBuffer, dateLength);
     if (date == "00000000") date = request_.todayCompact;
-    time_.assign(fields[3]);
-    CChrono::NormalizeFraction(time_);
+    // A time of three fraction digits is normalised already.
+    std::string_view time = fields[3];
+    if (time.size() != 12 || time[8] != '.') {
+        time_.assign(fields[3]);
+        CChrono::NormalizeFraction(time_);
+        time = time_;
+    }
 
     CDetection detection;
-    if (code.empty() || !times_.Read(date, time_, detection.dateTime, detection.timeOfDay)) {
+    if (code.empty() || dateTooLong ||
+        !times_.Read(date, time, detection.dateTime, detection.timeOfDay)) {
         Invalid(line);
         return;
     }
@@ -208,11 +233,12 @@ void Search::DetectionLine(std::string_view line, const std::string_view* fields
 
     bool unknown = false;
     if (translator_.On()) {
-        if (const std::string* bib = translator_.Find(detection.code)) {
+        bool firstUnknown = false;
+        if (const std::string* bib = translator_.Find(detection.code, firstUnknown)) {
             detection.code = *bib;
         } else {
             unknown = true;
-            if (unknownSeen_.insert(detection.code).second) result_.unknownChips.push_back(detection.code);
+            if (firstUnknown) result_.unknownChips.push_back(detection.code);
         }
     }
 

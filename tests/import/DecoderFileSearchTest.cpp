@@ -15,6 +15,7 @@
 #include "import/DecoderFileSearch.h"
 #include "import/DetectionTimeReader.h"
 #include "import/ImportTestSupport.h"
+#include "import/RepeatedReadPurge.h"
 #include "support/TempFolder.h"
 
 namespace lv {
@@ -291,6 +292,39 @@ TEST(DetectionTimeReaderTest, ReadsAsTheGeneralParsersDo) {
     EXPECT_FALSE(reader.Read("20240230", "10:00:00.000", a, b));
     EXPECT_TRUE(reader.Read("20240512", "9:5:3.100", a, b));  // the general way
     EXPECT_EQ(b, CChrono(9 * 3600 + 5 * 60 + 3, 100));
+}
+
+}  // namespace
+}  // namespace lv
+
+namespace lv {
+namespace {
+
+// The purge on a list already in time order (closed up in place) and on one out of
+// order (sorted): the same reads are kept, in time order.
+TEST(RepeatedReadPurgeTest, KeepsTheSameReadsWhateverTheListsOrder) {
+    auto read = [](const std::string& code, int ms) { return CDetection{CChrono(36000, 0), CChrono(1715500800 + ms / 1000, static_cast<uint16_t>(ms % 1000)), code}; };
+    std::vector<CDetection> inOrder{read("A", 0),   read("B", 0),   read("A", 30),  read("A", 60),
+                                    read("C", 100), read("C", 100), read("A", 110), read("B", 2000)};
+    std::vector<CDetection> shuffled{inOrder[7], inOrder[3], inOrder[0], inOrder[5],
+                                     inOrder[1], inOrder[6], inOrder[2], inOrder[4]};
+    auto summary = [](const std::vector<CDetection>& list) {
+        std::string text;
+        for (const auto& d : list) text += d.code + "@" + std::to_string(d.dateTime.Seconds() - 1715500800) + "." +
+                                           std::to_string(d.dateTime.Milliseconds()) + " ";
+        return text;
+    };
+    PurgeRepeatedReads(inOrder, 50);
+    PurgeRepeatedReads(shuffled, 50);
+    EXPECT_EQ(summary(inOrder), "A@0.0 B@0.0 C@0.100 A@0.110 B@2.0 ");
+    EXPECT_EQ(summary(shuffled), summary(inOrder));
+
+    std::vector<CDetection> all{read("A", 0), read("A", 0), read("A", 10)};
+    PurgeRepeatedReads(all, 0);
+    EXPECT_EQ(all.size(), 3u);
+    std::vector<CDetection> none;
+    PurgeRepeatedReads(none, 50);
+    EXPECT_TRUE(none.empty());
 }
 
 }  // namespace
