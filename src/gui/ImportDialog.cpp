@@ -212,12 +212,12 @@ void ImportDialog::ChooseSource(CDlgImportTarvex::SourceEntry entry) {
         case Entry::BoxFiles:
         case Entry::CloudFiles:
             if (hooks_.exploreFiles) {
-                const std::string path = hooks_.exploreFiles(entry == Entry::CloudFiles);
+                const std::string path = hooks_.exploreFiles(this, entry == Entry::CloudFiles);
                 if (!path.empty()) input_->setText(ToQt(path));
             }
             break;
         case Entry::Credentials:
-            if (hooks_.editCredentials) hooks_.editCredentials();
+            if (hooks_.editCredentials) hooks_.editCredentials(this);
             break;
         case Entry::Separator:
             break;

@@ -29,9 +29,9 @@ namespace lv {
 // credentials; an entry without its hook is shown disabled.
 struct ImportSourceHooks {
     // Opens the explorer on the configured boxes (cloud false) or on the customer's
-    // cloud devices (cloud true); the downloaded file's path, or empty.
-    std::function<std::string(bool cloud)> exploreFiles;
-    std::function<void()> editCredentials;
+    // cloud devices (cloud true) over `parent`; the downloaded file's path, or empty.
+    std::function<std::string(QWidget* parent, bool cloud)> exploreFiles;
+    std::function<void(QWidget* parent)> editCredentials;
 };
 
 class ImportDialog : public QDialog {

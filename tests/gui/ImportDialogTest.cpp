@@ -137,7 +137,7 @@ TEST_F(ImportDialogTest, TheSearchRefusesBadTimesAndAMissingFileAndTheSourceMenu
     EXPECT_FALSE(menuEntries[3].enabled);
 
     ImportSourceHooks hooks;
-    hooks.exploreFiles = [&](bool cloud) { return cloud ? std::string("/cloud.txt") : folder / "TX_1.txt"; };
+    hooks.exploreFiles = [&](QWidget*, bool cloud) { return cloud ? std::string("/cloud.txt") : folder / "TX_1.txt"; };
     auto withExplorer = Open(hooks);
     withExplorer->ChooseSource(CDlgImportTarvex::SourceEntry::BoxFiles);
     EXPECT_EQ(withExplorer->InputEdit()->text().toStdString(), folder / "TX_1.txt");

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <fstream>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -325,6 +326,52 @@ TEST(RepeatedReadPurgeTest, KeepsTheSameReadsWhateverTheListsOrder) {
     std::vector<CDetection> none;
     PurgeRepeatedReads(none, 50);
     EXPECT_TRUE(none.empty());
+}
+
+}  // namespace
+}  // namespace lv
+
+namespace lv {
+namespace {
+
+// The window runs the search on a worker while the chip table may be reloaded and the
+// user may cancel: nothing is shared without its lock.
+TEST(DecoderFileSearchThreadTest, ASearchOnAWorkerMeetsATableReloadAndACancel) {
+    SetLanguage(Language::English);
+    test::TempFolder folder;
+    std::string content;
+    for (int i = 0; i < 20000; ++i) {
+        content += test::DetectionLine(i, "C" + std::to_string(i % 300), "2024-05-12", "10:00:00.000") + "\n";
+    }
+    test::WriteFile(folder / "f.txt", content);
+    DecoderFileSearchRequest request;
+    request.path = folder / "f.txt";
+    request.rangeStart.ParseDateTimeCompact("20240512", "000000", 0);
+    request.rangeEnd.ParseDateTimeCompact("20240512", "235959", 0);
+    ClearChipTable();
+    AddChip("C1", 1);
+
+    for (bool cancelIt : {false, true}) {
+        std::atomic<bool> cancel{false};
+        std::atomic<std::size_t> progressCalls{0};
+        DecoderFileSearchResult result;
+        std::thread worker([&] {
+            result = SearchDecoderFile(request, [&](const std::string&, std::size_t, std::size_t) { ++progressCalls; },
+                                       &cancel);
+        });
+        for (int i = 0; i < 50; ++i) {
+            ClearChipTable();
+            AddChip("C" + std::to_string(i % 300), i);
+        }
+        if (cancelIt) cancel = true;
+        worker.join();
+        EXPECT_TRUE(result.opened);
+        EXPECT_GT(progressCalls.load(), 0u);
+        if (cancelIt && result.cancelled) EXPECT_TRUE(result.detections.empty());
+        if (!cancelIt) EXPECT_EQ(result.counts.detectionLines, 20000u);
+    }
+    ClearChipTable();
+    SetLanguage(Language::French);
 }
 
 }  // namespace
