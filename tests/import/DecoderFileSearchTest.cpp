@@ -367,8 +367,12 @@ TEST(DecoderFileSearchThreadTest, ASearchOnAWorkerMeetsATableReloadAndACancel) {
         worker.join();
         EXPECT_TRUE(result.opened);
         EXPECT_GT(progressCalls.load(), 0u);
-        if (cancelIt && result.cancelled) EXPECT_TRUE(result.detections.empty());
-        if (!cancelIt) EXPECT_EQ(result.counts.detectionLines, 20000u);
+        if (cancelIt && result.cancelled) {
+            EXPECT_TRUE(result.detections.empty());
+        }
+        if (!cancelIt) {
+            EXPECT_EQ(result.counts.detectionLines, 20000u);
+        }
     }
     ClearChipTable();
     SetLanguage(Language::French);
