@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QToolButton>
 
 #include "WindowFixture.h"
 #include "core/DetectionTable.h"
@@ -108,9 +109,12 @@ TEST_F(ImportDialogTest, ACancelledSearchLeavesNothingToImport) {
     dialog->Search();
     auto* progress = dialog->findChild<QProgressDialog*>("searchProgress");
     ASSERT_NE(progress, nullptr);
-    progress->cancel();
+    auto* cancel = progress->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
     ASSERT_TRUE(WaitSearch(*dialog));
     EXPECT_EQ(dialog->CountLabel()->text(), "0");
+    EXPECT_EQ(dialog->LogList()->item(dialog->LogList()->count() - 1)->text(), "* Reading cancelled: no detection kept");
     EXPECT_FALSE(dialog->ImportButton()->isEnabled());
     EXPECT_FALSE(dialog->SaveButton()->isEnabled());
 }
@@ -130,7 +134,7 @@ TEST_F(ImportDialogTest, TheSearchRefusesBadTimesAndAMissingFileAndTheSourceMenu
 
     // Without the explorer, its entries are offered disabled; with it, its file is taken.
     ChooseInNextMenu("Récupération des détections Tarvex des boîtiers");
-    QMetaObject::invokeMethod(dialog->findChild<QToolButton*>("sourceButton"), "click", Qt::DirectConnection);
+    dialog->findChild<QToolButton*>("sourceButton")->click();
     ASSERT_EQ(menuEntries.size(), 4u);
     EXPECT_TRUE(menuEntries[0].enabled);
     EXPECT_FALSE(menuEntries[1].enabled);
