@@ -184,6 +184,18 @@ void DetectionImport::FinishImport() {
     busy_ = false;
 }
 
+void DetectionImport::Stop() {
+    if (!busy_) return;
+    alive_ = std::make_shared<int>(0);  // the slice already posted finds its import gone
+    view_.EndProgress();
+    Log(0, fmt::sprintf(Tr("### Import stopped at exit: %d of %d detections imported",
+                           "### Import arrêté à la sortie : %d détections importées sur %d"),
+                        Int(next_), Int(pending_.detections.size())));
+    pending_ = ImportDialogResult{};
+    present_.clear();
+    busy_ = false;
+}
+
 void DetectionImport::Save(const ImportDialogResult& result) {
     const std::string title = Tr("Saving Tarvex detections", "Sauvegarde des détections Tarvex");
     view_.ShowProgress(title, SavedText(0));

@@ -45,6 +45,8 @@ public:
     void Handle(ImportDialogResult result);
     // An import into the table is still under way (the window offers no second one).
     bool Busy() const { return busy_; }
+    // Exit: an import under way ends where it is, and says how far it got.
+    void Stop();
 
     // What the last import did (tests, the log).
     struct Tally {

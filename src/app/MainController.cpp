@@ -77,6 +77,7 @@ bool MainController::Exit(bool controlHeld) {
     }
     ui_.killTimer(kTimerStartupConfig);
     ui_.killTimer(kTimerDayCheck);
+    import_.Stop();
     detectionIntake_.StopDeferredRefresh();
     if (link_) {
         link_->StopTimers();

@@ -122,6 +122,17 @@ TEST_F(DetectionImportTest, ImportedDetectionsAreRecordedJournaledCountedAndLogg
     EXPECT_EQ(controller->LastImportTally().added, 1200u);
 }
 
+TEST_F(DetectionImportTest, ExitStopsAnImportUnderWayAndSaysHowFarItGot) {
+    Open();
+    controller->HandleImportResult(Outcome(CDlgImportTarvex::kImportCode, 1200));
+    ASSERT_TRUE(controller->ImportBusy());
+    ASSERT_TRUE(controller->Exit(true));
+    EXPECT_FALSE(controller->ImportBusy());
+    EXPECT_TRUE(LogHas("### Import stopped at exit: 500 of 1200 detections imported"));
+    loop.processPending();
+    EXPECT_EQ(controller->LastImportTally().added, 500u);  // no slice ran after the exit
+}
+
 TEST_F(DetectionImportTest, ImportingTwiceOrWhatCameLiveAddsNoDouble) {
     Open();
     // The same passing received live from box 12.
