@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := build-essential cmake pkg-config zlib1g-dev libgtest-dev libgmock-dev \
-  libminizip-dev libcurl4-openssl-dev libfmt-dev qt6-base-dev qt6-multimedia-dev \
+  libminizip-dev libcurl4-openssl-dev libssl-dev libfmt-dev qt6-base-dev qt6-multimedia-dev \
   qt6-speech-dev qt6-declarative-dev socat unzip openssl python3-pyftpdlib iproute2 xvfb
 ARGS ?=
 

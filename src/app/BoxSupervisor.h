@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/BoxWorker.h"
+#include "cloud/explorer/BoxFilesSource.h"
 #include "app/DetectionIntake.h"
 #include "app/MainView.h"
 #include "app/ManualInsertion.h"
@@ -87,6 +88,9 @@ public:
     void SaveDeclarations();
     // Sets one slot's declaration (creating its transport the first time).
     void Declare(int index, const BoxDeclaration& declaration);
+
+    // The box files explorer on the declared boxes, `firstBox` (0..3) listed first.
+    BoxFilesSource BoxFilesSourceFor(int firstBox) const;
 
     // The box states, the buttons that follow them and the detection counter.
     void RefreshCountersNow();

@@ -101,6 +101,8 @@ public:
 
     // --- Boxes (UI thread) ---
     BoxStatus BoxStatusOf(int index) const { return boxes_.StatusOf(index); }
+    // "Explore box content": the explorer on the declared boxes, this one first.
+    BoxFilesSource BoxFilesSourceFor(int index) const { return boxes_.BoxFilesSourceFor(index); }
     bool AnyBoxInUse() const { return boxes_.AnyBoxInUse(); }
     // Connecting, or a clock command under way (the view shows itself busy).
     bool IsBusy() const { return boxes_.IsBusy(); }

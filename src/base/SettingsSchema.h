@@ -112,6 +112,8 @@ inline constexpr const char* kUrls = "URLs";
 inline constexpr const char* kCustomerInfo = "CustomerInfo";
 inline constexpr const char* kApplication = "Application";
 inline constexpr const char* kTarvexBoxes = "TarvexBoxes";
+inline constexpr const char* kAccessToken = "AccessToken";
+inline constexpr const char* kDownloadTarvex = "DownloadTarvex";
 inline constexpr const char* kImportDetections = "ImportDetections";
 
 // --- Acquisition ([Settings]) -----------------------------------------------------------
@@ -168,6 +170,22 @@ inline constexpr TextSetting GetLocalFilePassings{kUrls, "GetLocalFilePassings",
 inline constexpr ObsoleteSetting GetRemoteFilePassings{kUrls, "GetRemoteFilePassings"};
 inline constexpr ObsoleteSetting GetRemoteBoxesInfo{kUrls, "GetRemoteBoxesInfo"};
 inline constexpr ObsoleteSetting CustomerPassword{kCustomerInfo, "Password"};
+
+// --- Vendor cloud service and the box files explorer -------------------------------------------
+// "https://host[:port]" of the vendor's device REST service; empty until configured.
+inline constexpr TextSetting CloudApiBase{kUrls, "CloudApiBase", ""};
+// A PEM file of CA certificates trusted besides the system's (private deployments, tests).
+inline constexpr TextSetting CloudCaFile{kUrls, "CloudCaFile", ""};
+// The customer's account number ($USER$ of the request paths) and API key.
+inline constexpr TextSetting CustomerId{kCustomerInfo, "CustomerId", ""};
+inline constexpr TextSetting ApiKey{kCustomerInfo, "ApiKey", ""};
+// The last bearer token and the local hour it was obtained in (YYYYMMDDHH).
+inline constexpr TextSetting AccessTokenValue{kAccessToken, "Token", ""};
+inline constexpr TextSetting AccessTokenDateTime{kAccessToken, "DateTime", ""};
+// Where the explorer downloads decoder output files.
+inline std::string DefaultDownloadTarvexPath() { return JoinPath(GetDataFolder(), "TARVEX"); }
+inline constexpr TextSetting DownloadTarvexPath{kDownloadTarvex, "DownloadTarvexPath", "",
+                                                &DefaultDownloadTarvexPath};
 // "en" or "fr".
 inline constexpr TextSetting ApplicationLanguage{kApplication, "Language", "fr"};
 inline constexpr TextSetting SoftwareLocation{kApplication, "SoftwareLocation", ""};

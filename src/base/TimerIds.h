@@ -8,6 +8,9 @@ inline constexpr int kTimerStartupConfig = 22662;  // the configuration dialog s
 inline constexpr int kTimerDayCheck = 33861;       // GDaysToAdd follows today (500 ms)
 inline constexpr int kTimerDeferredRefresh = 17732; // counters of a burst of passings, together
 
+// The box files explorer's: its first listing shortly after it opens.
+inline constexpr int kTimerBoxFilesFirstListing = 41207;
+
 // The direct link's.
 inline constexpr int kTimerLinkPing = 34137;
 inline constexpr int kTimerLinkQueries = 34146;

@@ -17,7 +17,11 @@
 #include "base/Environment.h"
 #include "app/MainController.h"
 #include "base/Texts.h"
+#include "base/Log.h"
+#include "gui/BoxFilesDialog.h"
+#include "gui/CloudCommands.h"
 #include "gui/ConfigDialog.h"
+#include "gui/CustomerInfoDialog.h"
 #include "gui/DetectionsModel.h"
 #include "gui/ImportDialog.h"
 #include "gui/InsertTimeDialog.h"
@@ -137,8 +141,22 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     QAction* exportAll = menu.addAction(QString::fromUtf8("Export global des détections..."));
     exportAll->setEnabled(false);
     menu.addSeparator();
+    // The cloud explorer, until the import dialog offers it from its source menu.
+    QAction* cloud = menu.addAction(T("Get Tarvex customer detections",
+                                      "Récupération des détections Tarvex sur compte client"));
+    QAction* credentials = menu.addAction(T("Set Tarvex customer account credentials...",
+                                            "Informations compte client Tarvex..."));
+    menu.addSeparator();
     QAction* about = menu.addAction(T("About Lumivane...", "A propos de Lumivane..."));
-    if (menu.exec(event->globalPos()) == about) ShowAbout();
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == about) ShowAbout();
+    if (chosen == cloud) {
+        std::string logLine;
+        const std::string path = RunCustomerDetectionsExplorer(this, logLine);
+        if (!logLine.empty()) Log(0, logLine);
+        if (!path.empty()) Log(0, "+ " + path);
+    }
+    if (chosen == credentials) EditCustomerInfo(this);
 }
 
 void MainWindow::OnConnectClicked(bool pressed) {
@@ -202,8 +220,12 @@ void MainWindow::ShowBoxMenu(int box, const QPoint& globalPos) {
             const std::string text = command;
             connect(action, &QAction::triggered, this, [this, box, text] { controller_->SendBoxCommand(box, text); });
         }
-        // The box files explorer has not joined this version yet.
-        menu.addAction(T("Explore box content", "Explorer le contenu du boîtier"))->setEnabled(false);
+        QAction* explore = menu.addAction(T("Explore box content", "Explorer le contenu du boîtier"));
+        explore->setEnabled(inUse);
+        connect(explore, &QAction::triggered, this, [this, box] {
+            const std::string path = RunBoxFilesDialog(this, controller_->BoxFilesSourceFor(box));
+            if (!path.empty()) Log(0, "+ " + path);
+        });
     } else {
         // The USB TimingBox commands join with its protocol.
         QAction* periodic =

@@ -34,6 +34,9 @@ void PrintHelp() {
         "Stands in for a network decoder: answers its commands and pushes passings.\n"
         "  --port P             listening port; 0 picks a free one and prints \"port <n>\" (default 0)\n"
         "  --bind ADDR          listening address (default 127.0.0.1)\n"
+        "  --files-port P       serve the stored passings files over HTTP on P, at\n"
+        "                       /media/passings_<id>.txt (0: a free port, printed as\n"
+        "                       \"files-port <n>\"); default: no file server\n"
         "  --runners N          field of runners (default 10)\n"
         "  --repeats K          reads per passing, a burst of repeated reads (default 1)\n"
         "  --spread MS          time between the reads of a burst (default 20)\n"
@@ -86,6 +89,9 @@ bool ParseOptions(int argc, char** argv, Options& options, bool& help, std::stri
         } else if (name == "--port") {
             if (!integer(0, 65535, number)) return false;
             options.port = static_cast<int>(number);
+        } else if (name == "--files-port") {
+            if (!integer(0, 65535, number)) return false;
+            options.filesPort = static_cast<int>(number);
         } else if (name == "--bind") {
             const char* value = needValue();
             if (!value) return false;

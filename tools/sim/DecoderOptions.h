@@ -23,6 +23,9 @@ struct Options {
     long long muteAfter = 0;       // go silent after N lines sent in a session
     long long malformedEvery = 0;  // a malformed line before every N-th passing line
     bool verbose = false;
+    // Port of the HTTP server of the stored passings files (-1: none; 0: a free one,
+    // printed as "files-port <n>" after the "port" line).
+    int filesPort = -1;
 };
 
 // False with a message for bad options; `help` set for --help.

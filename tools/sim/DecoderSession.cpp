@@ -1,5 +1,7 @@
 #include "DecoderSession.h"
 
+#include "StoredFiles.h"
+
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -148,7 +150,7 @@ void Session::HandleCommand(const std::string& command) {
             reply = "SETTIME;ERROR";
         }
     } else if (keyword == "LISTFILES") {
-        reply = "LISTFILES;2;1001,1520,2024-05-01,closed;1002,87,2024-05-02,open";
+        reply = ListFilesAnswer();
     } else if (keyword == "SETBOUNCE") {
         reply = command;
     } else if (keyword == "TIMESTAMPGET") {

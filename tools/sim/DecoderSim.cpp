@@ -11,11 +11,14 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "DecoderOptions.h"
 #include "DecoderSession.h"
 #include "PassingGenerator.h"
 #include "SimCommands.h"
+#include "SimHttp.h"
+#include "StoredFiles.h"
 
 namespace sim {
 
@@ -97,6 +100,18 @@ int RunDecoderSimulator(int argc, char** argv) {
     }
     if (options.verbose) std::fprintf(stderr, "decoder: listening on %s:%d\n", options.bind.c_str(), port);
 
+    // The stored passings files, over plain HTTP as a decoder serves them.
+    http::Server files;
+    std::thread filesThread;
+    if (options.filesPort >= 0) {
+        if (!files.Listen(options.bind, options.filesPort, nullptr, decoder::ServeStoredFile)) return 1;
+        if (options.filesPort == 0) {
+            std::printf("files-port %d\n", files.Port());
+            std::fflush(stdout);
+        }
+        filesThread = std::thread([&files] { files.Run(g_stop); });
+    }
+
     decoder::DecoderState state;
     while (!g_stop.load()) {
         pollfd waiter{listener, POLLIN, 0};
@@ -111,6 +126,7 @@ int RunDecoderSimulator(int argc, char** argv) {
         if (options.verbose) std::fprintf(stderr, "decoder: client gone\n");
     }
     ::close(listener);
+    if (filesThread.joinable()) filesThread.join();
     return 0;
 }
 

@@ -1,0 +1,57 @@
+#include "cloud/CustomerInfo.h"
+
+#include <sys/stat.h>
+
+#include "base/Settings.h"
+#include "base/SettingsSchema.h"
+#include "base/Texts.h"
+
+namespace lv {
+
+namespace {
+
+std::string Trim(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// The key lives in the settings file: only its owner may read it.
+void KeepSettingsPrivate() {
+    const std::string& path = Settings().Path();
+    if (!path.empty()) (void)::chmod(path.c_str(), S_IRUSR | S_IWUSR);
+}
+
+}  // namespace
+
+CustomerInfoRules::CustomerInfoRules()
+    : customerId_(setting::CustomerId.Read()), apiKey_(setting::ApiKey.Read()) {}
+
+bool CustomerInfoRules::Accept(const std::string& customerIdText, const std::string& apiKeyText,
+                               std::string& warning) {
+    const std::string customerId = Trim(customerIdText);
+    const std::string apiKey = Trim(apiKeyText);
+    if (customerId.empty()) {
+        warning = Tr("Please enter your Tarvex customer id", "Saisissez votre n° de client Tarvex");
+        return false;
+    }
+    if (apiKey.empty()) {
+        warning = Tr("Please enter an API key here", "Générez une API key dans votre espace client et copiez-la ici");
+        return false;
+    }
+    KeepSettingsPrivate();
+    setting::CustomerId.Write(customerId);
+    setting::ApiKey.Write(apiKey);
+    // Another account or key: the next request fetches a token of its own.
+    if (customerId != customerId_ || apiKey != apiKey_) setting::AccessTokenValue.Write("");
+    KeepSettingsPrivate();
+    customerId_ = customerId;
+    apiKey_ = apiKey;
+    return true;
+}
+
+bool CustomerInfoRules::CredentialsSet() {
+    return !setting::CustomerId.Read().empty() && !setting::ApiKey.Read().empty();
+}
+
+}  // namespace lv

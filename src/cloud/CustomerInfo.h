@@ -1,0 +1,29 @@
+#pragma once
+// The rules of the customer credentials dialog (CDlgCustomerInfo): the customer number
+// and API key shown on opening, the checks of OK, and the cached token dropped when
+// either changes.
+#include <string>
+
+namespace lv {
+
+class CustomerInfoRules {
+public:
+    // Reads and remembers the stored values.
+    CustomerInfoRules();
+
+    const std::string& CustomerId() const { return customerId_; }
+    const std::string& ApiKey() const { return apiKey_; }
+
+    // OK with the two boxes' texts (trimmed here). False with the warning to show (the
+    // dialog stays open); true once both are stored.
+    bool Accept(const std::string& customerId, const std::string& apiKey, std::string& warning);
+
+    // Both credentials are set in the settings.
+    static bool CredentialsSet();
+
+private:
+    std::string customerId_;
+    std::string apiKey_;
+};
+
+}  // namespace lv

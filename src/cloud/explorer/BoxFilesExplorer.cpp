@@ -1,0 +1,378 @@
+#include "cloud/explorer/BoxFilesExplorer.h"
+
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include <fmt/printf.h>
+
+#include "base/AtomicFile.h"
+#include "base/Environment.h"
+#include "base/Log.h"
+#include "base/SettingsSchema.h"
+#include "base/Texts.h"
+#include "base/TimerIds.h"
+#include "cloud/CloudDebugCopies.h"
+#include "cloud/explorer/DecoderOutputFile.h"
+#include "cloud/json/Json.h"
+
+namespace lv {
+
+namespace {
+
+std::string Trim(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string FileLine(const CDetectionFile& file) {
+    return fmt::sprintf(Tr(" %-3s: \t Detections: %d\t %s\t %s", " %-3s: \t Détections: %d\t %s\t %s"), file.fileId,
+                        file.count, file.created, file.details);
+}
+
+}  // namespace
+
+struct BoxFilesExplorer::Listing {
+    int result = 0;
+    std::string error;
+    std::vector<std::unique_ptr<CDetectionFile>> files;
+};
+
+struct BoxFilesExplorer::Fetch {
+    int result = 0;
+    std::string error;
+    std::size_t replyBytes = 0;
+    std::string folder;
+    std::string path;
+    int skipped = 0;
+    bool tokenFailed = false;  // shown as it stands, not as a download error
+};
+
+BoxFilesExplorer::BoxFilesExplorer(BoxFilesSource source, UiLoop& ui, BoxFilesView& view, CloudConnection connection)
+    : source_(std::move(source)), ui_(ui), view_(view), connection_(std::move(connection)) {
+    connection_.cancel = &cancel_;
+}
+
+BoxFilesExplorer::~BoxFilesExplorer() {
+    *alive_ = false;
+    if (timerArmed_) ui_.killTimer(kTimerBoxFilesFirstListing);
+    cancel_ = true;
+    JoinWorker();
+}
+
+void BoxFilesExplorer::JoinWorker() {
+    if (worker_.joinable()) worker_.join();
+}
+
+void BoxFilesExplorer::RunInBackground(std::function<void()> work, std::function<void()> done) {
+    JoinWorker();
+    busy_ = true;
+    cancel_ = false;
+    view_.ShowBusy(true);
+    UpdateButtons();
+    UiLoop& ui = ui_;
+    std::shared_ptr<bool> alive = alive_;
+    worker_ = std::thread([this, &ui, alive, work = std::move(work), done = std::move(done)]() mutable {
+        work();
+        ui.post([this, alive, done = std::move(done)] {
+            if (!*alive) return;
+            JoinWorker();
+            busy_ = false;
+            view_.ShowBusy(false);
+            done();
+            UpdateButtons();
+        });
+    });
+}
+
+void BoxFilesExplorer::Open() {
+    entries_.clear();
+    if (source_.mode == BoxFilesSource::Mode::Boxes) {
+        for (const ExplorerBox& box : source_.boxes) entries_.push_back(box.text);
+    } else {
+        FillCloudEntries();
+    }
+    selectedEntry_ = entries_.empty() ? -1 : std::clamp(source_.firstEntry, 0, static_cast<int>(entries_.size()) - 1);
+    view_.ShowEntries(entries_, selectedEntry_);
+    if (!entries_.empty()) {
+        timerArmed_ = true;
+        std::shared_ptr<bool> alive = alive_;
+        ui_.setTimer(kTimerBoxFilesFirstListing, kFirstListingDelayMs, false, [this, alive] {
+            if (!*alive) return;
+            timerArmed_ = false;
+            if (!busy_) ListSelectedEntry();
+        });
+    }
+    outputPath_.clear();
+    view_.ShowDestination(setting::DownloadTarvexPath.Read());
+    UpdateButtons();
+}
+
+void BoxFilesExplorer::FillCloudEntries() {
+    std::vector<char> text(source_.devicesReply.begin(), source_.devicesReply.end());
+    text.push_back('\0');
+    JsonNode* root = JsonParse(text.data());
+    const JsonNode* list = root != nullptr ? JsonItem(root, 0) : nullptr;
+    if (list != nullptr && list->kind == JsonArray) {
+        for (const JsonNode* item = list->firstChild; item != nullptr; item = item->nextSibling) {
+            const JsonNode* device = JsonGet(item, "DeviceID");
+            const std::string id = device->kind == JsonString ? device->text : "";
+            if (id == "error") {
+                // The service puts its refusal in the item's other text members.
+                std::string why = item->kind == JsonString ? item->text : "";
+                for (const JsonNode* member = item->firstChild; member != nullptr; member = member->nextSibling) {
+                    if (member == device || member->kind != JsonString) continue;
+                    if (!why.empty()) why += "\n";
+                    why += member->text;
+                }
+                view_.ShowMessage(Tr("Error\n\n", "Erreur\n\n") + why, BoxFilesView::Icon::Warning);
+                break;
+            }
+            entries_.push_back(id);
+        }
+    }
+    JsonFree(root);
+}
+
+void BoxFilesExplorer::SelectEntry(int index) {
+    if (busy_ || index < 0 || index >= static_cast<int>(entries_.size())) return;
+    selectedEntry_ = index;
+    ListSelectedEntry();
+}
+
+void BoxFilesExplorer::Refresh() {
+    if (timerArmed_) {
+        ui_.killTimer(kTimerBoxFilesFirstListing);
+        timerArmed_ = false;
+    }
+    if (busy_) return;
+    ListSelectedEntry();
+    UpdateButtons();
+}
+
+void BoxFilesExplorer::ShowInformationLine(const std::string& line) {
+    records_.clear();
+    lines_ = {line};
+    listEnabled_ = false;
+    selectedLine_ = -1;
+    view_.ShowFileLines(lines_, false);
+}
+
+void BoxFilesExplorer::ListSelectedEntry() {
+    if (selectedEntry_ < 0 || selectedEntry_ >= static_cast<int>(entries_.size())) return;
+    ShowInformationLine(Tr("Looking for available files...", "Recherche des fichiers disponibles..."));
+    auto listing = std::make_shared<Listing>();
+    std::function<void()> work;
+    if (source_.mode == BoxFilesSource::Mode::Boxes) {
+        BoxFileLister lister = source_.boxes[static_cast<std::size_t>(selectedEntry_)].listFiles;
+        work = [listing, lister] {
+            if (!lister) {
+                listing->result = -1;
+                listing->error = Tr("Connexion non ouverte", "Connexion non ouverte");
+                return;
+            }
+            listing->result = lister(listing->files, listing->error);
+        };
+    } else {
+        const std::string device = entries_[static_cast<std::size_t>(selectedEntry_)];
+        CloudConnection connection = connection_;
+        work = [listing, device, connection] {
+            std::string token;
+            listing->result = RequestAccessToken(connection, token, listing->error);
+            if (listing->result == kCloudOk)
+                listing->result = GetDeviceFiles(connection, token, device, listing->files, listing->error);
+        };
+    }
+    RunInBackground(std::move(work), [this, listing] { OnListed(*listing); });
+}
+
+void BoxFilesExplorer::OnListed(Listing& listing) {
+    if (listing.result < 0) {
+        ShowInformationLine(Tr("Cannot connect to Tarvex box: ", "Erreur de connexion au boîtier : ") + listing.error);
+        view_.PlayAlert();
+        return;
+    }
+    records_.clear();
+    lines_.clear();
+    for (auto& file : listing.files) {
+        if (!file) continue;
+        lines_.push_back(FileLine(*file));
+        records_.push_back(std::move(file));
+    }
+    listEnabled_ = true;
+    selectedLine_ = -1;
+    view_.ShowFileLines(lines_, true);
+}
+
+void BoxFilesExplorer::SelectLine(int line) {
+    selectedLine_ = listEnabled_ && line >= 0 && line < static_cast<int>(records_.size()) ? line : -1;
+    UpdateButtons();
+}
+
+void BoxFilesExplorer::UpdateButtons() {
+    ExplorerButtons buttons;
+    if (busy_) {
+        // Nothing but Cancel while a request runs.
+    } else if (entries_.empty()) {
+        buttons.copyUrl = true;
+    } else if (!lines_.empty()) {
+        buttons.refresh = buttons.copyUrl = buttons.removeFiles = true;
+        buttons.download = selectedLine_ >= 0;
+    }
+    buttons_ = buttons;
+    view_.ShowButtons(buttons_);
+}
+
+void BoxFilesExplorer::ChooseFolder(const std::string& chosen, const std::string& current) {
+    if (chosen.empty() || ::strcasecmp(chosen.c_str(), current.c_str()) == 0) return;
+    const std::string folder = chosen.back() == '/' ? chosen : chosen + "/";
+    view_.ShowDestination(folder);
+    setting::DownloadTarvexPath.Write(folder);
+}
+
+void BoxFilesExplorer::CopyUrl() {
+    if (selectedLine_ < 0) return;
+    view_.CopyToClipboard(records_[static_cast<std::size_t>(selectedLine_)]->detectionsPath);
+}
+
+void BoxFilesExplorer::RemoveFiles() {
+    view_.ShowMessage("Fonction non implémentée...", BoxFilesView::Icon::Warning);
+}
+
+void BoxFilesExplorer::Download(const std::string& destinationText) {
+    if (busy_) return;
+    const std::string folder = Trim(destinationText);
+    if (folder.empty()) {
+        view_.ShowMessage(Tr("Specify a local destination folder!", "Spécifiez un répertoire local de téléchargement !"),
+                          BoxFilesView::Icon::Warning);
+        return;
+    }
+    if (!IsFolder(folder) &&
+        view_.AskYesNo(fmt::sprintf(Tr("Folder\n    %s  \ndoes not exist.\nCreate it?",
+                                       "Le répertoire\n    %s  \nn'existe pas.\nLe créer ?"),
+                                    folder))) {
+        if (!CreateFolderPath(folder) || !IsFolder(folder)) {
+            view_.ShowMessage(fmt::sprintf(Tr("Cannot create folder\n    %s  \n",
+                                              "Erreur de création du répertoire\n    %s  \n"),
+                                           folder),
+                              BoxFilesView::Icon::Warning);
+            return;
+        }
+    }
+    if (selectedEntry_ < 0 || selectedLine_ < 0) return;
+    const CDetectionFile file = *records_[static_cast<std::size_t>(selectedLine_)];
+    if (file.count == 0) {
+        view_.ShowMessage(fmt::sprintf(Tr("File %s is empty!", "Le fichier %s est vide !"), file.fileId),
+                          BoxFilesView::Icon::Warning);
+        return;
+    }
+
+    auto fetch = std::make_shared<Fetch>();
+    fetch->folder = folder;
+    const bool cloud = source_.mode == BoxFilesSource::Mode::Cloud;
+    CloudConnection connection = connection_;
+    RunInBackground(
+        [fetch, file, cloud, connection] {
+            if (!IsSafeIdentifier(file.fileId)) {
+                fetch->result = kCloudBadIdentifier;
+                fetch->error = fmt::sprintf(Tr("Invalid identifier from the cloud or the box: \"%s\"",
+                                               "Identifiant invalide venant du cloud ou du boîtier : \"%s\""),
+                                            file.fileId.substr(0, 64));
+                return;
+            }
+            std::string reply;
+            if (cloud) {
+                std::string token;
+                fetch->result = RequestAccessToken(connection, token, fetch->error);
+                fetch->tokenFailed = fetch->result != kCloudOk;
+                if (fetch->result == kCloudOk)
+                    fetch->result = CloudGet(connection, token, file.detectionsPath, reply, fetch->error);
+            } else {
+                // The box serves its stored files itself, over plain HTTP.
+                HttpRequest request;
+                request.url = file.detectionsPath;
+                request.limits = connection.limits;
+                request.cancel = connection.cancel;
+                const HttpResult result = HttpTransfer(request);
+                if (result.Ok()) {
+                    reply = result.body;
+                } else {
+                    fetch->result = result.failure == HttpFailure::Cancelled ? kCloudCancelled : kCloudSendFailed;
+                    fetch->error = result.failure == HttpFailure::Cancelled
+                                       ? std::string(Tr("Request cancelled", "Requête annulée"))
+                                       : fmt::sprintf("%s: %s", file.detectionsPath, result.detail);
+                }
+            }
+            if (fetch->result != kCloudOk) return;
+            fetch->replyBytes = reply.size();
+            WriteCloudDebugCopy("detections-" + (IsSafeIdentifier(file.deviceId) ? file.deviceId : std::string("box")) +
+                                    "-" + file.fileId + ".json",
+                                reply);
+
+            DecoderOutput output;
+            if (!ConvertDetections(reply, file.deviceId, output, fetch->error)) {
+                fetch->result = kCloudNoSession;
+                return;
+            }
+            // Written under a temporary name and renamed when complete.
+            const std::string path = JoinPath(fetch->folder, "TX_" + file.fileId + ".txt");
+            if (!ReplaceFileAtomically(path, output.lines, &fetch->error)) {
+                fetch->result = kCloudSendFailed;
+                return;
+            }
+            fetch->path = path;
+            fetch->skipped = output.skipped;
+        },
+        [this, fetch] { OnDownloaded(*fetch); });
+}
+
+void BoxFilesExplorer::OnDownloaded(Fetch& fetch) {
+    if (fetch.result != kCloudOk) {
+        outputPath_.clear();
+        Log(20, "## " + fetch.error);
+        if (fetch.tokenFailed) {
+            view_.ShowMessage(fetch.error, BoxFilesView::Icon::Information);
+            return;
+        }
+        view_.ShowMessage(Tr("Download error\n", "Erreur de téléchargement\n") + fetch.error,
+                          BoxFilesView::Icon::Warning);
+        return;
+    }
+    std::string done = fmt::sprintf(Tr("Download done (%d kB)", "Téléchargement terminé (%d ko)"),
+                                    static_cast<int>(fetch.replyBytes / 1024));
+    if (fetch.skipped > 0) {
+        done += fmt::sprintf(Tr("\n%d detection(s) left out: no chip code or unreadable time",
+                                "\n%d détection(s) écartée(s) : sans code puce ou heure illisible"),
+                             fetch.skipped);
+    }
+    Log(20, fmt::sprintf("+ %s : %d kB", fetch.path, static_cast<int>(fetch.replyBytes / 1024)));
+    view_.ShowMessage(done, BoxFilesView::Icon::Information);
+    setting::DownloadTarvexPath.Write(fetch.folder);
+    outputPath_ = fetch.path;
+    view_.Close(true);
+}
+
+void BoxFilesExplorer::Cancel() {
+    if (busy_) {
+        cancel_ = true;
+        return;
+    }
+    Close();
+}
+
+void BoxFilesExplorer::Close() {
+    cancel_ = true;
+    outputPath_.clear();
+    records_.clear();
+    lines_.clear();
+    view_.Close(false);
+}
+
+}  // namespace lv
