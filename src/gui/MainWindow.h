@@ -79,7 +79,8 @@ public:
     void OpenManualInsertion();
     // The import dialog of decoder output files; its outcome goes to the controller.
     void OpenImport();
-    // The source menu's explorer and credentials entries (set by whoever provides them).
+    // The source menu's explorer and credentials entries in place of the window's own
+    // (tests).
     void SetImportSourceHooks(ImportSourceHooks hooks) { importHooks_ = std::move(hooks); }
     void OpenHelp();
     void ShowAbout();

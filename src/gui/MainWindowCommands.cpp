@@ -62,7 +62,25 @@ void MainWindow::OpenManualInsertion() {
 
 void MainWindow::OpenImport() {
     if (!controller_ || closing_ || controller_->ImportBusy()) return;
-    ImportDialog dialog(importHooks_, this);
+    ImportSourceHooks hooks = importHooks_;
+    // The source menu's explorer (on the declared boxes, or on the customer's cloud
+    // devices) and credentials, over the import dialog.
+    if (!hooks.exploreFiles) {
+        hooks.exploreFiles = [this](QWidget* parent, bool cloud) -> std::string {
+            std::string path;
+            if (cloud) {
+                std::string logLine;
+                path = RunCustomerDetectionsExplorer(parent, logLine);
+                if (!logLine.empty()) Log(0, logLine);
+            } else {
+                path = RunBoxFilesDialog(parent, controller_->BoxFilesSourceFor(0));
+            }
+            if (!path.empty()) Log(0, "+ " + path);
+            return path;
+        };
+    }
+    if (!hooks.editCredentials) hooks.editCredentials = [](QWidget* parent) { EditCustomerInfo(parent); };
+    ImportDialog dialog(hooks, this);
     if (dialog.exec() != QDialog::Accepted) return;
     controller_->HandleImportResult(dialog.TakeResult());
 }
