@@ -3,6 +3,7 @@
 #include <fmt/printf.h>
 
 #include <algorithm>
+#include <functional>
 #include <unordered_map>
 
 #include "base/Texts.h"
@@ -34,7 +35,7 @@ public:
 
     // The bib text of a known chip, or nullptr; `firstUnknown` is set the first time
     // an unknown code is met.
-    const std::string* Find(const std::string& code, bool& firstUnknown) {
+    const std::string* Find(std::string_view code, bool& firstUnknown) {
         firstUnknown = false;
         auto found = memo_.find(code);
         if (found == memo_.end()) {
@@ -42,14 +43,14 @@ public:
             std::string text;
             if (FindBib(code, bib)) text = fmt::sprintf("%u", static_cast<uint32_t>(bib));
             firstUnknown = text.empty();
-            found = memo_.emplace(code, std::move(text)).first;
+            found = memo_.emplace(std::string(code), std::move(text)).first;
         }
         return found->second.empty() ? nullptr : &found->second;
     }
 
 private:
     bool on_;
-    std::unordered_map<std::string, std::string, CodeHash> memo_;
+    std::unordered_map<std::string, std::string, CodeHash, std::equal_to<>> memo_;
 };
 
 // The summary of the detection lines of each day of the file, in file order.
@@ -57,16 +58,16 @@ class DaySummary {
 public:
     explicit DaySummary(std::vector<std::string>& log) : log_(log) {}
 
-    void Add(std::string_view dateKey, const CDetection& detection) {
+    void Add(std::string_view dateKey, const CChrono& timeOfDay, const CChrono& dateTime) {
         if (total_ > 0 && dateKey == dateKey_) {
             ++total_;
-            last_ = detection.timeOfDay;
+            last_ = timeOfDay;
             return;
         }
         Close();
         dateKey_.assign(dateKey);
-        longDate_ = detection.dateTime.FormatLongDate();
-        first_ = last_ = detection.timeOfDay;
+        longDate_ = dateTime.FormatLongDate();
+        first_ = last_ = timeOfDay;
         total_ = 1;
         log_.push_back(fmt::sprintf(Tr("* %s - First detection at %s", "* %s - Première détection à %s"), longDate_,
                                     first_.FormatHundredths()));
@@ -222,39 +223,39 @@ void Search::DetectionLine(std::string_view line, const std::string_view* fields
         time = time_;
     }
 
-    CDetection detection;
-    if (code.empty() || dateTooLong ||
-        !times_.Read(date, time, detection.dateTime, detection.timeOfDay)) {
+    CChrono dateTime;
+    CChrono timeOfDay;
+    if (code.empty() || dateTooLong || !times_.Read(date, time, dateTime, timeOfDay)) {
         Invalid(line);
         return;
     }
     ++result_.counts.detectionLines;
-    detection.code.assign(code);
 
+    std::string_view label = code;
     bool unknown = false;
     if (translator_.On()) {
         bool firstUnknown = false;
-        if (const std::string* bib = translator_.Find(detection.code, firstUnknown)) {
-            detection.code = *bib;
+        if (const std::string* bib = translator_.Find(code, firstUnknown)) {
+            label = *bib;
         } else {
             unknown = true;
-            if (firstUnknown) result_.unknownChips.push_back(detection.code);
+            if (firstUnknown) result_.unknownChips.emplace_back(code);
         }
     }
 
-    days_.Add(date, detection);
+    days_.Add(date, timeOfDay, dateTime);
 
-    if (detection.dateTime < request_.rangeStart || detection.dateTime > request_.rangeEnd) return;
+    if (dateTime < request_.rangeStart || dateTime > request_.rangeEnd) return;
     ++result_.counts.inRange;
     if (unknown && request_.ignoreUnknownTags) {
         if (request_.showAbnormal) {
             result_.log.push_back(fmt::sprintf(
-                Tr("+ Unknown chip [%s]. Detection discarded!", "+ Puce inconnue [%s] ! Détection ignorée"), detection.code));
+                Tr("+ Unknown chip [%s]. Detection discarded!", "+ Puce inconnue [%s] ! Détection ignorée"), label));
         }
         ++result_.counts.rejectedUnknown;
         return;
     }
-    result_.detections.push_back(std::move(detection));
+    result_.detections.push_back(CDetection{timeOfDay, dateTime, std::string(label)});
     if (result_.detections.size() % 100 == 0) Progress();
 }
 
