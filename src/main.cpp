@@ -3,6 +3,7 @@
 
 #include "app/CommandLine.h"
 #include "app/HeadlessMain.h"
+#include "app/ImportCommand.h"
 #ifdef LUMIVANE_HAVE_GUI
 #include "gui/GuiMain.h"
 #endif
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
         std::fputs(lv::CommandLineUsage(), stdout);
         return 0;
     }
+    if (options.import) return lv::RunImportCommand(options, argv[0], stdout, stderr);
 #ifdef LUMIVANE_HAVE_GUI
     if (!options.headless) return lv::RunGui(options, argc, argv);
 #endif

@@ -5,7 +5,84 @@
 
 namespace lv {
 
+namespace {
+
+// The options of the import command; --data-dir and --lang as for the program.
+bool ParseImportCommand(int argc, char** argv, CommandLine& out, std::string& error) {
+    ImportCommandOptions import;
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= argc) {
+                error = "missing value after " + arg;
+                return false;
+            }
+            into = argv[++i];
+            return true;
+        };
+        std::string* target = nullptr;
+        if (arg == "--date") {
+            target = &import.date;
+        } else if (arg == "--from") {
+            target = &import.from;
+        } else if (arg == "--to") {
+            target = &import.to;
+        } else if (arg == "--box") {
+            target = &import.box;
+        } else if (arg == "--save") {
+            target = &import.save;
+        } else if (arg == "--data-dir") {
+            target = &out.dataDir;
+        }
+        if (target) {
+            if (!value(*target)) return false;
+        } else if (arg == "--add-hours") {
+            std::string hours;
+            if (!value(hours)) return false;
+            if (hours != "24" && hours != "48" && hours != "72") {
+                error = "--add-hours takes 24, 48 or 72";
+                return false;
+            }
+            import.addHours = std::atoi(hours.c_str());
+        } else if (arg == "--lang") {
+            std::string word;
+            if (!value(word)) return false;
+            Language language;
+            if (!ParseLanguage(word, language)) {
+                error = "unknown language '" + word + "' (en or fr)";
+                return false;
+            }
+            out.language = language;
+        } else if (arg == "--help" || arg == "-h") {
+            out.help = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            error = "unknown option " + arg + " for import";
+            return false;
+        } else if (import.file.empty()) {
+            import.file = arg;
+        } else {
+            error = "import takes one file, not also " + arg;
+            return false;
+        }
+    }
+    if (out.help) return true;
+    const std::pair<const std::string*, const char*> required[] = {
+        {&import.file, "FILE"}, {&import.date, "--date"}, {&import.from, "--from"},
+        {&import.to, "--to"},   {&import.box, "--box"},   {&import.save, "--save"}};
+    for (const auto& [field, name] : required) {
+        if (field->empty()) {
+            error = std::string("import needs ") + name;
+            return false;
+        }
+    }
+    out.import = std::move(import);
+    return true;
+}
+
+}  // namespace
+
 bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string& error) {
+    if (argc >= 2 && std::strcmp(argv[1], "import") == 0) return ParseImportCommand(argc, argv, out, error);
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&](std::string& into) {
@@ -75,7 +152,13 @@ const char* CommandLineUsage() {
            "  --force          start even when another instance is running\n"
            "  --screenshot FILE  (window) connect the boxes and the direct connection, save a\n"
            "                   PNG picture of the main window after the delay, then exit\n"
-           "  --screenshot-delay SECONDS  delay before the picture (default 8)\n";
+           "  --screenshot-delay SECONDS  delay before the picture (default 8)\n"
+           "\n"
+           "       lumivane import FILE --date DD/MM/YYYY --from HH:MM:SS --to HH:MM:SS --box ID\n"
+           "                [--add-hours 24|48|72] --save OUT [--data-dir DIR] [--lang en|fr]\n"
+           "  saves the detections of a decoder output file between the two times of the day\n"
+           "  into the detection file OUT (\".qox\" added when missing), with the chip table and\n"
+           "  the settings of the data folder; exits with 1 and the reason on a failure\n";
 }
 
 }  // namespace lv

@@ -7,6 +7,19 @@
 
 namespace lv {
 
+// `lumivane import FILE --date DD/MM/YYYY --from HH:MM:SS --to HH:MM:SS --box ID
+//  [--add-hours 24|48|72] --save OUT`: a decoder output file saved into a detection
+// file without a window.
+struct ImportCommandOptions {
+    std::string file;
+    std::string date;
+    std::string from;
+    std::string to;
+    std::string box;
+    int addHours = 0;
+    std::string save;
+};
+
 struct CommandLine {
     bool headless = false;
     bool force = false;    // start even when another instance runs (stands for holding Control)
@@ -21,6 +34,7 @@ struct CommandLine {
     std::string screenshotFile;
     int screenshotDelaySeconds = 8;
     std::optional<Language> language;
+    std::optional<ImportCommandOptions> import;
 };
 
 // False with an error text for an unknown option or a missing value.

@@ -117,6 +117,7 @@ bool MainController::Exit(bool controlHeld) {
     ui_.killTimer(kTimerBoxActivity);
     ui_.killTimer(kTimerBacklogStatus);
     ui_.killTimer(kTimerUnattendedBoxes);
+    import_.Stop();
     detectionIntake_.StopDeferredRefresh();
     if (link_) {
         link_->StopTimers();

@@ -15,6 +15,7 @@
 
 #include "app/BoxSupervisor.h"
 #include "app/ControllerSettings.h"
+#include "app/DetectionImport.h"
 #include "app/DetectionIntake.h"
 #include "app/DirectLinkViewBridge.h"
 #include "app/FtpJobLog.h"
@@ -160,6 +161,13 @@ public:
     // --- Exports ---
     // The periodic detection-lines export of the one-second tick (runs headless too).
     BackgroundExport& PeriodicExport() { return backgroundExport_; }
+    // --- Import of decoder output files (UI thread) ---
+    // The import dialog ended with import or save: the detections are imported into
+    // the running table (in slices) or saved into a detection file.
+    void HandleImportResult(ImportDialogResult result) { import_.Handle(std::move(result)); }
+    // An import is under way: the import button waits for its end.
+    bool ImportBusy() const { return import_.Busy(); }
+    const DetectionImport::Tally& LastImportTally() const { return import_.LastTally(); }
 
     // --- Direct connection ---
     // What a direct-link session of this window reports to.
@@ -200,6 +208,8 @@ private:
     FtpJobLog ftpLog_;            // logs the program's FTP jobs while the window is open
     std::size_t shownJournalPending_ = 0;
     std::size_t shownForwardingBacklog_ = 0;
+    DetectionImport import_{ui_, view_, detectionIntake_, [this] { return link_.get(); },
+                            [this] { return settings_.AbsoluteClock(); }, [this] { detectionIntake_.OpenJournal(); }};
 };
 
 }  // namespace lv

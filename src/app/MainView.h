@@ -24,6 +24,7 @@ struct BoxActivity {
     std::string text;                // short, under the image: "128\n12 s"
     std::string tooltip;             // "128 reads, the last one 12 s ago"
 };
+enum class YesNoCancel { Yes, No, Cancel };
 
 class MainView {
 public:
@@ -38,6 +39,17 @@ public:
     }
     // The same with No as the default answer.
     virtual bool AskYesNo(const std::string& question) = 0;
+    // A yes/no/cancel question. A window without the third button answers as AskYesNo.
+    virtual YesNoCancel AskYesNoCancel(const std::string& question) {
+        return AskYesNo(question) ? YesNoCancel::Yes : YesNoCancel::No;
+    }
+    // A long operation of the UI thread (done in slices): its progress window shows
+    // the title and the text; EndProgress closes it.
+    virtual void ShowProgress(const std::string& title, const std::string& text) {
+        (void)title;
+        (void)text;
+    }
+    virtual void EndProgress() {}
 
     virtual void AddDetectionLine(const CDetectionItem& item) = 0;
     virtual void ClearDetectionLines() = 0;

@@ -131,6 +131,7 @@ inline constexpr const char* kFtpSettings = "FtpSettings";
 inline constexpr const char* kAccessToken = "AccessToken";
 inline constexpr const char* kDownloadTarvex = "DownloadTarvex";
 inline constexpr const char* kSerialPorts = "SerialPorts";
+inline constexpr const char* kImportDetections = "ImportDetections";
 
 // --- Acquisition ([Settings]) -----------------------------------------------------------
 // Repeated reads of one label closer than this are discarded (0 or less: none is).
@@ -253,6 +254,10 @@ inline constexpr TextSetting FtpSiteLabel{kFtpSettings, "SiteLabel", ""};
 inline constexpr BoolSetting BPutInPassiveMode{kFtpSettings, "BPutInPassiveMode", true};
 inline constexpr BoolSetting BGetInPassiveMode{kFtpSettings, "BGetInPassiveMode", true};
 inline constexpr BoolSetting BGetFileListInPassiveMode{kFtpSettings, "BGetFileListInPassiveMode", true};
+// --- Import of decoder output files ([ImportDetections]) ---------------------------------------
+// Folders of the last input file and of the last output file, written when the dialog closes.
+inline constexpr TextSetting CurrentParseDir{kImportDetections, "CurrentParseDir", "", &GetDocumentsFolder};
+inline constexpr TextSetting CurrentSaveDir{kImportDetections, "CurrentSaveDir", "", &GetDocumentsFolder};
 
 }  // namespace setting
 }  // namespace lv

@@ -350,8 +350,6 @@ QWidget* MainWindow::BuildButtonsColumn() {
     displayClocks_->setEnabled(false);
     import_ = MakeButton(T("Import detections\nfrom boxes or files", "Import détections\nboîtiers ou fichiers"),
                          "import", column);
-    // The import from boxes and files is not part of this version.
-    import_->setEnabled(false);
     insert_ = MakeButton(T("Insert\na detection", "Insérer\nune détection"), "insert", column);
     export_ = MakeButton(T("Export all\nrecorded detections", "Exporter toutes les\ndétections enregistrées"), "export",
                          column);
@@ -425,6 +423,7 @@ void MainWindow::ConnectSignals() {
     connect(synchronise_, &QPushButton::clicked, this, [this] { controller_->SynchronizeBoxes(); });
     connect(displayClocks_, &QPushButton::clicked, this, [this] { controller_->RequestBoxesTime(); });
     connect(insert_, &QPushButton::clicked, this, [this] { OpenManualInsertion(); });
+    connect(import_, &QPushButton::clicked, this, [this] { OpenImport(); });
     connect(export_, &QPushButton::clicked, this, [this] { controller_->ExportAllDetections(); });
     connect(reset_, &QPushButton::clicked, this, [this] { controller_->ConfirmResetDetections(); });
     connect(direct_, &QPushButton::clicked, this, [this](bool on) { OnDirectClicked(on); });

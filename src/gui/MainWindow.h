@@ -2,18 +2,21 @@
 // The program's main window: the detections, summary and log windows, the box state
 // icons, the counters, the runner displays and a button for every command. It draws
 // and asks; every decision is MainController's.
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
 #include <ctime>
 
 #include "app/MainView.h"
+#include "gui/ImportDialog.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListView;
 class QLocalServer;
+class QProgressDialog;
 class QPushButton;
 class QSize;
 class QToolButton;
@@ -51,6 +54,9 @@ public:
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     bool AskYesNo(const std::string& question) override;
     bool AskYesNo(const std::string& question, bool defaultYes) override;
+    YesNoCancel AskYesNoCancel(const std::string& question) override;
+    void ShowProgress(const std::string& title, const std::string& text) override;
+    void EndProgress() override;
     void AddDetectionLine(const CDetectionItem& item) override;
     void ClearDetectionLines() override;
     void RefreshDetectionLines() override;
@@ -82,6 +88,11 @@ public:
     // The detection-lines export (right-button menu) and the detections export (command 1224).
     void OpenExportDetectionLines();
     void OpenExportDetections();
+    // The import dialog of decoder output files; its outcome goes to the controller.
+    void OpenImport();
+    // The source menu's explorer and credentials entries in place of the window's own
+    // (tests).
+    void SetImportSourceHooks(ImportSourceHooks hooks) { importHooks_ = std::move(hooks); }
     void OpenHelp();
     void ShowAbout();
     // Exit with its question; true when the window is closing.
@@ -194,6 +205,8 @@ private:
     QPushButton* exit_ = nullptr;            // 2
     LinkVisualState linkState_ = LinkVisualState::Off;
     int frontRequests_ = 0;
+    ImportSourceHooks importHooks_;
+    QPointer<QProgressDialog> progress_;  // a long operation of the controller
 };
 
 }  // namespace lv

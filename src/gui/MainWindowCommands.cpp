@@ -27,6 +27,7 @@
 #include "gui/ExportDetectionsDialog.h"
 #include "gui/ExportLinesDialog.h"
 #include "gui/FtpServersDialog.h"
+#include "gui/ImportDialog.h"
 #include "gui/InsertTimeDialog.h"
 #include "gui/MainWindow.h"
 #include "gui/MessageBoxes.h"
@@ -71,6 +72,31 @@ void MainWindow::OpenExportDetectionLines() {
 void MainWindow::OpenExportDetections() {
     CDlgExportDetections dialog(this);
     dialog.exec();
+}
+
+void MainWindow::OpenImport() {
+    if (!controller_ || closing_ || controller_->ImportBusy()) return;
+    ImportSourceHooks hooks = importHooks_;
+    // The source menu's explorer (on the declared boxes, or on the customer's cloud
+    // devices) and credentials, over the import dialog.
+    if (!hooks.exploreFiles) {
+        hooks.exploreFiles = [this](QWidget* parent, bool cloud) -> std::string {
+            std::string path;
+            if (cloud) {
+                std::string logLine;
+                path = RunCustomerDetectionsExplorer(parent, logLine);
+                if (!logLine.empty()) Log(0, logLine);
+            } else {
+                path = RunBoxFilesDialog(parent, controller_->BoxFilesSourceFor(0));
+            }
+            if (!path.empty()) Log(0, "+ " + path);
+            return path;
+        };
+    }
+    if (!hooks.editCredentials) hooks.editCredentials = [](QWidget* parent) { EditCustomerInfo(parent); };
+    ImportDialog dialog(hooks, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    controller_->HandleImportResult(dialog.TakeResult());
 }
 
 void MainWindow::OpenHelp() {

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QListView>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -28,6 +29,28 @@ bool MainWindow::AskYesNo(const std::string& question) { return AskYesNo(questio
 
 bool MainWindow::AskYesNo(const std::string& question, bool defaultYes) {
     return AskYesNoBox(this, ToQt(question), defaultYes);
+}
+
+YesNoCancel MainWindow::AskYesNoCancel(const std::string& question) { return AskYesNoCancelBox(this, ToQt(question)); }
+
+void MainWindow::ShowProgress(const std::string& title, const std::string& text) {
+    if (!progress_) {
+        // No cancel: an import stopped half-way would leave half a file in the list.
+        progress_ = new QProgressDialog(this);
+        progress_->setObjectName("operationProgress");
+        progress_->setCancelButton(nullptr);
+        progress_->setRange(0, 0);
+        progress_->setMinimumDuration(0);
+        progress_->setWindowModality(Qt::WindowModal);
+    }
+    progress_->setWindowTitle(ToQt(title));
+    progress_->setLabelText(ToQt(text));
+    progress_->show();
+}
+
+void MainWindow::EndProgress() {
+    if (progress_) progress_->deleteLater();
+    progress_ = nullptr;
 }
 
 void MainWindow::AddDetectionLine(const CDetectionItem& item) { detections_->Append(item); }

@@ -47,4 +47,14 @@ bool AskYesNoBox(QWidget* parent, const QString& question, bool defaultYes) {
     return box->exec() == QMessageBox::Yes;
 }
 
+YesNoCancel AskYesNoCancelBox(QWidget* parent, const QString& question) {
+    if (g_hook && g_hook->question) return g_hook->question(question) ? YesNoCancel::Yes : YesNoCancel::No;
+    QMessageBox box(QMessageBox::Question, kTitle, question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                    parent);
+    const int answer = box.exec();
+    if (answer == QMessageBox::Yes) return YesNoCancel::Yes;
+    if (answer == QMessageBox::No) return YesNoCancel::No;
+    return YesNoCancel::Cancel;
+}
+
 }  // namespace lv

@@ -41,6 +41,8 @@ void ShowMessageBox(QWidget* parent, const QString& text, MessageIcon icon);
 bool AskYesNoBox(QWidget* parent, const QString& question, bool defaultYes = false);
 // The question box itself, not shown (tests read its buttons).
 std::unique_ptr<QMessageBox> MakeYesNoBox(QWidget* parent, const QString& question, bool defaultYes);
+// Yes, No and Cancel; a test hook answers yes or no.
+YesNoCancel AskYesNoCancelBox(QWidget* parent, const QString& question);
 
 
 }  // namespace lv

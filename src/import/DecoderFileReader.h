@@ -1,0 +1,51 @@
+#pragma once
+// Reads a decoder output file line by line in large blocks. A line ends at LF, CR LF or
+// a lone CR (files moved between systems carry any of them). A line longer than
+// kMaxLineLength is handed over once, cut to that length and flagged, and the rest of
+// it is skipped: a piece of a long line must never pass for a line of its own.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lv {
+
+class DecoderFileReader {
+public:
+    static constexpr std::size_t kMaxLineLength = 511;
+
+    DecoderFileReader();
+    ~DecoderFileReader();
+    DecoderFileReader(const DecoderFileReader&) = delete;
+    DecoderFileReader& operator=(const DecoderFileReader&) = delete;
+
+    // False with the system's reason when the file cannot be opened for reading.
+    bool Open(const std::string& path, std::string& error);
+    void Close();
+
+    // The next line without its end, valid until the next call. False at the end of
+    // the file or after a read error (Error() then tells it).
+    bool Next(std::string_view& line, bool& tooLong);
+
+    const std::string& Error() const { return error_; }
+    // The file's size when it was opened (0 when unknown).
+    std::size_t Size() const { return size_; }
+    // Bytes consumed so far.
+    std::size_t Position() const { return consumed_; }
+
+private:
+    bool Refill();
+
+    int fd_ = -1;
+    std::vector<char> buffer_;
+    std::size_t begin_ = 0;  // first byte not handed over yet
+    std::size_t end_ = 0;    // end of the bytes read
+    bool eof_ = false;
+    bool skipLf_ = false;    // the last line ended with CR: a following LF belongs to it
+    std::string longLine_;   // the kept start of an over-long line
+    std::string error_;
+    std::size_t consumed_ = 0;
+    std::size_t size_ = 0;
+};
+
+}  // namespace lv
