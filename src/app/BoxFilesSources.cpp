@@ -3,37 +3,20 @@
 
 #include "app/BoxSupervisor.h"
 #include "base/Texts.h"
-#include "boxes/TarvexBox.h"
-
-// ---- Merge point: the box's file listing -------------------------------------------------
-// ListBoxFiles (boxes/BoxFileList.h) comes with the USB TimingBox work; until it is
-// on this branch the explorer's box mode says the listing is not available.
-#if __has_include("boxes/BoxFileList.h")
 #include "boxes/BoxFileList.h"
-#define LUMIVANE_HAVE_BOX_FILE_LIST 1
-#endif
+#include "boxes/TarvexBox.h"
 
 namespace lv {
 
 namespace {
 
 BoxFileLister ListerOf(CTarvexBox& box) {
-#ifdef LUMIVANE_HAVE_BOX_FILE_LIST
     return [&box](std::vector<std::unique_ptr<CDetectionFile>>& files, std::string& error) {
         return ListBoxFiles(box, files, error);
     };
-#else
-    (void)box;
-    return [](std::vector<std::unique_ptr<CDetectionFile>>&, std::string& error) {
-        error = Tr("Listing the box's files is not available in this version",
-                   "La liste des fichiers du boîtier n'est pas disponible dans cette version");
-        return -1;
-    };
-#endif
 }
 
 }  // namespace
-// ---- End of merge point ---------------------------------------------------------------
 
 BoxFilesSource BoxSupervisor::BoxFilesSourceFor(int firstBox) const {
     std::vector<ExplorerBox> entries;

@@ -177,7 +177,7 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     QAction* exportDetections = menu.addAction(T("Detections export...", "Export des détections..."));
     QAction* ftpServers = menu.addAction(T("FTP servers...", "Serveurs FTP..."));
     menu.addSeparator();
-    // The cloud explorer, until the import dialog offers it from its source menu.
+    // The cloud explorer straight from the window too (the import dialog offers it as a source).
     QAction* cloud = menu.addAction(T("Get Tarvex customer detections",
                                       "Récupération des détections Tarvex sur compte client"));
     QAction* credentials = menu.addAction(T("Set Tarvex customer account credentials...",
