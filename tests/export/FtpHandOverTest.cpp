@@ -21,6 +21,15 @@ using test::Time;
 using test::Work;
 using test::WriteFile;
 
+// The program's FTP worker ends before the process does: a thread still running while
+// the TLS library cleans up at exit is a race.
+class EndProgramFtpWorker : public ::testing::Environment {
+public:
+    void TearDown() override { EndFtpWorker(); }
+};
+[[maybe_unused]] ::testing::Environment* const kEndProgramFtpWorker =
+    ::testing::AddGlobalTestEnvironment(new EndProgramFtpWorker);
+
 class FtpHandOverTest : public test::ExportTest {
 protected:
     void SetUp() override {
