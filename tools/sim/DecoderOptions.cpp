@@ -45,6 +45,12 @@ void PrintHelp() {
         "  --date D             passing date: YYYY-MM-DD, today, or zero for 0000-00-00 (default today)\n"
         "  --start HH:MM:SS.mmm time of the first passing (default: now)\n"
         "  --step MS            time between two passings (default 100)\n"
+        "  --keep-reading       read passings at --rate (above 0) from the start, a client connected\n"
+        "                       or not, each stamped with the decoder's clock (the computer's, moved\n"
+        "                       by SETTIME), and keep every read in the stored file of the day, id 1003\n"
+        "                       (listed by LISTFILES, served by --files-port); a pushing client gets\n"
+        "                       the reads made since it switched pushing on, never older ones.\n"
+        "                       --date, --start and --step do not apply\n"
         "  --chips FILE         chip codes from a chip table (\"<bib> <chip>\" lines); else C00001...\n"
         "  --seed S             seed of the runner order (default 1)\n"
         "  --close-after N      close the connection after N lines sent in a session\n"
@@ -52,6 +58,10 @@ void PrintHelp() {
         "  --mute-after N       after N lines sent in a session, answer and send nothing, keep the socket\n"
         "  --malformed-every N  a malformed line before every N-th passing line (17 or 19 fields,\n"
         "                       bad date, binary bytes, a 6000-byte line), in turn\n"
+        "  --cut-after N        once per process: after N passing lines pushed in a session, close\n"
+        "                       the connection and refuse connections for --cut-seconds (the\n"
+        "                       listening socket is closed, then opened again on the same port)\n"
+        "  --cut-seconds S      length of that cut (default 10)\n"
         "  --verbose            traffic on standard error\n"
         "  --help               this text\n"
         "Passings are pushed after STARTOPERATION and SETPUSHPASSINGS;1;..., until SETPUSHPASSINGS;0;...\n"
@@ -60,6 +70,7 @@ void PrintHelp() {
 
 bool ParseOptions(int argc, char** argv, Options& options, bool& help, std::string& error) {
     help = false;
+    bool cutSecondsGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view name = argv[i];
         auto needValue = [&]() -> const char* {
@@ -84,6 +95,8 @@ bool ParseOptions(int argc, char** argv, Options& options, bool& help, std::stri
             return true;
         } else if (name == "--verbose") {
             options.verbose = true;
+        } else if (name == "--keep-reading") {
+            options.keepReading = true;
         } else if (name == "--close-mid-line") {
             options.closeMidLine = true;
         } else if (name == "--port") {
@@ -144,10 +157,25 @@ bool ParseOptions(int argc, char** argv, Options& options, bool& help, std::stri
             if (!integer(0, 1LL << 40, options.muteAfter)) return false;
         } else if (name == "--malformed-every") {
             if (!integer(0, 1LL << 40, options.malformedEvery)) return false;
+        } else if (name == "--cut-after") {
+            if (!integer(1, 1LL << 40, options.cutAfter)) return false;
+        } else if (name == "--cut-seconds") {
+            if (!integer(1, 86400, number)) return false;
+            options.cutSeconds = static_cast<int>(number);
+            cutSecondsGiven = true;
         } else {
             error = "unknown option: " + std::string(name);
             return false;
         }
+    }
+    // Reads are paced by the clock: "as fast as possible" would fill the memory at once.
+    if (options.keepReading && options.rate <= 0) {
+        error = "--keep-reading needs --rate above 0";
+        return false;
+    }
+    if (cutSecondsGiven && options.cutAfter == 0) {
+        error = "--cut-seconds needs --cut-after";
+        return false;
     }
     return true;
 }

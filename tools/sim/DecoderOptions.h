@@ -26,6 +26,13 @@ struct Options {
     // Port of the HTTP server of the stored passings files (-1: none; 0: a free one,
     // printed as "files-port <n>" after the "port" line).
     int filesPort = -1;
+    // Reads at `rate` from the start, connected or not, into the stored file of the day
+    // (1003), stamped with the decoder's clock; only new reads are pushed.
+    bool keepReading = false;
+    // Once per process: after N passing lines pushed in a session, close the connection
+    // and refuse connections for `cutSeconds` (0: never).
+    long long cutAfter = 0;
+    int cutSeconds = 10;
 };
 
 // False with a message for bad options; `help` set for --help.

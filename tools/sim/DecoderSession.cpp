@@ -168,6 +168,8 @@ void Session::HandleCommand(const std::string& command) {
     if (!wasPushing && Pushing()) {
         paceStart_ = std::chrono::steady_clock::now();
         pacedPassings_ = 0;
+        // A decoder pushes new reads only; the older ones stay in its stored file.
+        readCursor_ = TheDayFile().Count();
     }
 }
 
@@ -192,7 +194,7 @@ void Session::HandleInput(const char* bytes, std::size_t count) {
 }
 
 int Session::MillisecondsToNextPassing() const {
-    if (!Pushing() || muted_) return kIdlePollMs;
+    if (!Pushing() || muted_ || options_.keepReading) return kIdlePollMs;
     if (options_.count > 0 && state_.nextPassing >= options_.count) return kIdlePollMs;
     if (options_.rate <= 0) return 0;
     auto due = paceStart_ + std::chrono::microseconds(static_cast<long long>(pacedPassings_ * 1e6 / options_.rate));
@@ -201,18 +203,38 @@ int Session::MillisecondsToNextPassing() const {
     return left < kIdlePollMs ? static_cast<int>(left) : kIdlePollMs;
 }
 
+bool Session::SendMalformedIfDue() {
+    ++state_.passingLines;
+    if (options_.malformedEvery > 0 && state_.passingLines % options_.malformedEvery == 0)
+        return SendLine(generator_.Malformed(state_.malformedSent++));
+    return true;
+}
+
+bool Session::SendPassingLine(const std::string& line) {
+    const bool silent = muted_;
+    if (!SendLine(line)) return false;
+    if (silent) return true;
+    ++passingLinesPushed_;
+    if (options_.cutAfter > 0 && !state_.cutDone && passingLinesPushed_ >= options_.cutAfter) {
+        if (options_.verbose) std::fprintf(stderr, "-- cut after %lld passing lines\n", passingLinesPushed_);
+        state_.cutDone = true;
+        cut_ = true;
+        ended_ = true;
+        return false;
+    }
+    return true;
+}
+
 bool Session::PushDue() {
+    if (options_.keepReading) return PushNewReads();
     long long batch = options_.rate <= 0 ? kBatchWhenUnpaced : 1;
     for (long long n = 0; n < batch; ++n) {
         if (ended_) return false;
         if (!Pushing() || muted_ || MillisecondsToNextPassing() > 0) return true;
         for (const std::string& read : generator_.Reads(state_.nextPassing)) {
-            ++state_.passingLines;
-            if (options_.malformedEvery > 0 && state_.passingLines % options_.malformedEvery == 0) {
-                if (!SendLine(generator_.Malformed(state_.malformedSent++))) return false;
-            }
-            if (!SendLine(read)) {
-                // A close after this line: the passing went out.
+            if (!SendMalformedIfDue()) return false;
+            if (!SendPassingLine(read)) {
+                // A close or the cut after this line: the passing went out.
                 ++state_.nextPassing;
                 return false;
             }
@@ -223,16 +245,30 @@ bool Session::PushDue() {
     return true;
 }
 
+bool Session::PushNewReads() {
+    if (ended_) return false;
+    if (!Pushing() || muted_) return true;
+    for (const std::string& read : TheDayFile().ReadsFrom(readCursor_)) {
+        ++readCursor_;
+        if (!SendMalformedIfDue() || !SendPassingLine(read)) return false;
+    }
+    return true;
+}
+
 void Session::Run(const std::atomic<bool>& stop) {
     char buffer[4096];
+    const DayFile& dayFile = TheDayFile();
+    // With --keep-reading, the day file's signal wakes the session for each new read.
+    const nfds_t waited = options_.keepReading && dayFile.SignalFd() >= 0 ? 2 : 1;
     while (!stop.load() && !ended_) {
-        pollfd waiter{fd_, POLLIN, 0};
-        int ready = ::poll(&waiter, 1, MillisecondsToNextPassing());
+        pollfd waiters[2] = {{fd_, POLLIN, 0}, {dayFile.SignalFd(), POLLIN, 0}};
+        int ready = ::poll(waiters, waited, MillisecondsToNextPassing());
         if (ready < 0) {
             if (errno == EINTR) continue;
             break;
         }
-        if (ready > 0) {
+        if (waited == 2 && (waiters[1].revents & POLLIN) != 0) dayFile.DrainSignal();
+        if ((waiters[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             ssize_t count = ::recv(fd_, buffer, sizeof buffer, 0);
             if (count == 0) break;
             if (count < 0) {

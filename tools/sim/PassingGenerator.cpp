@@ -34,6 +34,22 @@ bool LocalMidnightMs(int year, int month, int day, long long& ms) {
     return true;
 }
 
+std::string FormatLine(long long number, const std::string& chip, long long ms, bool zeroDate) {
+    std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char date[48];
+    if (zeroDate) {
+        std::snprintf(date, sizeof date, "0000-00-00");
+    } else {
+        std::snprintf(date, sizeof date, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    }
+    char line[256];
+    std::snprintf(line, sizeof line, "#P;%lld;%s;%s;%02d:%02d:%02d.%03d;%s", number, chip.c_str(), date,
+                  local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(ms % 1000), kTrailingFields);
+    return line;
+}
+
 }  // namespace
 
 bool LoadChipCodes(const std::string& path, std::vector<std::string>& chips, std::string& error) {
@@ -125,19 +141,11 @@ const std::string& PassingGenerator::RunnerChip(long long index) {
 
 std::string PassingGenerator::Line(long long index, int read, const std::string& chip) {
     long long ms = baseMs_ + index * options_.stepMs + static_cast<long long>(read) * options_.spreadMs;
-    std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char date[48];
-    if (zeroDate_) {
-        std::snprintf(date, sizeof date, "0000-00-00");
-    } else {
-        std::snprintf(date, sizeof date, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    }
-    char line[256];
-    std::snprintf(line, sizeof line, "#P;%lld;%s;%s;%02d:%02d:%02d.%03d;%s", index + 1, chip.c_str(), date,
-                  local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(ms % 1000), kTrailingFields);
-    return line;
+    return FormatLine(index + 1, chip, ms, zeroDate_);
+}
+
+std::string PassingGenerator::StampedLine(long long number, const std::string& chip, long long ms) {
+    return FormatLine(number, chip, ms, false);
 }
 
 std::vector<std::string> PassingGenerator::Reads(long long index) {

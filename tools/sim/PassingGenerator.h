@@ -28,6 +28,12 @@ public:
     // Half of a valid passing line (for a close in the middle of a line).
     std::string HalfLine(long long index);
 
+    // The chip of passing `index` (0, 1, 2...: call in increasing order, and not
+    // together with Reads), for reads stamped by a clock of their own.
+    const std::string& Chip(long long index) { return RunnerChip(index); }
+    // A read numbered `number` of `chip` at local epoch milliseconds `ms`.
+    static std::string StampedLine(long long number, const std::string& chip, long long ms);
+
 private:
     std::string Line(long long index, int read, const std::string& chip);
     const std::string& RunnerChip(long long index);
