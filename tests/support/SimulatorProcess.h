@@ -21,7 +21,8 @@ namespace lv::test {
 class SimulatorProcess {
 public:
     // Runs "lumivane-sim <mode> <options> --port 0" and reads the port it chose from
-    // its first line of output ("port <n>").
+    // its first line of output ("port <n>"); with "--files-port" "0" among the options,
+    // also the port of its file server from the second line ("files-port <n>").
     explicit SimulatorProcess(const std::string& mode, const std::vector<std::string>& options = {}) {
         std::vector<std::string> words{LUMIVANE_BUILD_DIR "/lumivane-sim", mode};
         words.insert(words.end(), options.begin(), options.end());
@@ -42,6 +43,10 @@ public:
         if (pid_ > 0) {
             std::string first = ReadLine(output[0], kStartLimitMs);
             if (std::sscanf(first.c_str(), "port %d", &port_) != 1) port_ = 0;
+            if (port_ > 0 && AsksFreeFilesPort(options)) {
+                std::string second = ReadLine(output[0], kStartLimitMs);
+                if (std::sscanf(second.c_str(), "files-port %d", &filesPort_) != 1) filesPort_ = 0;
+            }
         }
         ::close(output[0]);
     }
@@ -52,6 +57,9 @@ public:
     // Started and listening.
     bool Running() const { return pid_ > 0 && port_ > 0; }
     int Port() const { return port_; }
+    // The file server's port when "--files-port" "0" was asked for; 0 otherwise or when
+    // it did not come.
+    int FilesPort() const { return filesPort_; }
 
     void Stop() {
         if (pid_ <= 0) return;
@@ -63,6 +71,13 @@ public:
 
 private:
     static constexpr int kStartLimitMs = 5000;
+
+    static bool AsksFreeFilesPort(const std::vector<std::string>& options) {
+        for (std::size_t i = 0; i + 1 < options.size(); ++i) {
+            if (options[i] == "--files-port" && options[i + 1] == "0") return true;
+        }
+        return false;
+    }
 
     // One line from `fd` without its line feed, within the limit.
     static std::string ReadLine(int fd, int limitMs) {
@@ -80,6 +95,7 @@ private:
 
     pid_t pid_ = -1;
     int port_ = 0;
+    int filesPort_ = 0;
 };
 
 }  // namespace lv::test
