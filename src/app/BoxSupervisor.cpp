@@ -8,6 +8,7 @@
 #include "base/Clock.h"
 #include "base/Log.h"
 #include "base/Texts.h"
+#include "boxes/BoxCommands.h"
 #include "boxes/BoxDeclarations.h"
 #include "boxes/BoxThread.h"
 #include "boxes/TarvexBox.h"
@@ -262,7 +263,7 @@ void BoxSupervisor::ConnectAll() {
     // Each box on its own thread: its log lines keep their order, and an unreachable
     // box no longer holds up the others.
     StartWork(
-        configured, [this](int index) { return boxes_[index]->InitializeBox(); },
+        configured, [this](int index) { return InitializeBox(*boxes_[index]); },
         [this](const BoxWorker::Boxes& initialised) { FinishConnection(initialised); });
 }
 
@@ -387,7 +388,7 @@ void BoxSupervisor::SynchronizeClocks() {
         [this](int index) {
             CTarvexBox& box = *boxes_[index];
             if (box.IsSerial()) return SynchronizeUsbBox(box);
-            box.SetBoxClock();
+            SetBoxClock(box);
             return true;
         },
         {});
@@ -400,7 +401,7 @@ void BoxSupervisor::RequestClocks() {
     StartWork(
         boxes,
         [this](int index) {
-            boxes_[index]->RequestBoxTime();
+            RequestBoxTime(*boxes_[index]);
             return true;
         },
         {});
@@ -412,8 +413,11 @@ void BoxSupervisor::SendCommand(int index, const std::string& command) {
     if (!box.SendCommand(command, error)) Log(0, fmt::sprintf("## %s : %s", box.CommandLabel(), error));
 }
 
-void BoxSupervisor::ForgetLastDetections() {
-    for (auto& box : boxes_) box->RequestClearLastDetections();
+void BoxSupervisor::ForgetLastDetections() { intake_.ForgetLastReads(0); }
+
+std::string BoxSupervisor::DescriptionOf(int boxNumber) const {
+    if (boxNumber < 1 || boxNumber > kBoxCount) return {};
+    return boxes_[static_cast<std::size_t>(boxNumber - 1)]->GetDescription();
 }
 
 // ---------------------------------------------------------------------------

@@ -70,6 +70,8 @@ public:
     bool IsDeclarationLocked(int index) const;
     std::array<BoxSlotState, kBoxCount> SlotStates() const;
     std::array<ManualBoxSlot, kBoxCount> ManualSlots() const;
+    // The transport's description of box 1..4 (what the window shows with its lines).
+    std::string DescriptionOf(int boxNumber) const;
 
     // --- Connection ---
     // The two-state connect button: released asks before disconnecting.

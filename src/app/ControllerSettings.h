@@ -5,26 +5,37 @@
 // box thread notices a change with one atomic load and takes it from its next passing
 // on, without reconnecting.
 //
+// The rules of recording (RecordingRules) are published with them to the recorder,
+// which applies them from the next detection on.
+//
 // Threads: the UI thread reads and changes everything; box threads call only
-// CurrentIntake, IntakeVersion, AbsoluteClock and LogDetections.
+// CurrentIntake, IntakeVersion, AbsoluteClock, LogDetections and BeepDetections.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
 
 #include "boxes/BoxHost.h"
+#include "core/RecordingRules.h"
 
 namespace lv {
+
+class DetectionRecorder;
 
 class ControllerSettings {
 public:
     ControllerSettings();
+    // The recorder that gets the rules of recording whenever they change.
+    void AttachRecorder(DetectionRecorder* recorder);
 
     // --- Acquisition settings (published to the box threads) ---
     // Reads them from the settings file, computes the race days from GDaysToAdd as at
     // start, and publishes them as a new version.
     void ReadIntake();
     IntakeSettings CurrentIntake() const;
+    RecordingRules CurrentRules() const;
+    // GTarvexBeepDetections: the detection sound, whatever the box.
+    bool BeepDetections() const { return beepDetections_.load(); }
     uint64_t IntakeVersion() const { return intakeVersion_.load(std::memory_order_acquire); }
 
     // The day check: GDaysToAdd becomes the index of today's date among the race days
@@ -50,10 +61,14 @@ public:
     int SecondsBetweenSerialRead() const { return secondsBetweenSerialRead_; }
 
 private:
-    void PublishIntake(IntakeSettings settings, bool beepWhenQuit);
+    void PublishIntake(IntakeSettings settings, RecordingRules rules, bool beepWhenQuit);
+    void PublishRules();
 
     mutable std::mutex lock_;
     IntakeSettings intake_;
+    RecordingRules rules_;
+    DetectionRecorder* recorder_ = nullptr;
+    std::atomic<bool> beepDetections_{setting::GTarvexBeepDetections.defaultValue};
     bool beepWhenQuit_;
     std::atomic<uint64_t> intakeVersion_{0};
 

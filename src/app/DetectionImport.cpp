@@ -7,6 +7,7 @@
 
 #include "base/Log.h"
 #include "base/Texts.h"
+#include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 #include "link/DirectLinkSession.h"
 
@@ -68,11 +69,12 @@ bool SaveImportOutcome(const ImportDialogResult& result, bool absoluteMode, cons
     return true;
 }
 
-DetectionImport::DetectionImport(UiLoop& ui, MainView& view, BoxHost& host, std::function<DirectLinkSession*()> link,
-                                 std::function<bool()> absoluteClock, std::function<void()> openJournal)
+DetectionImport::DetectionImport(UiLoop& ui, MainView& view, DetectionRecorder& recorder,
+                                 std::function<DirectLinkSession*()> link, std::function<bool()> absoluteClock,
+                                 std::function<void()> openJournal)
     : ui_(ui),
       view_(view),
-      host_(host),
+      recorder_(recorder),
       link_(std::move(link)),
       absoluteClock_(std::move(absoluteClock)),
       openJournal_(std::move(openJournal)) {}
@@ -120,7 +122,6 @@ void DetectionImport::StartImport(ImportDialogResult result, bool viaLink) {
 
 void DetectionImport::ImportSlice() {
     DirectLinkSession* link = viaLink_ && link_ ? link_() : nullptr;
-    const bool showLines = host_.LogDetectionsEnabled();
     const std::size_t end = std::min(pending_.detections.size(), next_ + kSliceSize);
     for (; next_ < end; ++next_) {
         const CDetection& detection = pending_.detections[next_];
@@ -130,22 +131,36 @@ void DetectionImport::ImportSlice() {
             ++tally_.doubles;
             continue;
         }
-        const CQoxResult* record = DetectionTable::Instance().AddResult(detection.code, pending_.boxId, times.instant,
-                                                                        times.ofDay, absolute_, true);
+        Detection imported;
+        imported.source = DetectionSource::Import;
+        imported.detectorId = pending_.boxId;
+        imported.code = detection.code;
+        imported.codeIsLabel = true;
+        imported.instant = times.instant;
+        imported.clockOfDay = times.ofDay;
+        imported.dayOffset = 0;  // the correction is in the time of day already
+        // Held back from the timing application unless the timekeeper chose to send them.
+        imported.forward = viaLink_;
+        if (recorder_.Record(imported).record == nullptr) continue;
         ++tally_.added;
         if (viaLink_) {
-            if (link && link->PushDetection(*record)) {
+            // Sent by the forwarder, now or once the link is back; only a link that does
+            // not catch up passes them over while it is down.
+            if (link && (link->IsConnected() || link->CatchesUp())) {
                 ++tally_.sent;
             } else {
                 ++tally_.notSent;
             }
         }
-        if (showLines) host_.ShowDetection(fmt::sprintf("%s\t# %s", "Imp.", detection.code), record, times.ofDay);
         if (tally_.added % 100 == 0) {
             view_.ShowProgress(Tr("Importing Tarvex detections", "Import des détections Tarvex"), AddedText(tally_.added));
         }
     }
-    host_.RefreshCounters();
+    // What is held back reaches the state beside the detection file now, not at the
+    // next answer of the timing application.
+    if (!viaLink_) {
+        if (auto session = DetectionTable::Instance().Journal().CurrentSession()) session->SaveState(false);
+    }
     if (next_ >= pending_.detections.size()) {
         FinishImport();
         return;

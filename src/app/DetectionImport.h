@@ -1,9 +1,9 @@
 #pragma once
 // What the main window does with the outcome of the import dialog: logs the dialog's
-// lines, then imports the detections into the running detection table (the recording
-// path of a box: table, journal line, counters, detection line, and the push to the
-// timing application when the user chose to send them over the direct connection), or
-// saves them into a detection file. A detection already in the table is not added
+// lines, then imports the detections into the running detection table through the one
+// way in of detections (journal line, counters, detection line; forwarded to the
+// timing application only when the user chose to send them over the direct
+// connection, held back otherwise), or saves them into a detection file. A detection already in the table is not added
 // again, so importing a file twice, or the file of detections received live, doubles
 // no passing. The import runs on the UI thread in slices, so the window keeps drawing.
 #include <cstddef>
@@ -15,7 +15,7 @@
 
 #include "app/MainView.h"
 #include "base/UiLoop.h"
-#include "boxes/BoxHost.h"
+#include "core/DetectionRecorder.h"
 #include "import/DlgImportTarvex.h"
 #include "import/ImportedDetections.h"
 
@@ -37,7 +37,7 @@ public:
     static constexpr std::size_t kSliceSize = 500;
 
     // link: the direct-link session of the window, when it has one.
-    DetectionImport(UiLoop& ui, MainView& view, BoxHost& host, std::function<DirectLinkSession*()> link,
+    DetectionImport(UiLoop& ui, MainView& view, DetectionRecorder& recorder, std::function<DirectLinkSession*()> link,
                     std::function<bool()> absoluteClock, std::function<void()> openJournal);
     ~DetectionImport();
 
@@ -65,7 +65,7 @@ private:
 
     UiLoop& ui_;
     MainView& view_;
-    BoxHost& host_;
+    DetectionRecorder& recorder_;
     std::function<DirectLinkSession*()> link_;
     std::function<bool()> absoluteClock_;
     std::function<void()> openJournal_;

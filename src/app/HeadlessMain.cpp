@@ -72,15 +72,20 @@ int RunHeadless(const CommandLine& options, const char* programPath) {
         std::fprintf(stderr, "%s\n", outcome.error.c_str());
         return 1;
     }
-    if (!startup.AcquireInstance() && !options.force) {
-        std::fprintf(stderr, "%s\n", Startup::AlreadyStartedText());
-        return 1;
+    if (!startup.AcquireInstance()) {
+        if (!options.force) {
+            std::fprintf(stderr, "%s\n", Startup::AlreadyStartedText());
+            return 1;
+        }
+        // The other instance works with the recent file.
+        outcome.resumeFile.clear();
     }
     startup.Finish();
 
     HeadlessView view;
     ControllerOptions controllerOptions;
     controllerOptions.sessionFileName = outcome.sessionFileName;
+    controllerOptions.resumeFile = outcome.resumeFile;
     MainController controller(loop, view, controllerOptions);
     auto link = std::make_unique<DirectLinkSession>(loop, controller.LinkListener());
     link->SetReconnectAfterLoss(true);

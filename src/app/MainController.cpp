@@ -11,6 +11,7 @@
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 #include "core/DetectionTexts.h"
+#include "core/SessionResume.h"
 #include "link/DirectLinkSession.h"
 
 namespace lv {
@@ -18,12 +19,24 @@ namespace lv {
 MainController::MainController(UiLoop& ui, MainView& view, ControllerOptions options)
     : ui_(ui),
       view_(view),
-      detectionIntake_(ui, view, settings_,
-                       IntakeHandlers{[this] { boxes_.RefreshCountersNow(); },
-                                      [this](int boxNumber, bool unexpected) { boxes_.OnBoxState(boxNumber, unexpected); },
-                                      std::move(options.recorded)},
-                       std::move(options.sessionFileName)),
+      options_(std::move(options)),
+      recorder_(DetectionTable::Instance()),
+      feed_(ui, view, DetectionTable::Instance(),
+            DetectionFeedHandlers{[this] { return settings_.LogDetections(); },
+                                  [this] { return settings_.CurrentRules().sendNumbers; },
+                                  [this] { return settings_.BeepDetections(); },
+                                  [this](int box) { return boxes_.DescriptionOf(box); },
+                                  [this] { boxes_.RefreshCountersNow(); }}),
+      detectionIntake_(ui, view, settings_, recorder_,
+                       [this](int boxNumber, bool unexpected) { boxes_.OnBoxState(boxNumber, unexpected); },
+                       options_.sessionFileName),
       boxes_(ui, view, detectionIntake_) {
+    settings_.AttachRecorder(&recorder_);
+    recorder_.AddFollower(&feed_);
+    if (options_.recorded) {
+        recordedHook_ = std::make_unique<RecordedHook>(options_.recorded);
+        recorder_.AddFollower(recordedHook_.get());
+    }
     ReadIntakeSettings();
 }
 
@@ -55,8 +68,7 @@ void MainController::Open() {
                                  "------------------------ Lancement Lumivane version %s"),
                               LUMIVANE_VERSION));
 
-    Log(0, IncomingDetectionsSavedText(detectionIntake_.SessionFileName()));
-    detectionIntake_.OpenJournal();
+    OpenSessionJournal();
 
     std::string message;
     LoadChipTable("TarvexTable.dtb", message);
@@ -65,6 +77,57 @@ void MainController::Open() {
     UpdateDayOffsetIndicator();
     StartTimers();
     opened_ = true;
+}
+
+void MainController::OpenSessionJournal() {
+    if (!options_.resumeFile.empty() && ResumeSession(options_.resumeFile)) return;
+    Log(0, IncomingDetectionsSavedText(detectionIntake_.SessionFileName()));
+    detectionIntake_.OpenJournal();
+}
+
+bool MainController::ResumeSession(const std::string& path) {
+    ResumedSession resumed;
+    std::string problem;
+    if (!ReadBackSession(path, settings_.CurrentRules().raceDays, resumed, problem)) {
+        Log(0, fmt::sprintf(Tr("### Detection file %s not resumed (%s): a new one is started",
+                               "### Fichier de détections %s non repris (%s) : un nouveau est commencé"),
+                            path, problem));
+        // The file of this start was taken for the one to resume: this start gets its own.
+        if (detectionIntake_.SessionFileName() == path) detectionIntake_.SetSessionFileName(MakeSessionFileName());
+        return false;
+    }
+    const std::size_t count = resumed.records.size();
+    const std::size_t toSend = count - std::min(count, resumed.state.forwarded) -
+                               resumed.state.heldBack.CountWithin(resumed.state.forwarded + 1, count);
+    const bool clean = resumed.stateFound && resumed.state.clean;
+    DetectionTable& table = DetectionTable::Instance();
+    table.LoadRecords(std::move(resumed.records));
+    detectionIntake_.SetSessionFileName(path);
+    Log(0, IncomingDetectionsSavedText(path));
+    table.Journal().Continue(path, resumed.content, resumed.state);
+    if (resumed.cutBytes > 0) {
+        Log(0, fmt::sprintf(Tr("### Detection file %s ended with an unfinished line (%d bytes): cut",
+                               "### Fichier de détections %s terminé par une ligne inachevée (%d octets) : coupée"),
+                            path, static_cast<int>(resumed.cutBytes)));
+    }
+    resumeNotice_ = fmt::sprintf(
+        Tr("Detection file %s resumed: %d detection(s), the last at %s; %d to send to Quillet-Pro",
+           "Fichier de détections %s repris : %d détection(s), la dernière à %s ; %d à envoyer à Quillet-Pro"),
+        path, static_cast<int>(count), resumed.lastTime, static_cast<int>(toSend));
+    Log(0, "+++ " + resumeNotice_);
+    if (!clean) {
+        Log(0, Tr("### The previous run did not end normally (crash or power failure): detections it had sent "
+                  "and not seen answered are sent again",
+                  "### L'exécution précédente ne s'est pas terminée normalement (plantage ou coupure de courant) : "
+                  "les détections envoyées sans réponse reçue sont envoyées de nouveau"));
+    }
+    view_.ShowResumeNotice(resumeNotice_);
+    return true;
+}
+
+void MainController::DismissResumeNotice() {
+    resumeNotice_.clear();
+    view_.ShowResumeNotice(resumeNotice_);
 }
 
 void MainController::StartTimers() {
@@ -118,7 +181,7 @@ bool MainController::Exit(bool controlHeld) {
     ui_.killTimer(kTimerBacklogStatus);
     ui_.killTimer(kTimerUnattendedBoxes);
     import_.Stop();
-    detectionIntake_.StopDeferredRefresh();
+    feed_.Stop();
     if (link_) {
         link_->StopTimers();
         link_->SwitchOff();
@@ -133,6 +196,8 @@ bool MainController::Exit(bool controlHeld) {
     }
     // No box thread runs any more: records of earlier resets can go.
     DetectionTable::Instance().FreeClearedRecords();
+    // The state beside the detection file says the run ended normally.
+    DetectionTable::Instance().Journal().EndOfRun();
     // These two texts exist in French only.
     Log(0, "+ Sortie du module d'acquisition...");
     WriteLogFile("------------------------ Sortie Lumivane");
@@ -176,7 +241,7 @@ void MainController::UpdateDayOffsetIndicator() {
 
 bool MainController::CanInsertManualTime() {
     std::string warning;
-    if (ManualInsertion::CanInsert(CurrentIntakeSettings().sendNumbers, warning)) return true;
+    if (ManualInsertion::CanInsert(settings_.CurrentRules().sendNumbers, warning)) return true;
     view_.ShowMessage(warning, MessageIcon::Warning);
     return false;
 }
@@ -186,30 +251,27 @@ std::vector<std::string> MainController::ManualDetectors() const {
 }
 
 ManualOpening MainController::OpenManualInsertion() const {
-    return insertion_.Open(ManualDetectors(), CurrentIntakeSettings().raceDays);
+    return insertion_.Open(ManualDetectors(), settings_.CurrentRules().raceDays);
 }
 
 ManualValidation MainController::ValidateManualEntry(std::string_view bibText, std::string_view timeText,
                                                      const std::vector<std::string>& detectors, int detectorIndex,
                                                      int correction) {
     return insertion_.Validate(bibText, timeText, detectors, detectorIndex, correction,
-                               CurrentIntakeSettings().sendNumbers);
+                               settings_.CurrentRules().sendNumbers);
 }
 
 const CQoxResult* MainController::RecordManualEntry(const ManualEntry& entry) {
     // After "disconnect all" the detection file is closed: the entry goes to the same
     // file, continued.
     detectionIntake_.OpenJournal();
-    return ManualInsertion::Record(detectionIntake_, entry);
+    return ManualInsertion::Record(recorder_, entry);
 }
 
 // ---------------------------------------------------------------------------
 // Direct connection
 
-void MainController::SetLinkSession(std::unique_ptr<DirectLinkSession> session) {
-    link_ = std::move(session);
-    detectionIntake_.SetLink(link_.get());
-}
+void MainController::SetLinkSession(std::unique_ptr<DirectLinkSession> session) { link_ = std::move(session); }
 
 bool MainController::IsLinkSwitchedOn() const { return link_ && link_->IsSwitchedOn(); }
 

@@ -15,6 +15,7 @@
 
 #include "app/BoxSupervisor.h"
 #include "app/ControllerSettings.h"
+#include "app/DetectionFeed.h"
 #include "app/DetectionImport.h"
 #include "app/DetectionIntake.h"
 #include "app/DirectLinkViewBridge.h"
@@ -33,6 +34,9 @@ class DirectLinkSession;
 
 struct ControllerOptions {
     std::string sessionFileName;  // the current detection file of this run
+    // A detection file of an earlier run to continue (start-up found it recent enough);
+    // when it cannot be read back, a new file is started as usual.
+    std::string resumeFile;
     // Benchmarks time the intake with it: called on the recording thread after each
     // detection is recorded.
     std::function<void(const CQoxResult& record)> recorded;
@@ -51,7 +55,8 @@ public:
     MainController(const MainController&) = delete;
     MainController& operator=(const MainController&) = delete;
 
-    // The window's opening steps: its settings, banner, journal, chip table, timers.
+    // The window's opening steps: its settings, banner, journal (a resumed session read
+    // back first), chip table, timers.
     void Open();
     // Exit: the question (unless Control is held), then background work ended, boxes
     // disconnected, journal closed, chip table freed. False when the user answered no.
@@ -60,6 +65,11 @@ public:
 
     // What box threads call (tests drive it as a box thread would).
     BoxHost& Intake() { return detectionIntake_; }
+    // The one way in of every detection.
+    DetectionRecorder& Recorder() { return recorder_; }
+    // The resumed session's notice (empty when none, or dismissed).
+    const std::string& ResumeNotice() const { return resumeNotice_; }
+    void DismissResumeNotice();
 
     // --- Settings the intake reads (any thread) ---
     IntakeSettings CurrentIntakeSettings() const;
@@ -178,6 +188,19 @@ public:
     void SwitchLink(bool on);
 
 private:
+    // Hands each recorded detection to the benchmarks' callback.
+    class RecordedHook : public DetectionFollower {
+    public:
+        explicit RecordedHook(std::function<void(const CQoxResult&)> hook) : hook_(std::move(hook)) {}
+        void DetectionRecorded(const CQoxResult& record) override { hook_(record); }
+
+    private:
+        std::function<void(const CQoxResult&)> hook_;
+    };
+
+    // The journal of this run: the resumed session continued, or a file of its own.
+    void OpenSessionJournal();
+    bool ResumeSession(const std::string& path);
     void UpdateDayOffsetIndicator();
     void StartTimers();
     // The journal's pending lines and the detections waiting for the timing
@@ -195,20 +218,26 @@ private:
     bool opened_ = false;
 
     ControllerSettings settings_;
+    ControllerOptions options_;
 
-    // In this order: the box threads (stopped with boxes_) use the intake and the link.
+    // In this order: the box threads (stopped with boxes_) use the recorder, its
+    // followers, the intake and the link.
+    DetectionRecorder recorder_;
+    DetectionFeed feed_;
+    std::unique_ptr<RecordedHook> recordedHook_;
     DirectLinkViewBridge linkBridge_{view_};
     std::unique_ptr<DirectLinkSession> link_;
     DetectionIntake detectionIntake_;
     BoxSupervisor boxes_;
-    WindowCommands commands_{view_, detectionIntake_, boxes_};
+    WindowCommands commands_{view_, detectionIntake_, feed_, boxes_};
     LogWindowFeed logFeed_{ui_, view_};
     ManualInsertion insertion_;  // remembers the last detector until exit
     BackgroundExport backgroundExport_{ui_};
     FtpJobLog ftpLog_;            // logs the program's FTP jobs while the window is open
     std::size_t shownJournalPending_ = 0;
     std::size_t shownForwardingBacklog_ = 0;
-    DetectionImport import_{ui_, view_, detectionIntake_, [this] { return link_.get(); },
+    std::string resumeNotice_;
+    DetectionImport import_{ui_, view_, recorder_, [this] { return link_.get(); },
                             [this] { return settings_.AbsoluteClock(); }, [this] { detectionIntake_.OpenJournal(); }};
 };
 

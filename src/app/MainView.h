@@ -77,6 +77,11 @@ public:
     // reconnecting"), one line per box; empty hides it. It stays until the boxes are
     // back or the operator dismisses it (MainController::DismissLostBoxAlert).
     virtual void ShowLostBoxAlert(const std::string& text) { (void)text; }
+    // A detection file of an earlier run was resumed ("Detection file ... resumed: 120
+    // detection(s), the last at 10:42:13.05; 3 to send to Quillet-Pro"): shown until the
+    // operator dismisses it (MainController::DismissResumeNotice), with the reset of
+    // the detection list at hand; empty hides it.
+    virtual void ShowResumeNotice(const std::string& text) { (void)text; }
     // The clock buttons (synchronise, display clocks): enabled while a box is connected.
     virtual void SetClockButtonsEnabled(bool enabled) = 0;
     // Whether the connect button shows as pressed (boxes in use).

@@ -162,28 +162,20 @@ CChrono ManualInsertion::EntryTimeOfDay(const ManualEntry& entry) {
     return ofDay;
 }
 
-const CQoxResult* ManualInsertion::Record(BoxHost& host, const ManualEntry& entry) {
-    const CChrono ofDay = EntryTimeOfDay(entry);
-    const CQoxResult* record = host.RecordDetection(entry.label, entry.detector, entry.time, ofDay);
-    if (record == nullptr) return nullptr;
-    IntakeSettings settings = host.CurrentIntakeSettings();
-    host.RefreshCounters();
-    if (settings.beepDetections) host.PlaySound(Sound::Detection);
-    if (host.LogDetectionsEnabled()) {
-        std::string text;
-        if (settings.sendNumbers) {
-            text = fmt::sprintf("%s\t# %s", "Man.", entry.label);
-        } else if (ChipTableLoaded()) {
-            text = fmt::sprintf("%s\t%s\t# %d", "Man.", entry.label, entry.bib);
-        } else {
-            text = fmt::sprintf("%s\t%s", "Man.", entry.label);
-        }
-        host.ShowDetection(text, record, ofDay);
-    }
+const CQoxResult* ManualInsertion::Record(DetectionRecorder& recorder, const ManualEntry& entry) {
+    Detection detection;
+    detection.source = DetectionSource::Manual;
+    detection.detectorId = entry.detector;
+    detection.code = entry.label;
+    detection.codeIsLabel = true;
+    detection.instant = entry.time;
+    detection.dayOffset = entry.correction > 0 ? entry.correction : 0;
+    const RecordResult result = recorder.Record(detection);
+    if (result.record == nullptr) return nullptr;
     Log(0, fmt::sprintf(Tr("+++ Added manual detecttion for box %s at %s for runner %d",
                            "+++ Ajout manuel d'une détection Id. Boîtier %s à %s pour le coureur %d"),
-                        entry.detector, ofDay.FormatHundredths(), entry.bib));
-    return record;
+                        entry.detector, EntryTimeOfDay(entry).FormatHundredths(), entry.bib));
+    return result.record;
 }
 
 }  // namespace lv

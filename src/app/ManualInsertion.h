@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "boxes/BoxHost.h"
+#include "core/DetectionRecorder.h"
 #include "core/Chrono.h"
 
 namespace lv {
@@ -81,11 +81,10 @@ public:
 
     int RememberedDetectorIndex() const { return rememberedDetector_; }
 
-    // The main window's side of OK: records the entry (table, detection file, push to
-    // the timing application), refreshes, beeps, shows the detection line when
-    // detections are shown, and logs it. Returns the record, nullptr when recording
-    // failed.
-    static const CQoxResult* Record(BoxHost& host, const ManualEntry& entry);
+    // The main window's side of OK: records the entry through the one way in of
+    // detections (its line, sound, counters and forwarding follow from there) and logs
+    // it. Returns the record, nullptr when recording failed.
+    static const CQoxResult* Record(DetectionRecorder& recorder, const ManualEntry& entry);
     // The time of day recorded for an entry: its instant's time of day plus
     // 24 x correction hours.
     static CChrono EntryTimeOfDay(const ManualEntry& entry);

@@ -6,6 +6,7 @@
 #include "base/SingleInstance.h"
 #include "app/StartupSettings.h"
 #include "base/Texts.h"
+#include "core/SessionResume.h"
 #include "ftp/FtpWorker.h"
 
 namespace lv {
@@ -34,7 +35,8 @@ StartupOutcome Startup::Run(const CommandLine& options, const std::string& progr
     std::string problems = EnvironmentProblems();
     if (!problems.empty()) Log(0, problems);
 
-    ReadStartupSettings(GetDefaultExportFilePath());
+    const StartupSettings settings = ReadStartupSettings(GetDefaultExportFilePath());
+    outcome.resumeFile = FindSessionToResume(GetLogFolder(), settings.resumeHours);
     outcome.ok = true;
     return outcome;
 }

@@ -15,6 +15,9 @@ struct StartupOutcome {
     bool otherInstanceRunning = false;
     std::string error;
     std::string sessionFileName;   // the current detection file of this run
+    // A recent detection file to continue (ResumeHours); empty when none. Not to be
+    // used by a second instance started on purpose beside the first.
+    std::string resumeFile;
 };
 
 class Startup {

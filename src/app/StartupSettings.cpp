@@ -26,6 +26,8 @@ StartupSettings ReadStartupSettings(IniFile& file, const std::string& defaultExp
     s.daysToAdd = GDaysToAdd.ReadBack(file);
     s.beepDetections = GTarvexBeepDetections.Read(file);
     s.beepWhenQuit = GTarvexBeepWhenQuit.Read(file);
+    s.resumeHours = ResumeHours.Mended(ResumeHours.ReadBack(file));
+    s.recoverGaps = BRecoverGaps.ReadBack(file);
 
     GetLocalFilePassings.Write(file, GetLocalFilePassings.Default());
     GetRemoteFilePassings.Delete(file);

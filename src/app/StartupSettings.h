@@ -35,6 +35,8 @@ struct StartupSettings {
     int daysToAdd = setting::GDaysToAdd.defaultValue;
     bool beepDetections = setting::GTarvexBeepDetections.defaultValue;  // not written back
     bool beepWhenQuit = setting::GTarvexBeepWhenQuit.defaultValue;      // not written back
+    int resumeHours = setting::ResumeHours.defaultValue;
+    bool recoverGaps = setting::BRecoverGaps.defaultValue;
 };
 
 // Reads every start-up key in the order above, writing each back; then writes

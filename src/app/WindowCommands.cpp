@@ -20,7 +20,7 @@ void WindowCommands::ClearLogWindow() {
 }
 
 void WindowCommands::ClearDetectionsWindow() {
-    intake_.DropPendingLines();
+    feed_.SkipToEnd();
     view_.ClearDetectionLines();
     view_.PlaySound(Sound::Done);
 }
@@ -50,9 +50,9 @@ void WindowCommands::ConfirmResetDetections() {
 void WindowCommands::ResetDetections() {
     DetectionTable& table = DetectionTable::Instance();
     int n = table.CountActive();
-    intake_.DropPendingLines();
     view_.ClearDetectionLines();
     table.ClearTable();
+    feed_.SkipToEnd();
     boxes_.ForgetLastDetections();
     boxes_.RefreshCountersNow();
     Log(0, DetectionListResetText(n));
@@ -77,7 +77,13 @@ void WindowCommands::RemoveOrRestoreDetections(const std::vector<CQoxResult*>& r
                                 static_cast<int>(records.size()));
     }
     if (!view_.AskYesNo(question, /*defaultYes=*/false)) return;
-    for (CQoxResult* record : records) DetectionTable::Instance().SetActive(record, !remove);
+    DetectionTable& table = DetectionTable::Instance();
+    std::shared_ptr<JournalSession> session = table.Journal().CurrentSession();
+    for (CQoxResult* record : records) {
+        table.SetActive(record, !remove);
+        if (session && record->number != 0) session->SetRemoved(record->number, remove);
+    }
+    if (session) session->SaveState(false);
     view_.RefreshDetectionLines();
     boxes_.RefreshCountersNow();
 }

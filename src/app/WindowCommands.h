@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/BoxSupervisor.h"
+#include "app/DetectionFeed.h"
 #include "app/DetectionIntake.h"
 #include "app/MainView.h"
 
@@ -11,14 +12,15 @@ namespace lv {
 
 class WindowCommands {
 public:
-    WindowCommands(MainView& view, DetectionIntake& intake, BoxSupervisor& boxes)
-        : view_(view), intake_(intake), boxes_(boxes) {}
+    WindowCommands(MainView& view, DetectionIntake& intake, DetectionFeed& feed, BoxSupervisor& boxes)
+        : view_(view), intake_(intake), feed_(feed), boxes_(boxes) {}
 
     void ExportAllDetections();
     void ConfirmResetDetections();
     // A new, empty detection list with its own detection file.
     void ResetDetections();
-    // Remove (active = 0) or restore (active = 1) the given records after the question.
+    // Remove (active = 0) or restore (active = 1) the given records after the question;
+    // the state beside the detection file keeps it for a resumed session.
     void RemoveOrRestoreDetections(const std::vector<CQoxResult*>& records, bool remove);
     void ClearLogWindow();
     void ClearDetectionsWindow();
@@ -27,6 +29,7 @@ public:
 private:
     MainView& view_;
     DetectionIntake& intake_;
+    DetectionFeed& feed_;
     BoxSupervisor& boxes_;
 };
 

@@ -160,6 +160,12 @@ inline constexpr IntSetting GBoxReconnectSeconds{kSettings, "GBoxReconnectSecond
 inline constexpr IntSetting GDaysToAdd{kSettings, "GDaysToAdd", 0, {0, 3}};
 inline constexpr BoolSetting GTarvexBeepDetections{kSettings, "GTarvexBeepDetections", true};
 inline constexpr BoolSetting GTarvexBeepWhenQuit{kSettings, "GTarvexBeepWhenQuit", true};
+// A start within this many hours of the last detection of the most recent detection
+// file continues that file (0: every start begins a new one).
+inline constexpr IntSetting ResumeHours{kSettings, "ResumeHours", 2, {0, 24 * 7}};
+// After a network decoder's outage, the reads it kept in its memory meanwhile are
+// fetched and recorded.
+inline constexpr BoolSetting BRecoverGaps{kSettings, "BRecoverGaps", true};
 
 // --- Main window ([Settings]) -------------------------------------------------------------
 inline constexpr BoolSetting BAbsClock{kSettings, "BAbsClock", false};

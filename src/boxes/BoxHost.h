@@ -1,33 +1,30 @@
 #pragma once
-// What a box thread needs of the main window: recording, showing, alerting, sounds and
-// the box-state message. Implemented by MainController; called from box threads, so
-// every operation is thread-safe and returns quickly (window work is posted).
+// What a box thread needs of the main window: its settings, the one way in of its
+// detections, alerting, sounds and the box-state message. Implemented by the
+// controller's intake; called from box threads, so every operation is thread-safe and
+// returns quickly (window work is posted).
 #include <array>
 #include <cstdint>
 #include <string>
 
 #include "base/SettingsSchema.h"
 #include "base/Sounds.h"
-#include "core/Chrono.h"
-#include "core/DetectionRecords.h"
+#include "core/Detection.h"
+#include "core/DetectionRecorder.h"
 
 namespace lv {
 
-// The acquisition settings a box thread works with, a view of the settings schema
-// (section "Settings") with the race days computed from GDaysToAdd. The host publishes
-// a new version whenever they change; a running box takes it from its next passing on.
+// The settings a box thread works with, a view of the settings schema (section
+// "Settings"). The host publishes a new version whenever they change; a running box
+// takes it from its next line on. What becomes of a detection is the recorder's
+// business (RecordingRules).
 struct IntakeSettings {
     int readMsDelta = setting::GTarvexReadMsDelta.defaultValue;
     int reconnectSeconds = setting::GBoxReconnectSeconds.defaultValue;
-    int ignoreInputMsDelta = setting::GTarvexIgnoreInputMsDelta.defaultValue;
-    bool sendNumbers = setting::GTarvexSendNumbers.defaultValue;
-    bool ignoreUnknownTags = setting::GTarvexIgnoreUnknownTags.defaultValue;
     bool ignoreFSDetections = setting::GTarvexIgnoreFSDetections.defaultValue;
     bool ignoreLSDetections = setting::GTarvexIgnoreLSDetections.defaultValue;
-    bool beepDetections = setting::GTarvexBeepDetections.defaultValue;
     int secondsBetweenSerialRead = setting::SecondsBetweenSerialRead.defaultValue;
     int connectionTimeoutSeconds = setting::GTarvexConnectionTimeout.defaultValue;
-    std::array<std::string, 4> raceDays;  // day0..day3 as YYYYMMDD
 };
 
 class BoxHost {
@@ -36,17 +33,14 @@ public:
 
     virtual IntakeSettings CurrentIntakeSettings() const = 0;
     // Changes whenever CurrentIntakeSettings does; a box thread compares it at every
-    // passing (one atomic load) and fetches the settings only when it moved.
+    // line (one atomic load) and fetches the settings only when it moved.
     virtual uint64_t IntakeSettingsVersion() const = 0;
-    virtual bool LogDetectionsEnabled() const = 0;  // BLogDetections
 
-    // Records the detection (table, journal, push to the timing application).
-    virtual const CQoxResult* RecordDetection(const std::string& label, const std::string& boxName,
-                                              const CChrono& instant, const CChrono& ofDay) = 0;
-    // Adds a line to the detections window (posted to the UI thread).
-    virtual void ShowDetection(const std::string& text, const CQoxResult* record,
-                               const CChrono& ofDay) = 0;
-    virtual void RefreshCounters() = 0;
+    // The one way in of the box's detections (DetectionRecorder::Record).
+    virtual RecordResult Record(const Detection& detection) = 0;
+    // The box's memory of its last reads starts empty (thread start and end).
+    virtual void ForgetLastReads(int boxNumber) = 0;
+
     // "######## " + text in the log at level 0; with show, also a message box.
     virtual void AlertLine(const std::string& text, bool show) = 0;
     // A message box with the warning icon (the caller has logged the text).

@@ -8,6 +8,7 @@
 #include "base/Log.h"
 #include "base/Texts.h"
 #include "base/WriteCombiner.h"
+#include "boxes/BoxCommands.h"
 #include "boxes/BoxHost.h"
 #include "boxes/DecoderProtocol.h"
 #include "boxes/PassingIntake.h"
@@ -67,7 +68,7 @@ bool ConnectWithinPeriod(BoxHost& host, CTarvexBox& box, CComBox& transport,
                         box.Label(), settings.reconnectSeconds));
     transport.SetPending(true);
     auto start = SteadyClock::now();
-    while (!box.InitializeBox()) {
+    while (!InitializeBox(box)) {
         for (int pause = 0; pause < kAttemptPauses; ++pause) {
             if (box.cancelRequested.load()) {
                 transport.SetPending(false);
@@ -210,7 +211,8 @@ void BoxThread(BoxHost& host, CTarvexBox& box) {
         // From here this thread is the transport's only reader: an exchange that reads
         // by itself ends first, and the intake touches the last reads alone.
         RoutingPeriod routing(box);
-        box.lastDetections.Clear();
+        // The repeated-read rule does not span a reconnection.
+        host.ForgetLastReads(box.number.load());
         CPassingIntake intake(host, box);
 
         bool busy = false;
@@ -242,8 +244,7 @@ void BoxThread(BoxHost& host, CTarvexBox& box) {
             if (outcome == PassOutcome::Ended) break;
             busy = outcome == PassOutcome::Processed;
         }
-        // Emptied while this thread still owns them (logged below, as it always was).
-        box.lastDetections.Clear();
+        host.ForgetLastReads(box.number.load());
     }
 
     transport->Disconnect();

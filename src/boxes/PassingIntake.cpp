@@ -8,7 +8,6 @@
 #include "boxes/DecoderProtocol.h"
 #include "boxes/PassingParser.h"
 #include "boxes/TarvexBox.h"
-#include "core/ChipTable.h"
 
 namespace lv {
 
@@ -54,51 +53,36 @@ void CPassingIntake::ProcessReceived(const ReceivedLine& received,
 
 void CPassingIntake::ProcessPassing(const std::string& line,
                                     std::chrono::steady_clock::time_point start) {
-    // A reset of the detection list empties the last reads too.
-    if (box_.TakeClearLastDetectionsRequest()) box_.lastDetections.Clear();
     FollowSettings();
     ++counters_.seen;
     box_.NoteRead();
-    ParsedPassing passing;
-    std::string error;
-    if (!ParsePassing(line, settings_, passing, error)) {
+    PassingRead read;
+    if (!ReadPassingLine(line, read)) {
         ++counters_.invalid;
-        if (!error.empty()) {
-            Log(0, fmt::sprintf("+ %s : %s", BoxLabel(), error));
-        } else {
-            Log(0, fmt::sprintf(Tr("+ %s : Invalid detection: %s", "+ %s : Détection invalide: %s"),
-                                BoxLabel(), PrintableExcerpt(line)));
-        }
-    } else if (IsRepeatedRead(box_.lastDetections, passing.label, passing.instant,
-                              settings_.ignoreInputMsDelta)) {
-        ++counters_.ignored;
-        Log(75, fmt::sprintf(Tr("+ %s : Detection ignored", "+ %s : Détection ignorée"), BoxLabel()));
+        Log(0, fmt::sprintf(Tr("+ %s : Invalid detection: %s", "+ %s : Détection invalide: %s"), BoxLabel(),
+                            PrintableExcerpt(line)));
     } else {
-        ++counters_.recorded;
+        Detection detection;
+        detection.source = DetectionSource::Decoder;
+        detection.box = box_.number.load();
         CComBox* transport = box_.Transport();
-        const std::string detectorId = transport ? transport->GetDetectorId() : std::string();
-        const CQoxResult* record =
-            host_.RecordDetection(passing.label, detectorId, passing.instant, passing.ofDay);
-        host_.RefreshCounters();
-        if (settings_.beepDetections) host_.PlaySound(Sound::Detection);
-        if (host_.LogDetectionsEnabled()) {
-            const std::string description = box_.GetDescription();
-            std::string shown;
-            if (settings_.sendNumbers) {
-                shown = fmt::sprintf("%s\t# %s", description, passing.label);
-            } else {
-                CQoxTableLocker tableLock;
-                int32_t bib = -1;
-                if (ChipTableCount() == 0) {
-                    shown = fmt::sprintf("%s\t%s", description, passing.chip);
-                } else if (FindBib(passing.chip, bib) && bib >= 0) {
-                    shown = fmt::sprintf("%s\t%s\t# %u", description, passing.chip,
-                                         static_cast<uint32_t>(bib));
-                } else {
-                    shown = fmt::sprintf("%s\t%s\t# ????", description, passing.chip);
-                }
-            }
-            host_.ShowDetection(shown, record, passing.ofDay);
+        if (transport) detection.detectorId = transport->GetDetectorId();
+        detection.code = std::move(read.code);
+        detection.instant = read.instant;
+        detection.clockOfDay = read.clockOfDay;
+        const RecordResult result = host_.Record(detection);
+        switch (result.outcome) {
+            case RecordOutcome::Recorded:
+                ++counters_.recorded;
+                break;
+            case RecordOutcome::Repeated:
+                ++counters_.ignored;
+                Log(75, fmt::sprintf(Tr("+ %s : Detection ignored", "+ %s : Détection ignorée"), BoxLabel()));
+                break;
+            case RecordOutcome::UnknownChip:
+                ++counters_.invalid;
+                Log(0, fmt::sprintf("+ %s : %s", BoxLabel(), result.error));
+                break;
         }
     }
 

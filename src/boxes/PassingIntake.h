@@ -1,8 +1,8 @@
 #pragma once
 // The intake of one box thread: takes each line the box sent, classifies it and either
-// turns a pushed passing into a recorded detection (parse, repeated-read rule, record,
-// count, show) or reports a response that no command exchange awaited in the log. Holds the thread's counters. Fed
-// line by line, so it runs without sockets in tests.
+// hands a pushed passing to the one way in of detections (and counts what became of
+// it) or reports a response that no command exchange awaited in the log. Holds the
+// thread's counters. Fed line by line, so it runs without sockets in tests.
 #include <chrono>
 #include <cstdint>
 #include <string>

@@ -1,14 +1,10 @@
 #include "boxes/PassingParser.h"
 
 #include <array>
+#include <string>
 #include <string_view>
 
-#include <fmt/printf.h>
-
-#include "base/Log.h"
-#include "base/Texts.h"
 #include "boxes/DecoderProtocol.h"
-#include "core/ChipTable.h"
 
 namespace lv {
 
@@ -92,18 +88,13 @@ std::string RemoveDashes(std::string_view date) {
 
 }  // namespace
 
-bool ParsePassing(const std::string& line, const IntakeSettings& settings, ParsedPassing& passing,
-                  std::string& error) {
-    error.clear();
-    passing = ParsedPassing{};
-
+bool ReadPassingLine(std::string_view line, PassingRead& read) {
+    read = PassingRead{};
     std::array<std::string_view, kFieldsRead> fields;
     if (!CutPassingFields(line, fields) || fields[0] != "#P") return false;
     const std::string_view chip = fields[2];
     const std::string_view dateText = fields[3];
     std::string time(fields[4]);
-    // A passing whose chip, date or time does not read is invalid as a whole: never a
-    // record with an unset or made-up time.
     if (!IsChipText(chip) || !HasDateShape(dateText) || !HasTimeShape(time)) return false;
 
     std::string date = RemoveDashes(dateText);
@@ -112,42 +103,11 @@ bool ParsePassing(const std::string& line, const IntakeSettings& settings, Parse
         date = now.FormatDateCompact();
     }
     CChrono::NormalizeFraction(time);
-    if (!passing.instant.ParseDateTime(date, time) || !passing.ofDay.ParseTimeMs(time)) {
-        passing.instant.Reset();
-        passing.ofDay.Reset();
+    if (!read.instant.ParseDateTime(date, time) || !read.clockOfDay.ParseTimeMs(time)) {
+        read = PassingRead{};
         return false;
     }
-
-    int dayIndex = -1;
-    for (int k = 0; k < static_cast<int>(settings.raceDays.size()); ++k) {
-        if (!settings.raceDays[k].empty() && settings.raceDays[k] == date) {
-            dayIndex = k;
-            break;
-        }
-    }
-    if (dayIndex < 0) {
-        Log(0, Tr("### Caution: Box and Computer dates seem incompatible!",
-                  "### Attention: Incompatibilité de date boîtier / ordinateur !"));
-    } else if (dayIndex > 0) {
-        passing.ofDay = passing.ofDay + CChrono(24 * 3600 * dayIndex, 0);
-    }
-
-    passing.chip = chip;
-    passing.label = chip;
-    if (settings.sendNumbers) {
-        CQoxTableLocker tableLock;
-        if (ChipTableCount() > 0) {
-            int32_t bib = -1;
-            if (FindBib(chip, bib) && bib >= 0) {
-                passing.label = fmt::sprintf("%u", static_cast<uint32_t>(bib));
-            } else if (settings.ignoreUnknownTags) {
-                error = fmt::sprintf(Tr("## Unknown chip [%s]. Detection discarded",
-                                        "## Puce inconnue [%s] Détection ignorée"),
-                                     chip);
-                return false;
-            }
-        }
-    }
+    read.code = chip;
     return true;
 }
 

@@ -1,27 +1,23 @@
 #pragma once
-// A network decoder's pushed passing: "#P;<n>;<chip>;<YYYY-MM-DD>;<HH:MM:SS.fff>;..."
-// with exactly 18 ';' fields. Gives the label to record (chip code, or bib number when
-// translated), the absolute instant and the race time of day.
+// A network decoder's passing line: "#P;<n>;<chip>;<YYYY-MM-DD>;<HH:MM:SS.fff>;..."
+// with exactly 18 ';' fields, as the decoder pushes it and as it keeps it in its stored
+// files. Gives the chip code as read, the absolute instant and the box's time of day;
+// what the passing becomes (race day, bib number) is the recorder's business.
 #include <string>
+#include <string_view>
 
-#include "boxes/BoxHost.h"
 #include "core/Chrono.h"
 
 namespace lv {
 
-struct ParsedPassing {
-    std::string label;  // bib number as decimal text when translated, else the chip code
-    std::string chip;   // the chip code as the box sent it
+struct PassingRead {
+    std::string code;   // the chip code as the box sent it
     CChrono instant;    // absolute instant
-    CChrono ofDay;      // time of day plus the race-day offset
+    CChrono clockOfDay; // the box's time of day, as written
 };
 
-// False with an empty error for a line that is not a passing or whose date or time
-// does not parse (the caller reports it as an invalid detection); false with
-// "## Unknown chip [%s]. Detection discarded" for an unknown chip when unknown chips
-// are ignored. A date outside the race days logs the dates warning (level 0) and keeps
-// the time of day unshifted. A date of 0000-00-00 stands for today.
-bool ParsePassing(const std::string& line, const IntakeSettings& settings, ParsedPassing& passing,
-                  std::string& error);
+// False for a line that is not a passing or whose chip, date or time does not read
+// (never a read with a made-up time). A date of 0000-00-00 stands for today.
+bool ReadPassingLine(std::string_view line, PassingRead& read);
 
 }  // namespace lv

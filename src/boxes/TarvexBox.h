@@ -1,7 +1,8 @@
 #pragma once
-// CTarvexBox: one configured box (slot 1 to 4) with its transport, its last-reads list,
-// the flags its thread shares with other threads, and the command sequences of the
-// decoder protocol (initialise the box after connection, set its clock, ask its time).
+// CTarvexBox: one configured box (slot 1 to 4) with its transport, the flags its thread
+// shares with other threads, its labels and the sending of commands. What is done with
+// a box sits above it: command exchanges (CommandExchange.h), the command sequences
+// (BoxCommands.h, UsbBoxProtocol.h), its thread (BoxThread.h).
 //
 // Threads: the box's own thread is the only reader of its transport while it runs;
 // any other thread may send commands and run command exchanges (CommandExchange.h),
@@ -17,7 +18,6 @@
 
 #include "boxes/ResponseRoute.h"
 #include "boxes/transport/ComBox.h"
-#include "core/DetectionRecords.h"
 
 namespace lv {
 
@@ -25,7 +25,6 @@ class BoxHost;
 
 class CTarvexBox {
 public:
-    static constexpr int kLastDetectionsCapacity = 50;
     static constexpr int kDefaultResponseSeconds = 5;
 
     CTarvexBox();
@@ -65,14 +64,6 @@ public:
     std::atomic<bool> usbBusy{false};
     std::atomic<bool> periodicPassingRequest{false};
 
-    // The box's last reads for the repeated-read rule; touched only by the box's reader
-    // (its thread, or a command exchange while no thread reads).
-    CLastBoxDetectionList lastDetections{kLastDetectionsCapacity};
-    // Asks for lastDetections to be emptied (reset of the detection list from the UI
-    // thread): done at once when nothing reads the box, else before its next passing.
-    void RequestClearLastDetections();
-    bool TakeClearLastDetectionsRequest() { return clearLastDetections_.exchange(false); }
-
     // --- Reads, for the window's view of each box ---------------------------------
     // Every passing the box sent (repeats and invalid ones included), and when the last
     // came (steady clock). Written by the box's reader, read by the UI thread.
@@ -107,24 +98,16 @@ public:
     bool SendCommand(const std::string& command, std::string& error);
     // The same for a command code of DecoderProtocol.h ("(%d)" in the errors).
     bool SendCommandCode(int code, const std::string& argument, std::string& error);
-    // Connects the transport and, for a network decoder, sends SETPROTOCOL;2.0,
-    // STARTOPERATION and SETPUSHPASSINGS;1;0, each awaited, in one exchange turn (a
-    // USB TimingBox gets its own sequence, UsbBoxProtocol.h, in that turn). True
-    // once connected. Meant for a box whose thread is not reading (the thread itself
-    // calls it while it connects).
-    // False too when the connection was lost during the commands (the decoder closed or
-    // reset it): HandshakeLost() then tells it from a connection that never opened.
-    bool InitializeBox();
+    // The outcome of the last InitializeBox (BoxCommands.h): the connection was lost
+    // during its commands (the decoder closed or reset it), as opposed to a connection
+    // that never opened.
     bool HandshakeLost() const { return handshakeLost_.load(); }
+    void SetHandshakeLost(bool lost) { handshakeLost_.store(lost); }
     // Set for unattended connection rounds: a failed connection goes to the log file
     // only (level 80) instead of the alert line; the round's outcome is said once.
     std::atomic<bool> quietConnectFailures{false};
-    // STOPOPERATION, SETTIME;<now>, STARTOPERATION, each awaited, in one exchange turn
-    // (network decoder). Any thread but the box thread.
-    void SetBoxClock();
-    // GETTIME, answered through the box thread; the USB TimingBox's TIMESTAMPGET
-    // exchange (not from the box thread).
-    void RequestBoxTime();
+    // The alert line of the host, or the log at level 0 without one.
+    void Alert(const std::string& text) const;
 
     // The time-out of the waits of InitializeBox and SetBoxClock (5 s).
     void SetResponseSeconds(int seconds) { responseSeconds_.store(seconds); }
@@ -146,8 +129,6 @@ public:
 
 private:
     friend class CommandExchange;
-    // The alert line of the host, or the log at level 0 without one.
-    void Alert(const std::string& text) const;
     // The sends themselves, for a caller that holds the exchange turn.
     bool SendText(const std::string& command, const std::string& errorName, std::string& error);
     bool SendCode(int code, const std::string& argument, std::string& error);
@@ -155,7 +136,6 @@ private:
     std::unique_ptr<CComBox> transport_;
     std::atomic<BoxHost*> host_{nullptr};
     std::atomic<int> responseSeconds_{kDefaultResponseSeconds};
-    std::atomic<bool> clearLastDetections_{false};
     std::atomic<uint64_t> readCount_{0};
     std::atomic<std::chrono::steady_clock::rep> lastReadTicks_{0};
     std::atomic<bool> handshakeLost_{false};

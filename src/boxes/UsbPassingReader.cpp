@@ -8,7 +8,6 @@
 #include "boxes/TarvexBox.h"
 #include "boxes/UsbBoxProtocol.h"
 #include "boxes/UsbExchangeSteps.h"
-#include "core/ChipTable.h"
 
 namespace lv {
 
@@ -18,9 +17,9 @@ namespace {
 
 enum class PassingOutcome { Processed, NoTime };
 
-// One passing line of a batch, at `index`: parsed, converted, recorded and shown.
-PassingOutcome ProcessUsbPassing(CTarvexBox& box, BoxHost* host, const IntakeSettings& settings, int index,
-                                 const std::string& line) {
+// One passing line of a batch, at `index`: parsed, converted and handed to the one way
+// in of detections.
+PassingOutcome ProcessUsbPassing(CTarvexBox& box, BoxHost* host, int index, const std::string& line) {
     const std::string label = box.ExchangeLabel();
     // Every passing line counts as a read for the window, like a pushed passing.
     box.NoteRead();
@@ -44,54 +43,18 @@ PassingOutcome ProcessUsbPassing(CTarvexBox& box, BoxHost* host, const IntakeSet
     Log(0, fmt::sprintf("+ %s : ChipId %s - Date %s  %s", label, passing.chip, instant.FormatDate(),
                         instant.FormatClockHundredths()));
     Log(100, fmt::sprintf("%04d : %s", index, PrintableExcerpt(line)));
-
-    CChrono ofDay = instant;
-    ofDay.AbsoluteToOfDay();
-    const std::string date = instant.FormatDateCompact();
-    int dayIndex = -1;
-    for (int k = 0; k < static_cast<int>(settings.raceDays.size()); ++k) {
-        if (!settings.raceDays[k].empty() && settings.raceDays[k] == date) {
-            dayIndex = k;
-            break;
-        }
-    }
-    if (dayIndex < 0) {
-        Log(0, Tr("### Caution: Box and Computer dates seem incompatible!",
-                  "### Attention: Incompatibilité de date boîtier / ordinateur !"));
-    } else if (dayIndex > 0) {
-        ofDay = ofDay + CChrono(24 * 3600 * dayIndex, 0);
-    }
-
-    const std::string description = box.GetDescription();
-    std::string recorded = passing.chip;
-    std::string shown;
-    if (!settings.sendNumbers) {
-        shown = fmt::sprintf("%s\t%s", description, passing.chip);
-    } else {
-        CQoxTableLocker tableLock;
-        int32_t bib = -1;
-        if (ChipTableCount() == 0) {
-            shown = fmt::sprintf("%s\t%s !!!", description, passing.chip);
-        } else if (FindBib(passing.chip, bib) && bib >= 0) {
-            recorded = fmt::sprintf("%u", static_cast<uint32_t>(bib));
-            shown = fmt::sprintf("%s\t# %u", description, static_cast<uint32_t>(bib));
-        } else {
-            shown = fmt::sprintf("%s\t%s ???", description, passing.chip);
-        }
-    }
     if (!host) {
         // Only a box that reports to no main window (tests of the exchanges) gets here.
         Log(0, fmt::sprintf("+ %s : Passing not recorded (no main window): %s", label, PrintableExcerpt(line)));
         return PassingOutcome::Processed;
     }
-    CComBox* transport = box.Transport();
-    const std::string detectorId = transport ? transport->GetDetectorId() : std::string();
-    const CQoxResult* record = host->RecordDetection(recorded, detectorId, instant, ofDay);
-    host->RefreshCounters();
-    if (host->LogDetectionsEnabled()) {
-        host->ShowDetection(shown, record, ofDay);
-        if (settings.beepDetections) host->PlaySound(Sound::Detection);
-    }
+    Detection detection;
+    detection.source = DetectionSource::UsbBox;
+    detection.box = box.number.load();
+    if (CComBox* transport = box.Transport()) detection.detectorId = transport->GetDetectorId();
+    detection.code = passing.chip;
+    detection.instant = instant;
+    host->Record(detection);
     return PassingOutcome::Processed;
 }
 
@@ -153,11 +116,10 @@ BatchOutcome PassingBatch(CTarvexBox& box, bool& askedFirstIndex, int& recorded)
     while (lines > 0 && reply.moreLines[lines - 1].empty()) --lines;
     const std::size_t taken = std::min<std::size_t>(announced, lines);
     BoxHost* host = box.Host();
-    const IntakeSettings settings = host ? host->CurrentIntakeSettings() : IntakeSettings{};
     std::size_t processed = 0;
     for (; processed < taken; ++processed) {
         const int passingAt = index + static_cast<int>(processed);
-        if (ProcessUsbPassing(box, host, settings, passingAt, reply.moreLines[processed]) == PassingOutcome::NoTime)
+        if (ProcessUsbPassing(box, host, passingAt, reply.moreLines[processed]) == PassingOutcome::NoTime)
             break;
         ++recorded;
     }

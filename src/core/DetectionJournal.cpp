@@ -233,14 +233,12 @@ bool DetectionJournal::Open(const std::string& path) {
         hold.unlock();
         DrainLocked();
         hold.lock();
-        if (name_ != path) {
+        if (name_ != path || !session_) {
             // A new session; what the previous one could not write is said, not hidden.
             previousPending = sessionLines_ - linesOnFile_;
-            session_.clear();
-            onFile_ = 0;
-            sessionLines_ = 0;
-            linesOnFile_ = 0;
-            fileLost_ = false;
+            hold.unlock();
+            StartSessionLocked(path);
+            hold.lock();
         }
         previous = fd_;
         previousName = name_;
@@ -270,9 +268,71 @@ bool DetectionJournal::Open(const std::string& path) {
         Log(0, OpeningDetectionFileText(path));
         if (opened < 0) Log(0, ErrorOpeningDetectionFileText(path));
     }
-    if (opened >= 0 && onFile_ < session_.size()) ReportWrite(WritePendingLocked());
+    if (opened >= 0 && onFile_ < session_->Bytes()) ReportWrite(WritePendingLocked());
     PublishPending(sessionLines_ - linesOnFile_);
+    TellListeners();
     return opened >= 0;
+}
+
+void DetectionJournal::StartSessionLocked(const std::string& path) {
+    auto session = std::make_shared<JournalSession>(path);
+    std::shared_ptr<JournalSession> previous;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        previous = std::move(session_);
+        session_ = session;
+        onFile_ = 0;
+        sessionLines_ = 0;
+        linesOnFile_ = 0;
+        fileLost_ = false;
+    }
+    if (previous) previous->SetNext(session);
+}
+
+bool DetectionJournal::Continue(const std::string& path, std::string_view content, const SessionState& state) {
+    Close();
+    {
+        std::lock_guard<std::mutex> baton(lines_.Baton());
+        StartSessionLocked(path);
+        session_->Append(content);
+        session_->SetState(state);
+        std::lock_guard<std::mutex> hold(lock_);
+        name_ = path;
+        onFile_ = session_->Bytes();
+        sessionLines_ = session_->Lines();
+        linesOnFile_ = sessionLines_;
+    }
+    // A run in progress again: a crash from now on must not look like a clean end.
+    CurrentSession()->SaveState(false);
+    return Open(path);
+}
+
+void DetectionJournal::EndOfRun() {
+    std::shared_ptr<JournalSession> session = CurrentSession();
+    if (session) session->SaveState(true);
+}
+
+std::shared_ptr<JournalSession> DetectionJournal::CurrentSession() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return session_;
+}
+
+int DetectionJournal::AddLinesListener(LinesListener listener) {
+    std::lock_guard<std::mutex> hold(listenersLock_);
+    listeners_.emplace_back(++nextListenerId_, std::move(listener));
+    return nextListenerId_;
+}
+
+void DetectionJournal::RemoveLinesListener(int id) {
+    std::lock_guard<std::mutex> hold(listenersLock_);
+    listeners_.erase(std::remove_if(listeners_.begin(), listeners_.end(),
+                                    [id](const auto& entry) { return entry.first == id; }),
+                     listeners_.end());
+}
+
+void DetectionJournal::TellListeners() {
+    std::lock_guard<std::mutex> hold(listenersLock_);
+    for (const auto& entry : listeners_) entry.second();
 }
 
 void DetectionJournal::Close() {
@@ -340,7 +400,7 @@ bool DetectionJournal::WaitUntilSynced(int timeoutMs) {
                             [this] { return !dirty_ && syncsInProgress_ == 0; });
 }
 
-WriteCombiner::Ticket DetectionJournal::QueueLine(std::size_t number, std::string_view fields) {
+WriteCombiner::Ticket DetectionJournal::QueueLine(std::size_t number, std::string_view fields, bool forward) {
     char digits[24];
     const std::string_view numberText(digits, static_cast<std::size_t>(
                                                   std::to_chars(digits, digits + sizeof digits, number).ptr - digits));
@@ -352,6 +412,8 @@ WriteCombiner::Ticket DetectionJournal::QueueLine(std::size_t number, std::strin
         writeFailureReported_ = true;
         return 0;
     }
+    // Marked before the line can reach the session, where the forwarder reads it.
+    if (!forward) session_->HoldBack(number);
     return lines_.Queue(numberText, fields);
 }
 
@@ -369,49 +431,54 @@ void DetectionJournal::PublishPending(std::size_t pending) {
 }
 
 int DetectionJournal::WritePendingLocked() {
-    if (onFile_ >= session_.size()) return 0;
+    const std::size_t total = session_ ? session_->Bytes() : 0;
+    if (onFile_ >= total) return 0;
     if (fd_ < 0) {
         PublishPending(sessionLines_ - linesOnFile_);
         return ENOENT;
     }
     int error = 0;
     const std::size_t before = onFile_;
-    while (onFile_ < session_.size()) {
-        const char* data = session_.data() + onFile_;
-        const std::size_t size = session_.size() - onFile_;
-        long written;
-        if (write_) {
-            written = write_(fd_, data, size);
-        } else {
+    // The session's bytes never move: they are written from where they lie.
+    for (std::string_view piece : session_->BytesFrom(onFile_)) {
+        while (!piece.empty()) {
+            long written;
+            if (write_) {
+                written = write_(fd_, piece.data(), piece.size());
+            } else {
 #ifdef _WIN32
-            written = _write(fd_, data, static_cast<unsigned>(size));
+                written = _write(fd_, piece.data(), static_cast<unsigned>(piece.size()));
 #else
-            written = static_cast<long>(::write(fd_, data, size));
+                written = static_cast<long>(::write(fd_, piece.data(), piece.size()));
 #endif
+            }
+            if (written < 0) {
+                if (errno == EINTR) continue;
+                error = errno != 0 ? errno : EIO;
+                break;
+            }
+            if (written == 0) {
+                error = EIO;
+                break;
+            }
+            onFile_ += static_cast<std::size_t>(written);
+            piece.remove_prefix(static_cast<std::size_t>(written));
         }
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            error = errno != 0 ? errno : EIO;
-            break;
-        }
-        if (written == 0) {
-            error = EIO;
-            break;
-        }
-        onFile_ += static_cast<std::size_t>(written);
+        if (error != 0) break;
     }
-    if (error != 0 && onFile_ > 0 && session_[onFile_ - 1] != '\n') {
+    const std::size_t wholeLines = session_->LinesWithin(onFile_);
+    const std::size_t lineStart = session_->LineStart(wholeLines + 1);
+    if (error != 0 && onFile_ > lineStart) {
         // A write cut short inside a line: take the piece back so that the file ends
         // with a whole line; when that fails, the next write completes the line.
-        const std::size_t lineStart = session_.rfind('\n', onFile_ - 1);
-        const std::size_t piece = onFile_ - (lineStart == std::string::npos ? 0 : lineStart + 1);
+        const std::size_t piece = onFile_ - lineStart;
         const long size = FileSize(fd_);
         if (piece <= onFile_ - before && size >= static_cast<long>(piece) &&
             TruncateFile(fd_, size - static_cast<long>(piece))) {
             onFile_ -= piece;
         }
     }
-    linesOnFile_ += CountLines(std::string_view(session_).substr(before, onFile_ - before));
+    linesOnFile_ = wholeLines;
     PublishPending(sessionLines_ - linesOnFile_);
     return error;
 }
@@ -447,8 +514,9 @@ void DetectionJournal::ReportWrite(int error) {
 void DetectionJournal::WriteBatch(std::string_view batch) {
     // The baton is held: fd_ and syncEachLine_ cannot change meanwhile.
     if (!active_) return;
-    session_.append(batch);
+    session_->Append(batch);
     sessionLines_ += CountLines(batch);
+    TellListeners();
     int error = WritePendingLocked();
     bool synced = false;
     if (error == 0 && fd_ >= 0 && syncEachLine_) {
@@ -523,7 +591,7 @@ void DetectionJournal::Maintain() {
         Log(0, RecreatedText(name_));
         fileLost_ = false;
     }
-    if (onFile_ < session_.size() || pendingPeak_ > 0) {
+    if (onFile_ < session_->Bytes() || pendingPeak_ > 0) {
         const int error = WritePendingLocked();
         ReportWrite(error);
         if (error == 0) {

@@ -15,13 +15,17 @@
 #include <cstddef>
 #include <functional>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "base/WriteCombiner.h"
 #include "core/DetectionRecords.h"
+#include "core/JournalSession.h"
 
 namespace lv {
 
@@ -56,7 +60,14 @@ public:
     // memory meanwhile (a second failed Open of the same name logs nothing new). The
     // file is never opened through a symbolic link planted under its name.
     bool Open(const std::string& path);
+    // Continues a detection file of an earlier run (a resumed session): `content`, its
+    // whole lines as read back, is this session's beginning and is already in the file;
+    // what is recorded from now on is appended after it. The state kept beside the file
+    // is taken over and marked as a run in progress.
+    bool Continue(const std::string& path, std::string_view content, const SessionState& state);
     void Close();
+    // The program ends normally: the state beside the detection file says so.
+    void EndOfRun();
     bool IsOpen() const;
     std::string Name() const;
 
@@ -66,7 +77,8 @@ public:
     // thread: when the scope closes). Threads recording together share one write. QueueLine gives
     // 0 (nothing to wait for) when no file is open.
     // `fields` come from DetectionLineFields.
-    WriteCombiner::Ticket QueueLine(std::size_t number, std::string_view fields);
+    // `forward` false: the timing application is not to get this detection.
+    WriteCombiner::Ticket QueueLine(std::size_t number, std::string_view fields, bool forward = true);
     void WaitWritten(WriteCombiner::Ticket ticket);
     // Both at once, for a single writer.
     void WriteLine(std::size_t number, const CQoxResult& record);
@@ -85,6 +97,16 @@ public:
     // Runs one maintenance round now (retry, presence check) instead of waiting for the
     // background one; for tests.
     void MaintainNow();
+
+    // The lines of the present detection file (also while it is closed): whoever follows
+    // the detections reads them from there by number. A reset of the detection list
+    // starts a new session, which the previous one names as its Next().
+    std::shared_ptr<JournalSession> CurrentSession() const;
+    // Called (with the journal's writing baton held: it must only wake its owner) after
+    // lines joined the session, and when a new session starts.
+    using LinesListener = std::function<void()>;
+    int AddLinesListener(LinesListener listener);
+    void RemoveLinesListener(int id);
 
 private:
     // Pending bytes written from onFile_ on; 0 or the errno value of the failure. The
@@ -106,6 +128,9 @@ private:
     void DrainLocked();
     // Syncs and closes a file no writer can reach any more.
     void Retire(int fd, const std::string& name);
+    // The baton is held: a session of its own for `path` (the previous one points to it).
+    void StartSessionLocked(const std::string& path);
+    void TellListeners();
 
     mutable std::mutex lock_;
     std::condition_variable wake_;
@@ -119,7 +144,7 @@ private:
     // A session accepts lines from Open to Close, whether or not its file is open now.
     // These are changed with the baton held (and lock_ for active_).
     bool active_ = false;
-    std::string session_;             // every byte of the session, in order
+    std::shared_ptr<JournalSession> session_;  // every line of the session, in order
     std::size_t onFile_ = 0;          // bytes of session_ in the file
     std::size_t sessionLines_ = 0;    // lines in session_
     std::size_t linesOnFile_ = 0;     // of which in the file
@@ -133,6 +158,9 @@ private:
     std::size_t syncCount_ = 0;
     std::condition_variable synced_;  // signalled after each flush to disk
     std::thread flusher_;
+    mutable std::mutex listenersLock_;
+    std::vector<std::pair<int, LinesListener>> listeners_;
+    int nextListenerId_ = 0;
 };
 
 }  // namespace lv

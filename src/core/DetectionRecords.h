@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/Chrono.h"
+#include "core/Detection.h"
 
 namespace lv {
 
@@ -36,6 +37,14 @@ private:
     int maxCount_;
 };
 
+// What the chip table said of a detection's chip when it was recorded.
+enum class ChipLookup : std::uint8_t {
+    NotAsked,    // chips are not translated, or the label came translated
+    Found,       // the label is the bib number
+    NotFound,    // the label is the chip code
+    TableEmpty,  // no chip table: the label is the chip code
+};
+
 // One accepted detection.
 struct CQoxResult {
     std::string label;     // chip code, or the bib number as decimal text
@@ -50,6 +59,14 @@ struct CQoxResult {
     // form of timeText: the exports number passings and subtract handicaps from it.
     // Unset in a record not made by AddResult.
     CChrono ofDay;
+    // Its place in the detection file of its session (1, 2, ...), the line number the
+    // journal gave it; 0 for a record that has no line.
+    uint32_t number = 0;
+    // Where it came from, the box slot that read it (0: none) and what the chip table
+    // said: the window makes the detection's line from these when it shows it.
+    DetectionSource source = DetectionSource::Decoder;
+    uint8_t box = 0;
+    ChipLookup lookup = ChipLookup::NotAsked;
 };
 
 // The data behind a line of the detections window.

@@ -26,14 +26,33 @@ CQoxResult* DetectionTable::AddResult(const std::string& label, const std::strin
                                       const CChrono& instant, const CChrono& ofDay,
                                       bool absoluteMode, bool writeToFile) {
     CQoxResult record;
-    record.label = SingleLineField(label);
+    record.label = label;
     record.timeText = MakeTimeText(instant, ofDay, absoluteMode);
-    record.boxName = SingleLineField(boxName);
+    record.boxName = boxName;
     record.absoluteTime = absoluteMode ? 1 : 0;
+    record.ofDay = ofDay;
+    return AddRecord(std::move(record), writeToFile);
+}
+
+CQoxResult* DetectionTable::AppendLocked(CQoxResult&& record) {
+    // The id is taken under the lock so that ids follow the table order.
+    record.id = NextIdLocked();
+    record.number = static_cast<uint32_t>(records_.size() + 1);
+    records_.push_back(std::move(record));
+    CQoxResult& added = records_.back();
+    if (added.active != 0) ++activeCount_;
+    return &added;
+}
+
+CQoxResult* DetectionTable::AddRecord(CQoxResult record, bool writeToFile, bool forward) {
+    // Fields from a box or a file never split or add a line of the tab-separated files.
+    for (std::string* field : {&record.label, &record.boxName, &record.timeText}) {
+        if (field->find_first_of("\t\r\n") != std::string::npos) *field = SingleLineField(*field);
+    }
     record.flagA = 1;
     record.flagB = 0;
     record.active = 1;
-    record.ofDay = CChrono(ofDay.Seconds(), static_cast<uint16_t>(ofDay.Milliseconds() / 10 * 10));
+    record.ofDay = CChrono(record.ofDay.Seconds(), static_cast<uint16_t>(record.ofDay.Milliseconds() / 10 * 10));
     // Formatted before the lock is taken: four box threads record at once.
     const std::string lineFields = writeToFile ? DetectionLineFields(record) : std::string();
 
@@ -41,17 +60,29 @@ CQoxResult* DetectionTable::AddResult(const std::string& label, const std::strin
     WriteCombiner::Ticket line = 0;
     {
         std::lock_guard<AdaptiveMutex> hold(lock_);
-        // The id is taken under the lock so that ids follow the table order.
-        record.id = NextIdLocked();
-        records_.push_back(std::move(record));
-        ++activeCount_;
-        added = &records_.back();
+        added = AppendLocked(std::move(record));
         // Queued under the table lock: the journal's line order is the table's order.
-        if (writeToFile) line = journal_->QueueLine(records_.size(), lineFields);
+        if (writeToFile) line = journal_->QueueLine(records_.size(), lineFields, forward);
     }
     // Written outside it, so that other threads record meanwhile (and share the write).
     journal_->WaitWritten(line);
     return added;
+}
+
+void DetectionTable::LoadRecords(std::vector<CQoxResult> records) {
+    std::lock_guard<AdaptiveMutex> hold(lock_);
+    for (CQoxResult& record : records) AppendLocked(std::move(record));
+}
+
+CQoxResult* DetectionTable::RecordAt(std::size_t number) {
+    std::lock_guard<AdaptiveMutex> hold(lock_);
+    if (number < 1 || number > records_.size()) return nullptr;
+    return &records_[number - 1];
+}
+
+uint64_t DetectionTable::Generation() const {
+    std::lock_guard<AdaptiveMutex> hold(lock_);
+    return generation_;
 }
 
 int DetectionTable::CountActive() const {
@@ -69,6 +100,7 @@ void DetectionTable::ClearTable() {
     if (!records_.empty()) cleared_.push_back(std::move(records_));
     records_.clear();
     activeCount_ = 0;
+    ++generation_;
 }
 
 void DetectionTable::FreeClearedRecords() {

@@ -28,6 +28,19 @@ public:
     CQoxResult* AddResult(const std::string& label, const std::string& boxName,
                           const CChrono& instant, const CChrono& ofDay, bool absoluteMode,
                           bool writeToFile);
+    // Adds a record made by the caller (its label, box name, time text, ofDay, marks):
+    // the table gives its id and number, and queues its journal line (held back from
+    // the timing application unless `forward`). The journal line is in the file when
+    // this returns (or when the calling thread's DeferredWaits scope closes).
+    CQoxResult* AddRecord(CQoxResult record, bool writeToFile, bool forward = true);
+    // Records read back from the detection file of a resumed session, numbered in
+    // order from the table's end; no journal line is written for them.
+    void LoadRecords(std::vector<CQoxResult> records);
+    // The record numbered `number` (1-based) since the last clear; null beyond the end.
+    // Records never move: the pointer stays valid until ClearTable.
+    CQoxResult* RecordAt(std::size_t number);
+    // Changes at each ClearTable: whoever follows the table by number starts again.
+    uint64_t Generation() const;
     int CountActive() const;
     std::size_t Count() const;
     // Empties the table. The records themselves stay in memory until
@@ -51,12 +64,14 @@ public:
 private:
     DetectionTable();
     uint32_t NextIdLocked();
+    CQoxResult* AppendLocked(CQoxResult&& record);
 
     mutable AdaptiveMutex lock_;
     std::deque<CQoxResult> records_;
     uint32_t idCounter_ = 0;
     // Kept with every change of the table: the window asks for it after each passing.
     std::size_t activeCount_ = 0;
+    uint64_t generation_ = 0;
     std::vector<std::deque<CQoxResult>> cleared_;
     std::unique_ptr<DetectionJournal> journal_;
 };

@@ -68,10 +68,14 @@ int RunGui(const CommandLine& options, int argc, char** argv) {
         ShowMessageBox(nullptr, ToQt(outcome.error), MessageIcon::Error);
         return 1;
     }
-    if (!startup.AcquireInstance() && !options.force) {
-        ShowMessageBox(nullptr, ToQt(Startup::AlreadyStartedText()), MessageIcon::Warning);
-        // Control held down while the message closes: start all the same.
-        if (!QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier)) return 1;
+    if (!startup.AcquireInstance()) {
+        if (!options.force) {
+            ShowMessageBox(nullptr, ToQt(Startup::AlreadyStartedText()), MessageIcon::Warning);
+            // Control held down while the message closes: start all the same.
+            if (!QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier)) return 1;
+        }
+        // The other instance works with the recent file.
+        outcome.resumeFile.clear();
     }
     startup.Finish();
     QString translationError;
@@ -85,7 +89,7 @@ int RunGui(const CommandLine& options, int argc, char** argv) {
     guiOptions.openConfigurationAtStart = !screenshot && !options.connectAtStart;
     guiOptions.sounds = !screenshot;
 
-    WindowSession session(guiOptions, outcome.sessionFileName);
+    WindowSession session(guiOptions, outcome.sessionFileName, outcome.resumeFile);
     MainWindow& window = session.window;
     MainController& controller = session.controller;
 

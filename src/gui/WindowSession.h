@@ -13,8 +13,9 @@
 namespace lv {
 
 struct WindowSession {
-    WindowSession(const GuiOptions& guiOptions, const std::string& sessionFileName)
-        : window(guiOptions), controller(loop, window, ControllerOptionsFor(sessionFileName)) {
+    WindowSession(const GuiOptions& guiOptions, const std::string& sessionFileName,
+                  const std::string& resumeFile = std::string())
+        : window(guiOptions), controller(loop, window, ControllerOptionsFor(sessionFileName, resumeFile)) {
         controller.SetLinkSession(std::make_unique<DirectLinkSession>(loop, controller.LinkListener()));
         controller.LoadBoxDeclarations();
         controller.Open();
@@ -27,9 +28,10 @@ struct WindowSession {
     MainController controller;
 
 private:
-    static ControllerOptions ControllerOptionsFor(const std::string& sessionFileName) {
+    static ControllerOptions ControllerOptionsFor(const std::string& sessionFileName, const std::string& resumeFile) {
         ControllerOptions options;
         options.sessionFileName = sessionFileName;
+        options.resumeFile = resumeFile;
         return options;
     }
 };

@@ -206,6 +206,7 @@ void DirectConnection::ReadLines(int socket) {
             if (!line.empty()) listener_.OnDirectLine(std::move(line), truncated);
             line.clear();
         }
+        listener_.OnDirectLinesTaken();
     }
 }
 

@@ -42,6 +42,8 @@ public:
     // One answer line without its line end, never empty. `truncated`: the line was
     // longer than kMaxLineLength and only its beginning is given.
     virtual void OnDirectLine(std::string line, bool truncated) = 0;
+    // The lines of one reception have all been handed over.
+    virtual void OnDirectLinesTaken() {}
 };
 
 class DirectConnection {

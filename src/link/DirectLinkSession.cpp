@@ -6,6 +6,7 @@
 
 #include "base/Log.h"
 #include "base/Texts.h"
+#include "core/DetectionTable.h"
 #include "link/AnswerText.h"
 
 namespace lv {
@@ -18,8 +19,13 @@ const char* const kInformationQueries[] = {
 
 }  // namespace
 
-DirectLinkSession::DirectLinkSession(UiLoop& ui, DirectLinkListener& listener, DirectLinkTimings timings)
-    : ui_(ui), listener_(listener), timings_(timings), connection_(*this) {}
+DirectLinkSession::DirectLinkSession(UiLoop& ui, DirectLinkListener& listener, DirectLinkTimings timings,
+                                     DetectionJournal* journal)
+    : ui_(ui),
+      listener_(listener),
+      timings_(timings),
+      connection_(*this),
+      forwarder_(connection_, journal ? *journal : DetectionTable::Instance().Journal()) {}
 
 DirectLinkSession::~DirectLinkSession() {
     StopTimers();
@@ -35,9 +41,10 @@ void DirectLinkSession::SwitchOn(const DirectTarget& target) {
     // A worker that ended after a loss is collected first.
     connection_.Stop();
     switchedOn_ = true;
+    everSwitchedOn_ = true;
     target_ = target;
     ++generation_;
-    queue_.SetCatchUp(target.catchUp);
+    forwarder_.SetCatchUp(target.catchUp);
     connection_.Start(target);
 }
 
@@ -49,7 +56,7 @@ void DirectLinkSession::SwitchOff() {
     ui_.killTimer(kQueriesTimer);
     bool wasConnected = connection_.IsConnected();
     // What is queued leaves first, within the grace the stop gives the peer anyway.
-    queue_.CloseOnPurpose(std::chrono::milliseconds(wasConnected ? DirectConnection::kStopGraceMs : 0));
+    forwarder_.CloseOnPurpose(std::chrono::milliseconds(wasConnected ? DirectConnection::kStopGraceMs : 0));
     connection_.Stop();
     listener_.SetDirectLinkState(LinkVisualState::Off);
     if (wasConnected) {
@@ -86,17 +93,13 @@ void DirectLinkSession::Ping() { SendCommand("Ping()"); }
 
 bool DirectLinkSession::SendCommand(std::string_view command) { return connection_.Send(command); }
 
-bool DirectLinkSession::PushDetection(const CQoxResult& record) {
-    return queue_.Push("AddQoxClock(" + FormatForTimingApp(record) + ")");
-}
-
 // ---------------------------------------------------------------------------
 // Worker thread
 
 void DirectLinkSession::OnDirectState(DirectState state, bool retrying) {
-    // The forwarding queue follows the connection itself, on this thread.
-    if (state == DirectState::Connected) queue_.OnConnected();
-    if (state == DirectState::Disconnected && !retrying) queue_.OnLost();
+    // The forwarder follows the connection itself, on this thread.
+    if (state == DirectState::Connected) forwarder_.OnConnected();
+    if (state == DirectState::Disconnected && !retrying) forwarder_.OnLost();
     std::weak_ptr<int> alive = alive_;
     unsigned generation = generation_.load();
     ui_.post([this, alive, generation, state, retrying] {
@@ -105,7 +108,7 @@ void DirectLinkSession::OnDirectState(DirectState state, bool retrying) {
 }
 
 void DirectLinkSession::OnDirectLine(std::string line, bool truncated) {
-    queue_.OnAnswer(line);
+    forwarder_.OnAnswer(line);
     std::weak_ptr<int> alive = alive_;
     ui_.post([this, alive, line = std::move(line), truncated] {
         if (alive.lock()) HandleAnswerLine(line, truncated);

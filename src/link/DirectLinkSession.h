@@ -4,8 +4,11 @@
 // information queries after connecting, the version alert, the loss alert, and the
 // decoding of every answer into runner displays, summary lines and speech.
 //
-// Threads: PushDetection and SendCommand may be called from any thread (box threads
-// push); everything else runs on the UI thread of the UiLoop.
+// The detections go to the timing application through the session's forwarder, which
+// follows the journal by itself.
+//
+// Threads: SendCommand may be called from any thread; everything else runs on the UI
+// thread of the UiLoop.
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -14,11 +17,11 @@
 
 #include "base/TimerIds.h"
 #include "base/UiLoop.h"
-#include "core/DetectionRecords.h"
+#include "core/DetectionJournal.h"
+#include "link/DetectionForwarder.h"
 #include "link/DirectAnswerDecoder.h"
 #include "link/DirectConnection.h"
 #include "link/DirectLinkListener.h"
-#include "link/ForwardingQueue.h"
 
 namespace lv {
 
@@ -42,7 +45,10 @@ public:
     // switching on again, so that a peer that keeps closing is not hammered.
     static constexpr int kReconnectAfterLossTimer = kTimerLinkReconnectAfterLoss;
 
-    DirectLinkSession(UiLoop& ui, DirectLinkListener& listener, DirectLinkTimings timings = {});
+    // `journal`: where the detections are read from (the detection table's journal when
+    // none is given).
+    DirectLinkSession(UiLoop& ui, DirectLinkListener& listener, DirectLinkTimings timings = {},
+                      DetectionJournal* journal = nullptr);
     ~DirectLinkSession() override;
     DirectLinkSession(const DirectLinkSession&) = delete;
     DirectLinkSession& operator=(const DirectLinkSession&) = delete;
@@ -56,6 +62,8 @@ public:
     // The toggle button clicked: on when it was off, off when it was on.
     void Toggle();
     bool IsSwitchedOn() const { return switchedOn_; }
+    // Detections recorded while the link is down are sent once it is back.
+    bool CatchesUp() const { return target_.catchUp; }
     // New settings (configuration dialog): used from the next connection attempt on.
     void ApplyTarget(const DirectTarget& target);
 
@@ -78,12 +86,12 @@ public:
     // --- Commands (any thread) ---
     // Sends one command line; false when not connected or the send failed.
     bool SendCommand(std::string_view command);
-    // "AddQoxClock(" + FormatForTimingApp(record) + ")", handed to the forwarding
-    // queue, never waiting for the network. False when it is dropped (see
-    // ForwardingQueue: the link never connected in this run, or catch-up off and down).
-    bool PushDetection(const CQoxResult& record);
-    // Detections recorded and not yet sent to the timing application.
-    std::size_t ForwardingBacklog() const { return queue_.Waiting(); }
+    // Detections recorded and not yet sent to the timing application, once the link has
+    // been switched on in this run (0 before: a timekeeper who does not use it is not
+    // told of a backlog).
+    std::size_t ForwardingBacklog() const { return everSwitchedOn_ ? forwarder_.Waiting() : 0; }
+    // Sent and not yet answered.
+    std::size_t UnansweredDetections() const { return forwarder_.Unanswered(); }
 
     // --- Answer handling (UI thread; the worker's lines arrive here) ---
     void HandleAnswerLine(const std::string& line, bool truncated = false);
@@ -93,6 +101,7 @@ private:
     // Worker thread: hand over to the UI thread.
     void OnDirectState(DirectState state, bool retrying) override;
     void OnDirectLine(std::string line, bool truncated) override;
+    void OnDirectLinesTaken() override { forwarder_.OnAnswersTaken(); }
 
     void HandleState(unsigned generation, DirectState state, bool retrying);
     void OnConnectionLost();
@@ -106,13 +115,14 @@ private:
     DirectLinkTimings timings_;
     DirectConnection connection_;
     // After the connection: its sender stops before the connection goes.
-    ForwardingQueue queue_{connection_};
+    DetectionForwarder forwarder_;
     // Closures posted by the worker check it before touching the session.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     // Incremented at each switch on and off: state messages of an older worker are
     // stale and ignored (answer lines are not).
     std::atomic<unsigned> generation_{0};
     bool switchedOn_ = false;
+    bool everSwitchedOn_ = false;
     bool reconnectAfterLoss_ = false;
     DirectTarget target_;
     std::string lastSpoken_;

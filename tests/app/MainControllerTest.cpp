@@ -24,6 +24,7 @@
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 #include "support/FakeMainView.h"
+#include "support/GivenDetection.h"
 #include "support/LoopbackSockets.h"
 #include "support/SimulatorProcess.h"
 #include "support/TempFolder.h"
@@ -115,9 +116,11 @@ protected:
         return static_cast<long>(std::count(journal.begin(), journal.end(), '\n'));
     }
 
-    const CQoxResult* Record(const std::string& label, int secondsOfDay) {
-        return controller->Intake().RecordDetection(label, "31", CChrono(1760000000 + secondsOfDay, 0),
-                                           CChrono(secondsOfDay, 70));
+    const CQoxResult* Record(const std::string& label, int secondsOfDay, int box = 0) {
+        return controller->Recorder()
+            .Record(test::GivenDetection(label, "31", CChrono(1760000000 + secondsOfDay, 0), CChrono(secondsOfDay, 70),
+                                         box))
+            .record;
     }
 
     TempFolder folder;
@@ -144,18 +147,18 @@ TEST_F(MainControllerTest, OpeningWritesItsKeysBackOpensTheJournalAndLoadsTheChi
 }
 
 TEST_F(MainControllerTest, RecordedDetectionsAreJournaledCountedAndShownOnlyWhenAsked) {
+    DeclareBox(0, 3601);
     Open();
-    Record("12", 36000);
-    controller->Intake().RefreshCounters();
+    Record("12", 36000, 1);
     loop.processPending();
     EXPECT_EQ(view.counterText, "1 detection recorded");
     EXPECT_TRUE(view.detectionLines.empty());
 
     controller->SetLogDetections(true);
     EXPECT_TRUE(controller->LogDetectionsEnabled());
-    const CQoxResult* record = Record("13", 36001);
-    // From a box thread: the line waits for the loop, and arrives once.
-    std::thread box([&] { controller->Intake().ShowDetection("[1:3601 31]\t# 13", record, CChrono(36001, 70)); });
+    // From a box thread: the line waits for the loop, and arrives once, made there.
+    const CQoxResult* record = nullptr;
+    std::thread box([&] { record = Record("13", 36001, 1); });
     box.join();
     EXPECT_TRUE(view.detectionLines.empty());
     loop.processPending();
@@ -176,16 +179,17 @@ TEST_F(MainControllerTest, LinesFromManyThreadsReachTheViewInBatches) {
     std::vector<std::thread> boxes;
     for (int b = 0; b < 4; ++b) {
         boxes.emplace_back([&, b] {
-            for (int i = 0; i < 500; ++i) {
-                const CQoxResult* r = Record(std::to_string(b * 1000 + i), 36000 + i);
-                controller->Intake().ShowDetection("x", r, CChrono(36000 + i, 0));
-            }
+            for (int i = 0; i < 500; ++i) Record(std::to_string(b * 1000 + i), 36000 + i);
         });
     }
     for (auto& t : boxes) t.join();
     int handOvers = loop.processPending();
-    EXPECT_EQ(view.detectionLines.size(), 2000u);
+    ASSERT_EQ(view.detectionLines.size(), 2000u);
     EXPECT_LT(handOvers, 2000);  // not one closure per line
+    // In the table's order, each line with its record.
+    for (std::size_t i = 0; i < view.detectionLines.size(); ++i) {
+        EXPECT_EQ(view.detectionLines[i].result, DetectionTable::Instance().RecordAt(i + 1));
+    }
 }
 
 TEST_F(MainControllerTest, CounterTextInFrenchCarriesThePluralTwice) {
@@ -270,7 +274,7 @@ TEST_F(MainControllerTest, TheDayCheckFollowsTodayAmongTheRaceDays) {
     EXPECT_EQ(view.dayOffsetHours, 0);
     // The boxes get race days that start today, as the next start would compute them.
     EXPECT_NE(controller->IntakeSettingsVersion(), version);
-    EXPECT_EQ(controller->CurrentIntakeSettings().raceDays[0], "20260104");
+    EXPECT_EQ(controller->Recorder().Rules().raceDays[0], "20260104");
 }
 
 TEST_F(MainControllerTest, ConnectingWithoutDeclaredBoxesOnlySaysSo) {

@@ -1,10 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <mutex>
 
+#include "app/DetectionLineText.h"
 #include "app/ManualInsertion.h"
+#include "core/DetectionTable.h"
 #include "base/Texts.h"
 #include "core/ChipTable.h"
 #include "base/Clock.h"
@@ -18,46 +19,22 @@ using ::testing::ElementsAre;
 // Saturday 14 June 2025, 10:00:00 in Paris.
 constexpr int64_t kNow = 1749888000;
 
-class FakeBoxHost : public BoxHost {
+// Keeps each detection the recorder tells of.
+class RecordedDetections : public DetectionFollower {
 public:
-    struct Recorded {
-        std::string label;
-        std::string boxName;
-        CChrono instant;
-        CChrono ofDay;
-    };
-    IntakeSettings CurrentIntakeSettings() const override { return settings; }
-    uint64_t IntakeSettingsVersion() const override { return 0; }
-    bool LogDetectionsEnabled() const override { return logDetections; }
-    const CQoxResult* RecordDetection(const std::string& label, const std::string& boxName,
-                                      const CChrono& instant, const CChrono& ofDay) override {
-        recorded.push_back({label, boxName, instant, ofDay});
-        CQoxResult record;
-        record.label = label;
-        record.boxName = boxName;
-        record.timeText = MakeTimeText(instant, ofDay, false);
-        records.push_back(record);
-        return &records.back();
-    }
-    void ShowDetection(const std::string& text, const CQoxResult* record, const CChrono& ofDay) override {
-        shown.push_back(text);
-        shownRecords.push_back(record);
-        shownOfDay.push_back(ofDay);
-    }
-    void RefreshCounters() override { ++refreshes; }
-    void AlertLine(const std::string&, bool) override {}
-    void PlaySound(Sound sound) override { sounds.push_back(SoundNumber(sound)); }
-    void PostBoxState(int, bool) override {}
+    void DetectionRecorded(const CQoxResult& record) override { records.push_back(&record); }
+    std::vector<const CQoxResult*> records;
+};
 
-    IntakeSettings settings;
-    bool logDetections = true;
-    std::vector<Recorded> recorded;
-    std::deque<CQoxResult> records;
-    std::vector<std::string> shown;
-    std::vector<const CQoxResult*> shownRecords;
-    std::vector<CChrono> shownOfDay;
-    int refreshes = 0;
-    std::vector<int> sounds;
+// A recorder on the program's detection table, emptied around each test.
+struct ManualRecorder {
+    ManualRecorder() : recorder(DetectionTable::Instance()) {
+        DetectionTable::Instance().ClearTable();
+        recorder.AddFollower(&followed);
+    }
+    ~ManualRecorder() { DetectionTable::Instance().ClearTable(); }
+    DetectionRecorder recorder;
+    RecordedDetections followed;
 };
 
 class ManualInsertionTest : public ::testing::Test {
@@ -204,47 +181,40 @@ TEST_F(ManualInsertionTest, OpeningShowsThePresentMomentAndTheRaceDay) {
 
 // ---- Recording -------------------------------------------------------------------------
 
-TEST_F(ManualInsertionTest, RecordingGoesThroughTheHostShowsAndLogs) {
+TEST_F(ManualInsertionTest, RecordingGoesThroughTheOneWayInAndLogs) {
     LogCapture log;
-    FakeBoxHost host;
+    ManualRecorder manual;
     ManualValidation result = Validate("42", "01:30:00.00", 2, 2);
     ASSERT_TRUE(result.ok);
-    const CQoxResult* record = ManualInsertion::Record(host, result.entry);
+    const CQoxResult* record = ManualInsertion::Record(manual.recorder, result.entry);
     ASSERT_NE(record, nullptr);
-    ASSERT_EQ(host.recorded.size(), 1u);
-    EXPECT_EQ(host.recorded[0].label, "42");
-    EXPECT_EQ(host.recorded[0].boxName, "3");
-    EXPECT_EQ(host.recorded[0].instant, result.entry.time);
-    EXPECT_EQ(host.recorded[0].ofDay.FormatHundredths(), "49:30:00.00");
+    ASSERT_EQ(manual.followed.records.size(), 1u);
+    EXPECT_EQ(manual.followed.records[0], record);
+    EXPECT_EQ(record->label, "42");
+    EXPECT_EQ(record->boxName, "3");
+    EXPECT_EQ(record->source, DetectionSource::Manual);
+    EXPECT_EQ(record->ofDay.FormatHundredths(), "49:30:00.00");
     EXPECT_EQ(record->timeText, "49:30:00.00");
-    EXPECT_EQ(host.refreshes, 1);
-    EXPECT_EQ(host.sounds, (std::vector<int>{SoundNumber(Sound::Detection)}));
-    EXPECT_THAT(host.shown, ElementsAre("Man.\t# 42"));
-    EXPECT_EQ(host.shownRecords[0], record);
-    EXPECT_EQ(host.shownOfDay[0].FormatHundredths(), "49:30:00.00");
+    // A typed bib is never translated, nor taken for a repeat.
+    EXPECT_EQ(ManualInsertion::Record(manual.recorder, result.entry)->label, "42");
+    EXPECT_EQ(DetectionLineText(*record, "", true), "Man.\t# 42");
     EXPECT_TRUE(log.Has("+++ Ajout manuel d'une détection Id. Boîtier 3 à 49:30:00.00 pour le coureur 42"));
 }
 
 TEST_F(ManualInsertionTest, DetectionLineFollowsTheLabelKind) {
     LogCapture log;
     SetLanguage(Language::English);
-    FakeBoxHost host;
-    host.settings.sendNumbers = false;
-    host.settings.beepDetections = false;
+    ManualRecorder manual;
     AddChip("E2001", 42);
     ManualValidation result = Validate("42", "10:00:00", 0, 0, false);
     ASSERT_TRUE(result.ok);
-    ManualInsertion::Record(host, result.entry);
+    const CQoxResult* record = ManualInsertion::Record(manual.recorder, result.entry);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->label, "E2001");
+    EXPECT_EQ(DetectionLineText(*record, "", false), "Man.\tE2001\t# 42");
     ClearChipTable();
-    ManualInsertion::Record(host, result.entry);
-    EXPECT_THAT(host.shown, ElementsAre("Man.\tE2001\t# 42", "Man.\tE2001"));
-    EXPECT_TRUE(host.sounds.empty());
-    EXPECT_EQ(log.Count("+++ Added manual detecttion for box 1 at 10:00:00.00 for runner 42"), 2);
-
-    host.logDetections = false;
-    ManualInsertion::Record(host, result.entry);
-    EXPECT_EQ(host.recorded.size(), 3u);
-    EXPECT_EQ(host.shown.size(), 2u);
+    EXPECT_EQ(DetectionLineText(*record, "", false), "Man.\tE2001");
+    EXPECT_EQ(log.Count("+++ Added manual detecttion for box 1 at 10:00:00.00 for runner 42"), 1);
 }
 
 }  // namespace

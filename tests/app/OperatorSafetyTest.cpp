@@ -18,6 +18,7 @@
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 #include "support/FakeMainView.h"
+#include "support/GivenDetection.h"
 #include "support/SimulatorProcess.h"
 #include "support/TempFolder.h"
 
@@ -74,7 +75,7 @@ TEST_F(OperatorSafetyTest, EveryQuestionThatStopsForgetsRemovesOrDisconnectsDefa
     Open();
     view.answerYes = false;
     const CQoxResult* record =
-        controller->Intake().RecordDetection("12", "31", CChrono(1760000100, 0), CChrono(100, 0));
+        controller->Recorder().Record(test::GivenDetection("12", "31", CChrono(1760000100, 0), CChrono(100, 0))).record;
     ASSERT_NE(record, nullptr);
 
     EXPECT_FALSE(controller->Exit(false));

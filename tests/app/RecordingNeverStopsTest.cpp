@@ -19,6 +19,7 @@
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 #include "support/FakeMainView.h"
+#include "support/GivenDetection.h"
 #include "support/LoopbackSockets.h"
 #include "support/SimulatorProcess.h"
 #include "support/TempFolder.h"
@@ -98,8 +99,8 @@ TEST_F(RecordingNeverStopsTest, TheWindowShowsJournalLinesWaitingForTheDiskUntil
         errno = ENOSPC;
         return -1;
     });
-    controller->Intake().RecordDetection("42", "31", CChrono(1760000000, 0), CChrono(36000, 0));
-    controller->Intake().RecordDetection("43", "31", CChrono(1760000001, 0), CChrono(36001, 0));
+    controller->Recorder().Record(test::GivenDetection("42", "31", CChrono(1760000000, 0), CChrono(36000, 0)));
+    controller->Recorder().Record(test::GivenDetection("43", "31", CChrono(1760000001, 0), CChrono(36001, 0)));
     ASSERT_TRUE(PumpUntil([&] { return !view.journal.empty() && view.journal.back() == 2; }));
     journal.SetWriteFunction(nullptr);
     ASSERT_TRUE(PumpUntil([&] { return view.journal.back() == 0; }));

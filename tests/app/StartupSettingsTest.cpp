@@ -36,6 +36,8 @@ TEST_F(StartupSettingsTest, FirstRunWritesEveryKeyInOrder) {
               "SleepMilliAfterSetTime=2000\r\n"
               "GBoxReconnectSeconds=30\r\n"
               "GDaysToAdd=0\r\n"
+        "ResumeHours=2\r\n"
+        "BRecoverGaps=1\r\n"
               "[DirectConnection]\r\n"
               "Port=8283\r\n"
               "Host=localhost\r\n"

@@ -8,6 +8,7 @@
 #include "base/Settings.h"
 #include "base/SettingsSchema.h"
 #include "base/Texts.h"
+#include "boxes/BoxCommands.h"
 #include "boxes/BoxFileList.h"
 #include "boxes/TarvexBox.h"
 #include "support/LoopbackSockets.h"
@@ -41,7 +42,7 @@ TEST_F(BoxFileListTest, ListsTheDecoderFilesWithTheirAddresses) {
     test::SimulatorProcess decoder("decoder", {"--rate", "0.001"});
     ASSERT_TRUE(decoder.Running());
     box.SetParameters("31", "127.0.0.1", decoder.Port());
-    ASSERT_TRUE(box.InitializeBox());
+    ASSERT_TRUE(InitializeBox(box));
     // The template as an older version wrote it is mended and kept.
     setting::GetLocalFilePassings.Write("http://$BOXIP*/media/passings_$FILEID$.txt");
 

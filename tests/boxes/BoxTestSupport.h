@@ -1,6 +1,6 @@
 #pragma once
-// What the box tests share: a recording BoxHost; the log capture and the wait helper
-// come with it.
+// What the box tests share: a BoxHost that records through a real recorder; the log
+// capture and the wait helper come with it.
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -10,6 +10,8 @@
 
 #include "base/Log.h"
 #include "boxes/BoxHost.h"
+#include "core/DetectionRecorder.h"
+#include "core/DetectionTable.h"
 #include "support/LogCapture.h"
 #include "support/WaitUntil.h"
 
@@ -20,20 +22,21 @@ struct RecordedDetection {
     std::string boxName;
     CChrono instant;
     CChrono ofDay;
+    DetectionSource source = DetectionSource::Decoder;
+    int box = 0;
 };
 
-struct ShownDetection {
-    std::string text;
-    const CQoxResult* record = nullptr;
-    CChrono ofDay;
-};
-
-// A main window that records what the box threads ask of it.
+// A main window whose one way in is a real recorder (on the program's detection table,
+// emptied at the start of each test), and that keeps what the box threads ask of it.
 class RecordingBoxHost : public BoxHost {
 public:
-    RecordingBoxHost() {
-        settings_.raceDays = {"20240501", "20240502", "20240503", "20240504"};
+    RecordingBoxHost() : recorder_(DetectionTable::Instance()) {
+        DetectionTable::Instance().ClearTable();
+        RecordingRules rules;
+        rules.raceDays = {"20240501", "20240502", "20240503", "20240504"};
+        recorder_.SetRules(rules);
     }
+    ~RecordingBoxHost() override { DetectionTable::Instance().ClearTable(); }
 
     IntakeSettings CurrentIntakeSettings() const override {
         std::lock_guard<std::mutex> guard(lock_);
@@ -43,27 +46,21 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         return settingsVersion_;
     }
-    bool LogDetectionsEnabled() const override {
+    RecordResult Record(const Detection& detection) override {
+        RecordResult result = recorder_.Record(detection);
         std::lock_guard<std::mutex> guard(lock_);
-        return logDetections_;
+        handed_.push_back(detection);
+        if (result.record) {
+            const CQoxResult& record = *result.record;
+            recorded_.push_back(
+                RecordedDetection{record.label, record.boxName, detection.instant, record.ofDay, record.source, record.box});
+        }
+        return result;
     }
-    const CQoxResult* RecordDetection(const std::string& label, const std::string& boxName,
-                                      const CChrono& instant, const CChrono& ofDay) override {
+    void ForgetLastReads(int boxNumber) override {
+        recorder_.ForgetLastReads(boxNumber);
         std::lock_guard<std::mutex> guard(lock_);
-        records_.push_back(CQoxResult{});
-        records_.back().label = label;
-        records_.back().boxName = boxName;
-        records_.back().id = static_cast<uint32_t>(records_.size());
-        recorded_.push_back(RecordedDetection{label, boxName, instant, ofDay});
-        return &records_.back();
-    }
-    void ShowDetection(const std::string& text, const CQoxResult* record, const CChrono& ofDay) override {
-        std::lock_guard<std::mutex> guard(lock_);
-        shown_.push_back(ShownDetection{text, record, ofDay});
-    }
-    void RefreshCounters() override {
-        std::lock_guard<std::mutex> guard(lock_);
-        ++refreshes_;
+        ++forgets_;
     }
     void AlertLine(const std::string& text, bool show) override {
         Log(0, "######## " + text);
@@ -79,16 +76,18 @@ public:
         states_.emplace_back(boxNumber, unexpected);
     }
 
-    // Published as the controller does: running intakes take it at their next passing.
+    // Published as the controller does: running intakes take it at their next line.
     void ChangeSettings(const std::function<void(IntakeSettings&)>& change) {
         std::lock_guard<std::mutex> guard(lock_);
         change(settings_);
         ++settingsVersion_;
     }
-    void SetLogDetections(bool on) {
-        std::lock_guard<std::mutex> guard(lock_);
-        logDetections_ = on;
+    void ChangeRules(const std::function<void(RecordingRules&)>& change) {
+        RecordingRules rules = recorder_.Rules();
+        change(rules);
+        recorder_.SetRules(rules);
     }
+    DetectionRecorder& Recorder() { return recorder_; }
     std::vector<RecordedDetection> Recorded() const {
         std::lock_guard<std::mutex> guard(lock_);
         return recorded_;
@@ -97,9 +96,10 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         return recorded_.size();
     }
-    std::vector<ShownDetection> Shown() const {
+    // Every detection handed over, recorded or not.
+    std::vector<Detection> Handed() const {
         std::lock_guard<std::mutex> guard(lock_);
-        return shown_;
+        return handed_;
     }
     std::vector<std::pair<std::string, bool>> Alerts() const {
         std::lock_guard<std::mutex> guard(lock_);
@@ -113,23 +113,22 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         return states_;
     }
-    int Refreshes() const {
+    int Forgets() const {
         std::lock_guard<std::mutex> guard(lock_);
-        return refreshes_;
+        return forgets_;
     }
 
 private:
     mutable std::mutex lock_;
+    DetectionRecorder recorder_;
     IntakeSettings settings_;
     uint64_t settingsVersion_ = 0;
-    bool logDetections_ = true;
-    std::deque<CQoxResult> records_;  // stable addresses, like the detection table's
+    std::vector<Detection> handed_;
     std::vector<RecordedDetection> recorded_;
-    std::vector<ShownDetection> shown_;
     std::vector<std::pair<std::string, bool>> alerts_;
     std::vector<int> sounds_;
     std::vector<std::pair<int, bool>> states_;
-    int refreshes_ = 0;
+    int forgets_ = 0;
 };
 
 }  // namespace lv::test

@@ -7,6 +7,7 @@
 
 #include "BoxTestSupport.h"
 #include "base/Texts.h"
+#include "boxes/BoxCommands.h"
 #include "boxes/BoxThread.h"
 #include "boxes/CommandExchange.h"
 #include "boxes/TarvexBox.h"
@@ -80,7 +81,7 @@ TEST_F(BoxThreadTest, AcquiresPushedPassingsUntilADisconnectionIsRequested) {
     test::SimulatorProcess decoder(
         "decoder", WithDefaults({"--rate", "0", "--count", "200", "--repeats", "2", "--spread", "10", "--runners", "50"}));
     UseDecoder(decoder);
-    ASSERT_TRUE(box.InitializeBox());
+    ASSERT_TRUE(InitializeBox(box));
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(WaitForRecords(200));
     ASSERT_TRUE(log.WaitForContaining(">> Mean time (on 200 last)"));
@@ -108,7 +109,8 @@ TEST_F(BoxThreadTest, AcquiresPushedPassingsUntilADisconnectionIsRequested) {
     EXPECT_TRUE(log.HasContaining(" : Clear detections cache"));
     EXPECT_EQ(host.States(), (std::vector<std::pair<int, bool>>{{1, false}}));
     EXPECT_TRUE(host.Alerts().empty());
-    EXPECT_EQ(box.lastDetections.Count(), 0);
+    // The repeated-read memory of the box starts and ends with its thread.
+    EXPECT_EQ(host.Forgets(), 2);
     EXPECT_FALSE(box.IsConnected());
     EXPECT_EQ(RunningBoxThreads(), 0);
 }
@@ -169,7 +171,7 @@ TEST_F(BoxThreadTest, TranslatesChipsAndDiscardsUnknownOnesOnlyWhenAsked) {
     for (const auto& record : host.Recorded()) labels.insert(record.label);
     EXPECT_EQ(labels, (std::multiset<std::string>{"101", "102", "K103", "K104"}));
 
-    host.ChangeSettings([](IntakeSettings& s) { s.ignoreUnknownTags = true; });
+    host.ChangeRules([](RecordingRules& r) { r.ignoreUnknownTags = true; });
     test::SimulatorProcess decoder("decoder", WithDefaults({"--rate", "0", "--count", "4", "--chips", chips}));
     UseDecoder(decoder);
     ASSERT_TRUE(StartBoxThread(host, box));
@@ -240,7 +242,7 @@ TEST_F(BoxThreadTest, AHandshakeCutAtAnyStepFailsTheInitialisation) {
             test::SimulatorProcess decoder("decoder", WithDefaults(options));
             UseDecoder(decoder);
             const int alertsBefore = static_cast<int>(host.Alerts().size());
-            EXPECT_FALSE(box.InitializeBox());
+            EXPECT_FALSE(InitializeBox(box));
             EXPECT_TRUE(box.HandshakeLost());
             EXPECT_FALSE(box.IsConnected());
             auto alerts = host.Alerts();
@@ -258,7 +260,7 @@ TEST_F(BoxThreadTest, AHandshakeCutAtAnyStepFailsTheInitialisation) {
             if (peer.Accept()) peer.ReceiveLine();
             peer.CloseClient();
         });
-        EXPECT_FALSE(box.InitializeBox());
+        EXPECT_FALSE(InitializeBox(box));
         closer.join();
         EXPECT_TRUE(box.HandshakeLost());
         EXPECT_FALSE(box.IsConnected());
@@ -266,7 +268,7 @@ TEST_F(BoxThreadTest, AHandshakeCutAtAnyStepFailsTheInitialisation) {
     // The whole handshake answered: initialised, connected.
     test::SimulatorProcess decoder("decoder", WithDefaults({"--close-after", "3"}));
     UseDecoder(decoder);
-    EXPECT_TRUE(box.InitializeBox());
+    EXPECT_TRUE(InitializeBox(box));
     EXPECT_FALSE(box.HandshakeLost());
     box.Close();
 }
@@ -348,11 +350,11 @@ TEST_F(BoxThreadTest, ASilentPeerKeepsTheThreadUntilCancelledAndBlankLinesAreNoF
 TEST_F(BoxThreadTest, CommandExchangesRunBesideTheThreadAndEveryPassingIsRecordedOnce) {
     test::SimulatorProcess decoder("decoder", WithDefaults({"--rate", "400", "--count", "300", "--runners", "60"}));
     UseDecoder(decoder);
-    ASSERT_TRUE(box.InitializeBox());
+    ASSERT_TRUE(InitializeBox(box));
     ASSERT_TRUE(StartBoxThread(host, box));
     ASSERT_TRUE(WaitForRecords(20));
-    for (int round = 0; round < 3; ++round) box.SetBoxClock();
-    box.RequestBoxTime();
+    for (int round = 0; round < 3; ++round) SetBoxClock(box);
+    RequestBoxTime(box);
     ASSERT_TRUE(log.WaitForContaining(" : Date "));
     std::string error;
     ASSERT_TRUE(box.SendCommand("SETPUSHPASSINGS;1;0", error));
@@ -384,7 +386,7 @@ TEST_F(BoxThreadTest, AnExchangeBesideTheRunningThreadGetsItsResponseAndPassings
 
     // The clock setting runs on another thread while the box thread reads; passings
     // come before, between and after the responses.
-    auto done = std::async(std::launch::async, [this] { box.SetBoxClock(); });
+    auto done = std::async(std::launch::async, [this] { SetBoxClock(box); });
     EXPECT_EQ(peer.ReceiveLine(), "STOPOPERATION\r\n");
     ASSERT_TRUE(peer.Send(passing("A2", 2) + "STOPOPERATION\r\n" + passing("A3", 3)));
     EXPECT_EQ(peer.ReceiveLine().substr(0, 8), "SETTIME;");
@@ -408,7 +410,7 @@ TEST_F(BoxThreadTest, AnExchangeBesideTheRunningThreadGetsItsResponseAndPassings
     EXPECT_TRUE(box.threadRunning.load());
 
     // A response nobody waits for is the intake's to report.
-    box.RequestBoxTime();
+    RequestBoxTime(box);
     EXPECT_EQ(peer.ReceiveLine(), "GETTIME\r\n");
     ASSERT_TRUE(peer.Send("GETTIME;2024-05-01;10:00:06.000\r\n"));
     ASSERT_TRUE(log.WaitForContaining(" : Date 01/05/2024  10:00:06.00"));

@@ -6,6 +6,7 @@
 
 #include "BoxTestSupport.h"
 #include "base/Texts.h"
+#include "boxes/BoxCommands.h"
 #include "boxes/CommandExchange.h"
 #include "boxes/ResponseRoute.h"
 #include "boxes/TarvexBox.h"
@@ -52,7 +53,7 @@ protected:
 };
 
 TEST_F(ExchangeTest, InitialisesANetworkDecoderWithThreeAwaitedCommands) {
-    auto initialised = std::async(std::launch::async, [this] { return box.InitializeBox(); });
+    auto initialised = std::async(std::launch::async, [this] { return InitializeBox(box); });
     ASSERT_TRUE(peer.Accept());
     EXPECT_EQ(Answer("SETPROTOCOL;2.0;OK"), "SETPROTOCOL;2.0\r\n");
     EXPECT_EQ(Answer("STARTOPERATION"), "STARTOPERATION\r\n");
@@ -70,7 +71,7 @@ TEST_F(ExchangeTest, InitialisesANetworkDecoderWithThreeAwaitedCommands) {
 }
 
 TEST_F(ExchangeTest, InitialisationOfAPeerThatNeverAnswersStillConnects) {
-    auto initialised = std::async(std::launch::async, [this] { return box.InitializeBox(); });
+    auto initialised = std::async(std::launch::async, [this] { return InitializeBox(box); });
     ASSERT_TRUE(peer.Accept());
     EXPECT_TRUE(initialised.get());
     EXPECT_EQ(peer.ReceiveBytes(100, 500), "SETPROTOCOL;2.0\r\nSTARTOPERATION\r\nSETPUSHPASSINGS;1;0\r\n");
@@ -82,7 +83,7 @@ TEST_F(ExchangeTest, InitialisationOfAPeerThatNeverAnswersStillConnects) {
 TEST_F(ExchangeTest, AFailedConnectionIsAnAlertLine) {
     int port = peer.Port();
     peer.CloseListener();
-    EXPECT_FALSE(box.InitializeBox());
+    EXPECT_FALSE(InitializeBox(box));
     auto alerts = host.Alerts();
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_NE(alerts[0].first.find("## [" ), std::string::npos);
@@ -95,7 +96,7 @@ TEST_F(ExchangeTest, AFailedConnectionIsAnAlertLine) {
 
 TEST_F(ExchangeTest, ABoxWithoutPortIsNotInitialised) {
     box.SetParameters("31", "127.0.0.1", 0);
-    EXPECT_FALSE(box.InitializeBox());
+    EXPECT_FALSE(InitializeBox(box));
     EXPECT_TRUE(host.Alerts().empty());
 }
 
@@ -220,7 +221,7 @@ TEST_F(ExchangeTest, SetsTheBoxClockWithStopSetTimeAndStart) {
         return std::chrono::system_clock::from_time_t(1714565002) + std::chrono::milliseconds(123);
     });
     Connect();
-    auto done = std::async(std::launch::async, [this] { box.SetBoxClock(); });
+    auto done = std::async(std::launch::async, [this] { SetBoxClock(box); });
     EXPECT_EQ(Answer("STOPOPERATION"), "STOPOPERATION\r\n");
     EXPECT_EQ(Answer("SETTIME;2024-05-01;14:03:22.123"), "SETTIME;2024-05-01;14:03:22.123\r\n");
     EXPECT_EQ(Answer("STARTOPERATION"), "STARTOPERATION\r\n");
@@ -232,12 +233,12 @@ TEST_F(ExchangeTest, SetsTheBoxClockWithStopSetTimeAndStart) {
 
 TEST_F(ExchangeTest, AsksTheTimeWithoutWaiting) {
     Connect();
-    box.RequestBoxTime();
+    RequestBoxTime(box);
     EXPECT_EQ(peer.ReceiveLine(), "GETTIME\r\n");
     EXPECT_TRUE(log.HasContaining(" : Request for box date and time"));
     peer.CloseClient();
     box.Close();
-    box.RequestBoxTime();
+    RequestBoxTime(box);
     EXPECT_TRUE(log.HasContaining(" : Error sending command: Connexion non ouverte"));
 }
 

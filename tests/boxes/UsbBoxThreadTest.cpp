@@ -8,6 +8,7 @@
 
 #include "BoxTestSupport.h"
 #include "base/Texts.h"
+#include "boxes/BoxCommands.h"
 #include "boxes/BoxThread.h"
 #include "boxes/TarvexBox.h"
 #include "boxes/UsbBoxProtocol.h"
@@ -48,7 +49,7 @@ protected:
 
 TEST_F(UsbBoxThreadTest, ExchangesMeetTheRunningThreadThenPeriodicReadingTakesOver) {
     Start({"--rate", "4", "--synchronised", "--stored", "3"});
-    ASSERT_TRUE(box.InitializeBox());
+    ASSERT_TRUE(InitializeBox(box));
     ASSERT_TRUE(StartBoxThread(host, box));
 
     // A menu command while the thread reads: its reply is routed to it.
@@ -74,7 +75,7 @@ TEST_F(UsbBoxThreadTest, ExchangesMeetTheRunningThreadThenPeriodicReadingTakesOv
 
 TEST_F(UsbBoxThreadTest, UnpluggedAdapterEndsInReceptionFailed) {
     Start({"--rate", "0", "--synchronised"});
-    ASSERT_TRUE(box.InitializeBox());
+    ASSERT_TRUE(InitializeBox(box));
     box.periodicPassingRequest = true;
     ASSERT_TRUE(StartBoxThread(host, box));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -90,7 +91,7 @@ TEST_F(UsbBoxThreadTest, UnpluggedAdapterEndsInReceptionFailed) {
 
 TEST_F(UsbBoxThreadTest, UnpluggedAdapterIsSeenWhileReadingTooAndReconnectionFailsClearly) {
     Start({"--rate", "0", "--synchronised"});
-    ASSERT_TRUE(box.InitializeBox());
+    ASSERT_TRUE(InitializeBox(box));
     ASSERT_TRUE(StartBoxThread(host, box));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const std::string device = sim->Device();
@@ -98,7 +99,7 @@ TEST_F(UsbBoxThreadTest, UnpluggedAdapterIsSeenWhileReadingTooAndReconnectionFai
     ASSERT_TRUE(test::WaitUntil([&] { return !box.threadRunning.load(); }, std::chrono::seconds(10))) << log.Dump();
     EXPECT_TRUE(log.HasContaining("Box reception failed"));
     // Connecting again finds no device, and says so.
-    EXPECT_FALSE(box.InitializeBox());
+    EXPECT_FALSE(InitializeBox(box));
     EXPECT_TRUE(log.HasContaining("Cannot connect on " + device + ":19200. DetectorId 31 : Erreur de connexion au port " +
                                   device + " : [#2]= \"No such file or directory\""))
         << log.Dump();

@@ -11,6 +11,7 @@
 
 #include "BoxTestSupport.h"
 #include "base/Texts.h"
+#include "boxes/BoxCommands.h"
 #include "boxes/TarvexBox.h"
 #include "boxes/UsbBoxProtocol.h"
 #include "boxes/transport/SerialComBox.h"
@@ -77,7 +78,7 @@ protected:
 TEST_F(UsbExchangeTest, InitialisationSequenceSynchronisesAnUnsynchronisedBox) {
     Start({"--rate", "0"});
     const long long before = NowMs();
-    ASSERT_TRUE(box.InitializeBox());
+    ASSERT_TRUE(InitializeBox(box));
     // In this order, each once.
     const char* steps[] = {"Initialized on " ,
                            "## SetSerialDTR failed...",
@@ -119,7 +120,7 @@ TEST_F(UsbExchangeTest, InitialisationSequenceSynchronisesAnUnsynchronisedBox) {
 TEST_F(UsbExchangeTest, FirmwareBelowTwoPointFiveIsWarnedAbout) {
     for (int firmware : {24, 25}) {
         Start({"--rate", "0", "--synchronised", "--firmware", std::to_string(firmware)});
-        ASSERT_TRUE(box.InitializeBox());
+        ASSERT_TRUE(InitializeBox(box));
         // A synchronised box is not synchronised again.
         EXPECT_FALSE(log.HasContaining(">>->> EPOCHREFSET"));
         const std::string warning = "Firmware version of USB TimingBox is too low (2.4). Version 2.5 requested!";

@@ -1,0 +1,109 @@
+#include "app/DetectionFeed.h"
+
+#include <algorithm>
+
+#include "app/DetectionLineText.h"
+#include "base/TimerIds.h"
+#include "core/DetectionTable.h"
+
+namespace lv {
+namespace {
+
+// The sources whose detections sound: the boxes' and the timekeeper's, not imports nor
+// recoveries (thousands at once).
+bool Sounds(DetectionSource source) {
+    return source == DetectionSource::Decoder || source == DetectionSource::UsbBox ||
+           source == DetectionSource::Manual;
+}
+
+}  // namespace
+
+DetectionFeed::DetectionFeed(UiLoop& ui, MainView& view, DetectionTable& table, DetectionFeedHandlers handlers)
+    : ui_(ui), view_(view), table_(table), handlers_(std::move(handlers)), generation_(table.Generation()) {}
+
+DetectionFeed::~DetectionFeed() { Stop(); }
+
+void DetectionFeed::DetectionRecorded(const CQoxResult& record) {
+    // Threads recording together may tell their numbers out of order.
+    uint64_t upTo = recordedUpTo_.load(std::memory_order_relaxed);
+    while (record.number > upTo &&
+           !recordedUpTo_.compare_exchange_weak(upTo, record.number, std::memory_order_relaxed)) {
+    }
+    if (Sounds(record.source) && handlers_.beep && handlers_.beep()) soundWanted_.store(true);
+    if (flushPosted_.exchange(true)) return;
+    std::weak_ptr<int> alive = alive_;
+    ui_.post([this, alive] {
+        if (alive.lock()) Flush();
+    });
+}
+
+void DetectionFeed::Flush() {
+    flushPosted_.store(false);
+    const uint64_t generation = table_.Generation();
+    if (generation != generation_) {
+        // The list was reset: its numbers start again.
+        generation_ = generation;
+        shownUpTo_ = 0;
+    }
+    const uint64_t upTo = std::min<uint64_t>(recordedUpTo_.load(), table_.Count());
+    if (upTo > shownUpTo_) {
+        if (handlers_.showLines && handlers_.showLines()) {
+            const bool sendNumbers = handlers_.sendNumbers ? handlers_.sendNumbers() : true;
+            for (uint64_t number = shownUpTo_ + 1; number <= upTo; ++number) {
+                CQoxResult* record = table_.RecordAt(number);
+                if (!record) break;
+                const std::string description =
+                    record->box != 0 && handlers_.boxDescription ? handlers_.boxDescription(record->box) : std::string();
+                view_.AddDetectionLine(DetectionLine(*record, description, sendNumbers));
+            }
+        }
+        shownUpTo_ = upTo;
+    }
+    // Rested like the box threads' requests: a batch per millisecond under a mass start
+    // redraws the counters at most every kCounterRefreshMs.
+    if (!refreshPending_.exchange(true)) {
+        RefreshCountersAndRest();
+    } else {
+        refreshWanted_ = true;
+    }
+    if (soundWanted_.exchange(false)) view_.PlaySound(Sound::Detection);
+}
+
+void DetectionFeed::SkipToEnd() {
+    generation_ = table_.Generation();
+    shownUpTo_ = table_.Count();
+    recordedUpTo_.store(shownUpTo_);
+}
+
+void DetectionFeed::RefreshCounters() {
+    if (ui_.isUiThread()) {
+        if (handlers_.refreshCounters) handlers_.refreshCounters();
+        return;
+    }
+    refreshWanted_ = true;
+    if (!refreshPending_.exchange(true)) {
+        std::weak_ptr<int> alive = alive_;
+        ui_.post([this, alive] {
+            if (alive.lock()) RefreshCountersAndRest();
+        });
+    }
+}
+
+// A refresh at once, then none for kCounterRefreshMs: the requests of that time are
+// served together at its end. Refreshing after each passing of a mass start would wake
+// the UI thread as often, and it would take the cores from the box threads.
+void DetectionFeed::RefreshCountersAndRest() {
+    refreshWanted_ = false;
+    if (handlers_.refreshCounters) handlers_.refreshCounters();
+    ui_.setTimer(kTimerDeferredRefresh, kCounterRefreshMs, false, [this] {
+        refreshPending_ = false;
+        if (refreshWanted_.load() && !refreshPending_.exchange(true)) RefreshCountersAndRest();
+    });
+}
+
+void DetectionFeed::Stop() {
+    ui_.killTimer(kTimerDeferredRefresh);
+    refreshPending_ = false;  // its timer will not end the rest any more
+}
+
+}  // namespace lv
