@@ -54,7 +54,7 @@ struct Exchange {
     const char* expected = nullptr;          // the answer's keyword(s), "A/B"
     int fixedSeconds = 0;                    // the wait; 0: the box's response wait
     bool pauseFirst = false;                 // the box's pause before the command
-    Text noResponse{};                       // label
+    Text noResponse{};                       // label, seconds waited
     StatusRead status = StatusRead::None;
     Text statusError{};                      // label, status line
     bool statusEnds = false;                 // a bad status fails the exchange; otherwise it is only logged
@@ -84,7 +84,7 @@ constexpr Exchange kExchanges[] = {
      .keyword = "EPOCHREFGET",
      .expected = "EPOCHREFGET",
      .pauseFirst = true,
-     .noResponse = {"+ %s : No response (5s) for EPOCHREFGET", "+ %s : Pas de réponse (5s) à EPOCHREFGET"},
+     .noResponse = {"+ %s : No response (%ds) for EPOCHREFGET", "+ %s : Pas de réponse (%ds) à EPOCHREFGET"},
      .status = StatusRead::Keyword,
      .statusError = {"+ %s : Error in timestamp response status: %s)",
                      "+ %s : Erreur dans le status de la demande d'heure : %s"},
@@ -95,7 +95,7 @@ constexpr Exchange kExchanges[] = {
      .keyword = "EPOCHREFADJ1D",
      .expected = "EPOCHREFADJ1D",
      .pauseFirst = true,
-     .noResponse = {"+ %s : No response (5s) for EPOCHREFADJ1D", "+ %s : Pas de réponse (5s) à EPOCHREFADJ1D"},
+     .noResponse = {"+ %s : No response (%ds) for EPOCHREFADJ1D", "+ %s : Pas de réponse (%ds) à EPOCHREFADJ1D"},
      .status = StatusRead::Keyword,
      .statusError = {"+ %s : Error in Epoch Ref 1 day adjustment: %s",
                      "+ %s : Erreur dans le status de l'ajustement (1 jour) de l'horloge : %s"},
@@ -106,7 +106,7 @@ constexpr Exchange kExchanges[] = {
      .keyword = "TIMESTAMPGET",
      .expected = "TIMESTAMPGET",
      .pauseFirst = true,
-     .noResponse = {"+ %s : No response (5s) for TIMESTAMPGET", "+ %s : Pas de réponse (5s) à TIMESTAMPGET"},
+     .noResponse = {"+ %s : No response (%ds) for TIMESTAMPGET", "+ %s : Pas de réponse (%ds) à TIMESTAMPGET"},
      .status = StatusRead::Keyword,
      .statusError = {"+ %s : Error in timestamp response status: %s",
                      "+ %s : Erreur dans le status de la demande d'heure : %s"},
@@ -117,8 +117,8 @@ constexpr Exchange kExchanges[] = {
      .keyword = "PASSINGINFOGET",
      .expected = "PASSINGINFOGET",
      .pauseFirst = true,
-     .noResponse = {"+ %s : No response (5s) for PASSINGINFOGET",
-                    "+ %s : Pas de réponse (5s) à PASSINGINFOGET"},
+     .noResponse = {"+ %s : No response (%ds) for PASSINGINFOGET",
+                    "+ %s : Pas de réponse (%ds) à PASSINGINFOGET"},
      .status = StatusRead::Keyword,
      .statusError = {"+ %s : Error in status response to PASSINGINFOGET: %s)",
                      "+ %s : Erreur dans le status de la réponse à PASSINGINFOGET : %s"},
@@ -131,7 +131,7 @@ constexpr Exchange kExchanges[] = {
      .argument = "%02x",
      .expected = "INFOGET/INFOFGET",
      .pauseFirst = true,
-     .noResponse = {"+ %s : No response (5s) for INFOGET", "+ %s : Pas de réponse (5s) à INFOGET"},
+     .noResponse = {"+ %s : No response (%ds) for INFOGET", "+ %s : Pas de réponse (%ds) à INFOGET"},
      .status = StatusRead::AfterSemicolon,
      .statusError = {"+ %s : Error in status response to INFOGET: %s)",
                      "+ %s : Erreur dans le status de la réponse à INFOGET : %s"},
@@ -175,7 +175,7 @@ bool RunExchange(CTarvexBox& box, CommandExchange& exchange, ExchangeId id, Answ
 
     const Asked asked = Ask(box, exchange, command, entry.expected, seconds, entry.pauseFirst, answer.reply, afterSend);
     if (asked == Asked::NoAnswer && entry.noResponse.english) {
-        Log(0, fmt::sprintf(Tr(entry.noResponse.english, entry.noResponse.french), box.ExchangeLabel()));
+        Log(0, fmt::sprintf(Tr(entry.noResponse.english, entry.noResponse.french), box.ExchangeLabel(), seconds));
     }
     if (asked != Asked::Answered) return false;
 

@@ -290,7 +290,7 @@ TEST_F(UsbExchangeTest, NoAnswerAndBadStatusLeaveTheStateAsItWas) {
     ASSERT_TRUE(GetEpochReference(box));
     const std::string reference = box.epochReference;
     EXPECT_EQ(GetPassings(box), 0);
-    EXPECT_TRUE(log.HasContaining("No response (5s) for PASSINGGET(00000000)"));
+    EXPECT_TRUE(log.HasContaining("No response (1s) for PASSINGGET(00000000)"));
     EXPECT_EQ(box.passingIndex.load(), 0);
     AdjustEpochReference(box);
     EXPECT_TRUE(log.HasContaining("Error in Epoch Ref 1 day adjustment: EPOCHREFADJ1D;3"));
