@@ -45,6 +45,7 @@ bool FiveNumbers(const std::string& line, uint32_t* numbers) {
     return true;
 }
 
+// The box restarts before it answers RESET.
 constexpr int kResetSeconds = 8;
 
 struct Exchange {
@@ -62,7 +63,8 @@ struct Exchange {
     Text decodeError{};                      // label, value line
 };
 
-// Texts with or without a closing ")" are the box's own wording, kept as they are.
+// Some English texts end with a stray ")": that is their established wording, which
+// log readers match on, so it is kept.
 constexpr Exchange kExchanges[] = {
     {.id = ExchangeId::Reset,
      .keyword = "RESET",
@@ -125,7 +127,7 @@ constexpr Exchange kExchanges[] = {
      .decode = FiveNumbers,
      .decodeError = {"+ %s : Error in format in response to PASSINGINFOGET: %s",
                      "+ %s : Erreur de format dans la réponse à PASSINGINFOGET : %s"}},
-    // Some firmwares answer INFOFGET.
+    // Answered as INFOGET or INFOFGET: the status is read whatever the keyword.
     {.id = ExchangeId::BoxInfo,
      .keyword = "INFOGET",
      .argument = "%02x",
