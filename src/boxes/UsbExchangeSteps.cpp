@@ -17,7 +17,7 @@ BusyMark::BusyMark(CTarvexBox& box) : box_(box) { box_.usbBusy.store(true); }
 BusyMark::~BusyMark() { box_.usbBusy.store(false); }
 
 Asked Ask(CTarvexBox& box, CommandExchange& exchange, const std::string& command, const char* expected,
-          int seconds, bool pauseFirst, UsbReply& reply) {
+          int seconds, bool pauseFirst, UsbReply& reply, const std::function<void()>& afterSend) {
     if (pauseFirst) Pause(kPauseBeforeSendMs);
     std::string error;
     if (!exchange.Send(command, error)) {
@@ -25,6 +25,7 @@ Asked Ask(CTarvexBox& box, CommandExchange& exchange, const std::string& command
                             box.ExchangeLabel(), error));
         return Asked::NotSent;
     }
+    if (afterSend) afterSend();
     std::string response;
     if (!exchange.WaitResponse(expected, seconds, response)) return Asked::NoAnswer;
     reply = SplitUsbReply(response);

@@ -1,6 +1,7 @@
 #pragma once
 // What the USB TimingBox's exchanges share: the turn of one exchange (the box's
 // exchange turn, usbBusy shown meanwhile) and the ask-and-wait step.
+#include <functional>
 #include <string>
 
 #include "boxes/CommandExchange.h"
@@ -42,10 +43,11 @@ private:
 
 enum class Asked { Answered, NotSent, NoAnswer };
 
-// Sends `command` and waits for `expected`. A command that cannot be sent is logged
-// here; the exchange logs a wait that fails.
+// Sends `command` and waits for `expected`; `afterSend`, when given, runs once the
+// command is out and before the wait. A command that cannot be sent is logged here;
+// the exchange logs a wait that fails.
 Asked Ask(CTarvexBox& box, CommandExchange& exchange, const std::string& command, const char* expected,
-          int seconds, bool pauseFirst, UsbReply& reply);
+          int seconds, bool pauseFirst, UsbReply& reply, const std::function<void()>& afterSend = {});
 
 // The time-out of the box's waits.
 int Seconds(const CTarvexBox& box);

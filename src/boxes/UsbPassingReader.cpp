@@ -68,10 +68,12 @@ BatchOutcome PassingBatch(CTarvexBox& box, bool& askedFirstIndex, int& recorded)
     const std::string indexText = fmt::sprintf("%08x", static_cast<unsigned>(index));
     const std::string label = box.ExchangeLabel();
     UsbReply reply;
-    Asked asked = Ask(box, turn.Exchange(), "PASSINGGET;" + indexText, "PASSINGGET", Seconds(box), true, reply);
+    const int seconds = Seconds(box);
+    Asked asked = Ask(box, turn.Exchange(), "PASSINGGET;" + indexText, "PASSINGGET", seconds, true, reply);
     if (asked == Asked::NoAnswer) {
-        Log(0, fmt::sprintf(Tr("+ %s : No response (5s) for PASSINGGET(%s)", "+ %s : Pas de réponse (5s) à PASSINGGET(%s)"),
-                            label, indexText));
+        Log(0, fmt::sprintf(Tr("+ %s : No response (%ds) for PASSINGGET(%s)",
+                               "+ %s : Pas de réponse (%ds) à PASSINGGET(%s)"),
+                            label, seconds, indexText));
     }
     if (asked != Asked::Answered) return BatchOutcome::Done;
 

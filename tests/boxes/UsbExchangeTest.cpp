@@ -1,9 +1,11 @@
 // The USB TimingBox exchanges against the box simulator on a pseudo-terminal: the
-// initialisation, the synchronisation pulse, the passings by index, bad passings.
+// initialisation, the synchronisation pulse, the passings by index, bad passings, and
+// each exchange left unanswered, with a bad status or with an unreadable value line.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -68,6 +70,32 @@ protected:
         return indices;
     }
     int Requests() const { return log.CountContaining(">>->> PASSINGGET;"); }
+    // Lines ending with the box's label and the text of the present language.
+    int Logged(const std::string& english, const std::string& french) const {
+        const bool inEnglish = CurrentLanguage() == Language::English;
+        const std::string label = std::string(inEnglish ? "Box 1 [" : "Boîtier 1 [") + sim->Device() + "-31]";
+        return log.Count(label + " : " + (inEnglish ? english : french));
+    }
+    // An exchange that must fail, and the line it must log.
+    struct Failing {
+        std::function<bool()> run;
+        std::string english;
+        std::string french;
+    };
+    // Each exchange, in English then in French, fails and logs its own line once.
+    void ExpectEachFailsWithItsLine(const std::vector<Failing>& exchanges) {
+        for (Language language : {Language::English, Language::French}) {
+            SetLanguage(language);
+            for (const Failing& exchange : exchanges) {
+                const int before = Logged(exchange.english, exchange.french);
+                EXPECT_FALSE(exchange.run()) << exchange.english;
+                EXPECT_EQ(Logged(exchange.english, exchange.french), before + 1)
+                    << (language == Language::English ? exchange.english : exchange.french) << "\n"
+                    << log.Dump();
+            }
+        }
+        SetLanguage(Language::English);
+    }
 
     LogCapture log{100};
     test::RecordingBoxHost host;
@@ -291,7 +319,7 @@ TEST_F(UsbExchangeTest, NoAnswerAndBadStatusLeaveTheStateAsItWas) {
     ASSERT_TRUE(GetEpochReference(box));
     const std::string reference = box.epochReference;
     EXPECT_EQ(GetPassings(box), 0);
-    EXPECT_TRUE(log.HasContaining("No response (5s) for PASSINGGET(00000000)"));
+    EXPECT_TRUE(log.HasContaining("No response (1s) for PASSINGGET(00000000)"));
     EXPECT_EQ(box.passingIndex.load(), 0);
     AdjustEpochReference(box);
     EXPECT_TRUE(log.HasContaining("Error in Epoch Ref 1 day adjustment: EPOCHREFADJ1D;3"));
@@ -304,6 +332,121 @@ TEST_F(UsbExchangeTest, NoAnswerAndBadStatusLeaveTheStateAsItWas) {
     EXPECT_TRUE(log.HasContaining("First passing on  "));
     EXPECT_TRUE(GetUsbBoxTime(box));
     EXPECT_TRUE(log.HasContaining("(time got at "));
+}
+
+TEST_F(UsbExchangeTest, NoAnswerLinesNameTheWaitGiven) {
+    Start({"--rate", "0", "--synchronised", "--stored", "2", "--silent", "EPOCHREFGET", "--silent", "EPOCHREFADJ1D",
+           "--silent", "TIMESTAMPGET", "--silent", "PASSINGINFOGET", "--silent", "INFOGET", "--silent", "PASSINGGET"});
+    box.SetResponseSeconds(1);
+    Connect();
+    box.epochReference = "60000000;0";
+    UsbPassingInfo info;
+    info.count = 77;
+    int value = 77;
+    ExpectEachFailsWithItsLine({
+        {[&] { return GetEpochReference(box); }, "No response (1s) for EPOCHREFGET",
+         "Pas de réponse (1s) à EPOCHREFGET"},
+        {[&] { return AdjustEpochReference(box); }, "No response (1s) for EPOCHREFADJ1D",
+         "Pas de réponse (1s) à EPOCHREFADJ1D"},
+        {[&] { return GetUsbBoxTime(box); }, "No response (1s) for TIMESTAMPGET", "Pas de réponse (1s) à TIMESTAMPGET"},
+        {[&] { return GetPassingInfo(box, info); }, "No response (1s) for PASSINGINFOGET",
+         "Pas de réponse (1s) à PASSINGINFOGET"},
+        {[&] { return GetBoxInfo(box, kUsbFirmware, value); }, "No response (1s) for INFOGET",
+         "Pas de réponse (1s) à INFOGET"},
+        {[&] { return GetPassings(box) != 0; }, "No response (1s) for PASSINGGET(00000000)",
+         "Pas de réponse (1s) à PASSINGGET(00000000)"},
+    });
+    EXPECT_FALSE(log.HasContaining("(5s)"));
+    EXPECT_EQ(box.epochReference, "60000000;0");
+    EXPECT_EQ(info.count, 77);
+    EXPECT_EQ(value, 77);
+    EXPECT_EQ(box.passingIndex.load(), 0);
+    EXPECT_FALSE(box.usbBusy.load());
+}
+
+TEST_F(UsbExchangeTest, UnreadableValueLinesAreReportedAndChangeNothing) {
+    Start({"--rate", "0", "--synchronised", "--value", "EPOCHREFGET=zz", "--value", "EPOCHREFADJ1D=zz", "--value",
+           "EPOCHREFSET=zz", "--value", "TIMESTAMPGET=zz", "--value", "PASSINGINFOGET=1;0;2;0", "--value",
+           "INFOGET=1a"});
+    Connect();
+    box.epochReference = "60000000;0";
+    UsbPassingInfo info;
+    info.count = 77;
+    int value = 77;
+    // The English lines with and without a closing ")" are the box's own wording.
+    ExpectEachFailsWithItsLine({
+        {[&] { return GetEpochReference(box); }, "Error while decoding Epoch Ref: zz",
+         "Erreur dans le décodage de l'Epoch Ref : zz"},
+        {[&] { return AdjustEpochReference(box); }, "Error while decoding Epoch Ref: zz)",
+         "Erreur dans le décodage de l'Epoch Ref : zz"},
+        {[&] { return SynchronizeUsbBox(box); }, "Error while decoding Epoch Ref: zz)",
+         "Erreur dans le décodage de l'Epoch Ref : zz"},
+        {[&] { return GetUsbBoxTime(box); }, "Error while decoding timestamp response: zz",
+         "Erreur dans le décodage de la demande d'heure : zz"},
+        {[&] { return GetPassingInfo(box, info); }, "Error in format in response to PASSINGINFOGET: 1;0;2;0",
+         "Erreur de format dans la réponse à PASSINGINFOGET : 1;0;2;0"},
+        {[&] { return GetBoxInfo(box, kUsbFirmware, value); }, "Error in format in response to INFOGET: 1a",
+         "Erreur de format dans la réponse à INFOGET : 1a"},
+    });
+    EXPECT_EQ(box.epochReference, "60000000;0");
+    EXPECT_EQ(info.count, 77);
+    EXPECT_EQ(value, 77);
+    EXPECT_FALSE(log.HasContaining("EPOCH REF received"));
+    EXPECT_FALSE(log.HasContaining("USB TimingBox synchronized"));
+    EXPECT_FALSE(log.HasContaining("(time got at "));
+    EXPECT_FALSE(log.HasContaining("INFOGET(2)"));
+}
+
+TEST_F(UsbExchangeTest, UnreadablePassingGetValueLinesEndTheReading) {
+    // Passings held: the value line must give the batch's count.
+    Start({"--rate", "0", "--synchronised", "--stored", "2", "--value", "PASSINGGET=2"});
+    Connect();
+    ASSERT_TRUE(GetEpochReference(box));
+    EXPECT_EQ(GetPassings(box), 0);
+    EXPECT_TRUE(log.HasContaining(" : Error in format of response to PASSINGGET(00000000): 2"));
+    EXPECT_EQ(box.passingIndex.load(), 0);
+    EXPECT_EQ(host.RecordedCount(), 0u);
+    box.Transport()->Disconnect();
+    sim.reset();
+
+    // Nothing at index 0: the value line must name the box's first index.
+    Start({"--rate", "0", "--synchronised", "--value", "PASSINGGET=zz"});
+    Connect();
+    const int requests = Requests();
+    EXPECT_EQ(GetPassings(box), 0);
+    EXPECT_TRUE(log.HasContaining(" : Error in index in response to PASSINGGET(00000000): zz"));
+    EXPECT_EQ(Requests(), requests + 1);
+    EXPECT_EQ(box.passingIndex.load(), 0);
+}
+
+TEST_F(UsbExchangeTest, BadStatusIsReportedAndTheValueStillServesExceptForSynchronisation) {
+    Start({"--rate", "0", "--synchronised", "--stored", "2", "--status", "EPOCHREFGET=3", "--status", "TIMESTAMPGET=3",
+           "--status", "PASSINGINFOGET=3", "--status", "INFOGET=3", "--status", "EPOCHREFSET=3"});
+    Connect();
+    const std::string label = "+ Box 1 [" + sim->Device() + "-31] : ";
+    ASSERT_TRUE(GetEpochReference(box));
+    EXPECT_TRUE(log.Has(label + "Error in timestamp response status: EPOCHREFGET;3)"));
+    unsigned epoch = 0, ticks = 0;
+    ASSERT_EQ(std::sscanf(box.epochReference.c_str(), "%x;%x", &epoch, &ticks), 2);
+    EXPECT_NE(epoch, 0u);
+    EXPECT_TRUE(GetUsbBoxTime(box));
+    EXPECT_TRUE(log.Has(label + "Error in timestamp response status: TIMESTAMPGET;3"));
+    EXPECT_TRUE(log.HasContaining("(time got at "));
+    UsbPassingInfo info;
+    EXPECT_TRUE(GetPassingInfo(box, info));
+    EXPECT_TRUE(log.Has(label + "Error in status response to PASSINGINFOGET: PASSINGINFOGET;3)"));
+    EXPECT_EQ(info.count, 2);
+    int value = 0;
+    EXPECT_TRUE(GetBoxInfo(box, kUsbFirmware, value));
+    EXPECT_TRUE(log.Has(label + "Error in status response to INFOGET: INFOGET;3)"));
+    EXPECT_EQ(value, 26);
+
+    // A refused synchronisation leaves the reference as it was.
+    const std::string reference = box.epochReference;
+    EXPECT_FALSE(SynchronizeUsbBox(box));
+    EXPECT_TRUE(log.Has(label + "Error in synchronization response status: EPOCHREFSET;3)"));
+    EXPECT_FALSE(log.HasContaining("USB TimingBox synchronized"));
+    EXPECT_EQ(box.epochReference, reference);
 }
 
 }  // namespace

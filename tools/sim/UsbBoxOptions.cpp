@@ -43,6 +43,7 @@ void PrintHelp() {
         "  --malformed-every N  every N-th passing line lacks a component\n"
         "  --silent KEYWORD     never answer KEYWORD (repeatable)\n"
         "  --status KEYWORD=N   answer KEYWORD with status N (repeatable)\n"
+        "  --value KEYWORD=TEXT answer KEYWORD with TEXT as its value line (repeatable)\n"
         "  --verbose            traffic on standard error\n"
         "  --help               this text\n");
 }
@@ -83,6 +84,14 @@ bool ParseOptions(int argc, char** argv, Options& options, bool& help, std::stri
                 return false;
             }
             options.status[std::string(text, equal)] = static_cast<int>(number);
+        } else if (name == "--value") {
+            if (!value(text)) return false;
+            const char* equal = std::strchr(text, '=');
+            if (!equal || equal == text) {
+                error = "bad --value (KEYWORD=TEXT)";
+                return false;
+            }
+            options.value[std::string(text, equal)] = equal + 1;
         } else if (name == "--rate") {
             if (!value(text)) return false;
             char* end = nullptr;

@@ -27,6 +27,7 @@ struct Options {
     long long malformedEvery = 0;    // every N-th passing line lacks a component
     std::set<std::string> silent;    // keywords left without answer
     std::map<std::string, int> status;  // keyword -> status answered
+    std::map<std::string, std::string> value;  // keyword -> value line answered instead
     bool verbose = false;
 };
 

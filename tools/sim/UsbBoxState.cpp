@@ -60,7 +60,8 @@ int UsbBoxState::StatusOf(const std::string& keyword) const {
 
 std::string UsbBoxState::Reply(const std::string& keyword, int status, const std::string& rest) const {
     std::string reply = keyword + ";" + std::to_string(status) + "\n";
-    reply += rest;
+    auto forced = options_.value.find(keyword);
+    reply += forced == options_.value.end() ? rest : forced->second + "\n";
     return reply + "\n";
 }
 
