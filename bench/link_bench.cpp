@@ -9,16 +9,19 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/DirectLinkViewBridge.h"
 #include "app/EventLoop.h"
+#include "core/DetectionJournal.h"
 #include "link/DirectAnswerDecoder.h"
 #include "link/DirectLinkSession.h"
 #include "support/FakeMainView.h"
 #include "support/SimulatorProcess.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -56,10 +59,21 @@ int main() {
         std::fprintf(stderr, "cannot start lumivane-sim (build it first)\n");
         return 1;
     }
+    // The detections go through a journal of their own, as the window records them.
+    test::TempFolder folder;
+    DetectionJournal journal;
+    journal.Open(folder / "Lumivane-20260501-100000.dat");
+    std::mutex recording;
+    std::size_t recorded = 0;
+    auto record = [&](const CQoxResult& detection) {
+        std::lock_guard<std::mutex> hold(recording);
+        journal.WaitWritten(journal.QueueLine(++recorded, DetectionLineFields(detection)));
+        return 1;
+    };
     EventLoop loop;
     FakeMainView view;
     DirectLinkViewBridge bridge(view);
-    DirectLinkSession session(loop, bridge);
+    DirectLinkSession session(loop, bridge, DirectLinkTimings{}, &journal);
     DirectTarget target{"127.0.0.1", simulator.Port(), 1};
     auto pumpUntil = [&](const std::function<bool()>& done) {
         auto deadline = Clock::now() + std::chrono::seconds(30);
@@ -78,7 +92,7 @@ int main() {
     for (int i = 0; i < 300; ++i) {
         std::size_t before = view.summaries.size();
         auto start = Clock::now();
-        session.PushDetection(Push(1 + i % 1000, 1));
+        record(Push(1 + i % 1000, 1));
         if (!pumpUntil([&] { return view.summaries.size() > before; })) break;
         trips.push_back(Clock::now() - start);
     }
@@ -97,7 +111,7 @@ int main() {
     std::vector<std::thread> boxes;
     for (int box = 0; box < 4; ++box) {
         boxes.emplace_back([&, box] {
-            for (int n = 0; n < perThread; ++n) accepted += session.PushDetection(Push(1 + (n * 4 + box) % 1000, box));
+            for (int n = 0; n < perThread; ++n) accepted += record(Push(1 + (n * 4 + box) % 1000, box));
         });
     }
     for (auto& box : boxes) box.join();

@@ -312,6 +312,18 @@ void DetectionJournal::EndOfRun() {
     if (session) session->SaveState(true);
 }
 
+void DetectionJournal::ForgetSessionsForTests() {
+    std::lock_guard<std::mutex> baton(lines_.Baton());
+    std::lock_guard<std::mutex> hold(lock_);
+    if (active_) return;
+    session_.reset();
+    name_.clear();
+    onFile_ = 0;
+    sessionLines_ = 0;
+    linesOnFile_ = 0;
+    pendingLines_.store(0);
+}
+
 std::shared_ptr<JournalSession> DetectionJournal::CurrentSession() const {
     std::lock_guard<std::mutex> hold(lock_);
     return session_;

@@ -107,6 +107,9 @@ public:
     using LinesListener = std::function<void()>;
     int AddLinesListener(LinesListener listener);
     void RemoveLinesListener(int id);
+    // For tests that share one process: the journal, closed, forgets its sessions as a
+    // new process would.
+    void ForgetSessionsForTests();
 
 private:
     // Pending bytes written from onFile_ on; 0 or the errno value of the failure. The

@@ -27,11 +27,18 @@ bool DetectionForwarder::AppendPush(std::string_view journalLine, std::string& o
 
 DetectionForwarder::DetectionForwarder(DirectConnection& connection, DetectionJournal& journal)
     : connection_(connection), journal_(journal) {
-    session_ = journal_.CurrentSession();
-    if (session_) next_ = session_->Forwarded() + 1;
-    // Called with the journal's baton held: only a wake-up, and only when there is
-    // someone to send to.
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        HasUnsentLocked();
+    }
+    // Called with the journal's baton held: a wake-up when there is someone to send to;
+    // and the first session of the run is followed from its start, whatever resets come
+    // before the first connection.
     listenerId_ = journal_.AddLinesListener([this] {
+        if (!following_.load(std::memory_order_relaxed)) {
+            std::lock_guard<std::mutex> hold(lock_);
+            HasUnsentLocked();
+        }
         if (connected_.load(std::memory_order_relaxed)) changed_.notify_all();
     });
     sender_ = std::thread([this] { Run(); });
@@ -54,6 +61,7 @@ bool DetectionForwarder::HasUnsentLocked() {
         session_ = journal_.CurrentSession();
         if (!session_) return false;
         next_ = session_->Forwarded() + 1;
+        following_.store(true);
     }
     for (;;) {
         if (next_ <= session_->Lines()) return true;
@@ -76,10 +84,7 @@ void DetectionForwarder::SkipToEndLocked() {
 void DetectionForwarder::NoteAnsweredLocked(const std::shared_ptr<JournalSession>& session, std::size_t number) {
     if (!session || number == 0) return;
     session->SetForwarded(number);
-    if (toSave_ != session) {
-        if (toSave_) toSaveBefore_ = toSave_;
-        toSave_ = session;
-    }
+    if (std::find(toSave_.begin(), toSave_.end(), session) == toSave_.end()) toSave_.push_back(session);
     stateDirty_ = true;
 }
 
@@ -131,15 +136,14 @@ void DetectionForwarder::OnAnswer(std::string_view line) {
 }
 
 void DetectionForwarder::OnAnswersTaken() {
-    std::shared_ptr<JournalSession> before;
-    std::shared_ptr<JournalSession> present;
+    std::vector<std::shared_ptr<JournalSession>> sessions;
     {
         std::lock_guard<std::mutex> hold(lock_);
-        before = std::move(toSaveBefore_);
-        present = toSave_;
+        sessions = toSave_;
+        // Only the latest is likely to change again.
+        if (toSave_.size() > 1) toSave_.erase(toSave_.begin(), toSave_.end() - 1);
     }
-    if (before) before->SavePosition();
-    if (present) present->SavePosition();
+    for (const auto& session : sessions) session->SavePosition();
 }
 
 void DetectionForwarder::CloseOnPurpose(std::chrono::milliseconds limit) {
@@ -203,7 +207,7 @@ void DetectionForwarder::Run() {
             // from a crash of the program; this is for a power cut).
             stateDirty_ = false;
             lastSync = Clock::now();
-            std::shared_ptr<JournalSession> session = toSave_;
+            std::shared_ptr<JournalSession> session = toSave_.empty() ? nullptr : toSave_.back();
             hold.unlock();
             if (session) session->SyncState();
             hold.lock();

@@ -27,6 +27,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "core/DetectionJournal.h"
 #include "core/JournalSession.h"
@@ -95,14 +96,15 @@ private:
     std::size_t next_ = 1;                     // its next number to send
     std::deque<Sent> inFlight_;                // sent, not answered, oldest first
     std::atomic<bool> connected_{false};
+    std::atomic<bool> following_{false};  // session_ is set
     bool catchUp_ = true;
     bool sending_ = false;
     bool stopping_ = false;
     bool stateDirty_ = false;   // answers taken in since the state file last reached the disk
     unsigned generation_ = 0;   // one per connection: a late send outcome is stale
-    // Sessions whose answered position changed since it was written.
-    std::shared_ptr<JournalSession> toSave_;
-    std::shared_ptr<JournalSession> toSaveBefore_;
+    // Sessions whose answered position changed since it was written (the present one
+    // stays listed: writing an unchanged position costs nothing).
+    std::vector<std::shared_ptr<JournalSession>> toSave_;
     std::thread sender_;
 };
 

@@ -167,12 +167,12 @@ TEST_F(ConfigDialogTest, AdvancedDialogRestoresFactoryValuesAndStoresThem) {
     EXPECT_EQ(dialog.Values().ignoreOutputMsDelta, 300);
     EXPECT_EQ(dialog.Values().readMsDelta, 1);
     EXPECT_EQ(ReadSettingInt("Settings", "GTarvexIgnoreInputMsDelta", 0), 900);  // not before OK
-    EXPECT_EQ(controller->CurrentIntakeSettings().ignoreInputMsDelta, 900);
+    EXPECT_EQ(controller->Recorder().Rules().ignoreInputMsDelta, 900);
     dialog.accept();
     EXPECT_EQ(ReadSettingInt("Settings", "GTarvexIgnoreInputMsDelta", 0), 50);
     EXPECT_EQ(ReadSettingInt("Settings", "GTarvexReadMsDelta", 0), 1);
     // Through the controller: connected boxes use them from their next passing on.
-    EXPECT_EQ(controller->CurrentIntakeSettings().ignoreInputMsDelta, 50);
+    EXPECT_EQ(controller->Recorder().Rules().ignoreInputMsDelta, 50);
     EXPECT_EQ(controller->CurrentIntakeSettings().readMsDelta, 1);
 }
 

@@ -23,6 +23,7 @@
 #endif
 
 #include "base/Environment.h"
+#include "support/GivenDetection.h"
 
 namespace lv {
 namespace {
@@ -33,14 +34,12 @@ class MainWindowTest : public WindowFixture {
 protected:
     std::string Text(const char* name) { return Find<QWidget>(name)->property("text").toString().toStdString(); }
 
-    // A detection recorded and shown as a box thread would.
+    // A detection recorded as a box thread would, with detection lines shown.
     const CQoxResult* Detect(const std::string& bib, int seconds) {
+        controller->SetLogDetections(true);
         CChrono instant(1700000000 + seconds, 0);
         CChrono ofDay(36000 + seconds, 0);
-        const CQoxResult* record = controller->Intake().RecordDetection(bib, "31", instant, ofDay);
-        controller->Intake().ShowDetection("Box 1\t# " + bib, record, ofDay);
-        controller->Intake().RefreshCounters();
-        return record;
+        return controller->Recorder().Record(test::GivenDetection(bib, "31", instant, ofDay)).record;
     }
 
     void SelectRows(std::initializer_list<int> rows) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <fstream>
 #include <regex>
 #include <thread>
@@ -9,6 +10,8 @@
 #include "base/Settings.h"
 #include "base/Texts.h"
 #include "base/Clock.h"
+#include "core/DetectionJournal.h"
+#include "core/DetectionRecorder.h"
 #include "core/DetectionRecords.h"
 #include "core/DetectionTable.h"
 #include "link/DirectLinkSession.h"
@@ -45,18 +48,31 @@ CQoxResult TimeOfDayRecord(const std::string& label) {
 
 class DirectLinkSessionTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetLanguage(Language::French); }
+    void SetUp() override {
+        SetLanguage(Language::French);
+        journal.Open(folder / "Lumivane-20250614-100000.dat");
+    }
     void TearDown() override {
         session.reset();
+        journal.Close();
         SetLanguage(Language::French);
         SetWallClockSourceForTests({});
         DetectionTable::Instance().ClearTable();
     }
 
+    void CreateSession() {
+        session = std::make_unique<DirectLinkSession>(loop, bridge, DirectLinkTimings{}, &journal);
+    }
     void StartSession(const TimingAppProcess& app, int reconnectSeconds = 0) {
         ASSERT_TRUE(app.Running());
-        session = std::make_unique<DirectLinkSession>(loop, bridge);
+        CreateSession();
         session->SwitchOn(DirectTarget{"127.0.0.1", app.Port(), reconnectSeconds});
+    }
+    // A detection recorded: its line in the journal the session forwards from, numbered
+    // in order whatever the thread.
+    void Push(const CQoxResult& record) {
+        std::lock_guard<std::mutex> hold(pushLock);
+        journal.WaitWritten(journal.QueueLine(++pushed, DetectionLineFields(record)));
     }
     // Connected and the seven queries answered.
     bool WaitReady(const TimingAppProcess& app) {
@@ -74,6 +90,10 @@ protected:
         return loop.PumpUntil([&] { return !view.messages.empty(); });
     }
 
+    test::TempFolder folder;
+    DetectionJournal journal;
+    std::mutex pushLock;
+    std::size_t pushed = 0;
     TimerSpyLoop loop;
     FakeMainView view;
     DirectLinkViewBridge bridge{view};
@@ -125,15 +145,16 @@ TEST_F(DirectLinkSessionTest, PingTimerSendsPingAndItsAnswerIsNotLogged) {
     EXPECT_EQ(log.CountContaining("$$$ Ping"), 0);
 }
 
-TEST_F(DirectLinkSessionTest, NothingIsSentWhileTheLinkIsDown) {
+TEST_F(DirectLinkSessionTest, NothingIsSentWhileTheLinkIsDownAndWhatWaitedLeavesOnceItIsUp) {
     TimingAppProcess app;
-    session = std::make_unique<DirectLinkSession>(loop, bridge);
+    CreateSession();
     session->Ping();
-    EXPECT_FALSE(session->PushDetection(TimeOfDayRecord("42")));
+    Push(TimeOfDayRecord("42"));
     EXPECT_FALSE(session->SendCommand("GetMode()"));
     session->SwitchOn(DirectTarget{"127.0.0.1", app.Port(), 0});
     ASSERT_TRUE(WaitReady(app));
-    EXPECT_EQ(app.Recorded(), kQueries);
+    // No ping nor command of the time it was down; the detection recorded meanwhile.
+    EXPECT_EQ(app.Recorded(), "AddQoxClock(1\t3\t42\t1\t10:00:01.23)\r\n" + kQueries);
 }
 
 TEST_F(DirectLinkSessionTest, ToggleUsesTheDirectConnectionSettings) {
@@ -148,7 +169,7 @@ TEST_F(DirectLinkSessionTest, ToggleUsesTheDirectConnectionSettings) {
     EXPECT_EQ(target.port, app.Port());
     EXPECT_EQ(target.reconnectSeconds, 1);
 
-    session = std::make_unique<DirectLinkSession>(loop, bridge);
+    CreateSession();
     session->Toggle();
     EXPECT_TRUE(session->IsSwitchedOn());
     ASSERT_TRUE(WaitReady(app));
@@ -165,8 +186,8 @@ TEST_F(DirectLinkSessionTest, PushLinesLeaveByteForByteAndAnswersReachTheWindow)
     view.speechEnabled = true;
     StartSession(app);
     ASSERT_TRUE(WaitReady(app));
-    ASSERT_TRUE(session->PushDetection(TimeOfDayRecord("42")));
-    ASSERT_TRUE(session->PushDetection(Record("42", "3", CChrono(1700000000, 50), CChrono(36001, 230), true)));
+    Push(TimeOfDayRecord("42"));
+    Push(Record("42", "3", CChrono(1700000000, 50), CChrono(36001, 230), true));
     std::vector<std::string> lines = app.WaitForLines(9);
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[7], "AddQoxClock(1\t3\t42\t1\t10:00:01.23)\r\n");
@@ -198,8 +219,8 @@ TEST_F(DirectLinkSessionTest, EveryRunnerLayoutGivesTheSameSummary) {
         view.summaries.clear();
         StartSession(app);
         ASSERT_TRUE(WaitReady(app));
-        session->PushDetection(TimeOfDayRecord("7"));
-        session->PushDetection(TimeOfDayRecord("8"));
+        Push(TimeOfDayRecord("7"));
+        Push(TimeOfDayRecord("8"));
         ASSERT_TRUE(WaitSummaries(2));
         EXPECT_EQ(view.summaries[0].bib, 7);
         EXPECT_EQ(view.summaries[0].rank, "1er - 1er M - 1er M1M");
@@ -215,10 +236,10 @@ TEST_F(DirectLinkSessionTest, ErrorsAndStatusesOfPushesAreLoggedAsAnswered) {
     TimingAppProcess app({"--status", "5=-8", "--status", "6=1"});
     StartSession(app);
     ASSERT_TRUE(WaitReady(app));
-    session->PushDetection(TimeOfDayRecord("999"));
-    session->PushDetection(TimeOfDayRecord("5"));
-    session->PushDetection(TimeOfDayRecord("6"));
-    session->PushDetection(TimeOfDayRecord("E2801160600002"));
+    Push(TimeOfDayRecord("999"));
+    Push(TimeOfDayRecord("5"));
+    Push(TimeOfDayRecord("6"));
+    Push(TimeOfDayRecord("E2801160600002"));
     ASSERT_TRUE(WaitLog("$$$ Id. puce non trouvé"));
     EXPECT_TRUE(log.Has("$$$ Coureur inconnu"));
     EXPECT_TRUE(log.Has("------------------------ Temps du coureur corrigé"));
@@ -230,43 +251,27 @@ TEST_F(DirectLinkSessionTest, ErrorsAndStatusesOfPushesAreLoggedAsAnswered) {
     EXPECT_EQ(view.runnerDisplays.size(), 1u);
 }
 
-// The main window's recording as the controller does it: table, then push.
-class PushingHost : public BoxHost {
-public:
-    PushingHost(DirectLinkSession& link, bool absolute) : link_(link), absolute_(absolute) {}
-    IntakeSettings CurrentIntakeSettings() const override { return {}; }
-    uint64_t IntakeSettingsVersion() const override { return 0; }
-    bool LogDetectionsEnabled() const override { return false; }
-    const CQoxResult* RecordDetection(const std::string& label, const std::string& boxName,
-                                      const CChrono& instant, const CChrono& ofDay) override {
-        CQoxResult* record = DetectionTable::Instance().AddResult(label, boxName, instant, ofDay, absolute_, false);
-        link_.PushDetection(*record);
-        return record;
-    }
-    void ShowDetection(const std::string&, const CQoxResult*, const CChrono&) override {}
-    void RefreshCounters() override {}
-    void AlertLine(const std::string&, bool) override {}
-    void PlaySound(Sound) override {}
-    void PostBoxState(int, bool) override {}
-
-private:
-    DirectLinkSession& link_;
-    bool absolute_;
-};
-
 TEST_F(DirectLinkSessionTest, ManualEntriesArePushedInBothTimeForms) {
     // Saturday 14 June 2025, 10:00:00 in Paris.
     SetWallClockSourceForTests([] { return std::chrono::system_clock::from_time_t(1749888000); });
+    // The program's own journal, as the window records into it.
+    DetectionJournal& programJournal = DetectionTable::Instance().Journal();
+    programJournal.Open(folder / "Lumivane-20250614-100001.dat");
+    DetectionTable::Instance().ClearTable();
     TimingAppProcess app;
-    StartSession(app);
+    ASSERT_TRUE(app.Running());
+    session = std::make_unique<DirectLinkSession>(loop, bridge);
+    session->SwitchOn(DirectTarget{"127.0.0.1", app.Port(), 0});
     ASSERT_TRUE(WaitReady(app));
     ManualInsertion insertion;
     ManualValidation entry = insertion.Validate("42", "01:30:00.07", {"1", "2", "3"}, 2, 2, true);
     ASSERT_TRUE(entry.ok);
-    PushingHost timeOfDay(*session, false);
-    PushingHost absolute(*session, true);
-    ManualInsertion::Record(timeOfDay, entry.entry);
-    ManualInsertion::Record(absolute, entry.entry);
+    DetectionRecorder recorder(DetectionTable::Instance());
+    ManualInsertion::Record(recorder, entry.entry);
+    RecordingRules absolute;
+    absolute.absoluteClock = true;
+    recorder.SetRules(absolute);
+    ManualInsertion::Record(recorder, entry.entry);
     std::vector<std::string> lines = app.WaitForLines(9);
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[7], "AddQoxClock(1\t3\t42\t1\t49:30:00.07)\r\n");
@@ -274,6 +279,8 @@ TEST_F(DirectLinkSessionTest, ManualEntriesArePushedInBothTimeForms) {
     EXPECT_EQ(lines[8], "AddQoxClock(1\t3\t42\t1\t1749857400.7)\r\n");
     ASSERT_TRUE(WaitSummaries(2));
     EXPECT_EQ(view.summaries[0].time, "49:30:00");
+    session.reset();
+    programJournal.Close();
 }
 
 // ---- Version alert ---------------------------------------------------------------------
@@ -308,7 +315,7 @@ TEST_F(DirectLinkSessionTest, LossRaisesTheAlertAndLeavesTheLinkOff) {
     TimingAppProcess app({"--drop-after", "8"});
     StartSession(app);
     ASSERT_TRUE(WaitReady(app));
-    session->PushDetection(TimeOfDayRecord("42"));
+    Push(TimeOfDayRecord("42"));
     ASSERT_TRUE(WaitMessage());
     EXPECT_EQ(view.messages[0].text, "Direct connection to Quillet-Pro lost!");
     EXPECT_EQ(view.messages[0].icon, MessageIcon::Warning);
@@ -444,7 +451,8 @@ TEST_F(DirectLinkSessionTest, PushesFromFourThreadsLeaveWholeLinesWhileTheUiPing
                 CQoxResult record = Record("T" + std::to_string(box) + "-" + std::to_string(n),
                                            "B" + std::to_string(box), CChrono(1700000000, 0),
                                            CChrono(36000, 0), false);
-                if (session->PushDetection(record)) ++accepted;
+                Push(record);
+                ++accepted;
                 std::this_thread::sleep_for(200us);
             }
         });

@@ -1,5 +1,6 @@
-// Forwarding never holds up recording, and the timing application gets every
-// detection recorded while the link was down, in order, once it is back.
+// Forwarding never holds up recording; the timing application gets every detection of
+// the journal, those recorded before the link first connected and while it was down
+// included, in order, and what it answered is kept beside the detection file.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,12 +9,15 @@
 
 #include "TimerSpyLoop.h"
 #include "app/DirectLinkViewBridge.h"
+#include "base/AtomicFile.h"
 #include "base/Texts.h"
+#include "core/DetectionJournal.h"
 #include "core/DetectionRecords.h"
 #include "link/DirectLinkSession.h"
 #include "support/FakeMainView.h"
 #include "support/LogCapture.h"
 #include "support/LoopbackSockets.h"
+#include "support/TempFolder.h"
 
 namespace lv {
 namespace {
@@ -30,14 +34,25 @@ std::string PushLine(const std::string& label) { return "AddQoxClock(1\t31\t" + 
 
 class ForwardingTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetLanguage(Language::English); }
+    void SetUp() override {
+        SetLanguage(Language::English);
+        journal.Open(folder / "Lumivane-20260501-100000.dat");
+    }
     void TearDown() override {
         session.reset();
+        journal.Close();
         SetLanguage(Language::French);
     }
 
+    // A detection recorded: its line in the journal, as the table writes it.
+    void Record(const std::string& label, bool forward = true, CQoxResult record = {}) {
+        if (record.label.empty()) record = Detection(label);
+        journal.WaitWritten(journal.QueueLine(++recorded, DetectionLineFields(record), forward));
+    }
+
+    void Create() { session = std::make_unique<DirectLinkSession>(loop, bridge, DirectLinkTimings{}, &journal); }
     void Start(bool catchUp = true) {
-        session = std::make_unique<DirectLinkSession>(loop, bridge);
+        if (!session) Create();
         // Nobody presses the toggle: switched on again after a loss (catch-up off: the
         // test switches it on itself).
         session->SetReconnectAfterLoss(catchUp);
@@ -58,6 +73,12 @@ protected:
         }
         return pushes;
     }
+    void Answer(int count) {
+        std::string answers;
+        for (int i = 0; i < count; ++i) answers += "ERR:-5\r\n";
+        ASSERT_TRUE(peer.Send(answers));
+        ASSERT_TRUE(loop.PumpUntil([&] { return session->UnansweredDetections() == 0; }));
+    }
 
     void LoseAndReconnect() {
         peer.CloseClient();
@@ -66,6 +87,15 @@ protected:
         ASSERT_TRUE(loop.PumpUntil([&] { return session->IsConnected(); }));
     }
 
+    // "sent N" of the state file beside the detection file.
+    std::size_t StoredPosition(const std::string& path) {
+        SessionState state;
+        return LoadSessionState(SessionStatePath(path), state) ? state.forwarded : 0;
+    }
+
+    test::TempFolder folder;
+    DetectionJournal journal;
+    std::size_t recorded = 0;
     TimerSpyLoop loop;
     DirectTarget target;
     FakeMainView view;
@@ -77,34 +107,46 @@ protected:
 
 TEST_F(ForwardingTest, DetectionsRecordedWhileTheLinkIsDownAreSentInOrderWhenItIsBack) {
     Start();
-    ASSERT_TRUE(session->PushDetection(Detection("1")));
-    ASSERT_TRUE(session->PushDetection(Detection("2")));
+    Record("1");
+    Record("2");
     EXPECT_EQ(ReceivePushes(2), (std::vector<std::string>{PushLine("1"), PushLine("2")}));
-    ASSERT_TRUE(peer.Send("ERR:-5\r\nERR:-5\r\n"));
-    ASSERT_TRUE(loop.PumpUntil([&] { return log.HasContaining("$$$ "); }));
+    Answer(2);
 
     peer.CloseClient();
     ASSERT_TRUE(loop.PumpUntil([&] { return !view.messages.empty(); }));
-    for (const char* label : {"3", "4", "5"}) EXPECT_TRUE(session->PushDetection(Detection(label)));
+    for (const char* label : {"3", "4", "5"}) Record(label);
+    EXPECT_EQ(session->ForwardingBacklog(), 3u);
     ASSERT_TRUE(peer.Accept());
     ASSERT_TRUE(loop.PumpUntil([&] { return session->IsConnected(); }));
-    session->PushDetection(Detection("6"));
+    Record("6");
     // The answered pushes are not sent again; the waiting ones come first.
     EXPECT_EQ(ReceivePushes(4),
               (std::vector<std::string>{PushLine("3"), PushLine("4"), PushLine("5"), PushLine("6")}));
     EXPECT_TRUE(loop.PumpUntil([&] { return session->ForwardingBacklog() == 0; }));
 }
 
+TEST_F(ForwardingTest, DetectionsRecordedBeforeTheFirstConnectionAreSentAtIt) {
+    Create();
+    Record("1");
+    Record("2");
+    // A timekeeper who has not switched the link on is told of no backlog.
+    EXPECT_EQ(session->ForwardingBacklog(), 0u);
+    Start();
+    EXPECT_EQ(ReceivePushes(2), (std::vector<std::string>{PushLine("1"), PushLine("2")}));
+    Record("3");
+    EXPECT_EQ(ReceivePushes(1), (std::vector<std::string>{PushLine("3")}));
+}
+
 TEST_F(ForwardingTest, APushOnTheWireWhenTheLinkDropsArrivesAtLeastOnce) {
     Start();
-    session->PushDetection(Detection("1"));
-    session->PushDetection(Detection("2"));
+    Record("1");
+    Record("2");
     EXPECT_EQ(ReceivePushes(2).size(), 2u);
     // Only the first was answered when the connection broke.
     ASSERT_TRUE(peer.Send("ERR:-5\r\n"));
-    ASSERT_TRUE(loop.PumpUntil([&] { return log.HasContaining("$$$ "); }));
+    ASSERT_TRUE(loop.PumpUntil([&] { return session->UnansweredDetections() == 1; }));
     LoseAndReconnect();
-    session->PushDetection(Detection("3"));
+    Record("3");
     EXPECT_EQ(ReceivePushes(2), (std::vector<std::string>{PushLine("2"), PushLine("3")}));
 }
 
@@ -116,7 +158,7 @@ TEST_F(ForwardingTest, ATimingApplicationThatStopsReadingHoldsUpNoRecording) {
     for (int n = 1; n <= count; ++n) {
         CQoxResult record = Detection(std::to_string(n));
         record.boxName = longBox;
-        ASSERT_TRUE(session->PushDetection(record)) << n;
+        Record(record.label, true, record);
     }
     EXPECT_GT(session->ForwardingBacklog(), 0u);
     EXPECT_TRUE(session->IsConnected());
@@ -134,24 +176,82 @@ TEST_F(ForwardingTest, ATimingApplicationThatStopsReadingHoldsUpNoRecording) {
 
 TEST_F(ForwardingTest, WithCatchUpOffDetectionsRecordedWhileDownAreNotSent) {
     Start(false);
-    session->PushDetection(Detection("1"));
+    Record("1");
     EXPECT_EQ(ReceivePushes(1).size(), 1u);
     peer.CloseClient();
     ASSERT_TRUE(loop.PumpUntil([&] { return !view.messages.empty(); }));
     EXPECT_FALSE(session->IsSwitchedOn());
-    EXPECT_FALSE(session->PushDetection(Detection("2")));
+    Record("2");
     session->SwitchOn(target);
     ASSERT_TRUE(peer.Accept());
     ASSERT_TRUE(loop.PumpUntil([&] { return session->IsConnected(); }));
-    session->PushDetection(Detection("3"));
+    Record("3");
     EXPECT_EQ(ReceivePushes(1), (std::vector<std::string>{PushLine("3")}));
     EXPECT_EQ(session->ForwardingBacklog(), 0u);
 }
 
-TEST_F(ForwardingTest, NothingWaitsBeforeTheLinkWasEverConnected) {
-    session = std::make_unique<DirectLinkSession>(loop, bridge);
-    EXPECT_FALSE(session->PushDetection(Detection("1")));
+TEST_F(ForwardingTest, DetectionsHeldBackAreNeverSent) {
+    Start();
+    Record("1");
+    Record("2", false);
+    Record("3", false);
+    Record("4");
+    EXPECT_EQ(ReceivePushes(2), (std::vector<std::string>{PushLine("1"), PushLine("4")}));
+    Answer(2);
     EXPECT_EQ(session->ForwardingBacklog(), 0u);
+    // The state file says so: they are not sent after a restart either.
+    ASSERT_TRUE(loop.PumpUntil([&] { return StoredPosition(journal.Name()) == 4u; }));
+    SessionState state;
+    ASSERT_TRUE(LoadSessionState(SessionStatePath(journal.Name()), state));
+    EXPECT_EQ(state.heldBack.Format(), "2-3");
+}
+
+TEST_F(ForwardingTest, AResetOfTheDetectionListSendsTheOldFileFirstThenTheNewOne) {
+    Create();
+    Record("1");
+    Record("2");
+    const std::string first = journal.Name();
+    // A reset: a new file, numbered from 1 again, while the link was never up.
+    journal.Open(folder / "Lumivane-20260501-110000.dat");
+    recorded = 0;
+    Record("7");
+    Start();
+    EXPECT_EQ(ReceivePushes(3), (std::vector<std::string>{PushLine("1"), PushLine("2"), PushLine("7")}));
+    Answer(3);
+    EXPECT_TRUE(loop.PumpUntil([&] { return StoredPosition(first) == 2u; }));
+    EXPECT_TRUE(loop.PumpUntil([&] { return StoredPosition(journal.Name()) == 1u; }));
+}
+
+TEST_F(ForwardingTest, EachAnswerTakenInIsInTheStateFileAtOnce) {
+    Start();
+    Record("1");
+    Record("2");
+    Record("3");
+    EXPECT_EQ(ReceivePushes(3).size(), 3u);
+    ASSERT_TRUE(peer.Send("ERR:-5\r\nNFO:20\r\n"));
+    ASSERT_TRUE(loop.PumpUntil([&] { return session->UnansweredDetections() == 2; }));
+    // A crash now would send 2 and 3 again, never 1.
+    EXPECT_TRUE(loop.PumpUntil([&] { return StoredPosition(journal.Name()) == 1u; }));
+    ASSERT_TRUE(peer.Send("ERR:-5\r\nERR:-5\r\n"));
+    EXPECT_TRUE(loop.PumpUntil([&] { return StoredPosition(journal.Name()) == 3u; }));
+}
+
+TEST_F(ForwardingTest, AContinuedFileIsSentFromWhereTheTimingApplicationLeftIt) {
+    Record("1");
+    Record("2");
+    Record("3");
+    const std::string path = journal.Name();
+    journal.Close();
+    std::string content;
+    ASSERT_EQ(ReadWholeFile(path, 1 << 20, content), FileReadStatus::Ok);
+    // The next run continues the file: the first two had been answered.
+    SessionState state;
+    state.forwarded = 2;
+    ASSERT_TRUE(journal.Continue(path, content, state));
+    recorded = 3;
+    Record("4");
+    Start();
+    EXPECT_EQ(ReceivePushes(2), (std::vector<std::string>{PushLine("3"), PushLine("4")}));
 }
 
 }  // namespace
