@@ -7,6 +7,7 @@
 
 #include "base/Clock.h"
 #include "base/Log.h"
+#include "base/SettingsSchema.h"
 #include "base/Texts.h"
 #include "boxes/BoxCommands.h"
 #include "boxes/BoxDeclarations.h"
@@ -32,7 +33,14 @@ std::string DetectionCountText(int n) {
 }  // namespace
 
 BoxSupervisor::BoxSupervisor(UiLoop& ui, MainView& view, DetectionIntake& intake)
-    : ui_(ui), view_(view), intake_(intake), worker_(ui) {
+    : ui_(ui),
+      view_(view),
+      intake_(intake),
+      worker_(ui),
+      recovery_(
+          ui, intake.Recorder(),
+          [this](int box) { return box >= 1 && box <= kBoxCount ? boxes_[static_cast<std::size_t>(box - 1)].get() : nullptr; },
+          [] { return setting::BRecoverGaps.Read(); }) {
     for (int i = 0; i < kBoxCount; ++i) {
         boxes_[i] = std::make_unique<CTarvexBox>();
         boxes_[i]->number = i + 1;
@@ -41,6 +49,7 @@ BoxSupervisor::BoxSupervisor(UiLoop& ui, MainView& view, DetectionIntake& intake
 }
 
 BoxSupervisor::~BoxSupervisor() {
+    recovery_.Stop();
     worker_.Abandon([this](int index) { InterruptBox(index); }, false);
     // The boxes' own destructors stop their threads, which may still call the intake.
     for (auto& box : boxes_) box.reset();
@@ -179,6 +188,7 @@ void BoxSupervisor::InterruptBox(int index) {
 }
 
 void BoxSupervisor::StopBackgroundWork() {
+    recovery_.Stop();
     if (!worker_.IsBusy()) return;
     worker_.Abandon([this](int index) { InterruptBox(index); }, true);
     view_.SetBusy(false);
@@ -326,7 +336,11 @@ void BoxSupervisor::OnBoxState(int boxNumber, bool unexpected) {
     } else {
         box.JoinThread();
     }
-    if (unexpected) RestartLostBox(index);
+    if (unexpected) {
+        // What the box reads until it is back stays in its memory.
+        recovery_.BoxLost(boxNumber);
+        RestartLostBox(index);
+    }
     RefreshCountersNow();
 }
 

@@ -14,6 +14,7 @@
 #include "app/BoxWorker.h"
 #include "cloud/explorer/BoxFilesSource.h"
 #include "app/DetectionIntake.h"
+#include "app/GapRecovery.h"
 #include "app/MainView.h"
 #include "app/ManualInsertion.h"
 #include "base/UiLoop.h"
@@ -92,8 +93,11 @@ public:
     // long, at least one attempt) for every declared box that is neither connected nor
     // trying; each box's failed round is logged once, not each attempt.
     void RetryIdleBoxes(int roundSeconds);
-    // Exit: background work ends without its outcome; the UI loop keeps running.
+    // Exit: background work (connections, clock commands, gap recoveries) ends without
+    // its outcome; the UI loop keeps running.
     void StopBackgroundWork();
+    // The gaps of outages, filled from the decoders' memory.
+    GapRecovery& Recovery() { return recovery_; }
 
     // --- Commands ---
     // Asks, then sets the clocks of the connected network boxes (in the background).
@@ -159,8 +163,9 @@ private:
     std::string shownLostAlert_;
     bool usbPeriodicByDefault_ = false;
     std::array<int, kBoxCount> unattendedRounds_{};  // rounds started since last connected
-    // Declared after the boxes, so destroyed (and its threads joined) before them.
+    // Declared after the boxes, so destroyed (and their threads joined) before them.
     BoxWorker worker_;
+    GapRecovery recovery_;
 };
 
 }  // namespace lv

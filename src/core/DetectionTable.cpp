@@ -1,5 +1,6 @@
 #include "core/DetectionTable.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "core/DetectionJournal.h"
@@ -78,6 +79,15 @@ CQoxResult* DetectionTable::RecordAt(std::size_t number) {
     std::lock_guard<AdaptiveMutex> hold(lock_);
     if (number < 1 || number > records_.size()) return nullptr;
     return &records_[number - 1];
+}
+
+void DetectionTable::VisitRecords(std::size_t first, std::size_t count,
+                                  const std::function<void(const CQoxResult&)>& fn) const {
+    std::lock_guard<AdaptiveMutex> hold(lock_);
+    for (std::size_t number = std::max<std::size_t>(first, 1); number < first + count && number <= records_.size();
+         ++number) {
+        fn(records_[number - 1]);
+    }
 }
 
 uint64_t DetectionTable::Generation() const {

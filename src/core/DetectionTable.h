@@ -39,6 +39,10 @@ public:
     // The record numbered `number` (1-based) since the last clear; null beyond the end.
     // Records never move: the pointer stays valid until ClearTable.
     CQoxResult* RecordAt(std::size_t number);
+    // Runs fn on records [first, first + count) (1-based), the lock held meanwhile: a
+    // caller that looks through the whole table does it in slices, so that recording
+    // never waits long.
+    void VisitRecords(std::size_t first, std::size_t count, const std::function<void(const CQoxResult&)>& fn) const;
     // Changes at each ClearTable: whoever follows the table by number starts again.
     uint64_t Generation() const;
     int CountActive() const;
