@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "support/ChildProcess.h"
 #include "support/LoopbackSockets.h"
 #include "support/SimulatorProcess.h"
 #include "support/TempFolder.h"
@@ -25,91 +26,7 @@ using test::TempFolder;
 using test::WriteFile;
 using Clock = std::chrono::steady_clock;
 
-// A child process whose standard output the test reads.
-class Child {
-public:
-    explicit Child(std::vector<std::string> args) {
-        int out[2];
-        if (pipe(out) != 0) throw std::runtime_error("pipe");
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            dup2(out[1], 2);
-            close(out[0]);
-            close(out[1]);
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        fd_ = out[0];
-    }
-    ~Child() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (fd_ >= 0) close(fd_);
-    }
-
-    // Appends what the child wrote within the wait; false at the end of its output or
-    // when nothing came.
-    bool ReadSome(int milliseconds) {
-        if (fd_ < 0) return false;
-        fd_set set;
-        FD_ZERO(&set);
-        FD_SET(fd_, &set);
-        timeval tv{0, milliseconds * 1000};
-        if (select(fd_ + 1, &set, nullptr, nullptr, &tv) <= 0) return false;
-        char buffer[4096];
-        ssize_t n = read(fd_, buffer, sizeof buffer);
-        if (n <= 0) return false;
-        output_.append(buffer, static_cast<size_t>(n));
-        return true;
-    }
-
-    // Reads until the output holds `text` or the time runs out.
-    bool WaitFor(const std::string& text, int seconds = 10) {
-        auto deadline = Clock::now() + std::chrono::seconds(seconds);
-        while (output_.find(text) == std::string::npos) {
-            if (Clock::now() > deadline) return false;
-            ReadSome(100);
-        }
-        return true;
-    }
-
-    // Signals the child and returns its exit status (-1 when it did not end in time).
-    int Stop(int signal, int seconds = 15) {
-        kill(pid_, signal);
-        return Wait(seconds);
-    }
-    int Wait(int seconds = 15) {
-        auto deadline = Clock::now() + std::chrono::seconds(seconds);
-        int status = 0;
-        while (waitpid(pid_, &status, WNOHANG) == 0) {
-            if (Clock::now() > deadline) return -1;
-            ReadSome(100);
-        }
-        pid_ = -1;
-        while (ReadSome(0)) {
-        }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    const std::string& Output() const { return output_; }
-    // Nobody reads the child's output any more (a "head" that has had enough).
-    void CloseOutput() {
-        if (fd_ >= 0) close(fd_);
-        fd_ = -1;
-    }
-    bool StillRunning() { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
-
-private:
-    pid_t pid_ = -1;
-    int fd_ = -1;
-    std::string output_;
-};
+using Child = test::ChildProcess;
 
 const std::string kProgram = std::string(LUMIVANE_BUILD_DIR) + "/lumivane";
 const std::string kSimulator = std::string(LUMIVANE_BUILD_DIR) + "/lumivane-sim";

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 #include "support/UsbBoxSimulator.h"
 
@@ -36,67 +37,7 @@ long long MsOfDay(long long epochMs) {
     return ((local.tm_hour * 60LL + local.tm_min) * 60 + local.tm_sec) * 1000 + epochMs % 1000;
 }
 
-// The program as a child whose output is kept.
-class Program {
-public:
-    explicit Program(std::vector<std::string> args) {
-        int out[2];
-        if (::pipe(out) != 0) return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(out[1], 1);
-            ::dup2(out[1], 2);
-            ::close(out[0]);
-            ::close(out[1]);
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        fd_ = out[0];
-    }
-    ~Program() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (fd_ >= 0) ::close(fd_);
-    }
-    bool WaitFor(const std::string& text, int seconds = 15) {
-        auto deadline = Clock::now() + std::chrono::seconds(seconds);
-        while (output_.find(text) == std::string::npos) {
-            if (Clock::now() > deadline) return false;
-            Read(100);
-        }
-        return true;
-    }
-    int Stop() {
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        auto deadline = Clock::now() + std::chrono::seconds(15);
-        while (::waitpid(pid_, &status, WNOHANG) == 0) {
-            if (Clock::now() > deadline) return -1;
-            Read(100);
-        }
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    const std::string& Output() const { return output_; }
-
-private:
-    void Read(int milliseconds) {
-        pollfd waiter{fd_, POLLIN, 0};
-        if (::poll(&waiter, 1, milliseconds) <= 0) return;
-        char buffer[4096];
-        ssize_t n = ::read(fd_, buffer, sizeof buffer);
-        if (n > 0) output_.append(buffer, static_cast<std::size_t>(n));
-    }
-    pid_t pid_ = -1;
-    int fd_ = -1;
-    std::string output_;
-};
+using Program = test::ChildProcess;
 
 std::string Journal(const std::string& folder) {
     std::string journal;

@@ -52,6 +52,10 @@ void PrintTimingAppUsage() {
         "  --record FILE         append every received line, with its line end, to FILE\n"
         "  --drop-after N        close each connection after receiving N lines (no answer\n"
         "                        to the Nth)\n"
+        "  --answer-delay MS     answer each push MS milliseconds after it came, in order\n"
+        "                        (a slow timing application); other lines at once\n"
+        "  --answers-record FILE append a line per push answered, once its answer left:\n"
+        "                        the monotonic clock in ms, a blank, the push as received\n"
         "  --application T, --user T, --competition T, --filename T, --detectors T\n"
         "                        texts of the other information answers\n"
         "  --verbose             trace the traffic on standard error\n"
@@ -108,6 +112,10 @@ int ParseTimingAppOptions(int argc, char** argv, TimingAppOptions& options, std:
             options.recordFile = value;
         } else if (name == "--drop-after") {
             ok = ReadInt(value, 1, 1000000000, options.dropAfter);
+        } else if (name == "--answer-delay") {
+            ok = ReadInt(value, 0, 600000, options.answerDelayMs);
+        } else if (name == "--answers-record") {
+            options.answersFile = value;
         } else if (name == "--application") {
             options.application = value;
         } else if (name == "--user") {

@@ -16,6 +16,8 @@ struct TimingAppOptions {
     std::map<int, int> statusByBib;        // --status BIB=CODE
     std::string recordFile;                // every received line, as received
     int dropAfter = 0;                     // close a connection after that many lines
+    int answerDelayMs = 0;                 // a push's answer leaves this long after it came
+    std::string answersFile;               // each push answered: "<monotonic ms> <push line>"
     std::string application = "Quillet-Pro";
     std::string user = "Chrono";
     std::string competition = "Trail des Vanelles";

@@ -6,8 +6,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <deque>
+#include <utility>
 
 namespace sim {
 namespace {
@@ -25,6 +29,7 @@ TimingAppServer::~TimingAppServer() {
     for (auto& thread : threads_) thread.join();
     if (listener_ >= 0) ::close(listener_);
     if (record_ != nullptr) std::fclose(record_);
+    if (answers_ != nullptr) std::fclose(answers_);
 }
 
 bool TimingAppServer::Listen(std::string& error) {
@@ -32,6 +37,13 @@ bool TimingAppServer::Listen(std::string& error) {
         record_ = std::fopen(options_.recordFile.c_str(), "ab");
         if (record_ == nullptr) {
             error = "cannot open record file " + options_.recordFile + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    if (!options_.answersFile.empty()) {
+        answers_ = std::fopen(options_.answersFile.c_str(), "ab");
+        if (answers_ == nullptr) {
+            error = "cannot open answers record file " + options_.answersFile + ": " + std::strerror(errno);
             return false;
         }
     }
@@ -80,6 +92,16 @@ void TimingAppServer::Record(const std::string& bytes) {
     std::fflush(record_);
 }
 
+void TimingAppServer::RecordAnswered(const std::string& push) {
+    if (answers_ == nullptr) return;
+    const long long now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch())
+                              .count();
+    std::lock_guard<std::mutex> guard(recordLock_);
+    std::fprintf(answers_, "%lld %s\n", now, push.c_str());
+    std::fflush(answers_);
+}
+
 void TimingAppServer::Trace(const char* direction, const std::string& line) {
     if (options_.verbose) std::fprintf(stderr, "timingapp %s %s\n", direction, line.c_str());
 }
@@ -97,11 +119,38 @@ bool TimingAppServer::SendLine(int socket, const std::string& line) {
 }
 
 void TimingAppServer::Serve(int socket) {
+    using Clock = std::chrono::steady_clock;
     std::string pending;  // bytes of the line being received, line end included
     int linesReceived = 0;
     char chunk[4096];
     bool open = true;
+    // Answers of pushes held back by --answer-delay: when each is due, the answer, the push.
+    struct Delayed {
+        Clock::time_point due;
+        std::string answer;
+        std::string push;
+    };
+    std::deque<Delayed> delayed;
+    auto sendDue = [&] {
+        while (open && !delayed.empty() && delayed.front().due <= Clock::now()) {
+            if (!SendLine(socket, delayed.front().answer)) open = false;
+            if (open) RecordAnswered(delayed.front().push);
+            delayed.pop_front();
+        }
+    };
     while (open) {
+        int waitMs = -1;
+        if (!delayed.empty()) {
+            waitMs = static_cast<int>(std::max<long long>(
+                0, std::chrono::duration_cast<std::chrono::milliseconds>(delayed.front().due - Clock::now()).count()));
+        }
+        pollfd waiting{socket, POLLIN, 0};
+        const int ready = ::poll(&waiting, 1, waitMs);
+        if (ready < 0 && errno != EINTR) break;
+        if (ready <= 0) {
+            sendDue();
+            continue;
+        }
         ssize_t n = ::recv(socket, chunk, sizeof chunk, 0);
         if (n <= 0) break;
         for (ssize_t i = 0; i < n && open; ++i) {
@@ -123,8 +172,19 @@ void TimingAppServer::Serve(int socket) {
                 std::lock_guard<std::mutex> guard(raceLock_);
                 answer = responder_.Answer(line);
             }
-            if (!answer.empty() && !SendLine(socket, answer)) open = false;
+            if (answer.empty()) continue;
+            const bool push = line.rfind("AddQoxClock(", 0) == 0;
+            if (push && options_.answerDelayMs > 0) {
+                delayed.push_back({Clock::now() + std::chrono::milliseconds(options_.answerDelayMs), answer, line});
+                continue;
+            }
+            if (!SendLine(socket, answer)) {
+                open = false;
+            } else if (push) {
+                RecordAnswered(line);
+            }
         }
+        sendDue();
     }
     // A line cut by the peer's close is recorded as it came, on a line of its own.
     if (!pending.empty()) Record(pending + "\n");

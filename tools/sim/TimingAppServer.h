@@ -29,6 +29,7 @@ public:
 private:
     void Serve(int socket);
     void Record(const std::string& bytes);
+    void RecordAnswered(const std::string& push);
     void Trace(const char* direction, const std::string& line);
     bool SendLine(int socket, const std::string& line);
 
@@ -37,6 +38,7 @@ private:
     TimingAppResponder responder_;
     std::mutex recordLock_;
     FILE* record_ = nullptr;
+    FILE* answers_ = nullptr;
     int listener_ = -1;
     int port_ = 0;
     std::mutex clientsLock_;

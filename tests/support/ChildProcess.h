@@ -1,0 +1,105 @@
+#pragma once
+// A program run as a child of a test, its standard output and error kept for the test
+// to read: the program itself in its headless mode, mostly.
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace lv::test {
+
+class ChildProcess {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit ChildProcess(std::vector<std::string> args) {
+        int out[2];
+        if (::pipe(out) != 0) throw std::runtime_error("pipe");
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(out[1], 1);
+            ::dup2(out[1], 2);
+            ::close(out[0]);
+            ::close(out[1]);
+            std::vector<char*> argv;
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        fd_ = out[0];
+    }
+    ~ChildProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Appends what the child wrote within the wait; false at the end of its output or
+    // when nothing came.
+    bool ReadSome(int milliseconds) {
+        if (fd_ < 0) return false;
+        pollfd waiter{fd_, POLLIN, 0};
+        if (::poll(&waiter, 1, milliseconds) <= 0) return false;
+        char buffer[4096];
+        ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        if (n <= 0) return false;
+        output_.append(buffer, static_cast<std::size_t>(n));
+        return true;
+    }
+
+    // Reads until the output holds `text` or the time runs out.
+    bool WaitFor(const std::string& text, int seconds = 15) {
+        auto deadline = Clock::now() + std::chrono::seconds(seconds);
+        while (output_.find(text) == std::string::npos) {
+            if (Clock::now() > deadline) return false;
+            ReadSome(100);
+        }
+        return true;
+    }
+
+    // Signals the child and returns its exit status (-1 when it did not end in time,
+    // or ended on a signal).
+    int Stop(int signal = SIGTERM, int seconds = 15) {
+        if (pid_ <= 0) return -1;
+        ::kill(pid_, signal);
+        return Wait(seconds);
+    }
+    int Wait(int seconds = 15) {
+        if (pid_ <= 0) return -1;
+        auto deadline = Clock::now() + std::chrono::seconds(seconds);
+        int status = 0;
+        while (::waitpid(pid_, &status, WNOHANG) == 0) {
+            if (Clock::now() > deadline) return -1;
+            ReadSome(100);
+        }
+        pid_ = -1;
+        while (ReadSome(0)) {
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    const std::string& Output() const { return output_; }
+    // Nobody reads the child's output any more (a "head" that has had enough).
+    void CloseOutput() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    bool StillRunning() { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
+
+private:
+    pid_t pid_ = -1;
+    int fd_ = -1;
+    std::string output_;
+};
+
+}  // namespace lv::test
