@@ -69,6 +69,14 @@ void DetectionFeed::Flush() {
     if (soundWanted_.exchange(false)) view_.PlaySound(Sound::Detection);
 }
 
+void DetectionFeed::ShowTableEnd() {
+    uint64_t upTo = recordedUpTo_.load();
+    const uint64_t end = table_.Count();
+    while (end > upTo && !recordedUpTo_.compare_exchange_weak(upTo, end)) {
+    }
+    Flush();
+}
+
 void DetectionFeed::SkipToEnd() {
     generation_ = table_.Generation();
     shownUpTo_ = table_.Count();

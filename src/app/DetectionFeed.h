@@ -48,6 +48,9 @@ public:
     void SkipToEnd();
     // UI thread: the lines not shown yet, now (and the counters and sound with them).
     void Flush();
+    // UI thread: records put in the table without being recorded (a resumed session's,
+    // read back) are shown like the others.
+    void ShowTableEnd();
     // Exit: a resting counter refresh ends with its timer.
     void Stop();
 

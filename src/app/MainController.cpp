@@ -102,6 +102,7 @@ bool MainController::ResumeSession(const std::string& path) {
     const bool clean = resumed.stateFound && resumed.state.clean;
     DetectionTable& table = DetectionTable::Instance();
     table.LoadRecords(std::move(resumed.records));
+    feed_.ShowTableEnd();
     detectionIntake_.SetSessionFileName(path);
     Log(0, IncomingDetectionsSavedText(path));
     table.Journal().Continue(path, resumed.content, resumed.state);

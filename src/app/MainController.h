@@ -79,7 +79,10 @@ public:
 
     // --- Window commands (UI thread) ---
     void ExportAllDetections() { commands_.ExportAllDetections(); }
-    void ConfirmResetDetections() { commands_.ConfirmResetDetections(); }
+    // A reset also ends the notice of a resumed session: its file is left behind.
+    void ConfirmResetDetections() {
+        if (commands_.ConfirmResetDetections() && !resumeNotice_.empty()) DismissResumeNotice();
+    }
     void ClearLogWindow() { commands_.ClearLogWindow(); }
     void ClearDetectionsWindow() { commands_.ClearDetectionsWindow(); }
     void ClearSummaryWindow() { commands_.ClearSummaryWindow(); }

@@ -43,8 +43,10 @@ void WindowCommands::ExportAllDetections() {
     view_.PlaySound(Sound::Done);
 }
 
-void WindowCommands::ConfirmResetDetections() {
-    if (view_.AskYesNo(ConfirmResetDetectionsQuestion(), /*defaultYes=*/false)) ResetDetections();
+bool WindowCommands::ConfirmResetDetections() {
+    if (!view_.AskYesNo(ConfirmResetDetectionsQuestion(), /*defaultYes=*/false)) return false;
+    ResetDetections();
+    return true;
 }
 
 void WindowCommands::ResetDetections() {

@@ -16,7 +16,8 @@ public:
         : view_(view), intake_(intake), feed_(feed), boxes_(boxes) {}
 
     void ExportAllDetections();
-    void ConfirmResetDetections();
+    // True when the list was reset.
+    bool ConfirmResetDetections();
     // A new, empty detection list with its own detection file.
     void ResetDetections();
     // Remove (active = 0) or restore (active = 1) the given records after the question;

@@ -95,6 +95,7 @@ bool NumberRanges::Parse(std::string_view text) {
         read.push_back(range);
         if (comma == std::string_view::npos) break;
         text.remove_prefix(comma + 1);
+        if (text.empty()) return false;  // a comma with nothing after it
     }
     ranges_ = std::move(read);
     return true;

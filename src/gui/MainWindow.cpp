@@ -246,6 +246,31 @@ QWidget* MainWindow::BuildAlerts() {
     lostBoxAlert_->hide();
     layout->addWidget(lostBoxAlert_);
 
+    // A detection file of an earlier run continued: blue, until the operator has seen it;
+    // the reset of the list at hand for a start that should not have resumed.
+    resumeNotice_ = new QFrame(alerts);
+    resumeNotice_->setObjectName("resumeNotice");
+    resumeNotice_->setStyleSheet("#resumeNotice { background: #cfe3ff; border: 2px solid #1f4e9c; }"
+                                 "#resumeNotice QLabel { color: black; }");
+    auto* resumeRow = new QHBoxLayout(resumeNotice_);
+    resumeNoticeText_ = new QLabel(resumeNotice_);
+    resumeNoticeText_->setObjectName("resumeNoticeText");
+    resumeNoticeText_->setWordWrap(true);
+    resumeNoticeText_->setTextInteractionFlags(Qt::NoTextInteraction);
+    resetFromResumeNotice_ = new QPushButton(T("Reset the detection list", "Remettre à zéro la liste"), resumeNotice_);
+    resetFromResumeNotice_->setObjectName("resetFromResumeNotice");
+    resetFromResumeNotice_->setAutoDefault(false);
+    resetFromResumeNotice_->setToolTip(T("Start a new detection file, as the reset button does.",
+                                         "Commencer un nouveau fichier de détections, comme le bouton de remise à zéro."));
+    dismissResumeNotice_ = new QPushButton(T("Seen", "Vu"), resumeNotice_);
+    dismissResumeNotice_->setObjectName("dismissResumeNotice");
+    dismissResumeNotice_->setAutoDefault(false);
+    resumeRow->addWidget(resumeNoticeText_, 1);
+    resumeRow->addWidget(resetFromResumeNotice_);
+    resumeRow->addWidget(dismissResumeNotice_);
+    resumeNotice_->hide();
+    layout->addWidget(resumeNotice_);
+
     // Detection lines not in the detection file yet: red, until the file caught up.
     journalAlert_ = new QFrame(alerts);
     journalAlert_->setObjectName("journalAlert");
@@ -436,6 +461,12 @@ void MainWindow::ConnectSignals() {
             [this] { OnDetectionSelectionChanged(); });
     connect(dismissLostBoxAlert_, &QPushButton::clicked, this, [this] {
         if (controller_) controller_->DismissLostBoxAlert();
+    });
+    connect(dismissResumeNotice_, &QPushButton::clicked, this, [this] {
+        if (controller_) controller_->DismissResumeNotice();
+    });
+    connect(resetFromResumeNotice_, &QPushButton::clicked, this, [this] {
+        if (controller_) controller_->ConfirmResetDetections();
     });
     connect(log_, &LogModel::linesAppended, logView_, &QListView::scrollToBottom);
     connect(summary_, &SummaryModel::rowsInserted, summaryView_, &QListView::scrollToBottom);

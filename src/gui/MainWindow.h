@@ -69,6 +69,7 @@ public:
     void SetCounterText(const std::string& text) override;
     void SetBoxActivity(int box, const BoxActivity& activity) override;
     void ShowLostBoxAlert(const std::string& text) override;
+    void ShowResumeNotice(const std::string& text) override;
     void ShowForwardingBacklog(std::size_t waiting) override;
     void ShowJournalPending(std::size_t pendingLines) override;
     void SetClockButtonsEnabled(bool enabled) override;
@@ -174,6 +175,10 @@ private:
     QWidget* lostBoxAlert_ = nullptr;
     QLabel* lostBoxAlertText_ = nullptr;
     QPushButton* dismissLostBoxAlert_ = nullptr;
+    QWidget* resumeNotice_ = nullptr;
+    QLabel* resumeNoticeText_ = nullptr;
+    QPushButton* dismissResumeNotice_ = nullptr;
+    QPushButton* resetFromResumeNotice_ = nullptr;
     QWidget* journalAlert_ = nullptr;
     QLabel* journalAlertText_ = nullptr;
     QLabel* backlog_ = nullptr;

@@ -94,6 +94,11 @@ void MainWindow::ShowLostBoxAlert(const std::string& text) {
     lostBoxAlert_->setVisible(!text.empty());
 }
 
+void MainWindow::ShowResumeNotice(const std::string& text) {
+    resumeNoticeText_->setText(ToQt(text));
+    resumeNotice_->setVisible(!text.empty());
+}
+
 void MainWindow::ShowForwardingBacklog(std::size_t waiting) {
     backlog_->setText(QString::number(static_cast<qulonglong>(waiting)));
     // Nothing waiting: quiet; something waiting: impossible to miss. Restyled only when

@@ -47,6 +47,7 @@ protected:
         window = std::make_unique<MainWindow>(options);
         ControllerOptions controllerOptions;
         controllerOptions.sessionFileName = outcome.sessionFileName;
+        controllerOptions.resumeFile = outcome.resumeFile;
         controller = std::make_unique<MainController>(loop, *window, controllerOptions);
         controller->SetLinkSession(std::make_unique<DirectLinkSession>(loop, controller->LinkListener()));
         controller->LoadBoxDeclarations();
