@@ -30,6 +30,13 @@ void DetectionFeed::DetectionRecorded(const CQoxResult& record) {
            !recordedUpTo_.compare_exchange_weak(upTo, record.number, std::memory_order_relaxed)) {
     }
     if (Sounds(record.source) && handlers_.beep && handlers_.beep()) soundWanted_.store(true);
+    wanted_.store(true);
+    // Resting: the end of the rest flushes what came meanwhile.
+    if (resting_.load()) return;
+    Post();
+}
+
+void DetectionFeed::Post() {
     if (flushPosted_.exchange(true)) return;
     std::weak_ptr<int> alive = alive_;
     ui_.post([this, alive] {
@@ -39,6 +46,7 @@ void DetectionFeed::DetectionRecorded(const CQoxResult& record) {
 
 void DetectionFeed::Flush() {
     flushPosted_.store(false);
+    wanted_.store(false);
     const uint64_t generation = table_.Generation();
     if (generation != generation_) {
         // The list was reset: its numbers start again.
@@ -59,14 +67,16 @@ void DetectionFeed::Flush() {
         }
         shownUpTo_ = upTo;
     }
-    // Rested like the box threads' requests: a batch per millisecond under a mass start
-    // redraws the counters at most every kCounterRefreshMs.
-    if (!refreshPending_.exchange(true)) {
-        RefreshCountersAndRest();
-    } else {
-        refreshWanted_ = true;
-    }
+    if (handlers_.refreshCounters) handlers_.refreshCounters();
     if (soundWanted_.exchange(false)) view_.PlaySound(Sound::Detection);
+    // What comes within the rest waits for its end, and goes in one batch.
+    resting_.store(true);
+    std::weak_ptr<int> alive = alive_;
+    ui_.setTimer(kTimerDeferredRefresh, kRestMs, false, [this, alive] {
+        if (!alive.lock()) return;
+        resting_.store(false);
+        if (wanted_.load()) Post();
+    });
 }
 
 void DetectionFeed::ShowTableEnd() {
@@ -83,35 +93,9 @@ void DetectionFeed::SkipToEnd() {
     recordedUpTo_.store(shownUpTo_);
 }
 
-void DetectionFeed::RefreshCounters() {
-    if (ui_.isUiThread()) {
-        if (handlers_.refreshCounters) handlers_.refreshCounters();
-        return;
-    }
-    refreshWanted_ = true;
-    if (!refreshPending_.exchange(true)) {
-        std::weak_ptr<int> alive = alive_;
-        ui_.post([this, alive] {
-            if (alive.lock()) RefreshCountersAndRest();
-        });
-    }
-}
-
-// A refresh at once, then none for kCounterRefreshMs: the requests of that time are
-// served together at its end. Refreshing after each passing of a mass start would wake
-// the UI thread as often, and it would take the cores from the box threads.
-void DetectionFeed::RefreshCountersAndRest() {
-    refreshWanted_ = false;
-    if (handlers_.refreshCounters) handlers_.refreshCounters();
-    ui_.setTimer(kTimerDeferredRefresh, kCounterRefreshMs, false, [this] {
-        refreshPending_ = false;
-        if (refreshWanted_.load() && !refreshPending_.exchange(true)) RefreshCountersAndRest();
-    });
-}
-
 void DetectionFeed::Stop() {
     ui_.killTimer(kTimerDeferredRefresh);
-    refreshPending_ = false;  // its timer will not end the rest any more
+    resting_.store(false);
 }
 
 }  // namespace lv

@@ -2,8 +2,9 @@
 // The window's share of every recorded detection: its line in the detections window
 // (made on the UI thread from the record), the counters and the detection sound. The
 // recorder tells it each detection's number, from whichever thread recorded it; it
-// hands the UI thread one batch at a time, so that under a mass start the window gets
-// lines by the hundred and one sound, not one wake-up per passing.
+// hands the UI thread one batch at a time, at most one per kRestMs, so that under a
+// mass start the window gets lines by the hundred and one sound, and the UI thread
+// wakes twenty times a second, not once per passing.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -32,16 +33,13 @@ struct DetectionFeedHandlers {
 
 class DetectionFeed : public DetectionFollower {
 public:
-    static constexpr int kCounterRefreshMs = 50;
+    static constexpr int kRestMs = 50;
 
     DetectionFeed(UiLoop& ui, MainView& view, DetectionTable& table, DetectionFeedHandlers handlers);
     ~DetectionFeed() override;
 
     // Any thread.
     void DetectionRecorded(const CQoxResult& record) override;
-    // The counters, at once on the UI thread, else soon on it (at most one refresh per
-    // kCounterRefreshMs under load).
-    void RefreshCounters();
 
     // UI thread: the window was emptied (lines not shown yet are dropped); the feed
     // goes on from the table's present end.
@@ -51,11 +49,11 @@ public:
     // UI thread: records put in the table without being recorded (a resumed session's,
     // read back) are shown like the others.
     void ShowTableEnd();
-    // Exit: a resting counter refresh ends with its timer.
+    // Exit: a rest under way ends with its timer.
     void Stop();
 
 private:
-    void RefreshCountersAndRest();
+    void Post();
 
     UiLoop& ui_;
     MainView& view_;
@@ -65,8 +63,8 @@ private:
     std::atomic<uint64_t> recordedUpTo_{0};  // the highest number told
     std::atomic<bool> flushPosted_{false};
     std::atomic<bool> soundWanted_{false};
-    std::atomic<bool> refreshPending_{false};  // a refresh is posted or resting
-    std::atomic<bool> refreshWanted_{false};   // asked since the last refresh
+    std::atomic<bool> wanted_{false};   // told since the last flush
+    std::atomic<bool> resting_{false};  // a flush was done less than kRestMs ago
     // UI thread: the table's generation and the last number handed to the view.
     uint64_t generation_ = 0;
     uint64_t shownUpTo_ = 0;

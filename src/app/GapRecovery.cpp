@@ -140,6 +140,7 @@ void GapRecovery::StartNext() {
 
 void GapRecovery::Finish(const Outcome& outcome) {
     if (worker_.joinable()) worker_.join();
+    last_ = outcome;
     job_.reset();
     Gap& gap = gaps_[static_cast<std::size_t>(outcome.box - 1)];
     gap.fetching = false;
@@ -177,11 +178,18 @@ GapRecovery::Outcome GapRecovery::Fetch(Job& job) {
     outcome.box = job.box;
     outcome.from = job.from;
     outcome.to = job.to;
+    outcome.started = std::chrono::steady_clock::now();
+    FetchInto(job, outcome);
+    outcome.ended = std::chrono::steady_clock::now();
+    return outcome;
+}
+
+void GapRecovery::FetchInto(Job& job, Outcome& outcome) {
     const CChrono from = job.from - CChrono(kMarginSeconds, 0);
     const CChrono to = job.to + CChrono(kMarginSeconds, 0);
 
     std::vector<std::unique_ptr<CDetectionFile>> files;
-    if (ListBoxFiles(*job.target, files, outcome.error) != 0) return outcome;
+    if (ListBoxFiles(*job.target, files, outcome.error) != 0) return;
     std::vector<PassingRead> reads;
     for (const CDetectionFile* file : FilesCovering(files, from, to)) {
         HttpRequest request;
@@ -190,7 +198,7 @@ GapRecovery::Outcome GapRecovery::Fetch(Job& job) {
         const HttpResult result = HttpTransfer(request);
         if (!result.Ok()) {
             outcome.error = fmt::sprintf("%s: %s", file->detectionsPath, result.detail);
-            return outcome;
+            return;
         }
         std::size_t unreadable = 0;
         std::vector<PassingRead> found = ReadStoredPassings(result.body, from, to, unreadable);
@@ -198,8 +206,9 @@ GapRecovery::Outcome GapRecovery::Fetch(Job& job) {
     }
     if (job.cancel->load()) {
         outcome.error = Tr("stopped", "arrêté");
-        return outcome;
+        return;
     }
+    outcome.reads = reads.size();
     std::stable_sort(reads.begin(), reads.end(),
                      [](const PassingRead& a, const PassingRead& b) { return a.instant < b.instant; });
 
@@ -225,6 +234,7 @@ GapRecovery::Outcome GapRecovery::Fetch(Job& job) {
         detection.code = read.code;
         detection.instant = read.instant;
         detection.clockOfDay = read.clockOfDay;
+        detection.clockDate = read.date;
         const PreparedDetection prepared = job.recorder->Prepare(detection);
         if (prepared.unknownChip) continue;
         const int64_t at = Milliseconds(read.instant);
@@ -247,7 +257,6 @@ GapRecovery::Outcome GapRecovery::Fetch(Job& job) {
         }
     }
     outcome.ok = true;
-    return outcome;
 }
 
 }  // namespace lv

@@ -50,17 +50,20 @@ public:
     void Stop();
     // A gap of this box waits to be filled (or is being filled).
     bool Pending(int box) const;
-    // Fetchings done in this run (tests).
-    int Completed() const { return completed_; }
-
     struct Outcome {
         int box = 0;
         bool ok = false;
         std::string error;
-        std::size_t recorded = 0;
+        std::size_t reads = 0;     // the stored reads of the gap found in the box's files
+        std::size_t recorded = 0;  // of which recorded (the others were in the table)
         CChrono from;
         CChrono to;
+        std::chrono::steady_clock::time_point started;
+        std::chrono::steady_clock::time_point ended;
     };
+    // Fetchings done in this run, and the last one's outcome (tests, benchmarks).
+    int Completed() const { return completed_; }
+    const Outcome& LastOutcome() const { return last_; }
 
 private:
     struct Gap {
@@ -77,6 +80,7 @@ private:
     void StartNext();
     void Finish(const Outcome& outcome);
     static Outcome Fetch(Job& job);
+    static void FetchInto(Job& job, Outcome& outcome);
 
     UiLoop& ui_;
     DetectionRecorder& recorder_;
@@ -85,6 +89,7 @@ private:
     std::array<Gap, kBoxes> gaps_{};
     std::deque<int> ready_;  // boxes whose gap can be fetched, in turn
     int completed_ = 0;
+    Outcome last_;
 
     std::shared_ptr<Job> job_;
     std::thread worker_;

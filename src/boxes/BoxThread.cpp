@@ -1,5 +1,6 @@
 #include "boxes/BoxThread.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fmt/printf.h>
@@ -21,7 +22,13 @@ namespace {
 
 std::atomic<int> g_runningBoxThreads{0};
 
-constexpr int kDataPollMs = 5;
+// A box that sends nothing is waited for this long at a time (a disconnection or an
+// exit closes the transport, which ends the wait at once).
+constexpr int kIdleWaitMs = 50;
+// While passings stream in, the thread reads what came every few milliseconds rather
+// than waking for each line: four boxes at a mass start then cost a few hundred
+// wake-ups a second, not thousands, and no line waits longer than this.
+constexpr int kStreamGatherMs = 3;
 constexpr int kSerialPauseMs = 100;
 constexpr int kAttemptPauses = 6;
 constexpr int kAttemptPauseMs = 500;
@@ -117,10 +124,11 @@ PassOutcome EndOfReception(BoxHost& host, CTarvexBox& box, CComBox& transport) {
 // One read-and-process step. Passings go to the intake in order, exchange or not; a
 // response (or an unreadable line, or the loss of the connection) goes to the command
 // exchange waiting for it, else to the intake.
-PassOutcome ReadAvailable(BoxHost& host, CTarvexBox& box, CComBox& transport, CPassingIntake& intake) {
+PassOutcome ReadAvailable(BoxHost& host, CTarvexBox& box, CComBox& transport, CPassingIntake& intake,
+                          int waitMs) {
     ResponseRoute& route = box.Route();
     try {
-        int ready = transport.WaitForData(kDataPollMs);
+        int ready = transport.WaitForData(waitMs);
         if (ready == 0) return PassOutcome::Idle;
         auto start = std::chrono::steady_clock::now();
         std::string line;
@@ -151,14 +159,18 @@ PassOutcome ReadAvailable(BoxHost& host, CTarvexBox& box, CComBox& transport, CP
 // memory meanwhile, as they were while their call waited for a write, so a crash loses
 // no more than before; a detection may reach the timing application before its journal
 // line reaches the file, never more than a burst earlier.
-PassOutcome ReadBurst(BoxHost& host, CTarvexBox& box, CComBox& transport, CPassingIntake& intake) {
+// `full`: the burst stopped at its limit with lines still waiting.
+PassOutcome ReadBurst(BoxHost& host, CTarvexBox& box, CComBox& transport, CPassingIntake& intake, int waitMs,
+                      bool* full = nullptr) {
     WriteCombiner::DeferredWaits burst;
     // Nothing is deferred yet while this first read waits.
-    PassOutcome outcome = ReadAvailable(host, box, transport, intake);
-    for (int taken = 1; outcome == PassOutcome::Processed && taken < kBurstLines; ++taken) {
-        if (box.cancelRequested.load() || !transport.HasReceivedLine()) break;
-        outcome = ReadAvailable(host, box, transport, intake);
+    PassOutcome outcome = ReadAvailable(host, box, transport, intake, waitMs);
+    int taken = 1;
+    for (; outcome == PassOutcome::Processed && taken < kBurstLines; ++taken) {
+        if (box.cancelRequested.load() || !(transport.HasReceivedLine() || transport.MoreLikelyWaiting())) break;
+        outcome = ReadAvailable(host, box, transport, intake, 0);
     }
+    if (full) *full = outcome == PassOutcome::Processed && (taken >= kBurstLines || transport.MoreLikelyWaiting());
     return outcome;
 }
 
@@ -215,7 +227,7 @@ void BoxThread(BoxHost& host, CTarvexBox& box) {
         host.ForgetLastReads(box.number.load());
         CPassingIntake intake(host, box);
 
-        bool busy = false;
+        bool streaming = false;
         unsigned int serialPasses = 0;
         for (;;) {
             if (box.cancelRequested.load()) {
@@ -224,25 +236,34 @@ void BoxThread(BoxHost& host, CTarvexBox& box) {
             }
             // The pause follows GTarvexReadMsDelta while the box stays connected.
             intake.FollowSettings();
-            const int pauseMs = transport->IsSerial() ? kSerialPauseMs : intake.Settings().readMsDelta;
-            // Lines already received are taken at once; the pause only spaces idle polls.
-            if (!busy && pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
             // The USB TimingBox asked for its passings about every SecondsBetweenSerialRead
             // seconds. Between requests only what it sends unasked (or a port that
             // failed) is read, so that an unplugged adapter is noticed at once.
-            if (transport->IsSerial() && box.periodicPassingRequest.load()) {
+            if (transport->IsSerial()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(kSerialPauseMs));
+                if (!box.periodicPassingRequest.load()) {
+                    if (ReadBurst(host, box, *transport, intake, 0) == PassOutcome::Ended) break;
+                    continue;
+                }
                 const unsigned int every = 10u * static_cast<unsigned int>(intake.Settings().secondsBetweenSerialRead);
                 if (every > 0 && ++serialPasses % every == 0) {
                     if (!ReadPassingsPeriodically(host, box, *transport)) break;
                 } else if (transport->WaitForData(0) != 0) {
-                    if (ReadBurst(host, box, *transport, intake) == PassOutcome::Ended) break;
+                    if (ReadBurst(host, box, *transport, intake, 0) == PassOutcome::Ended) break;
                 }
-                busy = false;
                 continue;
             }
-            PassOutcome outcome = ReadBurst(host, box, *transport, intake);
+            // A line after a quiet time is taken at once; the lines of a stream are
+            // gathered for check-ms (at least kStreamGatherMs) and taken together; a box
+            // that sends faster than that is read without a pause.
+            if (streaming) {
+                const int pauseMs = std::max(intake.Settings().readMsDelta, kStreamGatherMs);
+                std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            }
+            bool full = false;
+            PassOutcome outcome = ReadBurst(host, box, *transport, intake, kIdleWaitMs, &full);
             if (outcome == PassOutcome::Ended) break;
-            busy = outcome == PassOutcome::Processed;
+            streaming = outcome == PassOutcome::Processed && !full;
         }
         host.ForgetLastReads(box.number.load());
     }

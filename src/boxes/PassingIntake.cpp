@@ -70,6 +70,7 @@ void CPassingIntake::ProcessPassing(const std::string& line,
         detection.code = std::move(read.code);
         detection.instant = read.instant;
         detection.clockOfDay = read.clockOfDay;
+        detection.clockDate = std::move(read.date);
         const RecordResult result = host_.Record(detection);
         switch (result.outcome) {
             case RecordOutcome::Recorded:

@@ -1,10 +1,12 @@
 #include "boxes/PassingParser.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "boxes/DecoderProtocol.h"
+#include "core/CalendarTime.h"
 
 namespace lv {
 
@@ -77,6 +79,44 @@ bool CutPassingFields(std::string_view line, std::array<std::string_view, kField
     return count == kPassingFieldCount;
 }
 
+int Digits(std::string_view text) {
+    int value = 0;
+    for (char c : text) value = value * 10 + (c - '0');
+    return value;
+}
+
+// A box's passings share their date: the instant of its local midnight is worked out
+// once per thread and date, and a passing's instant is that plus its time of day,
+// unless the day has a change of summer time (then the calendar is asked each time).
+struct DayStart {
+    std::string date;
+    int64_t midnight = 0;
+    bool known = false;  // the date exists
+    bool plain = false;  // a day of 24 hours
+};
+
+const DayStart& DayStartOf(const std::string& date) {
+    thread_local DayStart day;
+    if (day.date == date && !day.date.empty()) return day;
+    day = DayStart{};
+    day.date = date;
+    CalendarFields fields;
+    fields.year = Digits(std::string_view(date).substr(0, 4));
+    fields.month = Digits(std::string_view(date).substr(4, 2));
+    fields.day = Digits(std::string_view(date).substr(6, 2));
+    const std::optional<int64_t> midnight = LocalInstantOf(fields);
+    fields.hour = 23;
+    fields.minute = 59;
+    fields.second = 59;
+    const std::optional<int64_t> last = LocalInstantOf(fields);
+    day.known = midnight.has_value() && last.has_value();
+    if (day.known) {
+        day.midnight = *midnight;
+        day.plain = *last - *midnight == 24 * 3600 - 1;
+    }
+    return day;
+}
+
 std::string RemoveDashes(std::string_view date) {
     std::string compact;
     compact.reserve(date.size());
@@ -103,11 +143,24 @@ bool ReadPassingLine(std::string_view line, PassingRead& read) {
         date = now.FormatDateCompact();
     }
     CChrono::NormalizeFraction(time);
-    if (!read.instant.ParseDateTime(date, time) || !read.clockOfDay.ParseTimeMs(time)) {
+    const DayStart& day = DayStartOf(date);
+    if (!day.known) return false;
+    if (day.plain) {
+        // H:MM:SS or HH:MM:SS, then a point and three digits (checked above).
+        const std::size_t colon = time.find(':');
+        const int32_t seconds = Digits(std::string_view(time).substr(0, colon)) * 3600 +
+                                Digits(std::string_view(time).substr(colon + 1, 2)) * 60 +
+                                Digits(std::string_view(time).substr(colon + 4, 2));
+        const auto milliseconds = static_cast<uint16_t>(Digits(std::string_view(time).substr(colon + 7, 3)));
+        if (!FitsIn32Bits(day.midnight + seconds)) return false;
+        read.instant = CChrono(static_cast<int32_t>(day.midnight + seconds), milliseconds);
+        read.clockOfDay = CChrono(seconds, milliseconds);
+    } else if (!read.instant.ParseDateTime(date, time) || !read.clockOfDay.ParseTimeMs(time)) {
         read = PassingRead{};
         return false;
     }
     read.code = chip;
+    read.date = std::move(date);
     return true;
 }
 

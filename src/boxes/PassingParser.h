@@ -14,6 +14,7 @@ struct PassingRead {
     std::string code;   // the chip code as the box sent it
     CChrono instant;    // absolute instant
     CChrono clockOfDay; // the box's time of day, as written
+    std::string date;   // its date as YYYYMMDD (today's for a date of zeros)
 };
 
 // False for a line that is not a passing or whose chip, date or time does not read

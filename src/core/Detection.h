@@ -30,9 +30,10 @@ struct Detection {
     std::string code;         // the chip code as read; with codeIsLabel, the label itself
     bool codeIsLabel = false; // a bib typed, or a label translated already (imports)
     CChrono instant;          // absolute instant of the read
-    // The time of day as the box wrote it (a pushed line carries it); unset: the
-    // instant's local time of day.
+    // The time of day and the local date ("YYYYMMDD") as the box wrote them (a pushed
+    // line carries them); unset or empty: those of the instant.
     CChrono clockOfDay;
+    std::string clockDate;
     // Whole days added to the time of day, or kRaceDayRule.
     int dayOffset = kRaceDayRule;
     // False for detections the timekeeper chose not to send to the timing application.

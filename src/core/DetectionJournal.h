@@ -40,7 +40,7 @@ public:
     // Longest delay between a line written and the same line on disk.
     static constexpr int kSyncDelayMs = 100;
     // How long the flusher gathers lines before it brings them to disk together.
-    static constexpr int kSyncGatherMs = 20;
+    static constexpr int kSyncGatherMs = 50;
 
     DetectionJournal();
     ~DetectionJournal();

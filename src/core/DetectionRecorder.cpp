@@ -14,6 +14,10 @@
 namespace lv {
 namespace {
 
+// Versions are unique across recorders: a recorder made where an ended one lay never
+// meets that one's version in a thread's copy.
+std::atomic<uint64_t> g_versions{1};
+
 std::string BibText(int32_t bib) {
     char digits[16];
     const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<uint32_t>(bib)).ptr;
@@ -30,13 +34,24 @@ bool DiscardsUnknownChips(DetectionSource source) {
 }  // namespace
 
 DetectionRecorder::DetectionRecorder(DetectionTable& table)
-    : table_(table), shared_(std::make_shared<Shared>()) {
+    : table_(table), shared_(std::make_shared<Shared>()), version_(++g_versions) {
     for (auto& box : boxes_) box = std::make_unique<BoxReads>();
 }
 
-std::shared_ptr<const DetectionRecorder::Shared> DetectionRecorder::Current() const {
+const std::shared_ptr<const DetectionRecorder::Shared>& DetectionRecorder::Current() const {
+    struct Cached {
+        const DetectionRecorder* owner = nullptr;
+        uint64_t version = 0;
+        std::shared_ptr<const Shared> shared;
+    };
+    thread_local Cached cached;
+    const uint64_t version = version_.load(std::memory_order_acquire);
+    if (cached.owner == this && cached.version == version) return cached.shared;
     std::lock_guard<std::mutex> hold(lock_);
-    return shared_;
+    cached.owner = this;
+    cached.version = version_.load(std::memory_order_relaxed);
+    cached.shared = shared_;
+    return cached.shared;
 }
 
 void DetectionRecorder::SetRules(const RecordingRules& rules) {
@@ -44,15 +59,20 @@ void DetectionRecorder::SetRules(const RecordingRules& rules) {
     auto next = std::make_shared<Shared>(*shared_);
     next->rules = rules;
     shared_ = std::move(next);
+    version_.store(++g_versions, std::memory_order_release);
 }
 
-RecordingRules DetectionRecorder::Rules() const { return Current()->rules; }
+RecordingRules DetectionRecorder::Rules() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return shared_->rules;
+}
 
 void DetectionRecorder::AddFollower(DetectionFollower* follower) {
     std::lock_guard<std::mutex> hold(lock_);
     auto next = std::make_shared<Shared>(*shared_);
     next->followers.push_back(follower);
     shared_ = std::move(next);
+    version_.store(++g_versions, std::memory_order_release);
 }
 
 void DetectionRecorder::RemoveFollower(DetectionFollower* follower) {
@@ -61,6 +81,7 @@ void DetectionRecorder::RemoveFollower(DetectionFollower* follower) {
     next->followers.erase(std::remove(next->followers.begin(), next->followers.end(), follower),
                           next->followers.end());
     shared_ = std::move(next);
+    version_.store(++g_versions, std::memory_order_release);
 }
 
 DetectionRecorder::BoxReads* DetectionRecorder::ReadsOf(int box) const {
@@ -75,7 +96,8 @@ PreparedDetection DetectionRecorder::Prepare(const Detection& detection) const {
 PreparedDetection DetectionRecorder::PrepareWith(const Detection& detection, const RecordingRules& rules) const {
     PreparedDetection prepared;
     if (detection.dayOffset == kRaceDayRule) {
-        prepared.ofDay = RaceTimeOfDay(detection.instant, detection.clockOfDay, rules.raceDays, prepared.raceDay);
+        prepared.ofDay = RaceTimeOfDay(detection.instant, detection.clockOfDay, detection.clockDate, rules.raceDays,
+                                       prepared.raceDay);
     } else {
         CChrono ofDay = detection.clockOfDay;
         if (!ofDay.IsSet()) {
@@ -103,36 +125,37 @@ PreparedDetection DetectionRecorder::PrepareWith(const Detection& detection, con
 }
 
 RecordResult DetectionRecorder::Record(const Detection& detection) {
-    const std::shared_ptr<const Shared> shared = Current();
+    // This thread's copy: it stays alive until this thread next looks for a newer one.
+    const Shared* shared = Current().get();
     const RecordingRules& rules = shared->rules;
     RecordResult result;
-
-    BoxReads* reads = detection.source == DetectionSource::Decoder ? ReadsOf(detection.box) : nullptr;
-    if (reads) {
-        std::function<void(const CChrono&)> watch;
-        {
-            std::lock_guard<std::mutex> hold(reads->lock);
-            reads->lastInstant = detection.instant;
-            watch.swap(reads->watch);
-        }
-        if (watch) watch(detection.instant);
-    }
-
     const PreparedDetection prepared = PrepareWith(detection, rules);
     // Said for each live passing, as it comes; a recovery says it once for all.
     if (prepared.raceDay < 0 && detection.source != DetectionSource::Recovery) Log(0, DatesIncompatibleText());
+
+    // A read pushed by a network decoder: the box's last read, the watch of its next one,
+    // and the repeated-read rule, under the box's own lock.
+    BoxReads* reads = detection.source == DetectionSource::Decoder ? ReadsOf(detection.box) : nullptr;
+    bool repeated = false;
+    std::function<void(const CChrono&)> watch;
+    if (reads) {
+        std::lock_guard<std::mutex> hold(reads->lock);
+        reads->lastInstant = detection.instant;
+        watch.swap(reads->watch);
+        if (!prepared.unknownChip) {
+            repeated = IsRepeatedRead(reads->last, prepared.label, detection.instant, rules.ignoreInputMsDelta);
+        }
+    }
+    if (watch) watch(detection.instant);
     if (prepared.unknownChip) {
         result.outcome = RecordOutcome::UnknownChip;
         result.error = fmt::sprintf(Tr("## Unknown chip [%s]. Detection discarded", "## Puce inconnue [%s] Détection ignorée"),
                                     detection.code);
         return result;
     }
-    if (reads) {
-        std::lock_guard<std::mutex> hold(reads->lock);
-        if (IsRepeatedRead(reads->last, prepared.label, detection.instant, rules.ignoreInputMsDelta)) {
-            result.outcome = RecordOutcome::Repeated;
-            return result;
-        }
+    if (repeated) {
+        result.outcome = RecordOutcome::Repeated;
+        return result;
     }
 
     CQoxResult record;

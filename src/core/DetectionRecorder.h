@@ -10,6 +10,8 @@
 // recovery's worker); a box's repeated-read memory is its own, under its own lock.
 // Followers are added before anything records and removed once nothing does.
 #include <array>
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -93,7 +95,8 @@ private:
         std::vector<DetectionFollower*> followers;
     };
 
-    std::shared_ptr<const Shared> Current() const;
+    // The calling thread's copy of the rules and followers (the latest version).
+    const std::shared_ptr<const Shared>& Current() const;
     PreparedDetection PrepareWith(const Detection& detection, const RecordingRules& rules) const;
     // The box's memory; null outside 1..4.
     BoxReads* ReadsOf(int box) const;
@@ -101,6 +104,9 @@ private:
     DetectionTable& table_;
     mutable std::mutex lock_;  // shared_
     std::shared_ptr<const Shared> shared_;
+    // Changes with shared_: a recording thread keeps its copy while it stays the same
+    // (one atomic load per detection instead of a lock and a count).
+    std::atomic<uint64_t> version_;
     std::array<std::unique_ptr<BoxReads>, kBoxes> boxes_;
 };
 

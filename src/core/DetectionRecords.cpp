@@ -1,6 +1,7 @@
 #include "core/DetectionRecords.h"
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 
 #include <fmt/format.h>
@@ -8,17 +9,25 @@
 
 namespace lv {
 
+std::vector<CLastBoxDetectionList::Entry>::iterator CLastBoxDetectionList::Locate(const std::string& chip,
+                                                                                   std::size_t hash) {
+    return std::find_if(items_.begin(), items_.end(),
+                        [&](const Entry& entry) { return entry.hash == hash && entry.read.chip == chip; });
+}
+
 const CBoxDetection* CLastBoxDetectionList::Find(const std::string& chip) const {
-    for (const CBoxDetection& item : items_) {
-        if (item.chip == chip) return &item;
+    const std::size_t hash = std::hash<std::string>{}(chip);
+    for (const Entry& entry : items_) {
+        if (entry.hash == hash && entry.read.chip == chip) return &entry.read;
     }
     return nullptr;
 }
 
 void CLastBoxDetectionList::RemoveChip(const std::string& chip) {
-    auto it = std::find_if(items_.begin(), items_.end(),
-                           [&](const CBoxDetection& item) { return item.chip == chip; });
-    if (it != items_.end()) items_.erase(it);
+    auto it = Locate(chip, std::hash<std::string>{}(chip));
+    if (it == items_.end()) return;
+    *it = std::move(items_.back());
+    items_.pop_back();
 }
 
 void CLastBoxDetectionList::AddRead(const std::string& chip, const CChrono& time) {
@@ -27,23 +36,28 @@ void CLastBoxDetectionList::AddRead(const std::string& chip, const CChrono& time
 }
 
 bool CLastBoxDetectionList::Record(const std::string& chip, const CChrono& time, CChrono& previous) {
-    // One walk, and no allocation once the list is full: the element of the label, or
-    // else the oldest one, becomes the head.
-    auto it = std::find_if(items_.begin(), items_.end(),
-                           [&](const CBoxDetection& item) { return item.chip == chip; });
+    const std::size_t hash = std::hash<std::string>{}(chip);
+    auto it = Locate(chip, hash);
     const bool found = it != items_.end();
     if (found) {
-        previous = it->time;
+        previous = it->read.time;
     } else if (maxCount_ > 0 && static_cast<int>(items_.size()) >= maxCount_) {
-        it = std::prev(items_.end());
-        it->chip = chip;
+        // No allocation once full: the least recently read label's place is taken.
+        it = std::min_element(items_.begin(), items_.end(),
+                              [](const Entry& a, const Entry& b) { return a.used < b.used; });
+        it->hash = hash;
+        it->read.chip = chip;
     } else {
-        items_.push_front(CBoxDetection{time, chip});
-        it = items_.begin();
+        items_.push_back(Entry{hash, 0, CBoxDetection{time, chip}});
+        it = std::prev(items_.end());
     }
-    it->time = time;
-    items_.splice(items_.begin(), items_, it);
-    while (static_cast<int>(items_.size()) > maxCount_ && !items_.empty()) items_.pop_back();
+    it->read.time = time;
+    it->used = ++uses_;
+    while (static_cast<int>(items_.size()) > maxCount_ && !items_.empty()) {
+        RemoveChip(std::min_element(items_.begin(), items_.end(),
+                                    [](const Entry& a, const Entry& b) { return a.used < b.used; })
+                       ->read.chip);
+    }
     return found;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The records a passing travels through after a box reported it.
 #include <cstdint>
-#include <list>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -16,8 +16,8 @@ struct CBoxDetection {
     std::string chip;   // label as recorded (bib text or chip code)
 };
 
-// The last reads of one box, most recent first, at most one per label. Touched only
-// by its box's thread.
+// The last reads of one box, at most one per label; beyond maxCount the least recently
+// read label goes. Touched by one thread at a time (its owner's lock).
 class CLastBoxDetectionList {
 public:
     explicit CLastBoxDetectionList(int maxCount = 50) : maxCount_(maxCount) {}
@@ -33,7 +33,17 @@ public:
     void SetMaxCount(int maxCount) { maxCount_ = maxCount; }
 
 private:
-    std::list<CBoxDetection> items_;
+    // Looked up for every read of a box: a short contiguous array, each label's hash
+    // compared before its text, its last use for the choice of the one to drop.
+    struct Entry {
+        std::size_t hash;
+        uint64_t used;
+        CBoxDetection read;
+    };
+    std::vector<Entry>::iterator Locate(const std::string& chip, std::size_t hash);
+
+    std::vector<Entry> items_;
+    uint64_t uses_ = 0;
     int maxCount_;
 };
 

@@ -9,13 +9,14 @@
 
 namespace lv {
 
-// The index of the instant's local date among the race days, -1 when none.
-int RaceDayIndex(const CChrono& instant, const std::array<std::string, 4>& raceDays);
+// The index of a local date ("YYYYMMDD") among the race days, -1 when none.
+int RaceDayIndex(const std::string& date, const std::array<std::string, 4>& raceDays);
 
 // The race time of day of a passing: `clockOfDay` (the instant's local time of day when
-// unset) plus the days of its race day. `raceDay` gets the day's index, -1 when the
-// passing is dated outside the race days.
-CChrono RaceTimeOfDay(const CChrono& instant, const CChrono& clockOfDay,
+// unset) plus the days of its race day, the day of `clockDate` (the instant's local
+// date when empty). `raceDay` gets the day's index, -1 when the passing is dated
+// outside the race days.
+CChrono RaceTimeOfDay(const CChrono& instant, const CChrono& clockOfDay, const std::string& clockDate,
                       const std::array<std::string, 4>& raceDays, int& raceDay);
 
 // The time of day plus whole days (a correction the timekeeper chose).

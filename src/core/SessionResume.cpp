@@ -124,7 +124,7 @@ bool ReadBackSession(const std::string& path, const std::array<std::string, 4>& 
             CChrono instant;
             int raceDay = 0;
             ok = ReadAbsoluteTime(fields[4], instant);
-            if (ok) record.ofDay = RaceTimeOfDay(instant, CChrono(), raceDays, raceDay);
+            if (ok) record.ofDay = RaceTimeOfDay(instant, CChrono(), std::string(), raceDays, raceDay);
         } else if (ok) {
             ok = record.ofDay.ParseTime(fields[4]);
         }

@@ -52,6 +52,8 @@ public:
     // True when a whole line is already received, so that ReadLine returns it without
     // waiting or asking the system for more. A cheap look, for the box thread's bursts.
     virtual bool HasReceivedLine() const { return false; }
+    // The last receive filled its whole chunk: more bytes are most likely waiting.
+    virtual bool MoreLikelyWaiting() const { return false; }
     // True when the peer has closed (or the connection failed) and no whole line is
     // left to read: the connection is over even if no ReadLine has said so yet.
     virtual bool PeerHasClosed() const { return false; }

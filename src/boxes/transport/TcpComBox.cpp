@@ -112,18 +112,19 @@ bool CTcpComBox::Connect(std::string& error) {
 }
 
 int CTcpComBox::ReceiveChunk(Connection& connection, int milliseconds) {
-    // After a full chunk more bytes are most likely waiting (a box sending as fast as
-    // it can): they are taken without a poll first, one system call per chunk instead
-    // of two. Otherwise (a box sending now and then) the poll comes first, as it would
-    // find nothing waiting.
+    // While bytes keep coming (a box sending as fast as it can, or a stream of passings
+    // that the box thread gathers for a few milliseconds), more are most likely waiting:
+    // they are taken without a poll first, one system call instead of two. After a
+    // quiet time the poll comes first, as it would find nothing waiting.
     ssize_t count = 0;
     bool mustWait = true;
-    if (lastChunkFull_) {
+    if (lastChunkFull_ || streaming_) {
         count = ::recv(connection.fd, buffer_.ChunkArea(), buffer_.ChunkCapacity(), MSG_DONTWAIT);
         mustWait = count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
     }
     if (mustWait) {
         lastChunkFull_ = false;
+        streaming_ = false;
         pollfd waiter{connection.fd, POLLIN, 0};
         int ready = ::poll(&waiter, 1, milliseconds);
         if (ready == 0 || (ready < 0 && errno == EINTR)) return kNothing;
@@ -134,6 +135,7 @@ int CTcpComBox::ReceiveChunk(Connection& connection, int milliseconds) {
         count = ::recv(connection.fd, buffer_.ChunkArea(), buffer_.ChunkCapacity(), 0);
     }
     lastChunkFull_ = count == static_cast<ssize_t>(buffer_.ChunkCapacity());
+    streaming_ = count > 0;
     if (count > 0) {
         buffer_.Commit(static_cast<std::size_t>(count));
         return static_cast<int>(count);
@@ -163,6 +165,11 @@ int CTcpComBox::WaitForData(int milliseconds) {
 bool CTcpComBox::HasReceivedLine() const {
     std::lock_guard<std::mutex> guard(readLock_);
     return buffer_.HasLine();
+}
+
+bool CTcpComBox::MoreLikelyWaiting() const {
+    std::lock_guard<std::mutex> guard(readLock_);
+    return lastChunkFull_;
 }
 
 bool CTcpComBox::PeerHasClosed() const {

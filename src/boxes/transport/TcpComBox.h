@@ -36,6 +36,7 @@ public:
     int ReadLine(std::string& line) override;
     int WaitForData(int milliseconds) override;
     bool HasReceivedLine() const override;
+    bool MoreLikelyWaiting() const override;
     bool PeerHasClosed() const override;
     std::string GetDescription() const override;
     int Write(const char* bytes, int length) override;
@@ -90,6 +91,7 @@ private:
     bool peerClosed_ = false;            // guarded by readLock_
     bool receiveFailed_ = false;         // guarded by readLock_
     bool lastChunkFull_ = false;         // guarded by readLock_
+    bool streaming_ = false;      // the last receive took bytes (readLock_)
 };
 
 }  // namespace lv
