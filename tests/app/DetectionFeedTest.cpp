@@ -94,7 +94,8 @@ protected:
         detection.code = chip;
         detection.instant = CChrono(kTenOClock + static_cast<int32_t>(++detections), 0);
         controller->Recorder().Record(detection);
-        loop.processPending();
+        // The feed hands the window a batch at most every DetectionFeed::kRestMs.
+        loop.runFor(std::chrono::milliseconds(DetectionFeed::kRestMs + 20));
     }
     int DetectionSounds() const {
         return static_cast<int>(std::count(view.sounds.begin(), view.sounds.end(), SoundNumber(Sound::Detection)));

@@ -161,7 +161,8 @@ TEST_F(MainControllerTest, RecordedDetectionsAreJournaledCountedAndShownOnlyWhen
     std::thread box([&] { record = Record("13", 36001, 1); });
     box.join();
     EXPECT_TRUE(view.detectionLines.empty());
-    loop.processPending();
+    // A batch at most every DetectionFeed::kRestMs.
+    loop.runFor(std::chrono::milliseconds(DetectionFeed::kRestMs + 20));
     ASSERT_EQ(view.detectionLines.size(), 1u);
     EXPECT_EQ(view.detectionLines[0].line, "10:00:02\t[1:3601 31]\t# 13");
     EXPECT_EQ(view.detectionLines[0].result, record);
