@@ -14,8 +14,7 @@
 #include "core/ChipTable.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
-#include "support/FakeMainView.h"
-#include "support/TempFolder.h"
+#include "support/ControllerFixture.h"
 
 namespace lv {
 namespace {
@@ -58,32 +57,13 @@ TEST(DetectionLineText, EachSourceShowsWhatItAlwaysShowed) {
     ClearChipTable();
 }
 
-class DetectionFeedTest : public ::testing::Test {
+class DetectionFeedTest : public test::ControllerFixture<> {
 protected:
-    void SetUp() override {
-        SetLanguage(Language::English);
-        EnvironmentOptions options;
-        options.dataFolderOverride = folder.Path();
-        InitialiseEnvironment(options);
-        InstallSettingsFile(GetSettingsFilePath());
-        Logger::Instance().SetFilePath(GetLogFilePath());
-        ClearChipTable();
-    }
-    void TearDown() override {
-        controller.reset();
-        DetectionTable::Instance().Journal().Close();
-        SetLanguage(Language::French);
-    }
     void Open(const std::string& settings) {
         test::WriteFile(GetSettingsFilePath(), "[TarvexBoxes]\r\nBoxHost1=COM3\r\nBoxPort1=1\r\nBoxIdDetector1=32\r\n"
                                                "[Settings]\r\n" + settings);
         InstallSettingsFile(GetSettingsFilePath());
-        ControllerOptions options;
-        options.sessionFileName = folder / "logfiles/session.dat";
-        controller = std::make_unique<MainController>(loop, view, options);
-        controller->LoadBoxDeclarations();
-        controller->Open();
-        loop.processPending();
+        ControllerFixture::Open();
         view.sounds.clear();
     }
     void Detect(DetectionSource source, const std::string& chip, int box = 2) {
@@ -101,10 +81,6 @@ protected:
         return static_cast<int>(std::count(view.sounds.begin(), view.sounds.end(), SoundNumber(Sound::Detection)));
     }
 
-    test::TempFolder folder;
-    EventLoop loop;
-    FakeMainView view;
-    std::unique_ptr<MainController> controller;
     int detections = 0;
 };
 

@@ -19,6 +19,7 @@
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 #include "link/DirectLinkSession.h"
+#include "support/ControllerFixture.h"
 #include "support/FakeMainView.h"
 #include "support/GivenDetection.h"
 #include "support/LoopbackSockets.h"
@@ -34,42 +35,9 @@ using test::WriteFile;
 // 12 May 2024 10:00:00 in Paris (summer time).
 constexpr int32_t kTenOClock = 1715500800;
 
-class DetectionImportTest : public ::testing::Test {
+class DetectionImportTest : public test::ControllerFixture<> {
 protected:
-    void SetUp() override {
-        SetLanguage(Language::English);
-        EnvironmentOptions options;
-        options.dataFolderOverride = folder.Path();
-        InitialiseEnvironment(options);
-        InstallSettingsFile(GetSettingsFilePath());
-        Logger::Instance().SetFilePath(GetLogFilePath());
-        DetectionTable::Instance().ClearTable();
-        ClearChipTable();
-    }
-    void TearDown() override {
-        controller.reset();
-        DetectionTable::Instance().Journal().Close();
-        DetectionTable::Instance().ClearTable();
-        SetLanguage(Language::French);
-    }
-
-    MainController& Open() {
-        ControllerOptions options;
-        options.sessionFileName = folder / "logfiles/session.dat";
-        controller = std::make_unique<MainController>(loop, view, options);
-        controller->Open();
-        loop.processPending();
-        return *controller;
-    }
-
-    bool PumpUntil(const std::function<bool()>& done) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > until) return false;
-            loop.runFor(std::chrono::milliseconds(5));
-        }
-        return true;
-    }
+    MainController& Open() { return ControllerFixture::Open(false); }
 
     static ImportDialogResult Outcome(int code, std::size_t count, int correction = 0) {
         ImportDialogResult result;
@@ -84,21 +52,6 @@ protected:
         }
         return result;
     }
-
-    bool LogHas(const std::string& text) {
-        auto lines = Logger::Instance().WindowLines();
-        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
-    }
-
-    long JournalLines() {
-        std::string journal = ReadFile(folder / "logfiles/session.dat");
-        return static_cast<long>(std::count(journal.begin(), journal.end(), '\n'));
-    }
-
-    TempFolder folder;
-    EventLoop loop;
-    FakeMainView view;
-    std::unique_ptr<MainController> controller;
 };
 
 TEST_F(DetectionImportTest, ImportedDetectionsAreRecordedJournaledCountedAndLoggedInSlices) {

@@ -22,36 +22,17 @@
 #include "core/ChipTable.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
-#include "support/FakeMainView.h"
+#include "support/ControllerFixture.h"
 #include "support/SimulatorProcess.h"
-#include "support/TempFolder.h"
 
 namespace lv {
 namespace {
 
-using test::TempFolder;
-
 // A read as the journal writes it: its chip and its time of day to the hundredth.
 using ReadKey = std::pair<std::string, std::string>;
 
-class GapRecoveryTest : public ::testing::Test {
+class GapRecoveryTest : public test::ControllerFixture<> {
 protected:
-    void SetUp() override {
-        SetLanguage(Language::English);
-        EnvironmentOptions options;
-        options.dataFolderOverride = folder.Path();
-        InitialiseEnvironment(options);
-        InstallSettingsFile(GetSettingsFilePath());
-        Logger::Instance().SetFilePath(GetLogFilePath());
-        Logger::Instance().ClearWindow();
-        ClearChipTable();
-    }
-    void TearDown() override {
-        controller.reset();
-        DetectionTable::Instance().Journal().Close();
-        SetLanguage(Language::French);
-    }
-
     // The decoder simulator reading 50 chips a second whether or not anyone listens.
     std::unique_ptr<test::SimulatorProcess> StartDecoder(std::vector<std::string> options) {
         for (const char* option : {"--keep-reading", "--rate", "50", "--runners", "50", "--files-port", "0"}) {
@@ -61,15 +42,9 @@ protected:
         return decoder;
     }
     void Open(const test::SimulatorProcess& decoder, int filesPort) {
-        WriteSettingText("TarvexBoxes", "BoxHost0", "127.0.0.1");
-        WriteSettingInt("TarvexBoxes", "BoxPort0", decoder.Port());
-        WriteSettingText("TarvexBoxes", "BoxIdDetector0", "31");
+        DeclareBox(0, decoder.Port());
         WriteSettingInt("Settings", "GBoxReconnectSeconds", 60);
-        ControllerOptions options;
-        options.sessionFileName = folder / "logfiles/session.dat";
-        controller = std::make_unique<MainController>(loop, view, options);
-        controller->LoadBoxDeclarations();
-        controller->Open();
+        ControllerFixture::Open();
         SetFilesPort(filesPort);
     }
     // Where the box serves its stored files (the start writes the default address back).
@@ -77,20 +52,6 @@ protected:
         setting::GetLocalFilePassings.Write("http://$BOXIP$:" + std::to_string(port) +
                                             "/media/passings_$FILEID$.txt");
     }
-    bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds limit) {
-        const auto until = std::chrono::steady_clock::now() + limit;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > until) return false;
-            loop.runFor(std::chrono::milliseconds(20));
-        }
-        return true;
-    }
-    int LogCount(const std::string& text) {
-        int count = 0;
-        for (const auto& line : Logger::Instance().WindowLines()) count += line.find(text) != std::string::npos;
-        return count;
-    }
-
     // Every read of the decoder's stored file of the day.
     std::vector<ReadKey> StoredReads(int filesPort) {
         HttpRequest request;
@@ -148,11 +109,6 @@ protected:
         }
         for (const auto& [read, count] : journal) EXPECT_EQ(count, 1) << read.first << " " << read.second;
     }
-
-    TempFolder folder;
-    EventLoop loop;
-    FakeMainView view;
-    std::unique_ptr<MainController> controller;
 };
 
 TEST_F(GapRecoveryTest, TheReadsOfAnOutageComeBackFromTheDecodersMemoryOnce) {

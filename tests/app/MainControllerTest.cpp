@@ -23,6 +23,7 @@
 #include "base/Clock.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
+#include "support/ControllerFixture.h"
 #include "support/FakeMainView.h"
 #include "support/GivenDetection.h"
 #include "support/LoopbackSockets.h"
@@ -33,40 +34,10 @@ namespace lv {
 namespace {
 
 using test::ReadFile;
-using test::TempFolder;
 using test::WriteFile;
 
-class MainControllerTest : public ::testing::Test {
+class MainControllerTest : public test::ControllerFixture<> {
 protected:
-    void SetUp() override {
-        SetLanguage(Language::English);
-        EnvironmentOptions options;
-        options.dataFolderOverride = folder.Path();
-        InitialiseEnvironment(options);
-        InstallSettingsFile(GetSettingsFilePath());
-        Logger::Instance().SetFilePath(GetLogFilePath());
-        DetectionTable::Instance().ClearTable();
-        ClearChipTable();
-    }
-    void TearDown() override {
-        controller.reset();
-        DetectionTable::Instance().Journal().Close();
-        DetectionTable::Instance().ClearTable();
-        ClearChipTable();
-        SetWallClockSourceForTests({});
-        SetLanguage(Language::French);
-    }
-
-    MainController& Open() {
-        ControllerOptions options;
-        options.sessionFileName = folder / "logfiles/session.dat";
-        controller = std::make_unique<MainController>(loop, view, options);
-        controller->LoadBoxDeclarations();
-        controller->Open();
-        loop.processPending();
-        return *controller;
-    }
-
     // The configuration dialog's OK with the present values but those `change` sets;
     // boxes in use keep their declarations.
     void ApplyConfiguration(const std::function<void(ConfigValues&)>& change) {
@@ -80,37 +51,6 @@ protected:
         controller->ApplyConfiguration(values, slots);
     }
 
-    // Delivers the loop's work until `done` holds or the limit passes.
-    bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(10)) {
-        const auto until = std::chrono::steady_clock::now() + limit;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > until) return false;
-            loop.runFor(std::chrono::milliseconds(10));
-        }
-        return true;
-    }
-
-    int LogCount(const std::string& text) {
-        int count = 0;
-        for (const auto& line : Logger::Instance().WindowLines()) {
-            if (line.find(text) != std::string::npos) ++count;
-        }
-        return count;
-    }
-
-    bool LogHas(const std::string& text) {
-        for (const auto& line : Logger::Instance().WindowLines()) {
-            if (line.find(text) != std::string::npos) return true;
-        }
-        return false;
-    }
-
-    void DeclareBox(int slot, int port, const std::string& detectorId = "31") {
-        WriteSettingText("TarvexBoxes", "BoxHost" + std::to_string(slot), "127.0.0.1");
-        WriteSettingInt("TarvexBoxes", "BoxPort" + std::to_string(slot), port);
-        WriteSettingText("TarvexBoxes", "BoxIdDetector" + std::to_string(slot), detectorId);
-    }
-
     long JournalLines() {
         std::string journal = ReadFile(folder / "logfiles/session.dat");
         return static_cast<long>(std::count(journal.begin(), journal.end(), '\n'));
@@ -122,11 +62,6 @@ protected:
                                          box))
             .record;
     }
-
-    TempFolder folder;
-    EventLoop loop;
-    FakeMainView view;
-    std::unique_ptr<MainController> controller;
 };
 
 TEST_F(MainControllerTest, OpeningWritesItsKeysBackOpensTheJournalAndLoadsTheChipTable) {

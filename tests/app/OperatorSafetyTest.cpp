@@ -17,6 +17,7 @@
 #include "core/ChipTable.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
+#include "support/ControllerFixture.h"
 #include "support/FakeMainView.h"
 #include "support/GivenDetection.h"
 #include "support/SimulatorProcess.h"
@@ -27,47 +28,12 @@ namespace {
 
 using test::TempFolder;
 
-class OperatorSafetyTest : public ::testing::Test {
+class OperatorSafetyTest : public test::ControllerFixture<> {
 protected:
-    void SetUp() override {
-        SetLanguage(Language::English);
-        EnvironmentOptions options;
-        options.dataFolderOverride = folder.Path();
-        InitialiseEnvironment(options);
-        InstallSettingsFile(GetSettingsFilePath());
-        Logger::Instance().SetFilePath(GetLogFilePath());
-        DetectionTable::Instance().ClearTable();
-        ClearChipTable();
-    }
     void TearDown() override {
         if (controller && controller->IsOpen()) controller->Exit(true);
-        controller.reset();
-        DetectionTable::Instance().Journal().Close();
-        DetectionTable::Instance().ClearTable();
-        ClearChipTable();
-        SetLanguage(Language::French);
+        ControllerFixture::TearDown();
     }
-
-    MainController& Open() {
-        ControllerOptions options;
-        options.sessionFileName = folder / "logfiles/session.dat";
-        controller = std::make_unique<MainController>(loop, view, options);
-        controller->LoadBoxDeclarations();
-        controller->Open();
-        loop.processPending();
-        return *controller;
-    }
-
-    void DeclareBox(int slot, int port) {
-        WriteSettingText("TarvexBoxes", "BoxHost" + std::to_string(slot), "127.0.0.1");
-        WriteSettingInt("TarvexBoxes", "BoxPort" + std::to_string(slot), port);
-        WriteSettingText("TarvexBoxes", "BoxIdDetector" + std::to_string(slot), "31");
-    }
-
-    TempFolder folder;
-    EventLoop loop;
-    FakeMainView view;
-    std::unique_ptr<MainController> controller;
 };
 
 TEST_F(OperatorSafetyTest, EveryQuestionThatStopsForgetsRemovesOrDisconnectsDefaultsToNo) {

@@ -18,6 +18,7 @@
 #include "core/ChipTable.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
+#include "support/ControllerFixture.h"
 #include "support/FakeMainView.h"
 #include "support/GivenDetection.h"
 #include "support/LoopbackSockets.h"
@@ -39,57 +40,13 @@ public:
     std::vector<std::size_t> journal;
 };
 
-class RecordingNeverStopsTest : public ::testing::Test {
+class RecordingNeverStopsTest : public test::ControllerFixture<BacklogView> {
 protected:
-    void SetUp() override {
-        SetLanguage(Language::English);
-        EnvironmentOptions options;
-        options.dataFolderOverride = folder.Path();
-        InitialiseEnvironment(options);
-        InstallSettingsFile(GetSettingsFilePath());
-        Logger::Instance().SetFilePath(GetLogFilePath());
-        DetectionTable::Instance().ClearTable();
-        ClearChipTable();
-    }
     void TearDown() override {
         controller.reset();
         DetectionTable::Instance().Journal().SetWriteFunction(nullptr);
-        DetectionTable::Instance().Journal().Close();
-        DetectionTable::Instance().ClearTable();
-        SetLanguage(Language::French);
+        ControllerFixture::TearDown();
     }
-
-    void Open() {
-        ControllerOptions options;
-        options.sessionFileName = folder / "logfiles/session.dat";
-        controller = std::make_unique<MainController>(loop, view, options);
-        controller->LoadBoxDeclarations();
-        controller->Open();
-        loop.processPending();
-    }
-    bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(10)) {
-        const auto until = std::chrono::steady_clock::now() + limit;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > until) return false;
-            loop.runFor(std::chrono::milliseconds(10));
-        }
-        return true;
-    }
-    int LogCount(const std::string& text) {
-        int count = 0;
-        for (const auto& line : Logger::Instance().WindowLines()) count += line.find(text) != std::string::npos;
-        return count;
-    }
-    void DeclareBox(int slot, int port) {
-        WriteSettingText("TarvexBoxes", "BoxHost" + std::to_string(slot), "127.0.0.1");
-        WriteSettingInt("TarvexBoxes", "BoxPort" + std::to_string(slot), port);
-        WriteSettingText("TarvexBoxes", "BoxIdDetector" + std::to_string(slot), "31");
-    }
-
-    TempFolder folder;
-    EventLoop loop;
-    BacklogView view;
-    std::unique_ptr<MainController> controller;
 };
 
 TEST_F(RecordingNeverStopsTest, TheWindowShowsJournalLinesWaitingForTheDiskUntilTheyAreWritten) {

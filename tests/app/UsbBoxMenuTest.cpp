@@ -17,41 +17,18 @@
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 #include "support/FakeMainView.h"
+#include "support/ControllerFixture.h"
 #include "support/TempFolder.h"
 #include "support/UsbBoxSimulator.h"
 
 namespace lv {
 namespace {
 
-class UsbBoxMenuTest : public ::testing::Test {
+class UsbBoxMenuTest : public test::ControllerFixture<> {
 protected:
-    void SetUp() override {
-        SetLanguage(Language::English);
-        EnvironmentOptions options;
-        options.dataFolderOverride = folder.Path();
-        InitialiseEnvironment(options);
-        InstallSettingsFile(GetSettingsFilePath());
-        Logger::Instance().SetFilePath(GetLogFilePath());
-        DetectionTable::Instance().ClearTable();
-        ClearChipTable();
-    }
-    void TearDown() override {
-        controller.reset();
-        DetectionTable::Instance().Journal().Close();
-        DetectionTable::Instance().ClearTable();
-        SetLanguage(Language::French);
-    }
     void Declare(const std::string& host) {
         WriteSettingText("TarvexBoxes", "BoxHost0", host);
         WriteSettingInt("TarvexBoxes", "BoxPort0", 19200);
-    }
-    void Open() {
-        ControllerOptions options;
-        options.sessionFileName = folder / "logfiles/session.dat";
-        controller = std::make_unique<MainController>(loop, view, options);
-        controller->LoadBoxDeclarations();
-        controller->Open();
-        loop.processPending();
     }
     void ConnectAll() {
         controller->ConnectAllBoxes();
@@ -59,30 +36,12 @@ protected:
         loop.processPending();
         ASSERT_TRUE(controller->BoxStatusOf(0).connected);
     }
-    bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(20)) {
-        const auto until = std::chrono::steady_clock::now() + limit;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > until) return false;
-            loop.runFor(std::chrono::milliseconds(10));
-        }
-        return true;
-    }
     // A menu command, run to its end (question included).
     void Run(UsbMenuCommand command) {
         controller->RunUsbCommand(0, command);
         ASSERT_TRUE(PumpUntil([&] { return !controller->IsBusy(); }));
         loop.processPending();
-    }
-    long JournalLines() {
-        std::string journal = test::ReadFile(folder / "logfiles/session.dat");
-        return static_cast<long>(std::count(journal.begin(), journal.end(), '\n'));
-    }
-
-    test::TempFolder folder;
-    EventLoop loop;
-    FakeMainView view;
-    std::unique_ptr<MainController> controller;
-};
+    }};
 
 TEST_F(UsbBoxMenuTest, TheHostTellsTheTransportKind) {
     Declare("decoder.company.com");
