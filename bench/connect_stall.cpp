@@ -23,6 +23,7 @@
 #include "support/FakeMainView.h"
 #include "support/LoopbackSockets.h"
 #include "support/TempFolder.h"
+#include "support/UseDataFolder.h"
 
 namespace {
 
@@ -46,11 +47,7 @@ int main() {
     setenv("TZ", "Europe/Paris", 0);
     signal(SIGPIPE, SIG_IGN);
     test::TempFolder folder;
-    EnvironmentOptions environment;
-    environment.dataFolderOverride = folder.Path();
-    InitialiseEnvironment(environment);
-    InstallSettingsFile(GetSettingsFilePath());
-    Logger::Instance().SetFilePath(GetLogFilePath());
+    test::UseDataFolder(folder.Path());
 
     // Refusing: ports where nothing listens.
     DeclareBox(0, test::LoopbackPeer::FreePort());

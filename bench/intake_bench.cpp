@@ -39,6 +39,7 @@
 #include "support/PacedDecoder.h"
 #include "support/SimulatorProcess.h"
 #include "support/TempFolder.h"
+#include "support/UseDataFolder.h"
 
 using namespace lv;
 using Clock = std::chrono::steady_clock;
@@ -296,11 +297,7 @@ int main(int argc, char** argv) {
     setenv("TZ", "Europe/Paris", 0);
     test::TempFolder folder;
     g_dir = folder.Path();
-    EnvironmentOptions environment;
-    environment.dataFolderOverride = g_dir;
-    InitialiseEnvironment(environment);
-    InstallSettingsFile(GetSettingsFilePath());
-    Logger::Instance().SetFilePath(GetLogFilePath());
+    test::UseDataFolder(g_dir);
     WriteSettingInt("Settings", "BLogDetections", 0);
     WriteSettingInt("Settings", "GTarvexBeepDetections", 0);
     {

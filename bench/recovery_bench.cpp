@@ -32,6 +32,7 @@
 #include "support/PacedDecoder.h"
 #include "support/SimulatorProcess.h"
 #include "support/TempFolder.h"
+#include "support/UseDataFolder.h"
 
 using namespace lv;
 using Clock = std::chrono::steady_clock;
@@ -85,11 +86,10 @@ std::size_t StoredReads(int filesPort) {
     return result.Ok() ? static_cast<std::size_t>(std::count(result.body.begin(), result.body.end(), '\n')) : 0;
 }
 
-bool Connect(CTarvexBox& box, int number, DetectionRecorder& recorder, RecorderHost& host, int port) {
+bool Connect(CTarvexBox& box, int number, RecorderHost& host, int port) {
     box.number = number;
     box.AttachHost(&host);
     box.SetParameters("3" + std::to_string(number), "127.0.0.1", port);
-    (void)recorder;
     return InitializeBox(box) && StartBoxThread(host, box);
 }
 
@@ -99,11 +99,7 @@ int main() {
     setenv("TZ", "Europe/Paris", 0);
     signal(SIGPIPE, SIG_IGN);
     test::TempFolder folder;
-    EnvironmentOptions environment;
-    environment.dataFolderOverride = folder.Path();
-    InitialiseEnvironment(environment);
-    InstallSettingsFile(GetSettingsFilePath());
-    Logger::Instance().SetFilePath(GetLogFilePath());
+    test::UseDataFolder(folder.Path());
     DetectionTable& table = DetectionTable::Instance();
     table.Journal().Open(MakeSessionFileName());
 
@@ -132,7 +128,7 @@ int main() {
     test::PacedDecoder pusher(kLiveRate, kLiveRate * kLiveSeconds);
     CTarvexBox gapBox;
     CTarvexBox liveBox;
-    if (!Connect(gapBox, 1, recorder, host, memory.Port()) || !Connect(liveBox, 2, recorder, host, pusher.Port())) {
+    if (!Connect(gapBox, 1, host, memory.Port()) || !Connect(liveBox, 2, host, pusher.Port())) {
         std::fprintf(stderr, "boxes did not connect\n");
         return 1;
     }

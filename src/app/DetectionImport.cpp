@@ -131,12 +131,7 @@ void DetectionImport::ImportSlice() {
             ++tally_.doubles;
             continue;
         }
-        Detection imported;
-        imported.source = DetectionSource::Import;
-        imported.detectorId = pending_.boxId;
-        imported.code = detection.code;
-        imported.codeIsLabel = true;
-        imported.instant = times.instant;
+        Detection imported = LabelledDetection(DetectionSource::Import, pending_.boxId, detection.code, times.instant);
         imported.clockOfDay = times.ofDay;
         imported.dayOffset = 0;  // the correction is in the time of day already
         // Held back from the timing application unless the timekeeper chose to send them.

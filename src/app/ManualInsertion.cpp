@@ -163,12 +163,7 @@ CChrono ManualInsertion::EntryTimeOfDay(const ManualEntry& entry) {
 }
 
 const CQoxResult* ManualInsertion::Record(DetectionRecorder& recorder, const ManualEntry& entry) {
-    Detection detection;
-    detection.source = DetectionSource::Manual;
-    detection.detectorId = entry.detector;
-    detection.code = entry.label;
-    detection.codeIsLabel = true;
-    detection.instant = entry.time;
+    Detection detection = LabelledDetection(DetectionSource::Manual, entry.detector, entry.label, entry.time);
     detection.dayOffset = entry.correction > 0 ? entry.correction : 0;
     const RecordResult result = recorder.Record(detection);
     if (result.record == nullptr) return nullptr;

@@ -40,4 +40,16 @@ struct Detection {
     bool forward = true;
 };
 
+// A detection whose label is known already: a bib typed, or an imported line.
+inline Detection LabelledDetection(DetectionSource source, const std::string& detectorId, const std::string& label,
+                                   const CChrono& instant) {
+    Detection detection;
+    detection.source = source;
+    detection.detectorId = detectorId;
+    detection.code = label;
+    detection.codeIsLabel = true;
+    detection.instant = instant;
+    return detection;
+}
+
 }  // namespace lv

@@ -13,24 +13,19 @@
 #include "base/SettingsSchema.h"
 #include "base/Texts.h"
 #include "cloud/CloudClient.h"
+#include "support/DataFolderFixture.h"
 #include "support/SimulatorProcess.h"
 #include "support/TempFolder.h"
 
 namespace lv::test {
 
-class CloudFixture : public ::testing::Test {
+class CloudFixture : public DataFolderFixture {
 protected:
     void SetUp() override {
-        SetLanguage(Language::English);
-        EnvironmentOptions options;
-        options.dataFolderOverride = folder.Path();
-        InitialiseEnvironment(options);
-        InstallSettingsFile(GetSettingsFilePath());
-        Logger::Instance().SetFilePath(GetLogFilePath());
+        DataFolderFixture::SetUp();
         setting::CustomerId.Write("1001");
         setting::ApiKey.Write("demo-key");
     }
-    void TearDown() override { SetLanguage(Language::French); }
 
     // Starts a simulator with these extra options; false when it did not start.
     SimulatorProcess& StartCloud(std::vector<std::string> options = {}, const std::string& tlsDir = "tls") {
@@ -68,7 +63,6 @@ protected:
         return count;
     }
 
-    TempFolder folder;
     std::vector<std::unique_ptr<SimulatorProcess>> sims;
     std::time_t now = 1714557900;  // 2024-05-01 12:05:00 in Paris (10:05 UTC)
 };

@@ -90,12 +90,7 @@ TEST_F(DetectionRecorderTest, EverySourceWritesTheJournalLineItAlwaysWrote) {
     ASSERT_TRUE(AddChip("C7", 7));
     recorder.Record(Pushed("C7", 250));
     recorder.Record(From(DetectionSource::UsbBox, Pushed("C8", 1000, 2)));
-    Detection manual;
-    manual.source = DetectionSource::Manual;
-    manual.detectorId = "33";
-    manual.code = "42";
-    manual.codeIsLabel = true;
-    manual.instant = CChrono(kTenOClock + 2, 70);
+    Detection manual = LabelledDetection(DetectionSource::Manual, "33", "42", CChrono(kTenOClock + 2, 70));
     manual.dayOffset = 1;
     recorder.Record(manual);
     Detection imported = manual;

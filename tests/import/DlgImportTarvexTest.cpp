@@ -10,6 +10,7 @@
 #include "base/Texts.h"
 #include "import/DlgImportTarvex.h"
 #include "import/ImportTestSupport.h"
+#include "support/DataFolderFixture.h"
 #include "support/TempFolder.h"
 
 namespace lv {
@@ -18,27 +19,22 @@ namespace {
 using test::TempFolder;
 using test::WriteFile;
 
-class DlgImportTarvexTest : public ::testing::Test {
+class DlgImportTarvexTest : public test::DataFolderFixture {
 protected:
     void SetUp() override {
-        SetLanguage(Language::English);
-        EnvironmentOptions options;
-        options.dataFolderOverride = folder.Path();
-        InitialiseEnvironment(options);
-        InstallSettingsFile(GetSettingsFilePath());
+        DataFolderFixture::SetUp();
         CDlgImportTarvex::ForgetRememberedForTests();
         WriteFile(input, test::DetectionLine(1, "A", "2024-05-12", "10:00:00.000") + "\n");
     }
     void TearDown() override {
         CDlgImportTarvex::ForgetRememberedForTests();
-        SetLanguage(Language::French);
+        DataFolderFixture::TearDown();
     }
 
     CDlgImportTarvex::SearchStart Prepare(const std::string& start, const std::string& end, const std::string& path) {
         return dialog.PrepareSearch(day, start, end, path, false, header);
     }
 
-    TempFolder folder;
     std::string input = folder / "in/passings.txt";
     CDlgImportTarvex dialog;
     CDlgImportTarvex::Date day{12, 5, 2024};

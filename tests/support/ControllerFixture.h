@@ -1,7 +1,6 @@
 #pragma once
-// What the controller tests share: a data folder of their own (settings file, log
-// file, English texts), and a main controller on it with a recording view and an event
-// loop the test pumps.
+// What the controller tests share: a data folder of their own and a main controller on
+// it with a recording view and an event loop the test pumps.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,25 +19,10 @@
 #include "core/ChipTable.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
+#include "support/DataFolderFixture.h"
 #include "support/FakeMainView.h"
-#include "support/TempFolder.h"
 
 namespace lv::test {
-
-class DataFolderFixture : public ::testing::Test {
-protected:
-    void SetUp() override {
-        SetLanguage(Language::English);
-        EnvironmentOptions options;
-        options.dataFolderOverride = folder.Path();
-        InitialiseEnvironment(options);
-        InstallSettingsFile(GetSettingsFilePath());
-        Logger::Instance().SetFilePath(GetLogFilePath());
-    }
-    void TearDown() override { SetLanguage(Language::French); }
-
-    TempFolder folder;
-};
 
 template <class View = FakeMainView>
 class ControllerFixture : public DataFolderFixture {

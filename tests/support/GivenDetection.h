@@ -9,13 +9,8 @@ namespace lv::test {
 
 inline Detection GivenDetection(const std::string& label, const std::string& detectorId, const CChrono& instant,
                                 const CChrono& ofDay, int box = 0) {
-    Detection detection;
-    detection.source = DetectionSource::Decoder;
+    Detection detection = LabelledDetection(DetectionSource::Decoder, detectorId, label, instant);
     detection.box = box;
-    detection.detectorId = detectorId;
-    detection.code = label;
-    detection.codeIsLabel = true;
-    detection.instant = instant;
     detection.clockOfDay = ofDay;
     detection.dayOffset = 0;
     return detection;
