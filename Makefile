@@ -5,7 +5,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := build-essential cmake pkg-config zlib1g-dev libgtest-dev libgmock-dev \
   libminizip-dev libcurl4-openssl-dev libssl-dev libfmt-dev qt6-base-dev qt6-multimedia-dev \
   qt6-speech-dev qt6-declarative-dev qt6-translations-l10n dpkg-dev socat unzip openssl \
-  python3-pyftpdlib iproute2 xvfb
+  python3-pyftpdlib iproute2 xvfb ccache
 ARGS ?=
 
 .PHONY: deps build run test test-asan test-tsan bench demo package clean
@@ -39,6 +39,7 @@ test-tsan: deps
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS)
 
 bench: build
+	cmake --build build -j $(JOBS) --target benches
 	@for b in build/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; $$b || exit 1; done
 
 demo: build
