@@ -3,7 +3,7 @@
 # that dependencies only point down: base is the ground, gui the top.
 set -u
 root=${1:-$(cd "$(dirname "$0")/../.." && pwd)}
-layers=(base core boxes link ftp export cloud import app gui)
+layers=(base core boxes link ftp export cloud import status app gui)
 
 rank() {
     local i
