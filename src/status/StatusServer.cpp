@@ -138,7 +138,8 @@ bool StatusServer::Start(const StatusPageSettings& settings, std::string& error)
         v6.sin6_family = AF_INET6;
         v6.sin6_port = htons(static_cast<std::uint16_t>(settings.port));
         where = reinterpret_cast<const sockaddr*>(&v6);
-        flags |= MHD_USE_IPv6;
+        // "::" is every address: IPv4 clients too, as "0.0.0.0" would take them.
+        flags |= IN6_IS_ADDR_UNSPECIFIED(&v6.sin6_addr) ? MHD_USE_DUAL_STACK : MHD_USE_IPv6;
     } else {
         StatusPageSettings asked = settings;
         asked.port = 1;

@@ -120,6 +120,15 @@ TEST_F(StatusServerTest, ANonLoopbackAddressWithoutTokenDoesNotStart) {
     EXPECT_FALSE(server.Running());
 }
 
+TEST_F(StatusServerTest, EveryAddressOfIpv6TakesIpv4ClientsToo) {
+    std::string error;
+    if (!server.Start({0, "::", "s3cret"}, error)) GTEST_SKIP() << "no IPv6 here: " << error;
+    EXPECT_EQ(HttpFetch(Url("/status.json"), {"Authorization: Bearer s3cret"}).status, 200);
+    EXPECT_EQ(HttpFetch("http://[::1]:" + std::to_string(server.Port()) + "/status.json",
+                        {"Authorization: Bearer s3cret"}).status,
+              200);
+}
+
 TEST_F(StatusServerTest, AClientThatNeverFinishesItsRequestDelaysNobody) {
     Start();
     Idle("GET /status.json HTTP/1.1\r\nHost: x\r\n");
