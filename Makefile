@@ -5,7 +5,8 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := build-essential cmake pkg-config zlib1g-dev libgtest-dev libgmock-dev \
   libminizip-dev libcurl4-openssl-dev libssl-dev libfmt-dev qt6-base-dev qt6-multimedia-dev \
   qt6-speech-dev qt6-declarative-dev qt6-translations-l10n dpkg-dev socat unzip openssl \
-  python3-pyftpdlib iproute2 xvfb ccache
+  python3-pyftpdlib iproute2 xvfb ccache \
+  libmicrohttpd-dev chromium
 ARGS ?=
 
 .PHONY: deps build run test test-asan test-tsan bench demo package clean

@@ -36,12 +36,14 @@
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
 #include "support/LoopbackSockets.h"
-#include "support/PacedDecoder.h"
 #include "support/SimulatorProcess.h"
 #include "support/TempFolder.h"
 #include "support/UseDataFolder.h"
+#include "SendToJournal.h"
 
 using namespace lv;
+using lv::bench::HeadlessOptions;
+using lv::bench::WriteBoxes;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -110,33 +112,6 @@ double FloorRate() {
     double rate = total / Seconds(Clock::now() - start);
     for (auto& sim : sims) sim->Stop();
     return rate;
-}
-
-// Notes when each detection has been recorded (journal line written).
-struct RecordTimes {
-    void Note(const CQoxResult& record) {
-        auto now = Clock::now();
-        std::lock_guard<std::mutex> guard(lock);
-        recordedAt[record.label] = now;
-    }
-    std::mutex lock;
-    std::map<std::string, Clock::time_point> recordedAt;
-};
-
-// A headless controller journalling to a fresh session file.
-ControllerOptions HeadlessOptions() {
-    ControllerOptions options;
-    options.sessionFileName = MakeSessionFileName();
-    return options;
-}
-
-void WriteBoxes(const std::vector<int>& ports) {
-    for (int i = 0; i < 4; ++i) {
-        bool used = i < static_cast<int>(ports.size());
-        WriteSettingText("TarvexBoxes", "BoxHost" + std::to_string(i), used ? "127.0.0.1" : "");
-        WriteSettingInt("TarvexBoxes", "BoxPort" + std::to_string(i), used ? ports[i] : 0);
-        WriteSettingText("TarvexBoxes", "BoxIdDetector" + std::to_string(i), "31");
-    }
 }
 
 double CpuSeconds() {
@@ -224,47 +199,6 @@ double CpuAtSteadyRate(int ratePerSecond, int seconds, double& received) {
     return percent;
 }
 
-// A decoder of our own that pushes passings at a steady rate and notes each send.
-double LatencyP99(int ratePerSecond, int count) {
-    test::PacedDecoder decoder(ratePerSecond, count);
-    WriteBoxes({decoder.Port()});
-
-    ClearChipTable();  // labels stay chip codes here
-    std::FILE* devnull = std::fopen("/dev/null", "w");
-    EventLoop loop;
-    HeadlessView view(devnull);
-    std::vector<double> delays;
-    {
-        RecordTimes times;
-        ControllerOptions options = HeadlessOptions();
-        options.recorded = [&times](const CQoxResult& record) { times.Note(record); };
-        MainController controller(loop, view, options);
-        controller.LoadBoxDeclarations();
-        controller.Open();
-        controller.ConnectAllBoxes();
-        auto deadline = Clock::now() + std::chrono::seconds(count / ratePerSecond + 20);
-        loop.pumpUntil([&] {
-            std::lock_guard<std::mutex> guard(times.lock);
-            return times.recordedAt.size() >= static_cast<size_t>(count) || Clock::now() > deadline;
-        });
-        {
-            std::lock_guard<std::mutex> guard(times.lock);
-            for (int i = 0; i < decoder.Sent(); ++i) {
-                auto it = times.recordedAt.find(test::PacedDecoder::Label(i));
-                if (it != times.recordedAt.end())
-                    delays.push_back(std::chrono::duration<double, std::milli>(it->second - decoder.SentAt(i)).count());
-            }
-        }
-        controller.Exit(true);
-        loop.processPending();
-    }
-    std::fclose(devnull);
-    DetectionTable::Instance().ClearTable();
-    if (delays.empty()) return -1;
-    std::sort(delays.begin(), delays.end());
-    return delays[delays.size() * 99 / 100];
-}
-
 long ResidentKilobytes() {
     std::ifstream status("/proc/self/status");
     std::string word;
@@ -317,7 +251,7 @@ int main(int argc, char** argv) {
     double floor = wanted("floor") ? FloorRate() : 0;
     long lost = 0;
     double intake = wanted("intake") ? IntakeRate(lost) : 0;
-    double p99 = wanted("latency") ? LatencyP99(2000, 10000) : 0;
+    double p99 = wanted("latency") ? bench::SendToJournalP99(2000, 10000) : 0;
     double memory = wanted("memory") ? MemoryAfterMillion() : 0;
     double received = 0;
     double cpu = wanted("cpu") ? CpuAtSteadyRate(2000, 20, received) : 0;

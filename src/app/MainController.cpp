@@ -18,19 +18,20 @@ namespace lv {
 
 MainController::MainController(UiLoop& ui, MainView& view, ControllerOptions options)
     : ui_(ui),
-      view_(view),
+      statusView_(view),
+      view_(statusView_),
       options_(std::move(options)),
       recorder_(DetectionTable::Instance()),
-      feed_(ui, view, DetectionTable::Instance(),
+      feed_(ui, view_, DetectionTable::Instance(),
             DetectionFeedHandlers{[this] { return settings_.LogDetections(); },
                                   [this] { return settings_.CurrentRules().sendNumbers; },
                                   [this] { return settings_.BeepDetections(); },
                                   [this](int box) { return boxes_.DescriptionOf(box); },
                                   [this] { boxes_.RefreshCountersNow(); }}),
-      detectionIntake_(ui, view, settings_, recorder_,
+      detectionIntake_(ui, view_, settings_, recorder_,
                        [this](int boxNumber, bool unexpected) { boxes_.OnBoxState(boxNumber, unexpected); },
                        options_.sessionFileName),
-      boxes_(ui, view, detectionIntake_) {
+      boxes_(ui, view_, detectionIntake_) {
     settings_.AttachRecorder(&recorder_);
     recorder_.AddFollower(&feed_);
     if (options_.recorded) {
@@ -76,8 +77,30 @@ void MainController::Open() {
 
     UpdateDayOffsetIndicator();
     StartTimers();
+    StartStatusPage();
     opened_ = true;
 }
+
+void MainController::StartStatusPage() {
+    const StatusPageSettings settings = ReadStatusPageSettings();
+    if (settings.port == 0) return;
+    std::string error;
+    if (!statusServer_.Start(settings, error)) {
+        Log(0, error);
+        return;
+    }
+    PublishStatus();
+    ui_.setTimer(kTimerStatusPage, kStatusSnapshotMs, true, [this] { PublishStatus(); });
+    const std::string host = settings.bind.find(':') != std::string::npos ? "[" + settings.bind + "]" : settings.bind;
+    Log(0, fmt::sprintf(Tr("+ Status page at http://%s:%d/", "+ Page d'état sur http://%s:%d/"), host,
+                        statusServer_.Port()));
+}
+
+std::shared_ptr<const StatusFacts> MainController::StatusSnapshot() const {
+    return statusView_.Snapshot(std::chrono::system_clock::to_time_t(WallNow()));
+}
+
+void MainController::PublishStatus() { statusServer_.Publish(StatusSnapshot()); }
 
 void MainController::OpenSessionJournal() {
     if (!options_.resumeFile.empty() && ResumeSession(options_.resumeFile)) return;
@@ -181,6 +204,8 @@ bool MainController::Exit(bool controlHeld) {
     ui_.killTimer(kTimerBoxActivity);
     ui_.killTimer(kTimerBacklogStatus);
     ui_.killTimer(kTimerUnattendedBoxes);
+    ui_.killTimer(kTimerStatusPage);
+    statusServer_.Stop();
     import_.Stop();
     feed_.Stop();
     if (link_) {

@@ -23,10 +23,12 @@
 #include "app/LogWindowFeed.h"
 #include "app/MainView.h"
 #include "app/ManualInsertion.h"
+#include "app/StatusCollector.h"
 #include "app/WindowCommands.h"
 #include "base/UiLoop.h"
 #include "boxes/BoxConfigRules.h"
 #include "export/BackgroundExport.h"
+#include "status/StatusServer.h"
 
 namespace lv {
 
@@ -45,6 +47,8 @@ struct ControllerOptions {
 class MainController {
 public:
     static constexpr int kBoxCount = BoxSupervisor::kBoxCount;
+    // How often the status page's facts are taken anew.
+    static constexpr int kStatusSnapshotMs = 500;
     // How often the journal's pending lines and the forwarding backlog are looked at.
     static constexpr int kBacklogStatusMs = 250;
     // Unattended mode: the longest pause between two rounds of connection attempts.
@@ -182,6 +186,12 @@ public:
     bool ImportBusy() const { return import_.Busy(); }
     const DetectionImport::Tally& LastImportTally() const { return import_.LastTally(); }
 
+    // --- Status page ---
+    // The port it listens on; 0 when it is off (or could not start).
+    int StatusPagePort() const { return statusServer_.Port(); }
+    // The facts as the page shows them now.
+    std::shared_ptr<const StatusFacts> StatusSnapshot() const;
+
     // --- Direct connection ---
     // What a direct-link session of this window reports to.
     DirectLinkListener& LinkListener() { return linkBridge_; }
@@ -210,6 +220,10 @@ private:
     // application, told to the view when they change.
     void ShowBacklogs();
     int UnattendedRoundSeconds() const;
+    // Section "StatusPage": the page started when a port is given, refused with a log
+    // line when its settings do not allow it.
+    void StartStatusPage();
+    void PublishStatus();
     void DeclareBox(int index, const std::string& host, int port, const std::string& detectorId) {
         boxes_.Declare(index, BoxDeclaration{host, port, detectorId});
     }
@@ -217,6 +231,8 @@ private:
     void ReadIntakeSettings();
 
     UiLoop& ui_;
+    // Every call to the view goes through it: the status page shows what the view is told.
+    StatusCollector statusView_;
     MainView& view_;
     bool opened_ = false;
 
@@ -237,6 +253,7 @@ private:
     ManualInsertion insertion_;  // remembers the last detector until exit
     BackgroundExport backgroundExport_{ui_};
     FtpJobLog ftpLog_;            // logs the program's FTP jobs while the window is open
+    StatusServer statusServer_;
     std::size_t shownJournalPending_ = 0;
     std::size_t shownForwardingBacklog_ = 0;
     std::string resumeNotice_;

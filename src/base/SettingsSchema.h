@@ -132,6 +132,7 @@ inline constexpr const char* kAccessToken = "AccessToken";
 inline constexpr const char* kDownloadTarvex = "DownloadTarvex";
 inline constexpr const char* kSerialPorts = "SerialPorts";
 inline constexpr const char* kImportDetections = "ImportDetections";
+inline constexpr const char* kStatusPage = "StatusPage";
 
 // --- Acquisition ([Settings]) -----------------------------------------------------------
 // Repeated reads of one label closer than this are discarded (0 or less: none is).
@@ -219,6 +220,13 @@ inline constexpr TextSetting DownloadTarvexPath{kDownloadTarvex, "DownloadTarvex
 // "en" or "fr".
 inline constexpr TextSetting ApplicationLanguage{kApplication, "Language", "fr"};
 inline constexpr TextSetting SoftwareLocation{kApplication, "SoftwareLocation", ""};
+
+// --- Status page (read-only, for a phone at the timing point) -----------------------------------
+// 0: no page.
+inline constexpr IntSetting StatusPagePort{kStatusPage, "Port", 0, {0, 65535}};
+// "0.0.0.0" reaches it from the timing network, and then only with a token.
+inline constexpr TextSetting StatusPageBind{kStatusPage, "Bind", "127.0.0.1"};
+inline constexpr TextSetting StatusPageToken{kStatusPage, "Token", ""};
 
 // --- Detection-lines export (one file set per detector) ------------------------------------
 // Minimum interval between two detections of one runner, a time text ("00:01:00").

@@ -11,6 +11,7 @@ inline constexpr int kTimerBoxActivity = 33862;     // each box's reads and last
 inline constexpr int kTimerBacklogStatus = 33865;  // journal and forwarding backlogs shown (250 ms)
 inline constexpr int kTimerUnattendedBoxes = 33863; // unattended mode: boxes not connected tried again
 inline constexpr int kTimerPendingNotice = 33864;   // headless: pending journal lines said (10 s)
+inline constexpr int kTimerStatusPage = 33866;      // the status page's facts taken anew (500 ms)
 // + box number (1..4): a box back after an outage, its gap fetched once the live reads
 // of the margin are in.
 inline constexpr int kTimerGapRecovery = 41300;

@@ -4,7 +4,7 @@
 # One pass of awk over every file: this runs with every test run.
 set -u
 root=${1:-$(cd "$(dirname "$0")/../.." && pwd)}
-layers="base core boxes link ftp export cloud import app gui"
+layers="base core boxes link ftp export cloud import status app gui"
 
 cd "$root/src" || exit 1
 find . -type f \( -name '*.h' -o -name '*.cpp' \) | sed 's|^\./||' | sort |
