@@ -27,6 +27,11 @@ void DetectionIntake::AlertLine(const std::string& text, bool show) {
     Log(0, "######## " + text);
 }
 
+void DetectionIntake::OperatorAlert(const std::string& text) {
+    Log(0, "######## " + text);
+    ui_.post([this, text] { view_.ShowOperatorAlert(text); });
+}
+
 void DetectionIntake::ShowWarning(const std::string& text) {
     ui_.post([this, text] { view_.ShowMessage(text, MessageIcon::Warning); });
 }

@@ -27,6 +27,7 @@ public:
     void ForgetLastReads(int boxNumber) override { recorder_.ForgetLastReads(boxNumber); }
     void AlertLine(const std::string& text, bool show) override;
     void ShowWarning(const std::string& text) override;
+    void OperatorAlert(const std::string& text) override;
     void PlaySound(Sound sound) override;
     void PostBoxState(int boxNumber, bool unexpected) override;
 

@@ -113,6 +113,10 @@ void HeadlessView::ShowLostBoxAlert(const std::string& text) {
     }
 }
 
+void HeadlessView::ShowOperatorAlert(const std::string& text) {
+    if (!text.empty()) Print("alert", OneLine(text));
+}
+
 void HeadlessView::ShowForwardingBacklog(std::size_t waiting) {
     if ((waiting == 0) != (backlog_ == 0)) StatusChanged();
     backlog_ = waiting;

@@ -43,6 +43,10 @@ public:
 
     // "######## " + text in the log at level 0; with show, also a message box.
     virtual void AlertLine(const std::string& text, bool show) = 0;
+    // Something the operator must act on or know now (a box's passings wait, a box's
+    // memory started again): in the log at level 0 and before the operator (headless:
+    // an "[alert]" line).
+    virtual void OperatorAlert(const std::string& text) { AlertLine(text, false); }
     // A message box with the warning icon (the caller has logged the text).
     virtual void ShowWarning(const std::string& text) { (void)text; }
     virtual void PlaySound(Sound sound) = 0;

@@ -78,7 +78,10 @@ public:
     // USB TimingBox state (used by its protocol). The reference "E;R" is read and
     // written only within the box's exchange turn.
     std::string epochReference;
-    std::atomic<int> passingIndex{0};
+    // In the box's own 32-bit index space: it wraps as the box's does.
+    std::atomic<uint32_t> passingIndex{0};
+    // Its passings wait for a usable reference, and the operator was told.
+    std::atomic<bool> usbWaitsForReference{false};
 
     // --- Labels --------------------------------------------------------------------
     // "[<thread id>] Boîtier <n> <description>" (box thread, initialisation).

@@ -172,6 +172,22 @@ bool GetEpochReference(CTarvexBox& box) {
     return EpochReferenceIn(box, turn.Exchange());
 }
 
+bool UsableEpochReference(const CTarvexBox& box) {
+    CChrono unused;
+    return !NotSynchronised(box.epochReference) && UsbTicksToTime(box.epochReference, 0, unused);
+}
+
+bool RenewEpochReference(CTarvexBox& box, CommandExchange& exchange) {
+    EpochReferenceIn(box, exchange);
+    // A box that answers "0;0" counts from nothing: set it, as at its initialisation.
+    if (NotSynchronised(box.epochReference) && !box.cancelRequested.load()) {
+        Log(0, fmt::sprintf(Tr("+ %s : Synchronization of USB TimingBox", "+ %s : Synchronisation de l'USB TimingBox"),
+                            box.Label()));
+        SynchronizeIn(box, exchange);
+    }
+    return UsableEpochReference(box);
+}
+
 bool AdjustEpochReference(CTarvexBox& box) {
     UsbTurn turn(box);
     Answer answer;
@@ -201,9 +217,9 @@ bool GetPassingInfo(CTarvexBox& box, UsbPassingInfo& info) {
     if (!RunExchange(box, turn.Exchange(), ExchangeId::PassingInfo, answer)) return false;
     const std::string label = box.ExchangeLabel();
     info.count = static_cast<int>(answer.numbers[0]);
-    info.firstIndex = static_cast<int>(answer.numbers[1]);
+    info.firstIndex = answer.numbers[1];
     info.firstTicks = answer.numbers[2];
-    info.lastIndex = static_cast<int>(answer.numbers[3]);
+    info.lastIndex = answer.numbers[3];
     info.lastTicks = answer.numbers[4];
     Log(0, fmt::sprintf(Tr("+++ %s : %d passing(s) in USB TimingBox", "+++ %s : %d détection(s) dans l'USB TimingBox"),
                         label, info.count));

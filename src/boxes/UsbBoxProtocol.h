@@ -34,8 +34,8 @@ bool GetUsbBoxTime(CTarvexBox& box);
 
 struct UsbPassingInfo {
     int count = 0;
-    int firstIndex = 0;
-    int lastIndex = 0;
+    uint32_t firstIndex = 0;
+    uint32_t lastIndex = 0;
     uint32_t firstTicks = 0;
     uint32_t lastTicks = 0;
 };
@@ -51,8 +51,19 @@ void ShowBoxInfo(CTarvexBox& box, int item);
 std::string UsbBoxTypeName(int type);
 
 // Reads the passings from passingIndex on, in batches of 64, recording each; the index
-// follows the passings processed. Returns the number of passings recorded.
+// follows the passings processed. Each line's own index is checked: from a line lost,
+// added or unreadable the batch is asked again. A box whose memory holds fewer
+// passings than the index implies is read again from 0. Without a usable clock
+// reference the reference is asked for first, and the passings wait until there is
+// one (the operator is told). Returns the number of passings recorded.
 int GetPassings(CTarvexBox& box);
+
+// Within the caller's turn: asks the box for its clock reference again, and
+// synchronises it when it has none (as the initialisation does). True when the
+// reference is usable afterwards.
+bool RenewEpochReference(CTarvexBox& box, CommandExchange& exchange);
+// The stored reference reads and is set (not "0;0").
+bool UsableEpochReference(const CTarvexBox& box);
 
 // A tick count of the box as an absolute instant, with the box's reference; logs
 // "Error while decoding Epoch Ref" when the reference does not read.

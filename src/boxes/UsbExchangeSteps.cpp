@@ -6,6 +6,7 @@
 
 #include "base/Log.h"
 #include "base/Texts.h"
+#include "boxes/DecoderProtocol.h"
 #include "boxes/TarvexBox.h"
 
 namespace lv::usb {
@@ -16,8 +17,13 @@ BusyMark::BusyMark(CTarvexBox& box) : box_(box) { box_.usbBusy.store(true); }
 
 BusyMark::~BusyMark() { box_.usbBusy.store(false); }
 
-Asked Ask(CTarvexBox& box, CommandExchange& exchange, const std::string& command, const char* expected,
-          int seconds, bool pauseFirst, UsbReply& reply, const std::function<void()>& afterSend) {
+namespace {
+
+// Late replies passed over within one exchange.
+constexpr int kMaxStaleReplies = 3;
+
+Asked AskFor(CTarvexBox& box, CommandExchange& exchange, const std::string& command, const char* expected,
+             int seconds, bool pauseFirst, std::string& response, const std::function<void()>& afterSend) {
     if (pauseFirst) Pause(kPauseBeforeSendMs);
     std::string error;
     if (!exchange.Send(command, error)) {
@@ -26,10 +32,32 @@ Asked Ask(CTarvexBox& box, CommandExchange& exchange, const std::string& command
         return Asked::NotSent;
     }
     if (afterSend) afterSend();
+    // The box answers its commands in order: a reply to an earlier command that came
+    // after its wait ended arrives first. It is passed over, so that it does not shift
+    // every reply after it by one; a few at most, each within the wait.
+    for (int stale = 0; stale <= kMaxStaleReplies; ++stale) {
+        if (exchange.WaitResponse(expected, seconds, response)) return Asked::Answered;
+        if (response.empty() || MatchesExpected(response, expected) || box.cancelRequested.load()) break;
+        Log(0, fmt::sprintf(Tr("## %s : Late reply to an earlier command passed over: %s",
+                               "## %s : Réponse tardive à une commande précédente ignorée : %s"),
+                            box.ExchangeLabel(), PrintableExcerpt(response.substr(0, response.find('\n')))));
+    }
+    return Asked::NoAnswer;
+}
+
+}  // namespace
+
+Asked Ask(CTarvexBox& box, CommandExchange& exchange, const std::string& command, const char* expected,
+          int seconds, bool pauseFirst, UsbReply& reply, const std::function<void()>& afterSend) {
     std::string response;
-    if (!exchange.WaitResponse(expected, seconds, response)) return Asked::NoAnswer;
-    reply = SplitUsbReply(response);
-    return Asked::Answered;
+    const Asked asked = AskFor(box, exchange, command, expected, seconds, pauseFirst, response, afterSend);
+    if (asked == Asked::Answered) reply = SplitUsbReply(response);
+    return asked;
+}
+
+Asked AskRaw(CTarvexBox& box, CommandExchange& exchange, const std::string& command, const char* expected,
+             int seconds, bool pauseFirst, std::string& raw) {
+    return AskFor(box, exchange, command, expected, seconds, pauseFirst, raw, {});
 }
 
 int Seconds(const CTarvexBox& box) { return box.ResponseSeconds(); }

@@ -49,6 +49,10 @@ enum class Asked { Answered, NotSent, NoAnswer };
 Asked Ask(CTarvexBox& box, CommandExchange& exchange, const std::string& command, const char* expected,
           int seconds, bool pauseFirst, UsbReply& reply, const std::function<void()>& afterSend = {});
 
+// Ask, with the reply's text as received (`raw`) besides its lines.
+Asked AskRaw(CTarvexBox& box, CommandExchange& exchange, const std::string& command, const char* expected,
+             int seconds, bool pauseFirst, std::string& raw);
+
 // The time-out of the box's waits.
 int Seconds(const CTarvexBox& box);
 

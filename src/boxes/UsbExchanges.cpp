@@ -8,6 +8,7 @@
 #include "base/Texts.h"
 #include "boxes/DecoderProtocol.h"
 #include "boxes/TarvexBox.h"
+#include "boxes/UsbAnswers.h"
 #include "boxes/UsbExchangeSteps.h"
 
 namespace lv::usb {
@@ -39,9 +40,21 @@ bool OneNumber(const std::string& line, uint32_t* numbers) {
 bool TwoNumbers(const std::string& line, uint32_t* numbers) { return ReadHexPair(line, numbers[0], numbers[1]); }
 
 bool FiveNumbers(const std::string& line, uint32_t* numbers) {
-    unsigned int n[5] = {};
-    if (std::sscanf(line.c_str(), "%x;%x;%x;%x;%x", &n[0], &n[1], &n[2], &n[3], &n[4]) != 5) return false;
-    for (int i = 0; i < 5; ++i) numbers[i] = n[i];
+    const std::optional<UsbPassingCounts> counts = DecodePassingInfo(line);
+    if (!counts) return false;
+    numbers[0] = counts->count;
+    numbers[1] = counts->firstIndex;
+    numbers[2] = counts->firstTicks;
+    numbers[3] = counts->lastIndex;
+    numbers[4] = counts->lastTicks;
+    return true;
+}
+
+bool ItemAndValue(const std::string& line, uint32_t* numbers) {
+    const std::optional<UsbInfoValue> info = DecodeInfo(line);
+    if (!info) return false;
+    numbers[0] = info->item;
+    numbers[1] = info->value;
     return true;
 }
 
@@ -137,7 +150,7 @@ constexpr Exchange kExchanges[] = {
      .status = StatusRead::AfterSemicolon,
      .statusError = {"+ %s : Error in status response to INFOGET: %s)",
                      "+ %s : Erreur dans le status de la réponse à INFOGET : %s"},
-     .decode = TwoNumbers,
+     .decode = ItemAndValue,
      .decodeError = {"+ %s : Error in format in response to INFOGET: %s",
                      "+ %s : Erreur de format dans la réponse à INFOGET : %s"}},
 };

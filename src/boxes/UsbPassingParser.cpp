@@ -73,6 +73,7 @@ int ParseUsbPassing(const std::string& line, UsbPassing& passing) {
         if (static_cast<unsigned char>(*c) <= 0x20 || static_cast<unsigned char>(*c) >= 0x7F) return 0;
     }
     passing.chip = chip;
+    passing.index = n[0];
     passing.ticks = n[1];
     return read;
 }

@@ -42,6 +42,7 @@ bool UsbTicksToTime(const std::string& epochReference, uint32_t ticks, CChrono& 
 
 struct UsbPassing {
     std::string chip;
+    uint32_t index = 0;  // the box's index of the passing (first number)
     uint32_t ticks = 0;
 };
 // Reads a passing line; returns the number of components read (12 for a whole line;

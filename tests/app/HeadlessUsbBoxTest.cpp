@@ -113,5 +113,52 @@ TEST(HeadlessUsbBox, RecordsTheBoxsPassingsWithTheirTimesOfDay) {
     EXPECT_NE(log.find(" : ChipId C0"), std::string::npos);
 }
 
+// The box's memory starts again while the program reads it: the new passings are
+// read from index 0, and the operator sees an alert.
+TEST(HeadlessUsbBox, MemoryThatStartsAgainIsReadAgainAndAlerted) {
+    test::TempFolder data;
+    // Three readings in, the box holds 3 new passings from index 0.
+    test::UsbBoxSimulator box({"--stored", "5", "--rate", "0", "--synchronised", "--memory-reset", "2:3"});
+    ASSERT_TRUE(box.Running());
+    test::WriteFile(data / "Lumivane.ini",
+                    "[Settings]\r\nBLogDetections=1\r\nSecondsBetweenSerialRead=1\r\n[TarvexBoxes]\r\nBoxHost0=" +
+                        box.Device() + "\r\nBoxPort0=19200\r\nBoxIdDetector0=31\r\n");
+    Program program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir", data.Path(),
+                     "--lang", "en"});
+    ASSERT_TRUE(program.WaitFor("[box] 1 connected")) << program.Output();
+    EXPECT_TRUE(program.WaitFor("[alert] ## Box 1 [" + box.Device() +
+                                "-31] : The USB TimingBox holds 3 passing(s) (from index 00000000), fewer than the "
+                                "index 00000005 asked: its memory started again"))
+        << program.Output();
+    std::string journal;
+    auto deadline = Clock::now() + std::chrono::seconds(15);
+    while (Clock::now() < deadline) {
+        journal = Journal(data / "logfiles");
+        if (std::count(journal.begin(), journal.end(), '\n') >= 8) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(program.Stop(), 0) << program.Output();
+    EXPECT_EQ(std::count(journal.begin(), journal.end(), '\n'), 8) << journal << program.Output();
+}
+
+// A box that cannot be given a clock reference: its passings wait, and the operator
+// sees it.
+TEST(HeadlessUsbBox, PassingsWaitingForAReferenceAreAlerted) {
+    test::TempFolder data;
+    test::UsbBoxSimulator box({"--stored", "3", "--rate", "0", "--unsynchronised"});
+    ASSERT_TRUE(box.Running());
+    test::WriteFile(data / "Lumivane.ini",
+                    "[Settings]\r\nSecondsBetweenSerialRead=1\r\n[TarvexBoxes]\r\nBoxHost0=" + box.Device() +
+                        "\r\nBoxPort0=19200\r\nBoxIdDetector0=31\r\n");
+    Program program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir", data.Path(),
+                     "--lang", "en"});
+    ASSERT_TRUE(program.WaitFor("[box] 1 connected")) << program.Output();
+    EXPECT_TRUE(program.WaitFor("[alert] ## Box 1 [" + box.Device() +
+                                "-31] : USB TimingBox without a usable time reference: its passings wait"))
+        << program.Output();
+    EXPECT_EQ(program.Stop(), 0) << program.Output();
+    EXPECT_EQ(Journal(data / "logfiles"), "");
+}
+
 }  // namespace
 }  // namespace lv

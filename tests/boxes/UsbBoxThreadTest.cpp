@@ -58,7 +58,7 @@ TEST_F(UsbBoxThreadTest, ExchangesMeetTheRunningThreadThenPeriodicReadingTakesOv
     EXPECT_GE(info.count, 3);
     const int first = GetPassings(box);
     EXPECT_GE(first, 3);
-    EXPECT_EQ(box.passingIndex.load(), first);
+    EXPECT_EQ(static_cast<uint32_t>(box.passingIndex.load()), static_cast<uint32_t>(first));
 
     box.periodicPassingRequest = true;
     ASSERT_TRUE(test::WaitUntil([&] { return host.RecordedCount() >= static_cast<std::size_t>(first + 6); },

@@ -70,6 +70,30 @@ protected:
         return indices;
     }
     int Requests() const { return log.CountContaining(">>->> PASSINGGET;"); }
+    // The next index to read, in the box's unsigned 32-bit space.
+    uint32_t Index() const { return static_cast<uint32_t>(box.passingIndex.load()); }
+    // Readings until one brings nothing (a periodic reading's rounds), at most `rounds`.
+    int ReadUntilNothingNew(int rounds = 10) {
+        int total = 0;
+        for (int i = 0; i < rounds; ++i) {
+            const int recorded = GetPassings(box);
+            total += recorded;
+            if (recorded == 0) break;
+        }
+        return total;
+    }
+    // Each index from `first` on exactly once, in order, `count` of them.
+    void ExpectEachIndexOnce(unsigned first, unsigned count) {
+        std::vector<unsigned> indices = ProcessedIndices();
+        ASSERT_EQ(indices.size(), count) << log.Dump();
+        for (unsigned i = 0; i < count; ++i) EXPECT_EQ(indices[i], first + i) << i;
+    }
+    bool Alerted(const std::string& text) const {
+        for (const auto& alert : host.Alerts()) {
+            if (alert.first.find(text) != std::string::npos) return true;
+        }
+        return false;
+    }
     // Lines ending with the box's label and the text of the present language.
     int Logged(const std::string& english, const std::string& french) const {
         const bool inEnglish = CurrentLanguage() == Language::English;
@@ -204,7 +228,7 @@ TEST_F(UsbExchangeTest, FirstReadingStartsAtTheBoxsFirstIndex) {
     ASSERT_TRUE(GetEpochReference(box));
     EXPECT_EQ(GetPassings(box), 3);
     EXPECT_EQ(host.RecordedCount(), 3u);
-    EXPECT_EQ(box.passingIndex.load(), 0x2d);
+    EXPECT_EQ(Index(), static_cast<uint32_t>(0x2d));
     EXPECT_EQ(Find(">>->> PASSINGGET;00000000"), Find(">>->> PASSINGGET;") );
     EXPECT_GE(Find(">>->> PASSINGGET;0000002a"), 0);
     EXPECT_EQ(ProcessedIndices(), (std::vector<unsigned>{0x2a, 0x2b, 0x2c}));
@@ -212,7 +236,7 @@ TEST_F(UsbExchangeTest, FirstReadingStartsAtTheBoxsFirstIndex) {
     EXPECT_EQ(GetPassings(box), 0);
     EXPECT_EQ(host.RecordedCount(), 3u);
     EXPECT_TRUE(log.HasContaining("No new passings for PASSINGGET(0000002d): 0;2a"));
-    EXPECT_EQ(box.passingIndex.load(), 0x2d);
+    EXPECT_EQ(Index(), static_cast<uint32_t>(0x2d));
 }
 
 TEST_F(UsbExchangeTest, FullBatchesAreFollowedAtOnceAndAShortOneEnds) {
@@ -223,7 +247,7 @@ TEST_F(UsbExchangeTest, FullBatchesAreFollowedAtOnceAndAShortOneEnds) {
     // 64, then 63: two requests.
     EXPECT_EQ(Requests(), 2);
     EXPECT_GE(Find(">>->> PASSINGGET;00000040"), 0);
-    EXPECT_EQ(box.passingIndex.load(), 127);
+    EXPECT_EQ(Index(), static_cast<uint32_t>(127));
     std::vector<unsigned> indices = ProcessedIndices();
     ASSERT_EQ(indices.size(), 127u);
     for (unsigned i = 0; i < indices.size(); ++i) EXPECT_EQ(indices[i], i);
@@ -242,7 +266,7 @@ TEST_F(UsbExchangeTest, EmptyBoxNamingIndexZeroIsAskedOnce) {
     EXPECT_EQ(GetPassings(box), 0);
     EXPECT_EQ(Requests(), 1);
     EXPECT_TRUE(log.HasContaining("No new passings for PASSINGGET(00000000): 0;0"));
-    EXPECT_EQ(box.passingIndex.load(), 0);
+    EXPECT_EQ(Index(), static_cast<uint32_t>(0));
 }
 
 TEST_F(UsbExchangeTest, ShortBatchIsAskedAgainFromItsFirstMissingPassing) {
@@ -250,45 +274,142 @@ TEST_F(UsbExchangeTest, ShortBatchIsAskedAgainFromItsFirstMissingPassing) {
     Connect();
     ASSERT_TRUE(GetEpochReference(box));
     EXPECT_EQ(GetPassings(box), 10);
-    EXPECT_EQ(box.passingIndex.load(), 10);
+    EXPECT_EQ(Index(), static_cast<uint32_t>(10));
     EXPECT_TRUE(log.HasContaining("PASSINGGET(00000000) announced 64 passing(s), 10 received"));
     EXPECT_EQ(GetPassings(box), 10);
-    EXPECT_EQ(box.passingIndex.load(), 20);
+    EXPECT_EQ(Index(), static_cast<uint32_t>(20));
     std::vector<unsigned> indices = ProcessedIndices();
     ASSERT_EQ(indices.size(), 20u);
     for (unsigned i = 0; i < indices.size(); ++i) EXPECT_EQ(indices[i], i);
 }
 
-TEST_F(UsbExchangeTest, MalformedPassingLinesAreReportedAndSkipped) {
+TEST_F(UsbExchangeTest, MalformedPassingLinesStoredSoAreAskedAgainThenLeftOut) {
     Start({"--rate", "0", "--synchronised", "--stored", "10", "--malformed-every", "5"});
     Connect();
     ASSERT_TRUE(GetEpochReference(box));
     GetPassings(box);
     EXPECT_EQ(host.RecordedCount(), 8u);
-    EXPECT_EQ(log.CountContaining("Invalid passing format. Missing components. 11 found, 12 expected: C0"), 2);
-    EXPECT_EQ(box.passingIndex.load(), 10);
+    // Each malformed line is asked for three times, then left out by name.
+    EXPECT_EQ(log.CountContaining("Invalid passing format. Missing components. 11 found, 12 expected: C0"), 6);
+    EXPECT_EQ(log.CountContaining(": PASSINGGET(00000004): passing 00000004 unreadable; asked again from 00000004"), 1);
+    EXPECT_EQ(log.CountContaining("Passing 00000004 unreadable in 3 requests: left out, the reading goes on from 00000005"), 1);
+    EXPECT_EQ(log.CountContaining("Passing 00000009 unreadable in 3 requests: left out, the reading goes on from 0000000a"), 1);
+    EXPECT_EQ(Index(), 10u);
 }
 
-TEST_F(UsbExchangeTest, PassingsWithoutAUsableReferenceWaitForOne) {
+// One line damaged in transit in every second batch: asked again, nothing lost.
+TEST_F(UsbExchangeTest, DamagedLineInABatchIsAskedAgainAndNoPassingIsLost) {
+    Start({"--rate", "0", "--synchronised", "--stored", "200", "--garble-every", "2"});
+    Connect();
+    ASSERT_TRUE(GetEpochReference(box));
+    ReadUntilNothingNew();
+    EXPECT_EQ(host.RecordedCount(), 200u) << log.Dump();
+    ExpectEachIndexOnce(0, 200);
+    EXPECT_EQ(Index(), 200u);
+    // What was asked again is in the log, by index.
+    EXPECT_GE(log.CountContaining("unreadable; asked again from 000000"), 1);
+    EXPECT_FALSE(log.HasContaining("left out"));
+}
+
+// A line of noise among the passings of every second batch: the last passing of the
+// batch is not pushed out.
+TEST_F(UsbExchangeTest, NoiseLineInABatchPushesNoPassingOut) {
+    Start({"--rate", "0", "--synchronised", "--stored", "200", "--extra-every", "2"});
+    Connect();
+    ASSERT_TRUE(GetEpochReference(box));
+    ReadUntilNothingNew();
+    EXPECT_EQ(host.RecordedCount(), 200u) << log.Dump();
+    ExpectEachIndexOnce(0, 200);
+    EXPECT_EQ(Index(), 200u);
+    EXPECT_GE(log.CountContaining("unreadable; asked again from 000000"), 1);
+}
+
+// A box whose memory started again (a reset, a replacement) is read from 0 again, and
+// the operator is told.
+TEST_F(UsbExchangeTest, MemoryThatStartsAgainIsReadAgainFromZero) {
+    Start({"--rate", "0", "--synchronised", "--stored", "100", "--memory-reset", "2:37"});
+    Connect();
+    ASSERT_TRUE(GetEpochReference(box));
+    EXPECT_EQ(GetPassings(box), 100);
+    EXPECT_EQ(Index(), 100u);
+    // The box now holds 37 new passings from index 0.
+    ReadUntilNothingNew();
+    EXPECT_EQ(host.RecordedCount(), 137u) << log.Dump();
+    EXPECT_EQ(Index(), 37u);
+    EXPECT_TRUE(Alerted("The USB TimingBox holds 37 passing(s) (from index 00000000), fewer than the index 00000064 "
+                        "asked: its memory started again; its passings are read again from index 0"))
+        << log.Dump();
+    // A box with nothing new is not taken for one that started again.
+    const std::size_t alerts = host.Alerts().size();
+    EXPECT_EQ(GetPassings(box), 0);
+    EXPECT_EQ(host.Alerts().size(), alerts);
+    EXPECT_TRUE(log.HasContaining("No new passings for PASSINGGET(00000025)"));
+}
+
+TEST_F(UsbExchangeTest, PassingsWithoutAUsableReferenceWaitForOneAndTheOperatorIsTold) {
     Start({"--rate", "0", "--unsynchronised", "--stored", "3"});
     Connect();
     ASSERT_TRUE(GetEpochReference(box));
     EXPECT_EQ(box.epochReference, "0;0");
     GetPassings(box);
-    // Not recorded with a made-up time, and read again later.
+    // Not recorded with a made-up time, and read again later: the reference is asked
+    // for again (and set, as at initialisation) at each reading meanwhile.
     EXPECT_EQ(host.RecordedCount(), 0u);
-    EXPECT_EQ(box.passingIndex.load(), 0);
-    EXPECT_TRUE(log.HasContaining("Passing 0 (chip C0"));
+    EXPECT_EQ(Index(), 0u);
     box.epochReference = "not a reference";
     GetPassings(box);
     EXPECT_EQ(host.RecordedCount(), 0u);
-    EXPECT_TRUE(log.HasContaining("Error while decoding Epoch Ref: not a reference"));
-    EXPECT_EQ(log.CountContaining("Passing 0 (chip C0"), 2);
+    EXPECT_EQ(log.CountContaining(">>->> EPOCHREFSET;"), 2);
+    const std::string waiting = "USB TimingBox without a usable time reference: its passings wait, the reference is asked for again";
+    EXPECT_TRUE(Alerted(waiting)) << log.Dump();
+    EXPECT_EQ(host.Alerts().size(), 1u);
 
     box.epochReference = "60000000;0";
     EXPECT_EQ(GetPassings(box), 3);
     EXPECT_EQ(host.RecordedCount(), 3u);
-    EXPECT_EQ(box.passingIndex.load(), 3);
+    EXPECT_EQ(Index(), 3u);
+    EXPECT_TRUE(Alerted("USB TimingBox time reference received: its waiting passings are read"));
+}
+
+// The first answer to EPOCHREFGET comes after its wait and after the synchronisation's:
+// every reply after it would come one command late.
+TEST_F(UsbExchangeTest, LateReferenceAnswerStillLeadsToRecordedPassings) {
+    Start({"--rate", "0", "--synchronised", "--stored", "5", "--late", "EPOCHREFGET=7000"});
+    ASSERT_TRUE(InitializeBox(box));
+    ReadUntilNothingNew(4);
+    EXPECT_EQ(host.RecordedCount(), 5u) << log.Dump();
+    ExpectEachIndexOnce(0, 5);
+}
+
+// 200 KB lines of noise before the first answers, the synchronisation's included.
+TEST_F(UsbExchangeTest, NoiseAtConnectionStillLeadsToRecordedPassings) {
+    Start({"--rate", "0", "--synchronised", "--stored", "5", "--junk-lines", "7"});
+    ASSERT_TRUE(InitializeBox(box));
+    ReadUntilNothingNew(4);
+    EXPECT_EQ(host.RecordedCount(), 5u) << log.Dump();
+    ExpectEachIndexOnce(0, 5);
+}
+
+// 400 bytes a second: a full batch takes several times the reply wait to arrive.
+TEST_F(UsbExchangeTest, SlowLineStillDeliversAFullBatch) {
+    Start({"--rate", "0", "--synchronised", "--stored", "70", "--bytes-per-second", "400"});
+    Connect();
+    ASSERT_TRUE(GetEpochReference(box));
+    ReadUntilNothingNew(3);
+    EXPECT_EQ(host.RecordedCount(), 70u) << log.Dump();
+    ExpectEachIndexOnce(0, 70);
+}
+
+// The box names 7fffffff as its first index: the index goes on past the signed range.
+TEST_F(UsbExchangeTest, IndexGoesOnPastTheSignedRange) {
+    Start({"--rate", "0", "--synchronised", "--first-index", "7fffffff", "--stored", "1"});
+    Connect();
+    ASSERT_TRUE(GetEpochReference(box));
+    EXPECT_EQ(GetPassings(box), 1);
+    EXPECT_EQ(Index(), 0x80000000u);
+    EXPECT_EQ(GetPassings(box), 0);
+    EXPECT_TRUE(log.HasContaining("No new passings for PASSINGGET(80000000): 0;7fffffff")) << log.Dump();
+    EXPECT_EQ(host.RecordedCount(), 1u);
 }
 
 TEST_F(UsbExchangeTest, TickCounterWrappingKeepsTimesInOrder) {
@@ -320,7 +441,7 @@ TEST_F(UsbExchangeTest, NoAnswerAndBadStatusLeaveTheStateAsItWas) {
     const std::string reference = box.epochReference;
     EXPECT_EQ(GetPassings(box), 0);
     EXPECT_TRUE(log.HasContaining("No response (1s) for PASSINGGET(00000000)"));
-    EXPECT_EQ(box.passingIndex.load(), 0);
+    EXPECT_EQ(Index(), static_cast<uint32_t>(0));
     AdjustEpochReference(box);
     EXPECT_TRUE(log.HasContaining("Error in Epoch Ref 1 day adjustment: EPOCHREFADJ1D;3"));
     UsbPassingInfo info;
@@ -360,7 +481,7 @@ TEST_F(UsbExchangeTest, NoAnswerLinesNameTheWaitGiven) {
     EXPECT_EQ(box.epochReference, "60000000;0");
     EXPECT_EQ(info.count, 77);
     EXPECT_EQ(value, 77);
-    EXPECT_EQ(box.passingIndex.load(), 0);
+    EXPECT_EQ(Index(), static_cast<uint32_t>(0));
     EXPECT_FALSE(box.usbBusy.load());
 }
 
@@ -404,7 +525,7 @@ TEST_F(UsbExchangeTest, UnreadablePassingGetValueLinesEndTheReading) {
     ASSERT_TRUE(GetEpochReference(box));
     EXPECT_EQ(GetPassings(box), 0);
     EXPECT_TRUE(log.HasContaining(" : Error in format of response to PASSINGGET(00000000): 2"));
-    EXPECT_EQ(box.passingIndex.load(), 0);
+    EXPECT_EQ(Index(), static_cast<uint32_t>(0));
     EXPECT_EQ(host.RecordedCount(), 0u);
     box.Transport()->Disconnect();
     sim.reset();
@@ -416,7 +537,7 @@ TEST_F(UsbExchangeTest, UnreadablePassingGetValueLinesEndTheReading) {
     EXPECT_EQ(GetPassings(box), 0);
     EXPECT_TRUE(log.HasContaining(" : Error in index in response to PASSINGGET(00000000): zz"));
     EXPECT_EQ(Requests(), requests + 1);
-    EXPECT_EQ(box.passingIndex.load(), 0);
+    EXPECT_EQ(Index(), static_cast<uint32_t>(0));
 }
 
 TEST_F(UsbExchangeTest, BadStatusIsReportedAndTheValueStillServesExceptForSynchronisation) {

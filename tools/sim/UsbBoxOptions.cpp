@@ -41,6 +41,13 @@ void PrintHelp() {
         "  --batch N            passings per PASSINGGET at most (default 64)\n"
         "  --short-batch K      send only K passing lines of each batch, announcing them all\n"
         "  --malformed-every N  every N-th passing line lacks a component\n"
+        "  --garble-every N     every N-th batch sent has one passing line damaged in transit\n"
+        "  --extra-every N      every N-th batch sent has a line of noise among its passings\n"
+        "  --late KEYWORD=MS    the first answer to KEYWORD comes MS ms late (repeatable)\n"
+        "  --memory-reset N:K   after the N-th PASSINGGET the memory starts again from its\n"
+        "                       first index, with K new passings\n"
+        "  --bytes-per-second B the line sends at most B bytes a second\n"
+        "  --junk-lines N       the first N answers each follow a 200 KB line of noise\n"
         "  --silent KEYWORD     never answer KEYWORD (repeatable)\n"
         "  --status KEYWORD=N   answer KEYWORD with status N (repeatable)\n"
         "  --value KEYWORD=TEXT answer KEYWORD with TEXT as its value line (repeatable)\n"
@@ -84,6 +91,25 @@ bool ParseOptions(int argc, char** argv, Options& options, bool& help, std::stri
                 return false;
             }
             options.status[std::string(text, equal)] = static_cast<int>(number);
+        } else if (name == "--late") {
+            if (!value(text)) return false;
+            const char* equal = std::strchr(text, '=');
+            if (!equal || equal == text || !ReadInteger(equal + 1, 0, 600000, number)) {
+                error = "bad --late (KEYWORD=MS)";
+                return false;
+            }
+            options.lateMs[std::string(text, equal)] = static_cast<int>(number);
+        } else if (name == "--memory-reset") {
+            if (!value(text)) return false;
+            const char* colon = std::strchr(text, ':');
+            long long keep = 0;
+            if (!colon || !ReadInteger(std::string(text, colon).c_str(), 1, 1000000000LL, number) ||
+                !ReadInteger(colon + 1, 0, 1000000LL, keep)) {
+                error = "bad --memory-reset (N:K)";
+                return false;
+            }
+            options.resetAfter = number;
+            options.resetKeep = keep;
         } else if (name == "--value") {
             if (!value(text)) return false;
             const char* equal = std::strchr(text, '=');
@@ -113,7 +139,8 @@ bool ParseOptions(int argc, char** argv, Options& options, bool& help, std::stri
             }
         } else if (name == "--runners" || name == "--seed" || name == "--stored" || name == "--count" ||
                    name == "--firmware" || name == "--batch" || name == "--short-batch" ||
-                   name == "--malformed-every") {
+                   name == "--malformed-every" || name == "--garble-every" || name == "--extra-every" ||
+                   name == "--bytes-per-second" || name == "--junk-lines") {
             if (!value(text) || !ReadInteger(text, 0, 1000000000LL, number)) {
                 error = "bad " + name;
                 return false;
@@ -126,6 +153,10 @@ bool ParseOptions(int argc, char** argv, Options& options, bool& help, std::stri
             if (name == "--batch") options.batch = static_cast<int>(number);
             if (name == "--short-batch") options.shortBatch = static_cast<int>(number);
             if (name == "--malformed-every") options.malformedEvery = number;
+            if (name == "--garble-every") options.garbleEvery = number;
+            if (name == "--extra-every") options.extraEvery = number;
+            if (name == "--bytes-per-second") options.bytesPerSecond = static_cast<int>(number);
+            if (name == "--junk-lines") options.junkLines = static_cast<int>(number);
         } else {
             error = "unknown option " + name;
             return false;

@@ -25,6 +25,13 @@ struct Options {
     int batch = 64;                  // passings per PASSINGGET at most
     int shortBatch = -1;             // lines actually sent per batch, -1 = all announced
     long long malformedEvery = 0;    // every N-th passing line lacks a component
+    long long garbleEvery = 0;       // every N-th batch sent has one passing line damaged
+    long long extraEvery = 0;        // every N-th batch sent has a line of noise among its passings
+    std::map<std::string, int> lateMs;  // keyword -> its first answer this late (ms)
+    long long resetAfter = 0;        // the memory starts again after this many PASSINGGET...
+    long long resetKeep = 0;         // ... with this many new passings in it
+    int bytesPerSecond = 0;          // the line's speed out, 0 = as fast as it goes
+    int junkLines = 0;               // the first N answers follow a 200 KB line of noise
     std::set<std::string> silent;    // keywords left without answer
     std::map<std::string, int> status;  // keyword -> status answered
     std::map<std::string, std::string> value;  // keyword -> value line answered instead

@@ -6,12 +6,15 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <map>
 
 #include "PassingGenerator.h"
 #include "SimCommands.h"
@@ -137,43 +140,88 @@ int RunUsbBoxSimulator(int argc, char** argv) {
 
     std::string pending;
     bool dropping = false;  // an over-long command is dropped up to its line feed
+    // What goes out, in order: each answer when it is due (a late one holds back those
+    // behind it, as a box that answers one command at a time does), at the line's speed.
+    struct Outgoing {
+        long long dueMs;
+        std::string text;
+    };
+    std::deque<Outgoing> queue;
+    std::string out;            // due bytes not yet written
+    long long paceStartMs = 0;  // the line's speed counts from here ...
+    long long paceSent = 0;     // ... these bytes sent since
+    std::map<std::string, int> lateLeft = options.lateMs;
+    int junkLeft = options.junkLines;
     while (!g_stop.load()) {
+        const bool busy = !queue.empty() || !out.empty();
         pollfd waiter{master, POLLIN, 0};
-        int ready = ::poll(&waiter, 1, 200);
+        int ready = ::poll(&waiter, 1, busy ? 5 : 200);
         state.Generate(WallMs());
-        if (ready <= 0) continue;
-        char chunk[512];
-        ssize_t count = ::read(master, chunk, sizeof chunk);
-        if (count <= 0) {
-            if (count < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-            // No client side open: wait for one.
-            ::usleep(50000);
-            continue;
-        }
-        for (ssize_t i = 0; i < count; ++i) {
-            const char c = chunk[i];
-            if (c != '\n') {
-                if (!dropping && pending.size() < kMaxCommandBytes) {
-                    pending.push_back(c);
-                } else {
-                    dropping = true;
+        if (ready > 0) {
+            char chunk[512];
+            ssize_t count = ::read(master, chunk, sizeof chunk);
+            if (count <= 0) {
+                if (!(count < 0 && (errno == EAGAIN || errno == EINTR))) {
+                    // No client side open: wait for one.
+                    ::usleep(50000);
                 }
-                continue;
+                count = 0;
             }
-            if (dropping) {
-                dropping = false;
+            for (ssize_t i = 0; i < count; ++i) {
+                const char c = chunk[i];
+                if (c != '\n') {
+                    if (!dropping && pending.size() < kMaxCommandBytes) {
+                        pending.push_back(c);
+                    } else {
+                        dropping = true;
+                    }
+                    continue;
+                }
+                if (dropping) {
+                    dropping = false;
+                    pending.clear();
+                    continue;
+                }
+                Trace(options.verbose, "<<", pending);
+                const std::string keyword = pending.substr(0, pending.find(';'));
+                const std::string reply = state.Answer(pending, WallMs());
                 pending.clear();
-                continue;
-            }
-            Trace(options.verbose, "<<", pending);
-            const std::string reply = state.Answer(pending, WallMs());
-            pending.clear();
-            if (reply.empty()) continue;
-            Trace(options.verbose, ">>", reply);
-            if (!WriteAllBytes(master, reply)) {
-                std::fprintf(stderr, "usbbox: write failed: %s\n", std::strerror(errno));
+                if (reply.empty()) continue;
+                long long due = WallMs();
+                auto late = lateLeft.find(keyword);
+                if (late != lateLeft.end()) {
+                    due += late->second;
+                    lateLeft.erase(late);
+                }
+                if (junkLeft > 0) {
+                    --junkLeft;
+                    queue.push_back({due, std::string(200 * 1024, 'Z') + "\n"});
+                }
+                queue.push_back({due, reply});
             }
         }
+        const long long now = WallMs();
+        while (!queue.empty() && queue.front().dueMs <= now) {
+            if (out.empty()) {
+                paceStartMs = now;
+                paceSent = 0;
+            }
+            Trace(options.verbose, ">>", queue.front().text.size() > 4096 ? "(noise)" : queue.front().text);
+            out += queue.front().text;
+            queue.pop_front();
+        }
+        if (out.empty()) continue;
+        std::size_t length = out.size();
+        if (options.bytesPerSecond > 0) {
+            const long long allowed = (now - paceStartMs) * options.bytesPerSecond / 1000 - paceSent;
+            if (allowed <= 0) continue;
+            length = std::min<std::size_t>(length, static_cast<std::size_t>(allowed));
+        }
+        if (!WriteAllBytes(master, out.substr(0, length))) {
+            std::fprintf(stderr, "usbbox: write failed: %s\n", std::strerror(errno));
+        }
+        out.erase(0, length);
+        paceSent += static_cast<long long>(length);
     }
     ::close(keeper);
     ::close(master);

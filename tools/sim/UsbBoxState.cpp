@@ -80,7 +80,13 @@ std::string UsbBoxState::PassingLine(uint32_t index, const Passing& passing) con
     return line;
 }
 
-std::string UsbBoxState::PassingGet(const std::string& argument) {
+std::string UsbBoxState::PassingGet(const std::string& argument, long long nowMs) {
+    if (options_.resetAfter > 0 && passingGets_ == options_.resetAfter) {
+        // The memory starts again (a reset, another box): the same first index, new passings.
+        memory_.clear();
+        for (long long i = 0; i < options_.resetKeep; ++i) Store(nowMs - (options_.resetKeep - i) * 1000);
+    }
+    ++passingGets_;
     const int status = StatusOf("PASSINGGET");
     if (status != 0) return Reply("PASSINGGET", status, "0;0\n");
     char* end = nullptr;
@@ -97,9 +103,18 @@ std::string UsbBoxState::PassingGet(const std::string& argument) {
     uint32_t sent = announced;
     if (options_.shortBatch >= 0 && static_cast<uint32_t>(options_.shortBatch) < sent) sent = options_.shortBatch;
     std::string rest = Hex(static_cast<uint32_t>(asked)) + ";" + Hex(announced) + "\n";
+    const long long batch = sent > 0 ? ++batchesSent_ : 0;
+    // Damage in transit, on one line in the middle of the batch.
+    const bool garble = options_.garbleEvery > 0 && batch > 0 && batch % options_.garbleEvery == 0;
+    const bool extra = options_.extraEvery > 0 && batch > 0 && batch % options_.extraEvery == 0;
     for (uint32_t k = 0; k < sent; ++k) {
         const uint32_t index = static_cast<uint32_t>(asked) + k;
-        rest += PassingLine(index, memory_[index - first]) + "\n";
+        std::string line = PassingLine(index, memory_[index - first]);
+        if (k == sent / 2) {
+            if (extra) rest += "\x7f~#$\x01noise\n";
+            if (garble) line = line.substr(0, line.size() / 3) + "\x02\xfe" + line.substr(line.size() / 2 + 4);
+        }
+        rest += line + "\n";
     }
     return Reply("PASSINGGET", 0, rest);
 }
@@ -154,7 +169,7 @@ std::string UsbBoxState::Answer(const std::string& line, long long nowMs) {
         }
         return Reply("PASSINGINFOGET", status, value + "\n");
     }
-    if (keyword == "PASSINGGET") return PassingGet(argument);
+    if (keyword == "PASSINGGET") return PassingGet(argument, nowMs);
     return "COMMANDNOTEXISTING\n\n";
 }
 

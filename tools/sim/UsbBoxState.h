@@ -34,7 +34,7 @@ private:
     std::string PassingLine(uint32_t index, const Passing& passing) const;
     std::string Reply(const std::string& keyword, int status, const std::string& rest) const;
     int StatusOf(const std::string& keyword) const;
-    std::string PassingGet(const std::string& argument);
+    std::string PassingGet(const std::string& argument, long long nowMs);
 
     const Options& options_;
     std::vector<std::string> chips_;
@@ -45,6 +45,8 @@ private:
     uint32_t reference_ = 0;  // ... and R
     std::vector<Passing> memory_;
     long long generated_ = 0;  // passings made by the rate
+    long long passingGets_ = 0;   // PASSINGGET requests answered
+    long long batchesSent_ = 0;   // replies that carried passing lines
 };
 
 }  // namespace sim::usbbox

@@ -61,7 +61,13 @@ int CSerialComBox::ReadLine(std::string& line) {
     lastLineIncomplete_.store(false);
     if (!PortOpen()) return -1;
     CSerialBuffer& buffer = Buffer();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ReplyWaitMs());
+    // The wait ends after a silence, not after a total time: a slow line (a few hundred
+    // bytes a second) still delivers a whole batch, and a line that falls silent
+    // mid-reply is still given up. The reply's size is bounded by the buffer.
+    const auto silence = std::chrono::milliseconds(ReplyWaitMs());
+    auto deadline = std::chrono::steady_clock::now() + silence;
+    std::size_t held = buffer.Available();
+    uint64_t dropped = buffer.DroppedBytes();
     // The reply is taken once whole (or cut at the bound), so that it never grows past
     // the buffer's capacity here either.
     for (;;) {
@@ -69,6 +75,13 @@ int CSerialComBox::ReadLine(std::string& line) {
             const bool cut = buffer.ReadUpTo(line, kReplyEnd) == CSerialBuffer::Read::Cut;
             lastLineIncomplete_.store(cut);
             return static_cast<int>(line.size());
+        }
+        const std::size_t nowHeld = buffer.Available();
+        const uint64_t nowDropped = buffer.DroppedBytes();
+        if (nowHeld != held || nowDropped != dropped) {
+            held = nowHeld;
+            dropped = nowDropped;
+            deadline = std::chrono::steady_clock::now() + silence;
         }
         const bool failed = PortFailed();
         const bool late = std::chrono::steady_clock::now() >= deadline;

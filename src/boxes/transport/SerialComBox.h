@@ -3,7 +3,8 @@
 // /dev/ttyUSB0, or a COMn name mapped to one, see SerialPortNames.h) opened at 19200
 // baud, 8N1, no flow control. The box answers each command with a reply of one or more
 // lines ended by a blank line: ReadLine returns one whole reply, its two line feeds
-// included, and never waits longer than the reply time-out for it.
+// included, and waits for it as long as its bytes keep coming (never a reply time-out
+// of silence).
 //
 // Threads: as CComBox. The port's own reader thread fills the receive buffer.
 #include <atomic>
@@ -23,8 +24,8 @@ public:
     static constexpr int kOpenHandle = 8559;
     // The end of a reply.
     static constexpr const char* kReplyEnd = "\n\n";
-    // How long ReadLine waits for the end of a reply once it has begun: the time-out
-    // of an exchange.
+    // How long ReadLine waits, once a reply has begun, for its next byte: the time-out
+    // of an exchange, counted from the last byte received.
     static constexpr int kDefaultReplyWaitMs = 5000;
 
     CSerialComBox() = default;
@@ -33,7 +34,7 @@ public:
     bool Close() override;
     bool Disconnect() override;
     // One reply up to and including "\n\n". 0 when nothing came; a reply still
-    // unfinished after the reply time-out, or cut at the buffer's bound, is returned
+    // unfinished after the reply time-out of silence, or cut at the buffer's bound, is returned
     // marked incomplete (LastLineIncomplete); -1 when the port is closed, or failed
     // (device gone) with nothing left to hand out (the transport is then disconnected).
     int ReadLine(std::string& line) override;
