@@ -113,6 +113,10 @@ void HeadlessView::ShowLostBoxAlert(const std::string& text) {
     }
 }
 
+void HeadlessView::ShowExportAlert(const std::string& text) {
+    if (!text.empty()) Print("alert", text);
+}
+
 void HeadlessView::ShowForwardingBacklog(std::size_t waiting) {
     if ((waiting == 0) != (backlog_ == 0)) StatusChanged();
     backlog_ = waiting;

@@ -38,6 +38,7 @@ public:
     void SetBoxActivity(int box, const BoxActivity& activity) override;
     void BoxActivityShown() override;
     void ShowLostBoxAlert(const std::string& text) override;
+    void ShowExportAlert(const std::string& text) override;
     void ShowForwardingBacklog(std::size_t waiting) override;
     void ShowJournalPending(std::size_t pendingLines) override;
     void SetClockButtonsEnabled(bool) override {}

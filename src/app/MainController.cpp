@@ -136,6 +136,7 @@ void MainController::StartTimers() {
     ShowBoxActivity();
     ui_.setTimer(kTimerBoxActivity, 1000, true, [this] { ShowBoxActivity(); });
     ui_.setTimer(kTimerBacklogStatus, kBacklogStatusMs, true, [this] { ShowBacklogs(); });
+    backgroundExport_.SetAlert([this](const std::string& text) { view_.ShowExportAlert(text); });
     backgroundExport_.Start();
     if (link_) link_->StartPingTimer();
 }

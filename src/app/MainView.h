@@ -82,6 +82,9 @@ public:
     // operator dismisses it (MainController::DismissResumeNotice), with the reset of
     // the detection list at hand; empty hides it.
     virtual void ShowResumeNotice(const std::string& text) { (void)text; }
+    // Published files that cannot reach a server (a server named for the background
+    // export that the servers file does not define); said once per cause, also logged.
+    virtual void ShowExportAlert(const std::string& text) { (void)text; }
     // The clock buttons (synchronise, display clocks): enabled while a box is connected.
     virtual void SetClockButtonsEnabled(bool enabled) = 0;
     // Whether the connect button shows as pressed (boxes in use).

@@ -105,6 +105,7 @@ void QueueExportUploads(ExportOutcome& outcome, const std::string* serverNames) 
     outcome.ftpStarted = serverNames != nullptr ? uploads->QueueToServers(outcome.created, *serverNames, error)
                                                 : uploads->QueueToSettingsServer(outcome.created, error);
     if (!outcome.ftpStarted) outcome.ftpError = error;
+    if (serverNames != nullptr) outcome.ftpServersMissing = uploads->MissingServers(*serverNames);
 }
 
 }  // namespace lv
