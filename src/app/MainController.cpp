@@ -81,6 +81,8 @@ void MainController::Open() {
 
 void MainController::OpenSessionJournal() {
     if (!options_.resumeFile.empty() && ResumeSession(options_.resumeFile)) return;
+    // Another instance started in the same second never writes into this file.
+    detectionIntake_.ClaimSessionFile();
     Log(0, IncomingDetectionsSavedText(detectionIntake_.SessionFileName()));
     detectionIntake_.OpenJournal();
 }
