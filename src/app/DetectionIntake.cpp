@@ -55,8 +55,10 @@ void DetectionIntake::OpenJournal() {
 
 void DetectionIntake::CloseJournal() { DetectionTable::Instance().Journal().Close(); }
 
+void DetectionIntake::ClaimSessionFile() { sessionFileName_ = lv::ClaimSessionFile(sessionFileName_); }
+
 void DetectionIntake::StartNewJournal() {
-    sessionFileName_ = MakeSessionFileName();
+    sessionFileName_ = lv::ClaimSessionFile(MakeSessionFileName());
     DetectionTable::Instance().Journal().Open(sessionFileName_);
 }
 

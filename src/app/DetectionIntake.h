@@ -38,6 +38,9 @@ public:
     const std::string& SessionFileName() const { return sessionFileName_; }
     // A start that resumed an earlier file continues it under its name.
     void SetSessionFileName(std::string name) { sessionFileName_ = std::move(name); }
+    // The current name becomes a file of this session alone (created exclusively; the
+    // next free name when it is taken). Before the first opening of a new session.
+    void ClaimSessionFile();
     // Opens the current file when it is closed, continued (appended) when it exists;
     // call it before anything that records can start.
     void OpenJournal();

@@ -104,6 +104,8 @@ void MainController::PublishStatus() { statusServer_.Publish(StatusSnapshot()); 
 
 void MainController::OpenSessionJournal() {
     if (!options_.resumeFile.empty() && ResumeSession(options_.resumeFile)) return;
+    // Another instance started in the same second never writes into this file.
+    detectionIntake_.ClaimSessionFile();
     Log(0, IncomingDetectionsSavedText(detectionIntake_.SessionFileName()));
     detectionIntake_.OpenJournal();
 }
@@ -159,6 +161,7 @@ void MainController::StartTimers() {
     ShowBoxActivity();
     ui_.setTimer(kTimerBoxActivity, 1000, true, [this] { ShowBoxActivity(); });
     ui_.setTimer(kTimerBacklogStatus, kBacklogStatusMs, true, [this] { ShowBacklogs(); });
+    backgroundExport_.SetAlert([this](const std::string& text) { view_.ShowOperatorAlert(text); });
     backgroundExport_.Start();
     if (link_) link_->StartPingTimer();
 }

@@ -77,10 +77,10 @@ public:
     // reconnecting"), one line per box; empty hides it. It stays until the boxes are
     // back or the operator dismisses it (MainController::DismissLostBoxAlert).
     virtual void ShowLostBoxAlert(const std::string& text) { (void)text; }
-    // An alert of one moment the operator must see (a box's passings wait for its
-    // clock, a box's memory started again); a window without a place of its own for
-    // it shows a message.
-    virtual void ShowOperatorAlert(const std::string& text) { ShowMessage(text, MessageIcon::Warning); }
+    // An alert of one moment the operator must see, already logged at level 0 by its
+    // caller: a box's passings wait for its clock, a box's memory started again,
+    // published files that cannot reach a server (said once per cause).
+    virtual void ShowOperatorAlert(const std::string& text) { (void)text; }
     // A detection file of an earlier run was resumed ("Detection file ... resumed: 120
     // detection(s), the last at 10:42:13.05; 3 to send to Quillet-Pro"): shown until the
     // operator dismisses it (MainController::DismissResumeNotice), with the reset of

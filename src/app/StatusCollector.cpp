@@ -149,6 +149,14 @@ void StatusCollector::ShowLostBoxAlert(const std::string& text) {
     view_.ShowLostBoxAlert(text);
 }
 
+void StatusCollector::ShowOperatorAlert(const std::string& text) {
+    if (!text.empty()) {
+        std::lock_guard<std::mutex> hold(lock_);
+        AddAlert(text);
+    }
+    view_.ShowOperatorAlert(text);
+}
+
 void StatusCollector::SetDirectLinkState(LinkVisualState state) {
     {
         std::lock_guard<std::mutex> hold(lock_);

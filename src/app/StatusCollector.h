@@ -55,6 +55,7 @@ public:
     void SetBoxActivity(int box, const BoxActivity& activity) override;
     void BoxActivityShown() override { view_.BoxActivityShown(); }
     void ShowLostBoxAlert(const std::string& text) override;
+    void ShowOperatorAlert(const std::string& text) override;
     void ShowResumeNotice(const std::string& text) override { view_.ShowResumeNotice(text); }
     void SetClockButtonsEnabled(bool enabled) override { view_.SetClockButtonsEnabled(enabled); }
     void SetConnectButtonDown(bool down) override { view_.SetConnectButtonDown(down); }

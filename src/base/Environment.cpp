@@ -216,6 +216,27 @@ std::string MakeSessionFileName() {
                                  local.tm_sec));
 }
 
+std::string ClaimSessionFile(const std::string& wanted) {
+    constexpr std::string_view kEnding = ".dat";
+    const bool dat = wanted.size() > kEnding.size() && wanted.compare(wanted.size() - kEnding.size(), kEnding.size(), kEnding) == 0;
+    const std::string stem = dat ? wanted.substr(0, wanted.size() - kEnding.size()) : wanted;
+    constexpr int kMaxTries = 1000;
+    for (int n = 1; n <= kMaxTries; ++n) {
+        const std::string base = n == 1 ? stem : fmt::sprintf("%s-%d", stem, n);
+        const std::string name = dat ? base + std::string(kEnding) : base;
+        struct stat info {};
+        if (dat && ::lstat((base + ".sent").c_str(), &info) == 0) continue;
+        // O_EXCL: of two instances creating the same name at once, exactly one succeeds.
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST) return wanted;
+    }
+    return wanted;
+}
+
 bool CreateFolderPath(const std::string& path) {
     std::string folder = path;
     if (folder.size() > 1 && folder.back() == '/') folder.pop_back();

@@ -32,6 +32,13 @@ std::string GetLogFolder();
 std::string GetLogFilePath();
 // log folder + "/Lumivane-YYYYMMDD-HHMMSS.dat" for the present local time.
 std::string MakeSessionFileName();
+// Creates a new, empty detection file exclusively and returns its name: `wanted`, or,
+// when that name is taken (another instance started in the same second, a reset within
+// it), the first free "<name>-2.dat", "<name>-3.dat", ... A name is taken when the file
+// or the state file beside it (".sent") exists, so a new session never shares either.
+// When the folder refuses the creation itself, `wanted` comes back unchanged (the
+// journal reports it and keeps trying).
+std::string ClaimSessionFile(const std::string& wanted);
 // The folders InitialiseEnvironment could not create, as a text for the log in the
 // language of the interface; empty when all is well.
 std::string EnvironmentProblems();

@@ -23,6 +23,15 @@
 #include "base/Texts.h"
 
 namespace lv {
+
+bool IsValidChipCode(std::string_view code) {
+    if (code.empty() || code.size() > kMaxChipCodeLength) return false;
+    for (char c : code) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7f) return false;
+    }
+    return true;
+}
 namespace {
 
 constexpr int kGrowth = 200;

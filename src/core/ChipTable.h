@@ -14,6 +14,14 @@ struct CQoxItem {
     int32_t bib = 0;
 };
 
+// The longest chip code the table can hold; a longer code entering the program is
+// refused where it enters, never cut (a cut code could be another runner's).
+inline constexpr std::size_t kMaxChipCodeLength = CQoxItem::kChipSize - 1;
+
+// A chip code as files and the chip table can carry it: 1 to kMaxChipCodeLength bytes,
+// each a visible ASCII character (no blank, control byte or byte above 0x7E).
+bool IsValidChipCode(std::string_view code);
+
 // Scoped hold of the table lock (recursive: an operation may call another).
 class CQoxTableLocker {
 public:

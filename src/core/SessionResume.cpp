@@ -22,14 +22,34 @@ bool IsDigits(std::string_view text) {
     return !text.empty();
 }
 
-// "Lumivane-YYYYMMDD-HHMMSS.dat"
-bool IsDetectionFileName(std::string_view name) {
+// Where a detection file stands among the others: its time stamp, then its number
+// among the files of the same second ("-2", "-3": instances started together).
+struct DetectionFileOrder {
+    std::string stamp;
+    std::size_t number = 1;
+    bool operator>(const DetectionFileOrder& other) const {
+        return stamp != other.stamp ? stamp > other.stamp : number > other.number;
+    }
+};
+
+// "Lumivane-YYYYMMDD-HHMMSS.dat" or "Lumivane-YYYYMMDD-HHMMSS-<n>.dat"
+bool IsDetectionFileName(std::string_view name, DetectionFileOrder& order) {
     constexpr std::string_view kPrefix = "Lumivane-";
     constexpr std::string_view kSuffix = ".dat";
-    if (name.size() != kPrefix.size() + 15 + kSuffix.size()) return false;
+    if (name.size() < kPrefix.size() + 15 + kSuffix.size()) return false;
     if (name.substr(0, kPrefix.size()) != kPrefix || name.substr(name.size() - kSuffix.size()) != kSuffix) return false;
     const std::string_view stamp = name.substr(kPrefix.size(), 15);
-    return IsDigits(stamp.substr(0, 8)) && stamp[8] == '-' && IsDigits(stamp.substr(9, 6));
+    if (!IsDigits(stamp.substr(0, 8)) || stamp[8] != '-' || !IsDigits(stamp.substr(9, 6))) return false;
+    std::string_view rest = name.substr(kPrefix.size() + 15);
+    rest.remove_suffix(kSuffix.size());
+    order.stamp.assign(stamp);
+    order.number = 1;
+    if (rest.empty()) return true;
+    if (rest.front() != '-' || rest.size() > 4) return false;
+    rest.remove_prefix(1);
+    if (!IsDigits(rest)) return false;
+    std::from_chars(rest.data(), rest.data() + rest.size(), order.number);
+    return order.number >= 2;
 }
 
 bool ReadUnsigned(std::string_view text, std::size_t& value) {
@@ -68,9 +88,14 @@ std::string FindSessionToResume(const std::string& folder, int hours) {
     if (hours <= 0) return {};
     std::error_code error;
     std::string newest;
+    DetectionFileOrder newestOrder;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
-        if (IsDetectionFileName(name) && name > newest) newest = name;
+        DetectionFileOrder order;
+        if (IsDetectionFileName(name, order) && (newest.empty() || order > newestOrder)) {
+            newest = name;
+            newestOrder = order;
+        }
     }
     if (newest.empty()) return {};
     const std::filesystem::path path = std::filesystem::path(folder) / newest;

@@ -127,6 +127,16 @@ void BackgroundExport::Report(const ExportOutcome& outcome) {
         Log(0, fmt::sprintf(Tr("## Background export: FTP transfer could not start: %s",
                                "## Export en arrière-plan : erreur de lancement transfert FTP : %s"),
                             outcome.ftpError));
+    // Uploads that silently never happen leave the published results behind: said loudly
+    // when it starts, quietly while it lasts.
+    const std::string missing = outcome.MissingServersText();
+    if (!missing.empty()) {
+        const bool changed = missing != lastFtpMissing_;
+        const std::string line = fmt::sprintf(Tr("## Background export: %s", "## Export en arrière-plan : %s"), missing);
+        Log(changed ? 0 : 60, line);
+        if (changed && alert_) ui_.post([alert = alert_, line] { alert(line); });
+    }
+    lastFtpMissing_ = missing;
 }
 
 void BackgroundExport::ReportSettingsError(const std::string& error) {

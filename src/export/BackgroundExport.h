@@ -44,6 +44,9 @@ public:
     int ExportsStarted() const { return started_.load(); }
     // Waits for the running export, if any (UI thread).
     void WaitIdle();
+    // Told on the UI thread, once per cause, when the export's files cannot reach a
+    // server named for them (set before Start).
+    void SetAlert(std::function<void(const std::string&)> alert) { alert_ = std::move(alert); }
 
 private:
     void Launch(LinesExportRequest request);
@@ -55,6 +58,8 @@ private:
     bool ticking_ = false;
     std::optional<std::chrono::steady_clock::time_point> lastExport_;
     std::string lastSettingsError_;
+    std::function<void(const std::string&)> alert_;
+    std::string lastFtpMissing_;  // touched by one export worker at a time
     std::thread worker_;
     std::atomic<bool> running_{false};
     std::atomic<int> started_{0};

@@ -13,10 +13,15 @@ class ExportFileSet {
 public:
     ExportFileSet(std::string folder, std::string_view genericName, bool zip);
 
+    // Files this program's exports leave under a temporary name (".part") when they are
+    // killed while writing, older than this, are removed by the next export.
+    static constexpr int kStalePartSeconds = 30;
+
     const std::string& WorkingFolder() const { return workingFolder_; }
 
     // Creates the working folder when zipping; false (recorded in the outcome) when it
-    // cannot be created.
+    // cannot be created. Removes the stale ".part" files of earlier exports of the same
+    // generic name (see kStalePartSeconds); nobody else's file is touched.
     bool Prepare(ExportOutcome& outcome);
     // Writes one file of the set; a failure is recorded as not created.
     void Write(std::string_view fileName, std::string_view content, ExportOutcome& outcome);
@@ -26,6 +31,9 @@ public:
     void Pack(ExportOutcome& outcome);
 
 private:
+    void RemoveStaleParts() const;
+
+    std::string genericName_;
     std::string workingFolder_;
     bool zip_;
 };

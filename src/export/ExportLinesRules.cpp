@@ -5,6 +5,7 @@
 #include "base/SettingsSchema.h"
 #include "base/Texts.h"
 #include "export/ExportTexts.h"
+#include "export/FtpExportUploads.h"
 #include "export/LinesExport.h"
 
 namespace lv {
@@ -118,11 +119,15 @@ std::string ExportLinesRules::FtpTargetLine() const {
     if (names.empty()) return std::string(Tr("Transfer to ", "Transfert vers ")) + Tr(" <No FTP server>", "<Aucun serveur FTP>");
     std::string line = Tr("Transfer to ", "Transfert vers ");
     for (std::size_t i = 0; i < names.size(); ++i) line += (i ? ", " : "") + names[i];
+    // A chosen server whose line the servers file cannot give would get nothing.
+    const std::string missing = FtpServersMissingText(FtpServersNotDefined(values_.ftpServers));
+    if (!missing.empty()) line += " - " + missing;
     return line;
 }
 
 std::string ExportLinesRules::FtpTargetTooltip() const {
-    return SelectedServers().empty() ? NoFtpSettingsText() : "";
+    if (SelectedServers().empty()) return NoFtpSettingsText();
+    return FtpServersMissingText(FtpServersNotDefined(values_.ftpServers));
 }
 
 std::optional<ExportOutcome> ExportLinesRules::ExportNow(std::string& message) {

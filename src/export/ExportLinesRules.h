@@ -58,7 +58,9 @@ public:
     bool DisplayTypeButtonsEnabled() const { return !rows_.empty(); }
     bool ExportEnabled() const { return !rows_.empty(); }
 
-    // "Transfer to a, b" or " <No FTP server>", and its tooltip (empty when a server is chosen).
+    // "Transfer to a, b" or " <No FTP server>", and its tooltip (empty when the chosen
+    // servers are all in the servers file). Chosen servers the file does not define are
+    // named in both.
     std::string FtpTargetLine() const;
     std::string FtpTargetTooltip() const;
     std::vector<std::string> SelectedServers() const;

@@ -18,8 +18,19 @@ std::string ExportOutcome::CompletionText() const {
             text += Tr("\n\nFTP transfer started.", "\n\nTransfert FTP lancé.");
         else
             text += Tr("\n\nFTP transfer could not start: ", "\n\nErreur de lancement transfert FTP : ") + ftpError;
+        if (!ftpServersMissing.empty() && ftpError != MissingServersText()) text += "\n\n" + MissingServersText();
     }
     return text;
+}
+
+std::string ExportOutcome::MissingServersText() const { return FtpServersMissingText(ftpServersMissing); }
+
+std::string FtpServersMissingText(const std::vector<std::string>& names) {
+    if (names.empty()) return "";
+    std::string list;
+    for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+    return Tr("FTP server(s) not in the servers file, nothing sent to them: ",
+              "Serveur(s) FTP absent(s) du fichier des serveurs, rien ne leur est envoyé : ") + list;
 }
 
 std::mutex& ExportWritingLock() {

@@ -14,11 +14,19 @@ struct ExportOutcome {
     bool ftpAsked = false;
     bool ftpStarted = false;
     std::string ftpError;
+    // Servers named for the transfer that the servers file does not define (a line it
+    // cannot read): nothing goes to them.
+    std::vector<std::string> ftpServersMissing;
 
     // "Export de données terminé. ..." with the created files, the files not created
     // and the transfer's start.
     std::string CompletionText() const;
+    // "FTP server(s) not in the servers file, nothing sent to them: a, b"; empty when none.
+    std::string MissingServersText() const;
 };
+
+// The text of MissingServersText for the given names; empty when there are none.
+std::string FtpServersMissingText(const std::vector<std::string>& names);
 
 // Held by every export while it writes its files: two exports never write at once.
 std::mutex& ExportWritingLock();

@@ -19,6 +19,11 @@ public:
     virtual bool QueueToSettingsServer(const std::vector<std::string>& files, std::string& error) = 0;
     // The address of that single server; empty when none is set.
     virtual std::string SettingsServerSite() const = 0;
+    // The names of `serverNames` that no server of the list defines.
+    virtual std::vector<std::string> MissingServers(const std::string& serverNames) const {
+        (void)serverNames;
+        return {};
+    }
 };
 
 // Process-wide; null removes it. The installer keeps it alive until it removes it.

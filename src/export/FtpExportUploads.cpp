@@ -4,6 +4,7 @@
 
 #include "base/Environment.h"
 #include "base/SettingsSchema.h"
+#include "export/ExportOutcome.h"
 #include "ftp/FtpJob.h"
 #include "ftp/FtpServers.h"
 #include "ftp/FtpWorker.h"
@@ -41,6 +42,13 @@ bool FtpExportUploads::QueueToServers(const std::vector<std::string>& files, con
         return false;
     }
     const std::vector<std::string> names = SplitNames(serverNames);
+    bool anyServer = false;
+    for (const std::string& name : names) anyServer = anyServer || FindFtpServer(servers, name) != nullptr;
+    if (!anyServer) {
+        error = FtpServersMissingText(FtpServersNotDefined(serverNames));
+        if (error.empty()) error = "No FTP server defined...";
+        return false;
+    }
     for (const std::string& file : files) {
         for (const std::string& name : names) {
             // Names that match no server are skipped.
@@ -65,6 +73,22 @@ bool FtpExportUploads::QueueToSettingsServer(const std::vector<std::string>& fil
         QueueFtpJob(std::move(job));
     }
     return true;
+}
+
+std::vector<std::string> FtpServersNotDefined(const std::string& serverNames) {
+    FtpServerList servers;
+    std::string loadError;
+    LoadFtpServers(servers, GetFtpServersFilePath(), loadError);
+    std::vector<std::string> missing;
+    for (const std::string& name : SplitNames(serverNames)) {
+        if (TrimFtpText(name).empty()) continue;
+        if (FindFtpServer(servers, name) == nullptr) missing.push_back(TrimFtpText(name));
+    }
+    return missing;
+}
+
+std::vector<std::string> FtpExportUploads::MissingServers(const std::string& serverNames) const {
+    return FtpServersNotDefined(serverNames);
 }
 
 std::string FtpExportUploads::SettingsServerSite() const { return setting::FtpSite.Read(); }

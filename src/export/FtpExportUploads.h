@@ -10,7 +10,12 @@ public:
                         std::string& error) override;
     bool QueueToSettingsServer(const std::vector<std::string>& files, std::string& error) override;
     std::string SettingsServerSite() const override;
+    std::vector<std::string> MissingServers(const std::string& serverNames) const override;
 };
+
+// The names of `serverNames` (backslash separated) that no line of the servers file
+// defines: a line that cannot be read leaves its server out.
+std::vector<std::string> FtpServersNotDefined(const std::string& serverNames);
 
 // The one the program uses when nothing else is installed.
 ExportUploads& ProgramFtpUploads();

@@ -321,6 +321,45 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+// The transfer went through and the rename at its end was refused.
+bool RenameWasRefused(const Session& session) {
+    const std::string& command = session.trace.lastCommand;
+    if (session.endpoint.protocol == FtpProtocol::Sftp) return true;  // only the rename comes after the data
+    return command == "RNTO" || command == "RNFR";
+}
+
+// On the same connection: delete the published name, then rename the complete copy onto it.
+CURLcode ReplaceByRename(Session& session, const std::string& directory, const std::string& lockName,
+                         const std::string& remoteName) {
+    CURL* h = session.handle.get();
+    CommandList commands;
+    if (session.endpoint.protocol == FtpProtocol::Sftp) {
+        commands.Add("*rm " + SftpQuoted(directory, remoteName));
+        commands.Add("rename " + SftpQuoted(directory, lockName) + " " + SftpQuoted(directory, remoteName));
+    } else {
+        commands.Add("*DELE " + remoteName);
+        commands.Add("RNFR " + lockName);
+        commands.Add("RNTO " + remoteName);
+    }
+    session.errorBuffer[0] = '\0';
+    // The folder itself: no data moves, the commands run once it is entered.
+    const std::string url = BuildUrl(h, session.endpoint, directory, "", true);
+    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(h, CURLOPT_UPLOAD, 0L);
+    curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(h, CURLOPT_PREQUOTE, nullptr);
+    if (session.endpoint.protocol == FtpProtocol::Sftp) {
+        curl_easy_setopt(h, CURLOPT_POSTQUOTE, nullptr);
+        curl_easy_setopt(h, CURLOPT_QUOTE, commands.Get());
+    } else {
+        curl_easy_setopt(h, CURLOPT_POSTQUOTE, commands.Get());
+    }
+    const CURLcode code = curl_easy_perform(h);
+    curl_easy_setopt(h, CURLOPT_QUOTE, nullptr);
+    curl_easy_setopt(h, CURLOPT_POSTQUOTE, nullptr);
+    return code;
+}
+
 }  // namespace
 
 int RunFtpUpload(CFtpJob& job, const FtpConnectOptions& options, const FtpJobControl& control) {
@@ -352,13 +391,13 @@ int RunFtpUpload(CFtpJob& job, const FtpConnectOptions& options, const FtpJobCon
     const std::string lockName = job.remoteName + ".lock";
     CommandList before;
     CommandList after;
+    // The published name is left alone until the new copy is complete: only a left-over
+    // ".lock" goes first, and the rename replaces the old file in one step.
     if (session.endpoint.protocol == FtpProtocol::Sftp) {
-        before.Add("*rm " + SftpQuoted(job.directory, job.remoteName));
         before.Add("*rm " + SftpQuoted(job.directory, lockName));
         after.Add("rename " + SftpQuoted(job.directory, lockName) + " " + SftpQuoted(job.directory, job.remoteName));
     } else {
         // A leading '*' lets the command fail: there may be nothing to delete.
-        before.Add("*DELE " + job.remoteName);
         before.Add("*DELE " + lockName);
         after.Add("RNFR " + lockName);
         after.Add("RNTO " + job.remoteName);
@@ -373,8 +412,13 @@ int RunFtpUpload(CFtpJob& job, const FtpConnectOptions& options, const FtpJobCon
     curl_easy_setopt(h, CURLOPT_READFUNCTION, &ReadBlock);
     curl_easy_setopt(h, CURLOPT_READDATA, &context);
 
-    const CURLcode code = curl_easy_perform(h);
+    CURLcode code = curl_easy_perform(h);
     file.reset();
+    if (code == CURLE_QUOTE_ERROR && !session.aborted && RenameWasRefused(session)) {
+        // Some servers refuse to rename onto an existing name: the old file goes only now,
+        // with the complete new copy waiting beside it.
+        code = ReplaceByRename(session, job.directory, lockName, job.remoteName);
+    }
     if (code == CURLE_OK) {
         if (job.state == kFtpJobStarted) job.state = kFtpJobTransferring;
         SetState(job, control, kFtpJobDone);

@@ -52,9 +52,16 @@ bool CFtpWorker::StopTransfers(bool quiet) {
         discarded.swap(queue_);
     }
     if (!discarded.empty()) {
-        Log(60, fmt::sprintf(Tr("## FTP: %u queued transfer(s) dropped",
-                                "## FTP : %u transfert(s) en attente abandonné(s)"),
-                             static_cast<unsigned>(discarded.size())));
+        // Files that never reached their server: the operator must know which to send by hand.
+        std::string names;
+        for (const auto& job : discarded) {
+            if (!names.empty()) names += ", ";
+            names += job->remoteName;
+            if (!job->siteLabel.empty()) names += " [" + job->siteLabel + "]";
+        }
+        Log(0, fmt::sprintf(Tr("## FTP: %u queued transfer(s) dropped: %s",
+                               "## FTP : %u transfert(s) en attente abandonné(s) : %s"),
+                            static_cast<unsigned>(discarded.size()), names));
     }
     if (quiet) {
         // Taken under the observer's lock: a notification under way ends before this

@@ -246,6 +246,26 @@ QWidget* MainWindow::BuildAlerts() {
     lostBoxAlert_->hide();
     layout->addWidget(lostBoxAlert_);
 
+    // An alert of one moment (a box's memory started again, passings waiting for a clock,
+    // a server the exports cannot reach): yellow, the latest ones, until seen. Never a
+    // modal box over the results.
+    operatorAlert_ = new QFrame(alerts);
+    operatorAlert_->setObjectName("operatorAlert");
+    operatorAlert_->setStyleSheet("#operatorAlert { background: #ffd54f; border: 2px solid #b07000; }"
+                                  "#operatorAlert QLabel { color: black; }");
+    auto* operatorRow = new QHBoxLayout(operatorAlert_);
+    operatorAlertText_ = new QLabel(operatorAlert_);
+    operatorAlertText_->setObjectName("operatorAlertText");
+    operatorAlertText_->setWordWrap(true);
+    operatorAlertText_->setTextInteractionFlags(Qt::NoTextInteraction);
+    dismissOperatorAlert_ = new QPushButton(T("Seen", "Vu"), operatorAlert_);
+    dismissOperatorAlert_->setObjectName("dismissOperatorAlert");
+    dismissOperatorAlert_->setAutoDefault(false);
+    operatorRow->addWidget(operatorAlertText_, 1);
+    operatorRow->addWidget(dismissOperatorAlert_);
+    operatorAlert_->hide();
+    layout->addWidget(operatorAlert_);
+
     // A detection file of an earlier run continued: blue, until the operator has seen it;
     // the reset of the list at hand for a start that should not have resumed.
     resumeNotice_ = new QFrame(alerts);
@@ -461,6 +481,10 @@ void MainWindow::ConnectSignals() {
             [this] { OnDetectionSelectionChanged(); });
     connect(dismissLostBoxAlert_, &QPushButton::clicked, this, [this] {
         if (controller_) controller_->DismissLostBoxAlert();
+    });
+    connect(dismissOperatorAlert_, &QPushButton::clicked, this, [this] {
+        operatorAlerts_.clear();
+        operatorAlert_->hide();
     });
     connect(dismissResumeNotice_, &QPushButton::clicked, this, [this] {
         if (controller_) controller_->DismissResumeNotice();

@@ -3,6 +3,7 @@
 // icons, the counters, the runner displays and a button for every command. It draws
 // and asks; every decision is MainController's.
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
@@ -69,6 +70,7 @@ public:
     void SetCounterText(const std::string& text) override;
     void SetBoxActivity(int box, const BoxActivity& activity) override;
     void ShowLostBoxAlert(const std::string& text) override;
+    void ShowOperatorAlert(const std::string& text) override;
     void ShowResumeNotice(const std::string& text) override;
     void ShowForwardingBacklog(std::size_t waiting) override;
     void ShowJournalPending(std::size_t pendingLines) override;
@@ -175,6 +177,10 @@ private:
     QWidget* lostBoxAlert_ = nullptr;
     QLabel* lostBoxAlertText_ = nullptr;
     QPushButton* dismissLostBoxAlert_ = nullptr;
+    QWidget* operatorAlert_ = nullptr;
+    QLabel* operatorAlertText_ = nullptr;
+    QPushButton* dismissOperatorAlert_ = nullptr;
+    QStringList operatorAlerts_;             // the latest first, a few at most
     QWidget* resumeNotice_ = nullptr;
     QLabel* resumeNoticeText_ = nullptr;
     QPushButton* dismissResumeNotice_ = nullptr;

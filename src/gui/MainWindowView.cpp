@@ -5,6 +5,7 @@
 #include <QListView>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTime>
 #include <QTimer>
 #include <QToolButton>
 
@@ -92,6 +93,16 @@ void MainWindow::SetBoxActivity(int box, const BoxActivity& activity) {
 void MainWindow::ShowLostBoxAlert(const std::string& text) {
     lostBoxAlertText_->setText(ToQt(text));
     lostBoxAlert_->setVisible(!text.empty());
+}
+
+void MainWindow::ShowOperatorAlert(const std::string& text) {
+    if (text.empty()) return;
+    // The clock of the alert, since the band may stay a while before it is seen.
+    operatorAlerts_.prepend(QTime::currentTime().toString("HH:mm:ss") + "  " + ToQt(text));
+    constexpr int kShownAlerts = 3;
+    while (operatorAlerts_.size() > kShownAlerts) operatorAlerts_.removeLast();
+    operatorAlertText_->setText(operatorAlerts_.join('\n'));
+    operatorAlert_->show();
 }
 
 void MainWindow::ShowResumeNotice(const std::string& text) {

@@ -20,13 +20,23 @@ DecoderFileReader::~DecoderFileReader() { Close(); }
 
 bool DecoderFileReader::Open(const std::string& path, std::string& error) {
     Close();
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    notRegular_ = false;
+    // Non-blocking: opening a FIFO with no writer must not hang the reading.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) {
         error = std::strerror(errno);
         return false;
     }
     struct stat info {};
-    size_ = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0;
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        notRegular_ = true;
+        error = "not a regular file";
+        Close();
+        return false;
+    }
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+    size_ = static_cast<std::size_t>(info.st_size);
     begin_ = end_ = consumed_ = 0;
     eof_ = skipLf_ = false;
     error_.clear();

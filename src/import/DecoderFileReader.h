@@ -19,8 +19,11 @@ public:
     DecoderFileReader(const DecoderFileReader&) = delete;
     DecoderFileReader& operator=(const DecoderFileReader&) = delete;
 
-    // False with the system's reason when the file cannot be opened for reading.
+    // False with the system's reason when the file cannot be opened for reading, or
+    // when it is not a regular file (NotRegular() then says so): a FIFO or a device
+    // could block or never end.
     bool Open(const std::string& path, std::string& error);
+    bool NotRegular() const { return notRegular_; }
     void Close();
 
     // The next line without its end, valid until the next call. False at the end of
@@ -46,6 +49,7 @@ private:
     std::string error_;
     std::size_t consumed_ = 0;
     std::size_t size_ = 0;
+    bool notRegular_ = false;
 };
 
 }  // namespace lv

@@ -121,8 +121,10 @@ private:
 void Search::Run() {
     DecoderFileReader reader;
     std::string why;
+    result_.path = request_.path;
     if (!reader.Open(request_.path, why)) {
-        result_.error = fmt::sprintf("File %s cannot be opened", request_.path);
+        result_.error = reader.NotRegular() ? NotRegularFileText(request_.path)
+                                            : fmt::sprintf("File %s cannot be opened", request_.path);
         return;
     }
     result_.opened = true;
@@ -225,7 +227,9 @@ void Search::DetectionLine(std::string_view line, const std::string_view* fields
 
     CChrono dateTime;
     CChrono timeOfDay;
-    if (code.empty() || dateTooLong || !times_.Read(date, time, dateTime, timeOfDay)) {
+    // A code the chip table could not hold, or with bytes no file reader expects in a
+    // label, makes the line invalid: it never reaches a saved or exported file.
+    if (!IsValidChipCode(code) || dateTooLong || !times_.Read(date, time, dateTime, timeOfDay)) {
         Invalid(line);
         return;
     }
@@ -325,6 +329,11 @@ void Search::Finish() {
 }
 
 }  // namespace
+
+std::string NotRegularFileText(const std::string& path) {
+    return fmt::sprintf(Tr("File to import is not a regular file\n%s", "Le fichier à importer n'est pas un fichier ordinaire\n%s"),
+                        path);
+}
 
 std::string SearchProgressText(std::size_t lines, std::size_t kept) {
     if (CurrentLanguage() == Language::English) {

@@ -38,6 +38,7 @@ struct DecoderFileSearchCounts {
 };
 
 struct DecoderFileSearchResult {
+    std::string path;                         // the file searched
     bool opened = false;
     bool cancelled = false;
     bool readFailed = false;
@@ -56,6 +57,9 @@ using SearchProgress = std::function<void(const std::string& text, std::size_t l
 
 DecoderFileSearchResult SearchDecoderFile(const DecoderFileSearchRequest& request, const SearchProgress& progress,
                                           const std::atomic<bool>* cancel);
+
+// "File to import is not a regular file\n%s": a FIFO, a device, a folder.
+std::string NotRegularFileText(const std::string& path);
 
 // "%d lines parsed - %d detection%s found in selected time range".
 std::string SearchProgressText(std::size_t lines, std::size_t kept);

@@ -169,6 +169,11 @@ CDlgImportTarvex::SearchStart CDlgImportTarvex::PrepareSearch(const Date& date, 
         start.focus = Field::StartTime;
         return start;
     }
+    if (struct stat info {}; !inputPath.empty() && ::stat(inputPath.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        start.message = NotRegularFileText(inputPath);
+        start.focus = Field::InputFile;
+        return start;
+    }
     if (!IsExistingFile(inputPath)) {
         start.message = fmt::sprintf(
             Tr("File to import is empty or does not exist\n%s", "Le fichier à importer est vide ou n'existe pas\n%s"),
@@ -199,6 +204,7 @@ void CDlgImportTarvex::BeginSearch(const std::vector<std::string>& header) {
 }
 
 void CDlgImportTarvex::TakeSearchResult(DecoderFileSearchResult result) {
+    searchedPath_ = std::move(result.path);
     Memory().markers = std::move(result.markers);
     detections_ = std::move(result.detections);
     for (auto& line : result.log) log_.push_back(std::move(line));
@@ -232,6 +238,20 @@ CDlgImportTarvex::SaveStart CDlgImportTarvex::PrepareSave(const std::string& out
     }
     save.path = ForceQoxExtension(outputPath);
     struct stat info {};
+    struct stat input {};
+    // The same file under another name (a link, "./") counts: replacing it would destroy
+    // the decoder's own file that the detections were read from.
+    if (!searchedPath_.empty() && ::stat(save.path.c_str(), &info) == 0 && ::stat(searchedPath_.c_str(), &input) == 0 &&
+        info.st_dev == input.st_dev && info.st_ino == input.st_ino) {
+        save.message = fmt::sprintf(Tr("The output file\n%s\nis the file being imported: it cannot be replaced. "
+                                       "Choose another output file.",
+                                       "Le fichier de sortie\n%s\nest le fichier importé : il ne peut pas être écrasé. "
+                                       "Choisissez un autre fichier de sortie."),
+                                    save.path);
+        save.focus = Field::OutputFile;
+        save.path.clear();
+        return save;
+    }
     if (::stat(save.path.c_str(), &info) == 0) {
         save.question = fmt::sprintf(Tr("File\n%s\nalready exists. It will be replaced by this operation.\nAre you sure?",
                                         "Le fichier\n%s\nexiste déjà. Il sera écrasé par cette opération.\nEtes vous certain ?"),

@@ -113,6 +113,7 @@ public:
     // Import and Save are offered only with detections and a box id.
     bool CanFinish(bool boxIdSelected) const { return boxIdSelected && !detections_.empty(); }
     static std::string ImportQuestion();
+    // Refused when the output is the file the last search read, under any name.
     SaveStart PrepareSave(const std::string& outputPath) const;
 
     // The dialog ends: what the main window gets (the detections move out).
@@ -134,6 +135,7 @@ public:
     static void ForgetRememberedForTests();
 
 private:
+    std::string searchedPath_;  // the file the detections were read from
     std::vector<CDetection> detections_;
     std::vector<std::string> log_;
 };

@@ -21,6 +21,7 @@
 #include "support/LocalTime.h"
 #include "support/LogCapture.h"
 #include "support/TempFolder.h"
+#include "support/UseDataFolder.h"
 
 namespace lv {
 namespace {
@@ -130,6 +131,35 @@ TEST_F(BackgroundExportTest, FileNotCreatedIsLogged) {
     exports.Tick();
     exports.WaitIdle();
     EXPECT_EQ(log.CountContaining("## Export en arrière-plan : fichier non créé : " + (folder / "export-31-1.qox")), 1);
+}
+
+TEST_F(BackgroundExportTest, ServerWhoseLineCannotBeReadIsSaidAtLevelZeroAndAlertedOnce) {
+    // "Finish" is named for the uploads, but its line has six fields (a ';' in the
+    // password): no upload can reach it, and the timekeeper must hear of it.
+    test::UseDataFolder(folder.Path());
+    test::WriteFile(folder / "FtpServers.dat", "Other\t127.0.0.1:1\tu\tp\t\nFinish\t127.0.0.1:1\tu\tp;w\t\n");
+    setting::BackgroundExportOn.Write(true);
+    setting::LinesDelta.Write("00:00:30");
+    setting::LinesExportPath.Write(folder.Path());
+    setting::LinesGenericFilename.Write("export");
+    setting::LinesFtpExport.Write(true);
+    setting::LinesFtpServersList.Write("Finish");
+    setting::BackgroundExportPeriod.Write(1);
+    std::vector<std::string> alerts;
+    exports.SetAlert([&](const std::string& text) { alerts.push_back(text); });
+    LogCapture levelZero(0);
+    exports.Tick();
+    elapsed = 61s;
+    exports.Tick();
+    exports.WaitIdle();
+    elapsed = 122s;
+    exports.Tick();
+    exports.WaitIdle();
+    loop.processPending();  // the alerts posted by the two exports
+    const std::string said =
+        "## Export en arrière-plan : Serveur(s) FTP absent(s) du fichier des serveurs, rien ne leur est envoyé : Finish";
+    EXPECT_EQ(levelZero.Count(said), 1) << ::testing::PrintToString(levelZero.Lines());
+    EXPECT_EQ(alerts, (std::vector<std::string>{said}));
 }
 
 TEST_F(BackgroundExportTest, NoSecondExportWhileTheFirstStillWrites) {

@@ -110,5 +110,28 @@ TEST(HeadlessExport, BackgroundExportReachesTheFtpServer) {
     EXPECT_FALSE(std::filesystem::exists(data / "out/race"));
 }
 
+TEST(HeadlessExport, AServerWhoseLineCannotBeReadRaisesAnAlert) {
+    // "Finish" has a ';' in its password: six fields, the line is skipped, and no upload
+    // can ever reach it. Nobody watches a headless timing point's log window.
+    TempFolder data;
+    WriteFile(data / "FtpServers.dat", "Other\t127.0.0.1:1\tu\tp\t\nFinish\t127.0.0.1:1\tu\tp;w\t\n");
+    WriteFile(data / "Lumivane.ini",
+              "[ExportDetectionLines]\r\nDelta=00:00:00\r\nExportPath=" + (data / "out") +
+                  "\r\nGenericFilename=race\r\nBFtpExport=1\r\nFtpServersList=Finish\r\n"
+                  "[ExportDetectionLines.BackgroundExport]\r\nBExport=1\r\nExportPeriodMinutes=1\r\n");
+    std::filesystem::create_directories(data / "out");
+    const std::string output = data / "output.txt";
+    Program program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir", data.Path(),
+                     "--lang", "en"},
+                    output);
+    const std::string alert =
+        "[alert] ## Background export: FTP server(s) not in the servers file, nothing sent to them: Finish";
+    const auto deadline = Clock::now() + std::chrono::seconds(100);
+    while (Clock::now() < deadline && ReadFile(output).find(alert) == std::string::npos)
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(program.Stop(), 0);
+    EXPECT_NE(ReadFile(output).find(alert), std::string::npos) << ReadFile(output);
+}
+
 }  // namespace
 }  // namespace lv

@@ -3,6 +3,7 @@
 // non-zero with their message.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -101,6 +102,24 @@ TEST_F(ImportCommandTest, FailuresExitNonZeroWithTheirMessage) {
     EXPECT_EQ(Run((folder / "TX_3.txt") + " --date 12/05/2024 --from 09:00:00 --to 12:00:00 --box 12"), 2);
     EXPECT_NE(err.find("import needs --save"), std::string::npos) << err;
     EXPECT_EQ(Run(Args("09:00:00", "12:00:00", " --add-hours 12")), 2);
+}
+
+TEST_F(ImportCommandTest, TheInputIsNeverOverwrittenAndAFifoIsNotARegularFile) {
+    const std::string raw = ReadFile(folder / "TX_3.txt");
+    WriteFile(folder / "TX_3.txt.qox", raw);
+    // "./" and the ".qox" the command adds: the same file under other names.
+    const std::string input = folder / "TX_3.txt.qox";
+    for (const std::string& output : {input, folder / "./TX_3.txt.qox", folder / "TX_3.txt"}) {
+        EXPECT_EQ(Run(input + " --date 12/05/2024 --from 09:00:00 --to 12:00:00 --box 12 --lang en --save " + output), 1)
+            << output;
+        EXPECT_NE(err.find("is the file being imported"), std::string::npos) << err;
+        EXPECT_EQ(ReadFile(input), raw);
+    }
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(Run((folder / "fifo") + " --date 12/05/2024 --from 09:00:00 --to 12:00:00 --box 12 --lang en --save " +
+                  (folder / "r")),
+              1);
+    EXPECT_NE(err.find("File to import is not a regular file"), std::string::npos) << err;
 }
 
 TEST_F(ImportCommandTest, FrenchTextsWithLangFr) {

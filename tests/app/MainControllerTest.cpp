@@ -81,6 +81,22 @@ TEST_F(MainControllerTest, OpeningWritesItsKeysBackOpensTheJournalAndLoadsTheChi
     EXPECT_FALSE(view.clockButtonsEnabled);
 }
 
+TEST_F(MainControllerTest, ADetectionFileAnotherInstanceCreatedInTheSameSecondIsNeverShared) {
+    // Another instance started with --force in the same second made the same name first.
+    const std::string theirs = "1\t31\t77\t1\t09:59:59.00\t1\r\n";
+    WriteFile(folder / "logfiles/session.dat", theirs);
+    WriteFile(folder / "logfiles/session.sent", "sent 0000000001\nclean 0\nremoved \nheld \n");
+    const std::string theirState = ReadFile(folder / "logfiles/session.sent");
+    Open();
+    EXPECT_EQ(DetectionTable::Instance().Journal().Name(), folder / "logfiles/session-2.dat");
+    EXPECT_TRUE(LogHas("+++ Incoming detections saved in " + (folder / "logfiles/session-2.dat")));
+    Record("12", 36000);
+    ASSERT_TRUE(DetectionTable::Instance().Journal().WaitUntilSynced(2000));
+    EXPECT_EQ(ReadFile(folder / "logfiles/session-2.dat"), "1\t31\t12\t1\t10:00:00.07\t1\r\n");
+    EXPECT_EQ(ReadFile(folder / "logfiles/session.dat"), theirs);
+    EXPECT_EQ(ReadFile(folder / "logfiles/session.sent"), theirState);
+}
+
 TEST_F(MainControllerTest, RecordedDetectionsAreJournaledCountedAndShownOnlyWhenAsked) {
     DeclareBox(0, 3601);
     Open();

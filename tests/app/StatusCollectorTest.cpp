@@ -51,7 +51,11 @@ TEST_F(StatusCollectorTest, EveryCallReachesTheWindowBehind) {
     status.ShowLostBoxAlert("Box 2 [b:1 32] lost since 10:00:00 — reconnecting");
     status.AddSummaryItem(CSummaryItem{"MARTIN Louise", 12, "10:00:00", ".", "1st", 0});
     status.ShowJournalPending(3);
+    status.ShowOperatorAlert("Box 3: its memory started again");
     EXPECT_EQ(window.CallsStartingWith("ShowLostBoxAlert Box 2").size(), 1u);
+    EXPECT_EQ(window.CallsStartingWith("ShowOperatorAlert Box 3").size(), 1u);
+    ASSERT_FALSE(status.Snapshot(kStart)->alerts.empty());
+    EXPECT_EQ(status.Snapshot(kStart)->alerts.front().text, "Box 3: its memory started again");
     EXPECT_EQ(window.CallsStartingWith("AddSummaryItem 12").size(), 1u);
     EXPECT_FALSE(window.CallsStartingWith("SetBoxState").empty());
 }

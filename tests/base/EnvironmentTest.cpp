@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <thread>
+#include <vector>
 #include <ctime>
 #include <filesystem>
 #include <optional>
@@ -15,6 +18,7 @@ namespace lv {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
 
@@ -148,6 +152,38 @@ TEST_F(EnvironmentTest, SessionFileNameUsesTheLocalTime) {
     InitialiseEnvironment({program, folder / "data"});
     EXPECT_EQ(MakeSessionFileName(), folder / "data/logfiles/Lumivane-20250704-080709.dat");
     SetWallClockSourceForTests({});
+}
+
+TEST(ClaimSessionFile, TwoStartsInTheSameSecondNeverShareADetectionFile) {
+    TempFolder folder;
+    const std::string wanted = folder / "Lumivane-20250704-080709.dat";
+    EXPECT_EQ(ClaimSessionFile(wanted), wanted);
+    EXPECT_TRUE(fs::exists(wanted));
+    EXPECT_EQ(fs::file_size(wanted), 0u);
+    WriteFile(wanted, "1\t31\t12\t1\t08:07:10.00\t1\r\n");
+    // The second takes the next free name, and leaves the first file as it was.
+    EXPECT_EQ(ClaimSessionFile(wanted), folder / "Lumivane-20250704-080709-2.dat");
+    EXPECT_EQ(ReadFile(wanted), "1\t31\t12\t1\t08:07:10.00\t1\r\n");
+    // A state file left without its detection file still holds the name: a new session
+    // never takes over another's state.
+    WriteFile(folder / "Lumivane-20250704-080709-3.sent", "sent 0000000007\n");
+    EXPECT_EQ(ClaimSessionFile(wanted), folder / "Lumivane-20250704-080709-4.dat");
+    // A folder that refuses the creation: the name comes back, for the journal to report.
+    EXPECT_EQ(ClaimSessionFile(folder / "missing/Lumivane-20250704-080709.dat"),
+              folder / "missing/Lumivane-20250704-080709.dat");
+}
+
+TEST(ClaimSessionFile, InstancesClaimingAtOnceEachGetTheirOwnFile) {
+    TempFolder folder;
+    const std::string wanted = folder / "Lumivane-20250704-080709.dat";
+    constexpr int kInstances = 8;
+    std::vector<std::string> names(kInstances);
+    std::vector<std::thread> starts;
+    for (int i = 0; i < kInstances; ++i) starts.emplace_back([&, i] { names[i] = ClaimSessionFile(wanted); });
+    for (auto& start : starts) start.join();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
+    for (const auto& name : names) EXPECT_TRUE(fs::exists(name)) << name;
 }
 
 TEST(CreateFolderPath, CreatesEveryMissingLevelAndReportsFailure) {

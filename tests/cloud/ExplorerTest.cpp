@@ -214,12 +214,35 @@ TEST_F(ExplorerTest, UnreadableTimesAreLeftOutAndFieldsCannotBeSplit) {
     WaitIdle(*explorer);
     ASSERT_FALSE(view.messages.empty());
     EXPECT_EQ(view.messages.back().text,
-              "Download done (0 kB)\n2 detection(s) left out: no chip code or unreadable time");
+              "Download done (0 kB)\n2 detection(s) left out: no usable chip code (missing, over 63 characters, "
+              "blanks) or unreadable time");
     const auto lines = FileLines(folder / "TX_3.txt");
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "0;12_34;2024-05-01;10:00:00.500;;;;;;;;;;;;;");
     EXPECT_EQ(lines[1], "3;7__8;2024-05-01;10:00:02.000;;;;;;;;;;;;;");
     for (const auto& line : lines) EXPECT_EQ(Fields(line), 17) << line;
+}
+
+TEST_F(ExplorerTest, ChipCodesTheImportCouldNotKeepAreLeftOutAndCounted) {
+    // A code of 470 bytes was written, then cut by the import's line reader and lost
+    // there without trace: it is refused here, where it enters, and counted.
+    const std::string longCode(470, 'A');
+    const std::string longest(63, 'B');
+    const std::string download = R"([{"TranspCode": ")" + longCode + R"(", "Time": "2024-05-01T08:00:00Z"},)" +
+                                 R"( {"TranspCode": ")" + longest + R"(", "Time": "2024-05-01T08:00:01Z"},)" +
+                                 R"( {"TranspCode": ")" + longest + "C" + R"(", "Time": "2024-05-01T08:00:02Z"},)" +
+                                 R"( {"TranspCode": "20 01", "Time": "2024-05-01T08:00:03Z"}])";
+    DecoderOutput output;
+    std::string error;
+    ASSERT_TRUE(ConvertDetections(download, std::string(600, 'D'), output, error));
+    EXPECT_EQ(output.written, 1);
+    EXPECT_EQ(output.skipped, 3);
+    EXPECT_EQ(output.lines, "1;" + longest + ";2024-05-01;10:00:01.000;;;;;;;;;;;;;" + std::string(63, 'D') + "\r\n");
+
+    ASSERT_TRUE(ConvertDetections("#P;1;" + longCode + ";2024-05-01;08:00:00.000\n#P;2;2001;2024-05-01;08:00:01.000\n",
+                                  "31", output, error));
+    EXPECT_EQ(output.written, 1);
+    EXPECT_EQ(output.skipped, 1);
 }
 
 TEST_F(ExplorerTest, TheBoxPassingLinesAreConvertedToo) {

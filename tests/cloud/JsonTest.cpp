@@ -140,7 +140,9 @@ TEST(JsonShape, ControlCharactersAreSkippedBetweenNamesOnly) {
     Parsed between("{\x01\"a\":1}");
     ASSERT_NE(between.root(), nullptr);
     EXPECT_EQ(JsonGet(between.root(), "a")->intValue, 1);
-    EXPECT_EQ(ErrorOf("[1,\x01 2]"), "JSON PARSE ERROR (347): unexpected chars at \x01 2]\n");
+    // The reply's bytes are quoted escaped: nothing unprintable reaches the terminal.
+    EXPECT_EQ(ErrorOf("[1,\x01 2]"), "JSON PARSE ERROR (347): unexpected chars at \\x01 2]\n");
+    EXPECT_EQ(ErrorOf("[1,\x1b[2J\r\xff]"), "JSON PARSE ERROR (347): unexpected chars at \\x1B[2J\\x0D\\xFF]\n");
 }
 
 TEST(JsonShape, WordsNeedNoDelimiter) {
@@ -229,7 +231,7 @@ TEST(JsonErrors, EachPlaceReportsItsCode) {
         {"[// no end", "JSON PARSE ERROR (332): endless comment at // no end\n"},
         {"[/x]", "JSON PARSE ERROR (342): unexpected chars at /x]\n"},
         {"[1, |]", "JSON PARSE ERROR (347): unexpected chars at |]\n"},
-        {"[\xC3\xA9]", "JSON PARSE ERROR (347): unexpected chars at \xC3\xA9]\n"},
+        {"[\xC3\xA9]", "JSON PARSE ERROR (347): unexpected chars at \\xC3\\xA9]\n"},
         {"[1, }]", "JSON PARSE ERROR (347): unexpected chars at }]\n"},
     };
     for (const Case& c : cases) EXPECT_EQ(ErrorOf(c.text, c.encoder), c.line) << c.text;

@@ -131,6 +131,17 @@ TEST_F(SessionResumeTest, OnlyTheMostRecentFileIsTakenAndOnlyWhileItIsRecent) {
     EXPECT_EQ(FindSessionToResume(Folder(), 2), "");
 }
 
+TEST_F(SessionResumeTest, FilesOfTheSameSecondAreOrderedByTheirNumber) {
+    // Instances started in the same second wrote "-2", "-10": the highest number is the newest.
+    Write("Lumivane-20240501-100000.dat", Line(1, "1"));
+    Write("Lumivane-20240501-100000-2.dat", Line(1, "2"));
+    const std::string newest = Write("Lumivane-20240501-100000-10.dat", Line(1, "3"));
+    Write("Lumivane-20240501-100000-x.dat", Line(1, "4"));
+    EXPECT_EQ(FindSessionToResume(Folder(), 2), newest);
+    const std::string later = Write("Lumivane-20240501-100001.dat", Line(1, "5"));
+    EXPECT_EQ(FindSessionToResume(Folder(), 2), later);
+}
+
 TEST_F(SessionResumeTest, AFileIsReadBackWithItsStateAndAnUnfinishedLineCut) {
     const std::string path = Write("Lumivane-20240501-100000.dat",
                                    Line(1, "12", "10:00:00.07") + Line(2, "13", "34:00:01.50") +

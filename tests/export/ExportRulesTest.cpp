@@ -8,6 +8,7 @@
 #include "export/DetectionsExportRules.h"
 #include "export/ExportLinesRules.h"
 #include "export/RecalageRules.h"
+#include "support/UseDataFolder.h"
 #include "ExportFixture.h"
 
 namespace lv {
@@ -126,6 +127,8 @@ TEST_F(LinesRulesTest, ExportNowChecksNameFolderAndServersThenWrites) {
 }
 
 TEST_F(LinesRulesTest, FtpTargetLineAndServerSelection) {
+    test::UseDataFolder(folder.Path());
+    test::WriteFile(folder / "FtpServers.dat", "Main\tftp.example\tu\tp\t\nBackup\tftp2.example\tu\tp\t\n");
     ExportLinesRules rules;
     rules.Open(Values(), {});
     EXPECT_EQ(rules.FtpTargetLine(), "Transfert vers <Aucun serveur FTP>");
@@ -136,6 +139,32 @@ TEST_F(LinesRulesTest, FtpTargetLineAndServerSelection) {
     EXPECT_EQ(rules.FtpTargetLine(), "Transfert vers Main, Backup");
     EXPECT_EQ(rules.FtpTargetTooltip(), "");
     EXPECT_EQ(rules.SelectedServers(), (std::vector<std::string>{"Main", "Backup"}));
+}
+
+TEST_F(LinesRulesTest, ChosenServerThatTheServersFileCannotGiveIsShown) {
+    // A ';' in Backup's password splits its line into six fields: the line is skipped,
+    // and nothing would ever be sent to Backup.
+    test::UseDataFolder(folder.Path());
+    test::WriteFile(folder / "FtpServers.dat", "Main\tftp.example\tu\tp\t\nBackup\tftp2.example\tu\tp;w\t\n");
+    ExportLinesRules rules;
+    rules.Open(Values(), ThreeDetectors());
+    rules.SetSelectedServers({"Main", "Backup"});
+    const std::string missing = "Serveur(s) FTP absent(s) du fichier des serveurs, rien ne leur est envoyé : Backup";
+    EXPECT_EQ(rules.FtpTargetLine(), "Transfert vers Main, Backup - " + missing);
+    EXPECT_EQ(rules.FtpTargetTooltip(), missing);
+
+    // Backup alone: the export's completion says why no transfer starts (the program's
+    // own transfers, nothing queued).
+    rules.SetSelectedServers({"Backup"});
+    std::string message;
+    ASSERT_TRUE(rules.Filter(message));
+    rules.Values().ftp = true;
+    const auto outcome = rules.ExportNow(message);
+    ASSERT_TRUE(outcome.has_value()) << message;
+    EXPECT_FALSE(outcome->ftpStarted);
+    EXPECT_EQ(outcome->ftpServersMissing, (std::vector<std::string>{"Backup"}));
+    EXPECT_NE(outcome->CompletionText().find("Erreur de lancement transfert FTP : " + missing), std::string::npos)
+        << outcome->CompletionText();
 }
 
 TEST_F(LinesRulesTest, ClosingStoresEverySettingAndMendsThePeriod) {

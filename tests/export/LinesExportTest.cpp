@@ -2,6 +2,7 @@
 // archive, the transfers' hand-over and the completion text.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -167,6 +168,37 @@ TEST_F(LinesExportTest, ZipLeavesOnlyTheArchiveWithDeflatedDatedEntries) {
     localtime_r(&now, &local);
     EXPECT_EQ(static_cast<int>(dates.front().tm_year), local.tm_year + 1900);
     EXPECT_EQ(static_cast<int>(dates.front().tm_mday), local.tm_mday);
+}
+
+// Backdates a file as if a killed export had left it there a while ago.
+void LeaveOld(const std::string& path, const std::string& content = "") {
+    test::WriteFile(path, content);
+    const struct timespec old[2] = {{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+}
+
+TEST_F(LinesExportTest, StalePartFilesOfKilledExportsGoAtTheNextExportAndNobodyElsesFiles) {
+    LeaveOld(folder / "export-31-1.qox.part");
+    LeaveOld(folder / "export-99-4.qox.part");
+    LeaveOld(folder / "export-31-1-ljk.txt.part");
+    LeaveOld(folder / "export.zip.part");
+    LeaveOld(folder / "other-31-1.qox.part");        // another export's name
+    LeaveOld(folder / "export-notes.txt.part");     // not a name of this export
+    test::WriteFile(folder / "export-32-9.qox.part", "");  // just written: it may be in use
+    RunLinesExport(Race(), Request(DisplayType::ClockTime));
+    EXPECT_EQ(FolderEntries(folder.Path()),
+              (std::vector<std::string>{"export-31-1.qox", "export-31-2.qox", "export-32-1.qox", "export-32-9.qox.part",
+                                        "export-notes.txt.part", "export.zip.part", "other-31-1.qox.part"}));
+
+    // Zipping: the archive's own left-over goes too, and those in the working folder.
+    fs::create_directories(folder / "export");
+    LeaveOld(folder / "export/export-31-2.qox.part");
+    LinesExportRequest zipped = Request(DisplayType::ClockTime);
+    zipped.zip = true;
+    RunLinesExport(Race(), zipped);
+    EXPECT_FALSE(fs::exists(folder / "export.zip.part"));
+    EXPECT_FALSE(fs::exists(folder / "export"));
+    EXPECT_TRUE(fs::exists(folder / "export.zip"));
 }
 
 TEST_F(LinesExportTest, FileThatCannotBeWrittenIsReportedNotCreated) {

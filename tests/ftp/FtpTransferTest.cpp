@@ -204,6 +204,38 @@ TEST_F(FtpTransferTest, ServerDroppingMidTransferFailsAndPublishesNothing) {
     EXPECT_FALSE(Exists(flaky / "big.txt"));
 }
 
+TEST_F(FtpTransferTest, FailedUploadLeavesThePublishedFileInPlace) {
+    // The results already published stay readable while a new version fails on the way.
+    FtpServerProcess::Options dropping;
+    dropping.dropAfter = 30000;
+    FtpServerProcess flaky(dropping);
+    ASSERT_TRUE(flaky.Running());
+    WriteFile(flaky / "results.qox", "1\t31\t101\t1\t10:00:00.00\t1\r\n");
+    auto job = UploadJob(flaky, LocalFile("results.qox", Pattern(200000)), "results.qox");
+    EXPECT_EQ(RunFtpUpload(*job, QuickOptions(), recorder.Control()), 1);
+    EXPECT_EQ(job->state, kFtpJobFailed);
+    EXPECT_EQ(ReadFile(flaky / "results.qox"), "1\t31\t101\t1\t10:00:00.00\t1\r\n");
+}
+
+TEST_F(FtpTransferTest, ServerRefusingRenameOverAnExistingNameStillGetsTheNewFile) {
+    FtpServerProcess::Options strict;
+    strict.noRenameOver = true;
+    FtpServerProcess strictServer(strict);
+    ASSERT_TRUE(strictServer.Running());
+    std::filesystem::create_directories(strictServer / "out");
+    WriteFile(strictServer / "out/r.txt", "the version published before, longer than the new one");
+    auto job = UploadJob(strictServer, LocalFile("r.txt", "new"), "r.txt", "out");
+    EXPECT_EQ(RunFtpUpload(*job, QuickOptions(), recorder.Control()), 0) << job->errorText;
+    EXPECT_EQ(job->state, kFtpJobDone);
+    EXPECT_EQ(ReadFile(strictServer / "out/r.txt"), "new");
+    EXPECT_FALSE(Exists(strictServer / "out/r.txt.lock"));
+
+    // A first upload has nothing to replace.
+    auto first = UploadJob(strictServer, LocalFile("s.txt", "first"), "s.txt", "out");
+    EXPECT_EQ(RunFtpUpload(*first, QuickOptions(), recorder.Control()), 0) << first->errorText;
+    EXPECT_EQ(ReadFile(strictServer / "out/s.txt"), "first");
+}
+
 TEST_F(FtpTransferTest, AbortStopsTheUploadWithoutPublishing) {
     FtpServerProcess::Options slow;
     slow.readLimit = 20000;

@@ -6,6 +6,7 @@
 #include "base/SettingsSchema.h"
 #include "base/Texts.h"
 #include "ftp/FtpWorker.h"
+#include "support/LogCapture.h"
 #include "support/WaitUntil.h"
 #include "FtpTestSupport.h"
 
@@ -93,6 +94,18 @@ TEST_F(FtpWorkerTest, QuietStopLetsTheRunningUploadFinishSilentlyAndDropsTheQueu
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_FALSE(Exists(slowServer / "queued.txt"));
     EXPECT_EQ(worker.QueuedJobs(), 0u);
+}
+
+TEST_F(FtpWorkerTest, DroppedQueuedTransfersAreNamedAtLevelZero) {
+    // Level 0 only: a dropped upload is a results file the public never sees.
+    LogCapture log(0);
+    CFtpWorker idle(QuickWorker());  // never started: every job stays queued
+    idle.Queue(UploadJob(server, LocalFile("export-31-1.qox", "a"), "export-31-1.qox"));
+    idle.Queue(UploadJob(server, LocalFile("export-31-2.qox", "b"), "export-31-2.qox"));
+    EXPECT_TRUE(idle.StopTransfers(true));
+    EXPECT_EQ(idle.QueuedJobs(), 0u);
+    EXPECT_EQ(log.CountContaining("2 queued transfer(s) dropped: export-31-1.qox [test], export-31-2.qox [test]"), 1)
+        << ::testing::PrintToString(log.Lines());
 }
 
 TEST_F(FtpWorkerTest, QuietStopGivesUpATransferThatTakesTooLong) {

@@ -98,6 +98,23 @@ TEST_F(OperatorWindowTest, EachBoxShowsItsReadsAndALostBoxRaisesABannerUntilSeen
     EXPECT_FALSE(banner->isVisible());
 }
 
+TEST_F(OperatorWindowTest, AnAlertOfOneMomentIsABandNotAMessageBoxAndKeepsTheLatestThree) {
+    Start(Language::English);
+    auto* band = Find<QWidget>("operatorAlert");
+    EXPECT_FALSE(band->isVisible());
+    for (int i = 1; i <= 4; ++i) window->ShowOperatorAlert("alert " + std::to_string(i));
+    QApplication::processEvents();
+    EXPECT_TRUE(band->isVisible());
+    EXPECT_TRUE(messages.messages.empty()) << "no modal box over the results";
+    const std::string text = Find<QLabel>("operatorAlertText")->text().toStdString();
+    EXPECT_EQ(text.find("alert 1"), std::string::npos) << text;
+    EXPECT_LT(text.find("alert 4"), text.find("alert 2")) << "the latest first: " << text;
+    Find<QPushButton>("dismissOperatorAlert")->click();
+    EXPECT_FALSE(band->isVisible());
+    window->ShowOperatorAlert("alert 5");
+    EXPECT_EQ(Find<QLabel>("operatorAlertText")->text().toStdString().find("alert 4"), std::string::npos);
+}
+
 TEST_F(OperatorWindowTest, WhatWaitsForTheTimingApplicationAndTheJournalCannotBeMissed) {
     Start(Language::French);
     auto* backlog = Find<QLabel>("backlog");

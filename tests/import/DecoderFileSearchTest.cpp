@@ -2,6 +2,7 @@
 // invalid input, the range, the translation of chips, the per-day summary, the purge,
 // the log lines and their counts, cancel, and files that are damaged or still growing.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
@@ -268,6 +269,48 @@ TEST_F(DecoderFileSearchTest, BinaryAndOverLongLinesAreInvalidInputAndNothingCra
     EXPECT_EQ(r.counts.invalidLines, 2u);
     ExpectCountsAddUp(r);
     for (const auto& line : r.log) EXPECT_LT(line.size(), 1200u);
+}
+
+TEST_F(DecoderFileSearchTest, ChipCodesWithControlBytesAreInvalidInputAndNeverKept) {
+    // A NUL or a control byte in a chip code would reach the saved file and break every
+    // reader of it.
+    request.showAbnormal = true;
+    const std::string withNul = DetectionLine(1, std::string("C\0 001", 6), "2024-05-12", "10:00:00.000");
+    const std::string withControls = DetectionLine(2, "C\x01\xFF" "002", "2024-05-12", "10:00:01.000");
+    const std::string withBlank = DetectionLine(3, "C 003", "2024-05-12", "10:00:02.000");
+    const std::string good = DetectionLine(4, "C004", "2024-05-12", "10:00:03.000");
+    auto r = Search(withNul + "\n" + withControls + "\n" + withBlank + "\n" + good + "\n");
+    EXPECT_EQ(Codes(r), std::vector<std::string>{"C004"});
+    EXPECT_EQ(r.counts.invalidLines, 3u);
+    EXPECT_EQ(r.counts.detectionLines, 1u);
+    EXPECT_EQ(CountStarting(r, "+ Box fileBox invalid input: 1;C. 001;"), 1);
+    EXPECT_EQ(CountStarting(r, "+ Box fileBox invalid input: 2;C.\xFF" "002;"), 1);
+    ExpectCountsAddUp(r);
+    for (const auto& line : r.log) {
+        for (char c : line) EXPECT_GE(static_cast<unsigned char>(c), 0x20u) << line;
+    }
+}
+
+TEST_F(DecoderFileSearchTest, ChipCodesLongerThanTheTableHoldsAreInvalidInput) {
+    const std::string longest(63, 'L');
+    auto r = Search(DetectionLine(1, longest, "2024-05-12", "10:00:00.000") + "\n" +
+                    DetectionLine(2, longest + "X", "2024-05-12", "10:00:01.000") + "\n" +
+                    DetectionLine(3, std::string(470, 'Y'), "2024-05-12", "10:00:02.000") + "\n");
+    EXPECT_EQ(Codes(r), std::vector<std::string>{longest});
+    EXPECT_EQ(r.counts.invalidLines, 2u);
+    ExpectCountsAddUp(r);
+}
+
+TEST_F(DecoderFileSearchTest, AFifoOrADeviceIsNotARegularFile) {
+    const std::string fifo = folder / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Opening a FIFO with no writer must not hang the reading.
+    for (const std::string& path : {fifo, std::string("/dev/zero"), folder.Path()}) {
+        request.path = path;
+        auto r = SearchDecoderFile(request, nullptr, nullptr);
+        EXPECT_FALSE(r.opened) << path;
+        EXPECT_EQ(r.error, "File to import is not a regular file\n" + path);
+    }
 }
 
 // The quick reading of a line's date and time gives what the general parsers give,

@@ -1,6 +1,8 @@
 // The import dialog's rules: its lists and menus, the checks of a search, what it
 // remembers, the output name rule, and what it hands to the main window.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -154,6 +156,39 @@ TEST_F(DlgImportTarvexTest, TheOutputNameEndsInQoxAndAnExistingFileIsOnlyReplace
     EXPECT_TRUE(existing.ok);
     EXPECT_EQ(existing.question,
               "File\n" + (folder / "out.qox") + "\nalready exists. It will be replaced by this operation.\nAre you sure?");
+}
+
+TEST_F(DlgImportTarvexTest, AFifoOrADeviceToImportIsNotARegularFile) {
+    const std::string fifo = folder / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero"), folder.Path()}) {
+        auto refused = Prepare("09:00:00", "12:00:00", path);
+        EXPECT_FALSE(refused.ok);
+        EXPECT_EQ(refused.message, "File to import is not a regular file\n" + path);
+        EXPECT_EQ(refused.focus, CDlgImportTarvex::Field::InputFile);
+    }
+}
+
+TEST_F(DlgImportTarvexTest, TheFileBeingImportedIsNeverTheOutputWhateverItsName) {
+    // The decoder's raw file is the only copy of the race: saving over it loses it.
+    const std::string raw = folder / "in/TX_12.qox";
+    WriteFile(raw, test::DetectionLine(1, "A", "2024-05-12", "10:00:00.000") + "\n");
+    auto start = Prepare("09:00:00", "12:00:00", raw);
+    ASSERT_TRUE(start.ok);
+    dialog.TakeSearchResult(SearchDecoderFile(start.request, nullptr, nullptr));
+    ASSERT_EQ(dialog.Count(), 1u);
+
+    ASSERT_EQ(::symlink(raw.c_str(), (folder / "link.qox").c_str()), 0);
+    ASSERT_EQ(::link(raw.c_str(), (folder / "hard.qox").c_str()), 0);
+    for (const std::string& output : {raw, folder / "in/./TX_12.qox", folder / "in/TX_12", folder / "link.qox",
+                                      folder / "hard.qox"}) {
+        auto save = dialog.PrepareSave(output);
+        EXPECT_FALSE(save.ok) << output;
+        EXPECT_EQ(save.focus, CDlgImportTarvex::Field::OutputFile) << output;
+        EXPECT_NE(save.message.find("is the file being imported"), std::string::npos) << save.message;
+    }
+    EXPECT_TRUE(dialog.PrepareSave(folder / "in/other").ok);
+    EXPECT_EQ(test::ReadFile(raw), test::DetectionLine(1, "A", "2024-05-12", "10:00:00.000") + "\n");
 }
 
 TEST_F(DlgImportTarvexTest, ClosingStoresTheFoldersOfTheInputAndOutputFiles) {

@@ -67,6 +67,9 @@ public:
         if (box >= 0 && box < 4) boxActivities[static_cast<std::size_t>(box)] = activity;
     }
     void BoxActivityShown() override { Record("BoxActivityShown", [&] { ++activityRounds; }); }
+    void ShowOperatorAlert(const std::string& text) override {
+        Record("ShowOperatorAlert " + text, [&] { operatorAlerts.push_back(text); });
+    }
     void ShowLostBoxAlert(const std::string& text) override {
         Record("ShowLostBoxAlert " + text, [&] { lostBoxAlert = text; });
     }
@@ -151,6 +154,7 @@ public:
     std::array<BoxActivity, 4> boxActivities{};
     int activityRounds = 0;
     std::string lostBoxAlert;
+    std::vector<std::string> operatorAlerts;
     std::size_t forwardingBacklog = 0;
     std::size_t journalPending = 0;
     std::vector<CDetectionItem> detectionLines;

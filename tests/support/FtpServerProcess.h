@@ -28,6 +28,7 @@ public:
         std::string password = "secret";
         int readLimit = 0;   // bytes a second an upload may arrive at (0: no limit)
         int dropAfter = 0;   // the session is dropped once this many upload bytes came
+        bool noRenameOver = false;  // a rename onto an existing name is refused
         std::string tlsCertificate;  // certificate + key: explicit TLS required
     };
 
@@ -38,6 +39,7 @@ public:
                                        "--password", options_.password, "--port", "0"};
         if (options_.readLimit > 0) words.insert(words.end(), {"--read-limit", std::to_string(options_.readLimit)});
         if (options_.dropAfter > 0) words.insert(words.end(), {"--drop-after", std::to_string(options_.dropAfter)});
+        if (options_.noRenameOver) words.push_back("--no-rename-over");
         if (!options_.tlsCertificate.empty()) words.insert(words.end(), {"--tls", options_.tlsCertificate});
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());

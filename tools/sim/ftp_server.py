@@ -5,6 +5,7 @@ Serves one folder to one user. Prints "port <n>" once it listens, then runs unti
 is stopped. Options shape the server's behaviour for the tests:
   --read-limit N   uploads arrive at most N bytes a second (a slow line)
   --drop-after N   the server drops the whole session once N bytes of an upload came
+  --no-rename-over RNTO onto an existing name is refused (550), as some servers do
   --tls CERT       (without the two above) explicit TLS (AUTH TLS) required on control and data connections;
                    CERT holds the certificate and its key
 """
@@ -25,6 +26,7 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--read-limit", type=int, default=0)
     parser.add_argument("--drop-after", type=int, default=0)
+    parser.add_argument("--no-rename-over", action="store_true")
     parser.add_argument("--tls", default="")
     args = parser.parse_args()
 
@@ -54,7 +56,12 @@ def main():
         handle_read_event = handle_read
 
     class Handler(base):
-        pass
+        def ftp_RNTO(self, path):
+            if args.no_rename_over and self._rnfr and self.fs.lexists(path):
+                self._rnfr = None
+                self.respond("550 Destination exists.")
+                return
+            return super().ftp_RNTO(path)
 
     Handler.authorizer = authorizer
     if not args.tls:

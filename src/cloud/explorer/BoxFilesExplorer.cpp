@@ -348,8 +348,10 @@ void BoxFilesExplorer::OnDownloaded(Fetch& fetch) {
     std::string done = fmt::sprintf(Tr("Download done (%d kB)", "Téléchargement terminé (%d ko)"),
                                     static_cast<int>(fetch.replyBytes / 1024));
     if (fetch.skipped > 0) {
-        done += fmt::sprintf(Tr("\n%d detection(s) left out: no chip code or unreadable time",
-                                "\n%d détection(s) écartée(s) : sans code puce ou heure illisible"),
+        done += fmt::sprintf(Tr("\n%d detection(s) left out: no usable chip code (missing, over 63 characters, "
+                                "blanks) or unreadable time",
+                                "\n%d détection(s) écartée(s) : code puce inutilisable (absent, plus de 63 caractères, "
+                                "blancs) ou heure illisible"),
                              fetch.skipped);
     }
     Log(20, fmt::sprintf("+ %s : %d kB", fetch.path, static_cast<int>(fetch.replyBytes / 1024)));

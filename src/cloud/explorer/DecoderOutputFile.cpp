@@ -7,11 +7,14 @@
 
 #include "base/Texts.h"
 #include "cloud/json/Json.h"
+#include "core/ChipTable.h"
 #include "core/Chrono.h"
 
 namespace lv {
 
 namespace {
+
+constexpr std::size_t kMaxDeviceIdLength = 63;
 
 void AddLine(DecoderOutput& output, int number, const std::string& chip, const CChrono& instant,
              const std::string& device) {
@@ -33,7 +36,7 @@ bool ConvertJson(const std::string& download, const std::string& device, Decoder
         const JsonNode* chip = JsonGet(item, "TranspCode");
         const JsonNode* time = JsonGet(item, "Time");
         CChrono instant;
-        if (chip->kind != JsonString || chip->text[0] == '\0' || time->kind != JsonString ||
+        if (chip->kind != JsonString || !IsValidChipCode(FieldText(chip->text)) || time->kind != JsonString ||
             !instant.ParseIsoTimestamp(time->text, true)) {
             ++output.skipped;
             continue;
@@ -75,7 +78,8 @@ void ConvertPassingLines(const std::string& download, const std::string& device,
             from = semicolon + 1;
         }
         CChrono instant;
-        if (fields.size() < 5 || fields[0] != "#P" || fields[2].empty() || !ParseBoxInstant(fields[3], fields[4], instant)) {
+        if (fields.size() < 5 || fields[0] != "#P" || !IsValidChipCode(FieldText(std::string(fields[2]))) ||
+            !ParseBoxInstant(fields[3], fields[4], instant)) {
             ++output.skipped;
             ++number;
             continue;
@@ -97,7 +101,10 @@ std::string FieldText(const std::string& text) {
 bool ConvertDetections(const std::string& download, const std::string& deviceId, DecoderOutput& output,
                        std::string& error) {
     output = DecoderOutput{};
-    const std::string device = FieldText(deviceId);
+    // The device id is not read back; kept short, every line stays far within what the
+    // import reads as one line.
+    std::string device = FieldText(deviceId);
+    if (device.size() > kMaxDeviceIdLength) device.resize(kMaxDeviceIdLength);
     const std::size_t first = download.find_first_not_of(" \t\r\n");
     const bool json = first != std::string::npos && (download[first] == '[' || download[first] == '{');
     if (json || first == std::string::npos) {

@@ -14,7 +14,9 @@ namespace lv {
 struct DecoderOutput {
     std::string lines;  // the file's content
     int written = 0;
-    int skipped = 0;    // detections whose time did not parse, or without a chip code
+    int skipped = 0;    // detections whose time did not parse, or without a usable chip code
+                        // (empty, longer than the chip table holds, blanks or bytes
+                        // outside visible ASCII)
 };
 
 // False with the error text when the download is not a list of detections.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace lv {
 
@@ -40,8 +41,22 @@ enum ErrorCode {
 };
 
 void Report(int code, const char* what, const char* at) {
+    // The reply is outside input: its control and non-ASCII bytes would reach a
+    // terminal or a journal as they are.
     const std::size_t length = ::strnlen(at, kJsonErrorQuote);
-    std::fprintf(stderr, "JSON PARSE ERROR (%d): %s at %.*s\n", code, what, static_cast<int>(length), at);
+    std::string quote;
+    quote.reserve(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(at[i]);
+        if (byte >= 0x20 && byte < 0x7f) {
+            quote.push_back(static_cast<char>(byte));
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            quote += escaped;
+        }
+    }
+    std::fprintf(stderr, "JSON PARSE ERROR (%d): %s at %s\n", code, what, quote.c_str());
 }
 
 bool IsHex(char c) {
