@@ -74,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(whole.size() == ends + (openLast ? 1 : 0));
 
     FUZZ_CHECK(ReadAll(text, sizes, text.size()) == whole);
-    // A source of unknown size gets the large buffer: the same lines.
-    FUZZ_CHECK(ReadAll(text, sizes, 0) == whole);
+    // A source of unknown size gets the large buffer: the same lines. Rarely, as a
+    // buffer of 256 KiB per input would slow the run tenfold.
+    if (!sizes.empty() && sizes[0] == '\xff') FUZZ_CHECK(ReadAll(text, sizes, 0) == whole);
     return 0;
 }

@@ -22,7 +22,9 @@ int Walk(const JsonNode* node, int depth) {
         // Members of an object have a name, items of an array none.
         if (node->kind == JsonObject) FUZZ_CHECK(child->key != nullptr);
         if (node->kind == JsonArray) FUZZ_CHECK(child->key == nullptr);
-        FUZZ_CHECK(JsonItem(node, children - 1) == child);
+        // JsonItem walks the list: checked on the first items only, or the check alone
+        // would be quadratic in the length of a list.
+        if (children <= 8) FUZZ_CHECK(JsonItem(node, children - 1) == child);
         deepest = std::max(deepest, Walk(child, depth + 1));
     }
     FUZZ_CHECK(children == node->count);

@@ -74,7 +74,12 @@ void DecoderFileReader::Close() { source_.reset(); }
 // Moves the bytes not handed over to the front and reads more after them.
 bool DecoderFileReader::Refill() {
     if (eof_ || !source_) return false;
-    if (begin_ > 0) {
+    // The bytes not handed over (at most a line's worth) move to the front only when
+    // the room after them runs short: a source that gives few bytes at a time (a pipe)
+    // would otherwise move the same partial line again at every read.
+    if (begin_ == end_) {
+        begin_ = end_ = 0;
+    } else if (begin_ > 0 && buffer_.size() - end_ < buffer_.size() / 2) {
         std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
         end_ -= begin_;
         begin_ = 0;
