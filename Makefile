@@ -9,7 +9,7 @@ PACKAGES := build-essential cmake pkg-config zlib1g-dev libgtest-dev libgmock-de
   libmicrohttpd-dev chromium
 ARGS ?=
 
-.PHONY: deps build run test test-asan test-tsan bench demo package clean
+.PHONY: deps build run test test-asan test-tsan bench demo package fuzz clean
 
 # Idempotent: asks apt only for the packages that are not installed yet.
 deps:
@@ -39,6 +39,20 @@ test-tsan: deps
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS)
 
+# Every parser of outside input under libFuzzer with ASan and UBSan, FUZZ_SECONDS each
+# (FUZZ_TARGETS="json settings" for some of them); built with clang in build-fuzz.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?=
+FUZZ_FLAGS := -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
+fuzz: deps
+	@command -v clang++ >/dev/null || DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq clang
+	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" \
+	  -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" -DLUMIVANE_FUZZ=ON -DLUMIVANE_TESTS=OFF -DLUMIVANE_BENCH=OFF \
+	  -DLUMIVANE_GUI=OFF $$(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) >/dev/null
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_all
+	./tools/fuzz/run_fuzz.sh build-fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 bench: build
 	cmake --build build -j $(JOBS) --target benches
 	@for b in build/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; $$b || exit 1; done
@@ -54,4 +68,4 @@ package: build
 	  $$(ls -t build/lumivane_*.deb | head -1)
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz

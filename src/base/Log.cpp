@@ -96,6 +96,12 @@ void Logger::Write(std::optional<int> level, const std::string& message) {
     // The logger's own lock orders the whole message (window and file). The "LogWin"
     // resource mutex is not taken here: its pause after a contended wait (20 ms) would
     // stall every box thread that logs during a mass start.
+    {
+        // A message with neither a file nor a window to go to costs no time stamp (tools,
+        // tests and fuzzers that log without a log file).
+        std::lock_guard<std::mutex> guard(lock_);
+        if (filePath_.empty() && !(level && windowOpen_ && *level <= windowLevel_)) return;
+    }
     const std::string stamp = TimeStamp();
     WriteCombiner::Ticket ticket = 0;
     {

@@ -66,6 +66,32 @@ std::string BoxHostOf(const CTarvexBox& box) {
 
 }  // namespace
 
+bool ReadBoxFileList(std::string_view response, const std::string& addressTemplate, const std::string& host,
+                     BoxFileListReply& reply) {
+    reply = BoxFileListReply{};
+    const std::vector<std::string> fields = SplitFields(response, ";");
+    if (fields.size() < 2 || !ReadCount(fields[1], reply.announced)) return false;
+    for (std::size_t i = 2; i < fields.size(); ++i) {
+        const std::vector<std::string> entry = SplitFields(fields[i], ",");
+        auto file = std::make_unique<CDetectionFile>();
+        std::string shownDate;
+        if (entry.size() < 3 || entry.size() > 4 || !IsFileId(entry[0]) || !ReadCount(entry[1], file->count) ||
+            !BoxFileDate(entry[2], shownDate)) {
+            reply.invalidEntries.push_back(fields[i]);
+            continue;
+        }
+        file->fileId = entry[0];
+        file->created = shownDate;
+        file->details = entry.size() == 4 ? entry[3] : std::string();
+        std::string path = addressTemplate;
+        ReplaceAll(path, "$BOXIP$", host);
+        ReplaceAll(path, "$FILEID$", file->fileId);
+        file->detectionsPath = path;
+        reply.files.push_back(std::move(file));
+    }
+    return true;
+}
+
 int ListBoxFiles(CTarvexBox& box, std::vector<std::unique_ptr<CDetectionFile>>& files, std::string& error) {
     files.clear();
     error.clear();
@@ -97,40 +123,24 @@ int ListBoxFiles(CTarvexBox& box, std::vector<std::unique_ptr<CDetectionFile>>& 
         setting::GetLocalFilePassings.Write(address);
     }
 
-    const std::vector<std::string> fields = SplitFields(response, ";");
-    int announced = 0;
-    if (fields.size() < 2 || !ReadCount(fields[1], announced)) {
+    BoxFileListReply reply;
+    if (!ReadBoxFileList(response, address, BoxHostOf(box), reply)) {
         error = Tr("Error reading box response", "Erreur réception de réponse du boîtier");
         Log(0, fmt::sprintf(Tr("## %s : Invalid file list: %s", "## %s : Liste de fichiers invalide : %s"), label,
                             PrintableExcerpt(response)));
         return kListFilesBadResponse;
     }
-    const std::string host = BoxHostOf(box);
-    const std::size_t present = fields.size() - 2;
-    if (present != static_cast<std::size_t>(announced)) {
+    if (reply.files.size() + reply.invalidEntries.size() != static_cast<std::size_t>(reply.announced)) {
         Log(0, fmt::sprintf(Tr("## %s : The box announced %d file(s) and listed %d",
                                "## %s : Le boîtier annonçait %d fichier(s) et en a listé %d"),
-                            label, announced, static_cast<int>(present)));
+                            label, reply.announced,
+                            static_cast<int>(reply.files.size() + reply.invalidEntries.size())));
     }
-    for (std::size_t i = 2; i < fields.size(); ++i) {
-        const std::vector<std::string> entry = SplitFields(fields[i], ",");
-        auto file = std::make_unique<CDetectionFile>();
-        std::string shownDate;
-        if (entry.size() < 3 || entry.size() > 4 || !IsFileId(entry[0]) || !ReadCount(entry[1], file->count) ||
-            !BoxFileDate(entry[2], shownDate)) {
-            Log(0, fmt::sprintf(Tr("## %s : Invalid file entry: %s", "## %s : Entrée de fichier invalide : %s"),
-                                label, PrintableExcerpt(fields[i])));
-            continue;
-        }
-        file->fileId = entry[0];
-        file->created = shownDate;
-        file->details = entry.size() == 4 ? entry[3] : std::string();
-        std::string path = address;
-        ReplaceAll(path, "$BOXIP$", host);
-        ReplaceAll(path, "$FILEID$", file->fileId);
-        file->detectionsPath = path;
-        files.push_back(std::move(file));
+    for (const std::string& entry : reply.invalidEntries) {
+        Log(0, fmt::sprintf(Tr("## %s : Invalid file entry: %s", "## %s : Entrée de fichier invalide : %s"), label,
+                            PrintableExcerpt(entry)));
     }
+    files = std::move(reply.files);
     return 0;
 }
 

@@ -4,6 +4,7 @@
 // box's host and the file's identifier filled in).
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "boxes/DetectionFile.h"
@@ -19,6 +20,18 @@ enum BoxFileListError {
     kListFilesNoTemplate = -3,  // "URL/GetLocalFilePassings is empty"
     kListFilesBadResponse = -4, // the response's file count does not read
 };
+
+// A LISTFILES response read: "LISTFILES;<count>;<id>,<detections>,<YYYY-MM-DD>[,<details>];..."
+struct BoxFileListReply {
+    int announced = 0;                                   // the count the box gave
+    std::vector<std::unique_ptr<CDetectionFile>> files;  // the entries that read
+    std::vector<std::string> invalidEntries;             // as received, for the log
+};
+
+// Reads a response without I/O: each file's address is `addressTemplate` with
+// "$BOXIP$" and "$FILEID$" filled in. False when the file count does not read.
+bool ReadBoxFileList(std::string_view response, const std::string& addressTemplate, const std::string& host,
+                     BoxFileListReply& reply);
 
 // Asks the box for its files in one exchange of its own (the box's turn) and fills
 // `files` (emptied first). 0 on success (entries that do not read are logged and left

@@ -62,6 +62,7 @@ void CPassingIntake::ProcessPassing(const std::string& line,
         Log(0, fmt::sprintf(Tr("+ %s : Invalid detection: %s", "+ %s : Détection invalide: %s"), BoxLabel(),
                             PrintableExcerpt(line)));
     } else {
+        FollowBoxClock(read, previousInstant_);
         Detection detection;
         detection.source = DetectionSource::Decoder;
         detection.box = box_.number.load();

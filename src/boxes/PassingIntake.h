@@ -5,6 +5,7 @@
 // thread's counters. Fed line by line, so it runs without sockets in tests.
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "boxes/BoxHost.h"
@@ -62,6 +63,7 @@ private:
     uint64_t settingsVersion_ = 0;
     IntakeSettings settings_;
     IntakeCounters counters_;
+    std::optional<int64_t> previousInstant_;  // of this box's last passing, for its clock
 };
 
 }  // namespace lv

@@ -164,4 +164,10 @@ bool ReadPassingLine(std::string_view line, PassingRead& read) {
     return true;
 }
 
+void FollowBoxClock(PassingRead& read, std::optional<int64_t>& previous) {
+    const int64_t resolved = ResolveRepeatedLocal(read.instant.Seconds(), previous);
+    if (FitsIn32Bits(resolved)) read.instant = CChrono(static_cast<int32_t>(resolved), read.instant.Milliseconds());
+    previous = read.instant.Seconds();
+}
+
 }  // namespace lv

@@ -28,6 +28,7 @@ std::vector<PassingRead> ReadStoredPassings(std::string_view content, const CChr
                                             std::size_t& unreadable) {
     unreadable = 0;
     std::vector<PassingRead> reads;
+    std::optional<int64_t> previous;  // the file is one box's reads in order
     while (!content.empty()) {
         const std::size_t end = content.find('\n');
         std::string_view line = content.substr(0, end);
@@ -39,6 +40,7 @@ std::vector<PassingRead> ReadStoredPassings(std::string_view content, const CChr
             ++unreadable;
             continue;
         }
+        FollowBoxClock(read, previous);
         if (read.instant < from || to < read.instant) continue;
         reads.push_back(std::move(read));
     }

@@ -171,6 +171,74 @@ bool IsSafeIdentifier(const std::string& id) {
     return true;
 }
 
+TokenReply ReadTokenReply(const std::string& body) {
+    TokenReply read;
+    ParsedReply parsed(body);
+    if (parsed.root() == nullptr) return read;
+    read.json = true;
+    for (const JsonNode* member = parsed.root()->firstChild; member != nullptr; member = member->nextSibling) {
+        if (member->key == nullptr) continue;
+        if (std::string(member->key) == "access_token") {
+            read.token = TextOf(member);
+            break;
+        }
+        if (std::string(member->key) == "error") {
+            read.refusal = TextOf(member);
+            break;
+        }
+    }
+    return read;
+}
+
+int ReadDeviceFiles(const std::string& reply, const std::string& deviceId, const std::string& devicePath,
+                    std::vector<std::unique_ptr<CDetectionFile>>& files, std::string& error) {
+    ParsedReply parsed(reply);
+    // The list is the first child of the reply's value; a reply without one is not a
+    // list of files, not an empty list.
+    const JsonNode* list = parsed.root() != nullptr ? JsonItem(parsed.root(), 0) : nullptr;
+    if (list == nullptr || list->kind != JsonArray) {
+        error = Tr("Invalid JSON data string", "Données JSON invalides");
+        return kCloudNoSession;
+    }
+    for (const JsonNode* item = list->firstChild; item != nullptr; item = item->nextSibling) {
+        if (TextOf(JsonGet(item, "DeviceID")) != deviceId) continue;
+        auto file = std::make_unique<CDetectionFile>();
+        file->fileId = std::to_string(JsonGet(item, "FileNo")->intValue);
+        file->count = JsonGet(item, "Count")->intValue;
+        CChrono created;
+        if (created.ParseIsoTimestamp(TextOf(JsonGet(item, "Created")), true))
+            file->created = created.FormatDate() + "    " + created.FormatClockHundredths();
+        file->deviceId = deviceId;
+        file->detectionsPath = devicePath + "/files/" + file->fileId + "/detections";
+        files.push_back(std::move(file));
+    }
+    return kCloudOk;
+}
+
+DevicesReply ReadDevicesReply(const std::string& reply) {
+    DevicesReply read;
+    ParsedReply parsed(reply);
+    const JsonNode* list = parsed.root() != nullptr ? JsonItem(parsed.root(), 0) : nullptr;
+    if (list == nullptr || list->kind != JsonArray) return read;
+    for (const JsonNode* item = list->firstChild; item != nullptr; item = item->nextSibling) {
+        const JsonNode* device = JsonGet(item, "DeviceID");
+        std::string id = TextOf(device);
+        if (id == "error") {
+            // The service puts its refusal in the item's other text members.
+            std::string why = TextOf(item);
+            for (const JsonNode* member = item->firstChild; member != nullptr; member = member->nextSibling) {
+                if (member == device || member->kind != JsonString) continue;
+                if (!why.empty()) why += "\n";
+                why += TextOf(member);
+            }
+            read.refusal = std::move(why);
+            break;
+        }
+        read.deviceIds.push_back(std::move(id));
+    }
+    return read;
+}
+
 int RequestAccessToken(const CloudConnection& connection, std::string& token, std::string& error) {
     token.clear();
     const std::string stored = setting::AccessTokenValue.Read();
@@ -193,29 +261,17 @@ int RequestAccessToken(const CloudConnection& connection, std::string& token, st
     if (!reply.Ok() && reply.failure != HttpFailure::Status) return Outcome(reply, "POST", error);
 
     // The reply's own words come first: a refused key answers {"error": "..."}.
-    ParsedReply parsed(reply.body);
-    if (parsed.root() == nullptr) {
+    const TokenReply read = ReadTokenReply(reply.body);
+    if (!read.json) {
         if (!reply.Ok()) return Outcome(reply, "POST", error);
         error = Tr("Error decoding Json response", "Erreur décodage de la réponse Json");
         return kCloudBadJson;
     }
-    std::string found;
-    std::string refusal;
-    for (const JsonNode* member = parsed.root()->firstChild; member != nullptr; member = member->nextSibling) {
-        if (member->key == nullptr) continue;
-        if (std::string(member->key) == "access_token") {
-            found = TextOf(member);
-            break;
-        }
-        if (std::string(member->key) == "error") {
-            refusal = TextOf(member);
-            break;
-        }
-    }
+    const std::string& found = read.token;
     if (found.empty()) {
-        if (!refusal.empty()) {
+        if (!read.refusal.empty()) {
             error = fmt::sprintf(Tr("Error getting access token: %s", "Erreur récupération access token : %s"),
-                                 refusal.substr(0, 512));
+                                 read.refusal.substr(0, 512));
             return kCloudTokenRefused;
         }
         if (!reply.Ok()) return Outcome(reply, "POST", error);
@@ -277,27 +333,7 @@ int GetDeviceFiles(const CloudConnection& connection, std::string& token, const 
         return result;
     WriteCloudDebugCopy("files-" + deviceId + ".json", reply);
 
-    ParsedReply parsed(reply);
-    // The list is the first child of the reply's value; a reply without one is not a
-    // list of files, not an empty list.
-    const JsonNode* list = parsed.root() != nullptr ? JsonItem(parsed.root(), 0) : nullptr;
-    if (list == nullptr || list->kind != JsonArray) {
-        error = Tr("Invalid JSON data string", "Données JSON invalides");
-        return kCloudNoSession;
-    }
-    for (const JsonNode* item = list->firstChild; item != nullptr; item = item->nextSibling) {
-        if (TextOf(JsonGet(item, "DeviceID")) != deviceId) continue;
-        auto file = std::make_unique<CDetectionFile>();
-        file->fileId = std::to_string(JsonGet(item, "FileNo")->intValue);
-        file->count = JsonGet(item, "Count")->intValue;
-        CChrono created;
-        if (created.ParseIsoTimestamp(TextOf(JsonGet(item, "Created")), true))
-            file->created = created.FormatDate() + "    " + created.FormatClockHundredths();
-        file->deviceId = deviceId;
-        file->detectionsPath = devicePath + "/files/" + file->fileId + "/detections";
-        files.push_back(std::move(file));
-    }
-    return kCloudOk;
+    return ReadDeviceFiles(reply, deviceId, devicePath, files, error);
 }
 
 std::string CloudErrorLogLine(int result, const std::string& error) {

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,28 @@ std::string TokenHourStamp(std::time_t instant);
 std::string TokenRequestBody(const std::string& apiKey);
 
 int RequestAccessToken(const CloudConnection& connection, std::string& token, std::string& error);
+
+// The replies of the service read without I/O (what the requests above do with them).
+// A token reply: the first "access_token" or "error" member of the object, whichever
+// comes first.
+struct TokenReply {
+    bool json = false;  // the reply is JSON at all
+    std::string token;
+    std::string refusal;
+};
+TokenReply ReadTokenReply(const std::string& body);
+// The files of `deviceId` in a files reply (a list as the first child of its value),
+// each fetched from `devicePath` + "/files/<id>/detections". kCloudOk, or
+// kCloudNoSession with "Invalid JSON data string" when the reply holds no list.
+int ReadDeviceFiles(const std::string& reply, const std::string& deviceId, const std::string& devicePath,
+                    std::vector<std::unique_ptr<CDetectionFile>>& files, std::string& error);
+// A devices reply: the device ids in reply order (empty for an item without one); an
+// item whose id is "error" ends the list and carries the service's refusal.
+struct DevicesReply {
+    std::vector<std::string> deviceIds;
+    std::optional<std::string> refusal;
+};
+DevicesReply ReadDevicesReply(const std::string& reply);
 // Appends the reply of GET `path` (which begins with '/') to `reply`.
 int CloudGet(const CloudConnection& connection, const std::string& token, const std::string& path,
              std::string& reply, std::string& error);

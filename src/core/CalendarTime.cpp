@@ -22,14 +22,55 @@ int64_t DaysFromCivil(int64_t year, int month, int day) {
     return era * 146097 + dayOfEra - 719468;
 }
 
-// mktime with the daylight saving left to the library; it reports failure as -1, which
-// is also a valid instant, so success is told by the weekday it fills in.
-std::optional<int64_t> MakeLocal(std::tm tm) {
-    tm.tm_isdst = -1;
-    tm.tm_wday = -1;
-    const std::time_t t = std::mktime(&tm);
-    if (t == static_cast<std::time_t>(-1) && tm.tm_wday == -1) return std::nullopt;
-    return static_cast<int64_t>(t);
+// Seconds the local clock is ahead of UTC at an instant.
+std::optional<int64_t> OffsetAt(int64_t instant) {
+    std::tm tm{};
+    if (!LocalTimeOf(instant, tm)) return std::nullopt;
+    const int64_t wall = DaysFromCivil(int64_t{tm.tm_year} + 1900, tm.tm_mon + 1, tm.tm_mday) * 86400 +
+                         tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec;
+    return wall - instant;
+}
+
+// The instants whose local wall clock reads `wall` (the wall clock's fields counted as
+// if they were UTC): none in the hour skipped in spring, two in the hour repeated in
+// autumn. Offsets are taken a day either side, so only one change in two days is seen.
+struct WallClockMatches {
+    std::optional<int64_t> first;
+    std::optional<int64_t> second;
+    std::optional<int64_t> offsetBefore;
+};
+
+WallClockMatches MatchesOf(int64_t wall) {
+    WallClockMatches found;
+    const auto before = OffsetAt(wall - 86400);
+    const auto after = OffsetAt(wall + 86400);
+    found.offsetBefore = before;
+    for (const auto& offset : {before, after}) {
+        if (!offset) continue;
+        const int64_t candidate = wall - *offset;
+        if (OffsetAt(candidate) != offset) continue;  // that offset is not in force then
+        if (!found.first) {
+            found.first = candidate;
+        } else if (candidate < *found.first) {
+            found.second = found.first;
+            found.first = candidate;
+        } else if (candidate > *found.first) {
+            found.second = candidate;
+        }
+    }
+    return found;
+}
+
+// Every reading of a local wall clock goes through here, never through mktime with the
+// daylight saving left open: glibc resolves the repeated autumn hour by whatever it
+// converted before, so the same text read twice could differ by an hour. The rule:
+// the first occurrence of a repeated time; a time in the skipped spring hour is read
+// with the offset before the change, so it lands after the change.
+std::optional<int64_t> LocalOfWall(int64_t wall) {
+    const WallClockMatches found = MatchesOf(wall);
+    if (found.first) return found.first;
+    if (found.offsetBefore) return wall - *found.offsetBefore;
+    return std::nullopt;
 }
 
 bool ToTimeT(int64_t instant, std::time_t& out) {
@@ -71,14 +112,7 @@ bool IsValidCalendar(const CalendarFields& f) {
 
 std::optional<int64_t> LocalInstantOf(const CalendarFields& f) {
     if (!IsValidCalendar(f)) return std::nullopt;
-    std::tm tm{};
-    tm.tm_year = f.year - 1900;
-    tm.tm_mon = f.month - 1;
-    tm.tm_mday = f.day;
-    tm.tm_hour = f.hour;
-    tm.tm_min = f.minute;
-    tm.tm_sec = f.second;
-    return MakeLocal(tm);
+    return LocalOfWall(DaysFromCivil(f.year, f.month, f.day) * 86400 + f.hour * 3600 + f.minute * 60 + f.second);
 }
 
 std::optional<int64_t> UtcInstantOf(const CalendarFields& f) {
@@ -90,19 +124,28 @@ std::optional<int64_t> UtcInstantOf(const CalendarFields& f) {
 std::optional<int64_t> LocalWallClockInstant(int64_t instant, int64_t secondsOfDay) {
     std::tm tm{};
     if (!LocalTimeOf(instant, tm)) return std::nullopt;
-    // Whole fields, not an overflowing tm_sec: mktime adds excess seconds as elapsed
-    // time, which would skip over a daylight saving change instead of reading the clock.
-    int64_t days = secondsOfDay / 86400;
-    int64_t rest = secondsOfDay % 86400;
-    if (rest < 0) {
-        rest += 86400;
-        --days;
-    }
-    tm.tm_mday += static_cast<int>(days);
-    tm.tm_hour = static_cast<int>(rest / 3600);
-    tm.tm_min = static_cast<int>(rest % 3600 / 60);
-    tm.tm_sec = static_cast<int>(rest % 60);
-    return MakeLocal(tm);
+    // The day's midnight on the wall clock plus the seconds, read as a wall clock again:
+    // adding elapsed time instead would skip over a daylight saving change.
+    const int64_t midnight = DaysFromCivil(int64_t{tm.tm_year} + 1900, tm.tm_mon + 1, tm.tm_mday) * 86400;
+    constexpr int64_t kBound = int64_t{1} << 40;  // far beyond any time, far from overflow
+    if (secondsOfDay > kBound || secondsOfDay < -kBound) return std::nullopt;
+    return LocalOfWall(midnight + secondsOfDay);
+}
+
+std::optional<int64_t> RepeatedLocalInstant(int64_t firstOccurrence) {
+    std::tm tm{};
+    if (!LocalTimeOf(firstOccurrence, tm)) return std::nullopt;
+    const int64_t wall = DaysFromCivil(int64_t{tm.tm_year} + 1900, tm.tm_mon + 1, tm.tm_mday) * 86400 +
+                         tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec;
+    const WallClockMatches found = MatchesOf(wall);
+    if (!found.first || *found.first != firstOccurrence || !found.second) return std::nullopt;
+    return found.second;
+}
+
+int64_t ResolveRepeatedLocal(int64_t firstOccurrence, std::optional<int64_t> previous) {
+    if (!previous || *previous <= firstOccurrence) return firstOccurrence;
+    const auto second = RepeatedLocalInstant(firstOccurrence);
+    return second ? *second : firstOccurrence;
 }
 
 bool FitsIn32Bits(int64_t instant) {

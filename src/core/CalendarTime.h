@@ -24,9 +24,11 @@ bool UtcTimeOf(int64_t instant, std::tm& out);
 // second 0..59.
 bool IsValidCalendar(const CalendarFields& fields);
 
-// Instant of local calendar fields, daylight saving decided by the library (a time in
-// the hour skipped in spring lands after the change); nothing when the fields fail the
-// check or the library cannot represent them.
+// Instant of local calendar fields. A time the clock shows twice (the hour repeated
+// when summer time ends) reads as its first occurrence, whatever was converted before;
+// a time in the hour skipped in spring reads with the offset before the change, so it
+// lands after it. Nothing when the fields fail the check or the library cannot
+// represent them.
 std::optional<int64_t> LocalInstantOf(const CalendarFields& fields);
 
 // Instant of UTC calendar fields; nothing when the fields fail the check.
@@ -36,6 +38,15 @@ std::optional<int64_t> UtcInstantOf(const CalendarFields& fields);
 // `secondsOfDay` past midnight (beyond 24 h: the following days). Nothing when the
 // library cannot represent it.
 std::optional<int64_t> LocalWallClockInstant(int64_t instant, int64_t secondsOfDay);
+
+// The second instant at which the local wall clock shows what it shows at
+// `firstOccurrence`, when that is the first of two (the repeated autumn hour).
+std::optional<int64_t> RepeatedLocalInstant(int64_t firstOccurrence);
+
+// The rule for a decoder's local clock, which says nothing of summer time: a repeated
+// time is its first occurrence, unless the previous detection of the same box was
+// already past it (the box has gone through the change), then it is the second.
+int64_t ResolveRepeatedLocal(int64_t firstOccurrence, std::optional<int64_t> previous);
 
 // Whether an instant fits the 32-bit seconds of a race-time value.
 bool FitsIn32Bits(int64_t instant);

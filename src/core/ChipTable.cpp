@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -142,19 +143,16 @@ bool FileExists(const std::string& path) {
 #endif
 }
 
-// Reads one file into `loaded`; false with the errno value when it cannot be read.
-bool ReadChipFile(const std::string& path, ChipArray& loaded, int& error) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        error = errno;
-        return false;
-    }
+// Reads the lines handed over by `nextPiece` into `loaded`: each call fills `piece` as
+// fgets does (up to kLinePiece bytes, through the first line feed), false at the end.
+// `name` names the source in log lines. False with EINTR when a load is interrupted.
+template <class NextPiece>
+bool ReadChipLines(NextPiece&& nextPiece, const std::string& name, ChipArray& loaded, int& error) {
     char piece[kLinePiece + 1];
     int lineNumber = 0;
     bool lineStart = true;
-    while (std::fgets(piece, sizeof piece, file) != nullptr) {
+    while (nextPiece(piece)) {
         if (g_loadInterrupted.load(std::memory_order_relaxed)) {
-            std::fclose(file);
             error = EINTR;
             return false;
         }
@@ -176,7 +174,7 @@ bool ReadChipFile(const std::string& path, ChipArray& loaded, int& error) {
                                     "than 63 characters, line ignored",
                                     "### Table de correspondance %s, ligne %d : code de puce de "
                                     "plus de 63 caractères, ligne ignorée"),
-                                 path, lineNumber));
+                                 name, lineNumber));
             continue;
         }
         int32_t earlierBib = bib;
@@ -187,23 +185,53 @@ bool ReadChipFile(const std::string& path, ChipArray& loaded, int& error) {
                                     "with bib %d, bib %d ignored",
                                     "### Table de correspondance %s, ligne %d : puce %s déjà "
                                     "associée au dossard %d, dossard %d ignoré"),
-                                 path, lineNumber, std::string(chip), static_cast<int>(earlierBib),
+                                 name, lineNumber, std::string(chip), static_cast<int>(earlierBib),
                                  static_cast<int>(bib)));
         }
     }
-    bool failed = std::ferror(file) != 0;
-    if (failed) error = errno;
+    return true;
+}
+
+// Reads one file into `loaded`; false with the errno value when it cannot be read.
+bool ReadChipFile(const std::string& path, ChipArray& loaded, int& error) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error = errno;
+        return false;
+    }
+    const bool read = ReadChipLines(
+        [file](char* piece) { return std::fgets(piece, static_cast<int>(kLinePiece + 1), file) != nullptr; }, path,
+        loaded, error);
+    bool failed = !read || std::ferror(file) != 0;
+    if (read && failed) error = errno;
     std::fclose(file);
     return !failed;
 }
 
-// LoadChipTableFile with the reason of a failure.
-bool LoadChipFile(const std::string& path, int& error) {
+// The same over bytes in memory, cut into pieces exactly as fgets cuts a file.
+bool ReadChipText(std::string_view text, const std::string& name, ChipArray& loaded, int& error) {
+    return ReadChipLines(
+        [&text](char* piece) {
+            if (text.empty()) return false;
+            std::size_t take = std::min(text.size(), kLinePiece);
+            const std::size_t feed = text.substr(0, take).find('\n');
+            if (feed != std::string_view::npos) take = feed + 1;
+            std::memcpy(piece, text.data(), take);
+            piece[take] = '\0';
+            text.remove_prefix(take);
+            return true;
+        },
+        name, loaded, error);
+}
+
+// Swaps a table read by `read` in, or leaves the table empty when it failed.
+template <class Read>
+bool LoadChips(Read&& read, int& error) {
     g_loadInterrupted.store(false);
     // Read into a table of its own and swapped in at the end, so that box threads
     // looking chips up meanwhile see the previous table, never a half-read one.
     ChipArray loaded;
-    bool ok = ReadChipFile(path, loaded, error);
+    bool ok = read(loaded, error);
     CQoxTableLocker locker;
     if (!ok) {
         Table().Clear();
@@ -211,6 +239,12 @@ bool LoadChipFile(const std::string& path, int& error) {
     }
     Table().Swap(loaded);
     return true;
+}
+
+// LoadChipTableFile with the reason of a failure.
+bool LoadChipFile(const std::string& path, int& error) {
+    return LoadChips([&path](ChipArray& loaded, int& failure) { return ReadChipFile(path, loaded, failure); },
+                     error);
 }
 
 }  // namespace
@@ -283,6 +317,12 @@ void InterruptChipTableLoad() { g_loadInterrupted.store(true); }
 bool LoadChipTableFile(const std::string& path) {
     int error = 0;
     return LoadChipFile(path, error);
+}
+
+bool LoadChipTableText(std::string_view text, const std::string& name) {
+    int error = 0;
+    return LoadChips(
+        [text, &name](ChipArray& loaded, int& failure) { return ReadChipText(text, name, loaded, failure); }, error);
 }
 
 bool LoadChipTable(const std::string& name, std::string& message) {

@@ -43,6 +43,8 @@ bool FindChip(int32_t bib, std::string& chip);
 // A bib word: quotes stripped, cut at the last ',', '.', ';'; digits only.
 bool ReadBibNumber(std::string_view text, int32_t& number);
 bool LoadChipTableFile(const std::string& path);
+// The same over the bytes of a table file; `name` stands for its path in log lines.
+bool LoadChipTableText(std::string_view text, const std::string& name);
 // Makes a load in progress on another thread stop soon (a stop request of the program);
 // it then fails and leaves the table empty. Async-signal-safe; the next load clears it.
 void InterruptChipTableLoad();

@@ -21,7 +21,6 @@ namespace {
 
 // The fixed-width head of the state file, rewritten in place as answers come.
 constexpr std::size_t kPositionDigits = 10;
-constexpr std::size_t kHeadBytes = 5 + kPositionDigits + 1 + 6 + 1 + 1;  // "sent N\nclean C\n"
 // A state file is a few lines; one far larger is not one of ours.
 constexpr std::size_t kMaxStateBytes = 16u << 20;
 

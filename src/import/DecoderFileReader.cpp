@@ -11,10 +11,35 @@
 namespace lv {
 
 namespace {
-constexpr std::size_t kBlockSize = 256 * 1024;
-}
 
-DecoderFileReader::DecoderFileReader() : buffer_(kBlockSize) {}
+constexpr std::size_t kBlockSize = 256 * 1024;
+// Room for a whole line of the longest length and its end, twice over: a small source
+// gets a small buffer (the import of a short file, a fuzzer's input) without changing
+// where lines are cut.
+constexpr std::size_t kSmallestBlock = 4 * 1024;
+static_assert(kSmallestBlock > 2 * (DecoderFileReader::kMaxLineLength + 2));
+
+class FileSource : public DecoderFileSource {
+public:
+    explicit FileSource(int fd) : fd_(fd) {}
+    ~FileSource() override { ::close(fd_); }
+    long Read(char* into, std::size_t room, std::string& error) override {
+        while (true) {
+            const ssize_t n = ::read(fd_, into, room);
+            if (n >= 0) return static_cast<long>(n);
+            if (errno == EINTR) continue;
+            error = std::strerror(errno);
+            return -1;
+        }
+    }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+DecoderFileReader::DecoderFileReader() = default;
 
 DecoderFileReader::~DecoderFileReader() { Close(); }
 
@@ -22,56 +47,58 @@ bool DecoderFileReader::Open(const std::string& path, std::string& error) {
     Close();
     notRegular_ = false;
     // Non-blocking: opening a FIFO with no writer must not hang the reading.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd_ < 0) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
         error = std::strerror(errno);
         return false;
     }
     struct stat info {};
-    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
         notRegular_ = true;
         error = "not a regular file";
-        Close();
         return false;
     }
-    const int flags = ::fcntl(fd_, F_GETFL);
-    if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
-    size_ = static_cast<std::size_t>(info.st_size);
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    Open(std::make_unique<FileSource>(fd), static_cast<std::size_t>(info.st_size));
+    return true;
+}
+
+void DecoderFileReader::Open(std::unique_ptr<DecoderFileSource> source, std::size_t size) {
+    Close();
+    source_ = std::move(source);
+    size_ = size;
+    const std::size_t block = size == 0 ? kBlockSize : std::clamp(size + 1, kSmallestBlock, kBlockSize);
+    if (buffer_.size() != block) buffer_.assign(block, '\0');
     begin_ = end_ = consumed_ = 0;
     eof_ = skipLf_ = false;
     error_.clear();
     longLine_.clear();
-    return true;
 }
 
-void DecoderFileReader::Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-}
+void DecoderFileReader::Close() { source_.reset(); }
 
 // Moves the bytes not handed over to the front and reads more after them.
 bool DecoderFileReader::Refill() {
-    if (eof_ || fd_ < 0) return false;
-    if (begin_ > 0) {
+    if (eof_ || !source_) return false;
+    // The bytes not handed over (at most a line's worth) move to the front only when
+    // the room after them runs short: a source that gives few bytes at a time (a pipe)
+    // would otherwise move the same partial line again at every read.
+    if (begin_ == end_) {
+        begin_ = end_ = 0;
+    } else if (begin_ > 0 && buffer_.size() - end_ < buffer_.size() / 2) {
         std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
         end_ -= begin_;
         begin_ = 0;
     }
-    while (true) {
-        ssize_t n = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
-        if (n > 0) {
-            end_ += static_cast<std::size_t>(n);
-            return true;
-        }
-        if (n == 0) {
-            eof_ = true;
-            return false;
-        }
-        if (errno == EINTR) continue;
-        error_ = std::strerror(errno);
-        eof_ = true;
-        return false;
+    const long n = source_->Read(buffer_.data() + end_, buffer_.size() - end_, error_);
+    if (n > 0) {
+        end_ += static_cast<std::size_t>(std::min<std::size_t>(static_cast<std::size_t>(n), buffer_.size() - end_));
+        return true;
     }
+    eof_ = true;
+    return false;
 }
 
 bool DecoderFileReader::Next(std::string_view& line, bool& tooLong) {

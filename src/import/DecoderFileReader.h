@@ -4,11 +4,21 @@
 // kMaxLineLength is handed over once, cut to that length and flagged, and the rest of
 // it is skipped: a piece of a long line must never pass for a line of its own.
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace lv {
+
+// Where a reader's bytes come from: a file, or memory (tests, fuzzing).
+class DecoderFileSource {
+public:
+    virtual ~DecoderFileSource() = default;
+    // Up to `room` bytes into `into`: how many, 0 at the end, -1 on an error (its text
+    // in `error`). May give fewer than asked before the end.
+    virtual long Read(char* into, std::size_t room, std::string& error) = 0;
+};
 
 class DecoderFileReader {
 public:
@@ -24,6 +34,8 @@ public:
     // could block or never end.
     bool Open(const std::string& path, std::string& error);
     bool NotRegular() const { return notRegular_; }
+    // Reads from `source`, whose size is `size` bytes (0 when unknown).
+    void Open(std::unique_ptr<DecoderFileSource> source, std::size_t size);
     void Close();
 
     // The next line without its end, valid until the next call. False at the end of
@@ -39,7 +51,7 @@ public:
 private:
     bool Refill();
 
-    int fd_ = -1;
+    std::unique_ptr<DecoderFileSource> source_;
     std::vector<char> buffer_;
     std::size_t begin_ = 0;  // first byte not handed over yet
     std::size_t end_ = 0;    // end of the bytes read

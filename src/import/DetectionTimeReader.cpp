@@ -39,7 +39,14 @@ bool DetectionTimeReader::Read(std::string_view date, std::string_view time, CCh
                        Digits(date, 6, 2, fields.day) && Digits(time, 0, 2, fields.hour) &&
                        Digits(time, 3, 2, fields.minute) && Digits(time, 6, 2, fields.second) &&
                        Digits(time, 9, 3, fraction);
-    if (!quick) return ReadSlowly(date, time, dateTime, timeOfDay);
+    if (!quick) {
+        if (!ReadSlowly(date, time, dateTime, timeOfDay)) return false;
+        const int64_t resolved = ResolveRepeatedLocal(dateTime.Seconds(), previous_);
+        if (!FitsIn32Bits(resolved)) return false;
+        dateTime = CChrono(static_cast<int32_t>(resolved), dateTime.Milliseconds());
+        previous_ = resolved;
+        return true;
+    }
     if (!IsValidCalendar(fields)) return false;
 
     const int64_t key = ((int64_t{fields.year} * 100 + fields.month) * 100 + fields.day) * 100 + fields.hour;
@@ -61,8 +68,9 @@ bool DetectionTimeReader::Read(std::string_view date, std::string_view time, CCh
     lastKey_ = key;
     lastStart_ = hourStart;
 
-    const int64_t instant = hourStart + fields.minute * 60 + fields.second;
+    const int64_t instant = ResolveRepeatedLocal(hourStart + fields.minute * 60 + fields.second, previous_);
     if (!FitsIn32Bits(instant)) return false;
+    previous_ = instant;
     dateTime = CChrono(static_cast<int32_t>(instant), static_cast<uint16_t>(fraction));
     timeOfDay = CChrono(fields.hour * 3600 + fields.minute * 60 + fields.second, static_cast<uint16_t>(fraction));
     return true;

@@ -78,3 +78,31 @@ TEST_F(PassingParserTest, RefusesDatesTimesAndChipsThatDoNotRead) {
 
 }  // namespace
 }  // namespace lv
+
+namespace lv {
+namespace {
+
+// A box's passings through the autumn change in Paris: the box's clock goes
+// 02:59:59 then 02:00:00 again; its reads stay in order.
+TEST_F(PassingParserTest, ABoxsReadsFollowItsClockThroughTheRepeatedHour) {
+    constexpr int32_t kOct27At0210Summer = 1729987800;  // 2024-10-27 02:10:00 CEST
+    std::optional<int64_t> previous;
+    std::vector<int32_t> instants;
+    for (const char* time : {"02:10:00.000", "02:59:59.000", "02:10:00.000", "03:00:00.000"}) {
+        ASSERT_TRUE(Parse(PassingLine("c00001", "2024-10-27", time)));
+        FollowBoxClock(read, previous);
+        instants.push_back(read.instant.Seconds());
+    }
+    EXPECT_EQ(instants[0], kOct27At0210Summer);
+    EXPECT_EQ(instants[1], kOct27At0210Summer + 49 * 60 + 59);
+    EXPECT_EQ(instants[2], kOct27At0210Summer + 3600);
+    EXPECT_EQ(instants[3], kOct27At0210Summer + 3600 + 50 * 60);
+    // Another box, its first read in that hour: the first occurrence.
+    std::optional<int64_t> otherBox;
+    ASSERT_TRUE(Parse(PassingLine("c00002", "2024-10-27", "02:10:00.000")));
+    FollowBoxClock(read, otherBox);
+    EXPECT_EQ(read.instant.Seconds(), kOct27At0210Summer);
+}
+
+}  // namespace
+}  // namespace lv

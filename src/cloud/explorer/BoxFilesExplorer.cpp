@@ -116,29 +116,9 @@ void BoxFilesExplorer::Open() {
 }
 
 void BoxFilesExplorer::FillCloudEntries() {
-    std::vector<char> text(source_.devicesReply.begin(), source_.devicesReply.end());
-    text.push_back('\0');
-    JsonNode* root = JsonParse(text.data());
-    const JsonNode* list = root != nullptr ? JsonItem(root, 0) : nullptr;
-    if (list != nullptr && list->kind == JsonArray) {
-        for (const JsonNode* item = list->firstChild; item != nullptr; item = item->nextSibling) {
-            const JsonNode* device = JsonGet(item, "DeviceID");
-            const std::string id = device->kind == JsonString ? device->text : "";
-            if (id == "error") {
-                // The service puts its refusal in the item's other text members.
-                std::string why = item->kind == JsonString ? item->text : "";
-                for (const JsonNode* member = item->firstChild; member != nullptr; member = member->nextSibling) {
-                    if (member == device || member->kind != JsonString) continue;
-                    if (!why.empty()) why += "\n";
-                    why += member->text;
-                }
-                view_.ShowMessage(Tr("Error\n\n", "Erreur\n\n") + why, BoxFilesView::Icon::Warning);
-                break;
-            }
-            entries_.push_back(id);
-        }
-    }
-    JsonFree(root);
+    DevicesReply devices = ReadDevicesReply(source_.devicesReply);
+    for (std::string& id : devices.deviceIds) entries_.push_back(std::move(id));
+    if (devices.refusal) view_.ShowMessage(Tr("Error\n\n", "Erreur\n\n") + *devices.refusal, BoxFilesView::Icon::Warning);
 }
 
 void BoxFilesExplorer::SelectEntry(int index) {

@@ -1,5 +1,7 @@
 #include "cloud/explorer/DecoderOutputFile.h"
 
+#include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -7,6 +9,7 @@
 
 #include "base/Texts.h"
 #include "cloud/json/Json.h"
+#include "core/CalendarTime.h"
 #include "core/ChipTable.h"
 #include "core/Chrono.h"
 
@@ -63,6 +66,7 @@ bool ParseBoxInstant(std::string_view date, std::string_view time, CChrono& inst
 void ConvertPassingLines(const std::string& download, const std::string& device, DecoderOutput& output) {
     int number = 0;
     std::size_t start = 0;
+    std::optional<int64_t> previous;  // the box's read before, for its repeated autumn hour
     while (start < download.size()) {
         std::size_t end = download.find('\n', start);
         if (end == std::string::npos) end = download.size();
@@ -84,6 +88,9 @@ void ConvertPassingLines(const std::string& download, const std::string& device,
             ++number;
             continue;
         }
+        const int64_t resolved = ResolveRepeatedLocal(instant.Seconds(), previous);
+        if (FitsIn32Bits(resolved)) instant = CChrono(static_cast<int32_t>(resolved), instant.Milliseconds());
+        previous = instant.Seconds();
         AddLine(output, number++, FieldText(std::string(fields[2])), instant, device);
     }
 }
