@@ -26,8 +26,12 @@ build: deps
 run: build
 	./build/lumivane $(if $(DISPLAY)$(WAYLAND_DISPLAY),,--headless) $(ARGS)
 
+# Most tests wait on sockets, simulators and time-outs rather than compute: five per
+# core keep the cores busy (the suite is then as long as its longest test, about a minute).
+TEST_JOBS ?= $(shell echo $$(( $(JOBS) * 5 )))
+
 test: build
-	cd build && ctest --output-on-failure -j $(JOBS)
+	cd build && ctest --output-on-failure -j $(TEST_JOBS)
 
 test-asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_SANITIZE=address -DLUMIVANE_BENCH=OFF >/dev/null
