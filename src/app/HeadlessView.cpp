@@ -4,30 +4,12 @@
 #include <fmt/printf.h>
 
 #include "app/BoxWatch.h"
+#include "app/VisualStateWords.h"
 #include "base/Texts.h"
 
 namespace lv {
 
 namespace {
-const char* StateWord(BoxVisualState state) {
-    switch (state) {
-        case BoxVisualState::Undefined: return "undefined";
-        case BoxVisualState::NotConnected: return "not-connected";
-        case BoxVisualState::Reconnecting: return "reconnecting";
-        case BoxVisualState::Connected: return "connected";
-    }
-    return "?";
-}
-
-const char* LinkWord(LinkVisualState state) {
-    switch (state) {
-        case LinkVisualState::Off: return "off";
-        case LinkVisualState::Connecting: return "connecting";
-        case LinkVisualState::Connected: return "connected";
-    }
-    return "?";
-}
-
 std::string OneLine(std::string text) {
     for (char& c : text) {
         if (c == '\n' || c == '\r') c = ' ';
@@ -80,14 +62,14 @@ void HeadlessView::SetBoxState(int box, BoxVisualState state, const std::string&
     boxStateKnown_[box] = true;
     boxStates_[box] = state;
     StatusChanged();
-    Print("box", fmt::sprintf("%d %s: %s", box + 1, StateWord(state), OneLine(label)));
+    Print("box", fmt::sprintf("%d %s: %s", box + 1, BoxStateWord(state), OneLine(label)));
 }
 
 void HeadlessView::SetDirectLinkState(LinkVisualState state) {
     if (state == linkState_) return;
     linkState_ = state;
     StatusChanged();
-    Print("link", LinkWord(state));
+    Print("link", LinkStateWord(state));
 }
 
 void HeadlessView::SetRunnerDisplay(const RunnerDisplay& runner) {
@@ -140,7 +122,7 @@ std::string HeadlessView::StatusLine() const {
     std::string line;
     for (int i = 0; i < 4; ++i) {
         const BoxActivity& activity = activity_[static_cast<std::size_t>(i)];
-        line += fmt::sprintf("box%d %s", i + 1, boxStateKnown_[i] ? StateWord(boxStates_[i]) : "undefined");
+        line += fmt::sprintf("box%d %s", i + 1, boxStateKnown_[i] ? BoxStateWord(boxStates_[i]) : "undefined");
         if (boxStateKnown_[i] && boxStates_[i] != BoxVisualState::Undefined) {
             line += fmt::sprintf(" reads=%s last=%s", fmt::format("{}", activity.reads),
                                  activity.lastReadAgeSeconds < 0 ? std::string("-")
@@ -148,7 +130,7 @@ std::string HeadlessView::StatusLine() const {
         }
         line += " | ";
     }
-    line += fmt::sprintf("link %s waiting=%u journal-pending=%u", LinkWord(linkState_), static_cast<unsigned>(backlog_),
+    line += fmt::sprintf("link %s waiting=%u journal-pending=%u", LinkStateWord(linkState_), static_cast<unsigned>(backlog_),
                          static_cast<unsigned>(journalPending_));
     return line;
 }

@@ -7,6 +7,7 @@
 #include <fmt/printf.h>
 
 #include "app/BoxWatch.h"
+#include "app/VisualStateWords.h"
 #include "base/Clock.h"
 #include "base/Texts.h"
 #include "core/DetectionJournal.h"
@@ -16,16 +17,6 @@ namespace lv {
 
 namespace {
 
-const char* StateWord(BoxVisualState state) {
-    switch (state) {
-        case BoxVisualState::Undefined: return "undefined";
-        case BoxVisualState::NotConnected: return "not-connected";
-        case BoxVisualState::Reconnecting: return "reconnecting";
-        case BoxVisualState::Connected: return "connected";
-    }
-    return "undefined";
-}
-
 const char* StateText(BoxVisualState state) {
     switch (state) {
         case BoxVisualState::Undefined: return Tr("Not declared", "Non déclaré");
@@ -34,15 +25,6 @@ const char* StateText(BoxVisualState state) {
         case BoxVisualState::Connected: return Tr("Connected", "Connecté");
     }
     return "";
-}
-
-const char* LinkWord(LinkVisualState state) {
-    switch (state) {
-        case LinkVisualState::Off: return "off";
-        case LinkVisualState::Connecting: return "connecting";
-        case LinkVisualState::Connected: return "connected";
-    }
-    return "off";
 }
 
 const char* LinkText(LinkVisualState state) {
@@ -230,7 +212,7 @@ std::shared_ptr<const StatusFacts> StatusCollector::Snapshot(std::int64_t now) c
         shown.number = static_cast<int>(i) + 1;
         const BoxVisualState state = box.known ? box.state : BoxVisualState::Undefined;
         shown.declared = state != BoxVisualState::Undefined;
-        shown.state = StateWord(state);
+        shown.state = BoxStateWord(state);
         shown.stateText = StateText(state);
         if (shown.declared) {
             shown.label = box.label;
@@ -241,7 +223,7 @@ std::shared_ptr<const StatusFacts> StatusCollector::Snapshot(std::int64_t now) c
         shown.lostText = box.lostText;
         facts->boxes.push_back(std::move(shown));
     }
-    facts->linkState = LinkWord(link_);
+    facts->linkState = LinkStateWord(link_);
     facts->linkStateText = LinkText(link_);
     facts->linkWaiting = waiting_;
     facts->journalPending = journalPending_;

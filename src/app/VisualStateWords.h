@@ -1,0 +1,28 @@
+#pragma once
+// The machine words of a box's and of the direct connection's states, as the headless
+// output and the status page's JSON print them: scripts read them, so they never change
+// with the language.
+#include "app/MainView.h"
+
+namespace lv {
+
+inline const char* BoxStateWord(BoxVisualState state) {
+    switch (state) {
+        case BoxVisualState::Undefined: return "undefined";
+        case BoxVisualState::NotConnected: return "not-connected";
+        case BoxVisualState::Reconnecting: return "reconnecting";
+        case BoxVisualState::Connected: return "connected";
+    }
+    return "undefined";
+}
+
+inline const char* LinkStateWord(LinkVisualState state) {
+    switch (state) {
+        case LinkVisualState::Off: return "off";
+        case LinkVisualState::Connecting: return "connecting";
+        case LinkVisualState::Connected: return "connected";
+    }
+    return "off";
+}
+
+}  // namespace lv
