@@ -1,15 +1,55 @@
 // lumivane-guide OUTPUT.pdf PART.md [PART.md...]: the user guide as one PDF, each part
 // (a language) from a new page, written with Qt's own PDF writer at build time.
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QTextBlock>
 #include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTextImageFormat>
+#include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Pictures (the parts name them relative to their folder) scaled to fit `room`: a
+// phone's screenshot at its own size is taller than an A4 page.
+void FitPictures(QTextDocument& guide, const QSizeF& room) {
+    std::vector<std::pair<QTextFragment, QTextImageFormat>> pictures;
+    for (QTextBlock block = guide.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.charFormat().isImageFormat()) pictures.emplace_back(fragment, fragment.charFormat().toImageFormat());
+        }
+    }
+    for (auto& [fragment, picture] : pictures) {
+        const QImage image(guide.baseUrl().resolved(QUrl(picture.name())).toLocalFile());
+        if (image.isNull()) {
+            std::fprintf(stderr, "lumivane-guide: picture %s not found\n", picture.name().toLocal8Bit().constData());
+            continue;
+        }
+        // Kept in the document: printing works on a copy that would not find the file.
+        guide.addResource(QTextDocument::ImageResource, QUrl(picture.name()), image);
+        const qreal scale = std::min({1.0, room.width() / image.width(), room.height() / image.height()});
+        picture.setWidth(image.width() * scale);
+        picture.setHeight(image.height() * scale);
+        QTextCursor cursor(&guide);
+        cursor.setPosition(fragment.position());
+        cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+        cursor.setCharFormat(picture);
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
@@ -21,6 +61,8 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
 
     QTextDocument guide;
+    // The parts sit in one folder; their pictures are named from there.
+    guide.setBaseUrl(QUrl::fromLocalFile(QFileInfo(QString::fromLocal8Bit(argv[2])).absolutePath() + "/"));
     QTextCursor cursor(&guide);
     for (int i = 2; i < argc; ++i) {
         QFile file(QString::fromLocal8Bit(argv[i]));
@@ -38,6 +80,10 @@ int main(int argc, char** argv) {
         }
         cursor.insertFragment(QTextDocumentFragment(&part));
     }
+
+    // About half the text's width and two thirds of its height, in the document's own
+    // units (96 per inch) of an A4 page less its margins.
+    FitPictures(guide, QSizeF(330, 650));
 
     const QString output = QString::fromLocal8Bit(argv[1]);
     {
