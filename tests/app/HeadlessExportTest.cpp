@@ -71,6 +71,15 @@ std::vector<std::string> ZipNames(const std::string& path) {
     return names;
 }
 
+// A background export every minute of the detections into data/out, for FTP server
+// "Finish"; `more` adds keys to the export's section.
+std::string EveryMinuteExportTo(const TempFolder& data, const std::string& more = {}) {
+    std::filesystem::create_directories(data / "out");
+    return "[ExportDetectionLines]\r\nDelta=00:00:00\r\nExportPath=" + (data / "out") +
+           "\r\nGenericFilename=race\r\nBFtpExport=1\r\nFtpServersList=Finish\r\n" + more +
+           "[ExportDetectionLines.BackgroundExport]\r\nBExport=1\r\nExportPeriodMinutes=1\r\n";
+}
+
 TEST(HeadlessExport, BackgroundExportReachesTheFtpServer) {
     TempFolder data;
     test::FtpServerProcess server;
@@ -84,11 +93,7 @@ TEST(HeadlessExport, BackgroundExportReachesTheFtpServer) {
                                            "\t\n");
     WriteFile(data / "Lumivane.ini",
               "[TarvexBoxes]\r\nBoxHost0=127.0.0.1\r\nBoxPort0=" + std::to_string(decoder.Port()) +
-                  "\r\nBoxIdDetector0=31\r\n"
-                  "[ExportDetectionLines]\r\nDelta=00:00:00\r\nExportPath=" + (data / "out") +
-                  "\r\nGenericFilename=race\r\nBZip=1\r\nBFtpExport=1\r\nFtpServersList=Finish\r\n"
-                  "[ExportDetectionLines.BackgroundExport]\r\nBExport=1\r\nExportPeriodMinutes=1\r\n");
-    std::filesystem::create_directories(data / "out");
+                  "\r\nBoxIdDetector0=31\r\n" + EveryMinuteExportTo(data, "BZip=1\r\n"));
 
     const std::string output = data / "output.txt";
     Program program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir", data.Path(),
@@ -115,11 +120,7 @@ TEST(HeadlessExport, AServerWhoseLineCannotBeReadRaisesAnAlert) {
     // can ever reach it. Nobody watches a headless timing point's log window.
     TempFolder data;
     WriteFile(data / "FtpServers.dat", "Other\t127.0.0.1:1\tu\tp\t\nFinish\t127.0.0.1:1\tu\tp;w\t\n");
-    WriteFile(data / "Lumivane.ini",
-              "[ExportDetectionLines]\r\nDelta=00:00:00\r\nExportPath=" + (data / "out") +
-                  "\r\nGenericFilename=race\r\nBFtpExport=1\r\nFtpServersList=Finish\r\n"
-                  "[ExportDetectionLines.BackgroundExport]\r\nBExport=1\r\nExportPeriodMinutes=1\r\n");
-    std::filesystem::create_directories(data / "out");
+    WriteFile(data / "Lumivane.ini", EveryMinuteExportTo(data));
     const std::string output = data / "output.txt";
     Program program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir", data.Path(),
                      "--lang", "en"},
