@@ -40,6 +40,9 @@ protected:
     }
     // The process ends without its exit sequence (a kill, a power cut).
     void Kill() {
+        // What the controller posted to its loop (the log lines of an exit) is shown
+        // before it goes: those tasks point into it.
+        loop.processPending();
         controller.reset();
         DetectionTable::Instance().Journal().Close();
         DetectionTable::Instance().ClearTable();
