@@ -98,7 +98,11 @@ ManualOpening ManualInsertion::Open(const std::vector<std::string>& detectors,
                                     const std::array<std::string, 4>& raceDays) const {
     ManualOpening opening;
     opening.moment.SetNowAbsolute();
-    opening.insertTimeLabel = Tr("Insert time: ", "Insertion du temps : ") + opening.moment.FormatClock();
+    // At the second, the moment is shown as the detections list shows every time (a
+    // started second counts as a full one), so the label and the list never disagree.
+    CChrono ofDay = opening.moment;
+    ofDay.AbsoluteToOfDay();
+    opening.insertTimeLabel = Tr("Insert time: ", "Insertion du temps : ") + ofDay.FormatDayWrap();
     opening.timeText = opening.moment.FormatClockHundredths();
     opening.detectors = detectors;
     if (!detectors.empty()) {

@@ -179,6 +179,22 @@ TEST_F(ManualInsertionTest, OpeningShowsThePresentMomentAndTheRaceDay) {
     EXPECT_EQ(ManualInsertion::CorrectionLabel(2), "+48h");
 }
 
+// A moment inside a second shows the same second in the dialog's label and, once
+// inserted, in the detections list.
+TEST_F(ManualInsertionTest, TheLabelAndTheListShowTheSameSecond) {
+    SetWallClockSourceForTests(
+        [] { return std::chrono::system_clock::from_time_t(kNow) + std::chrono::milliseconds(360); });
+    const ManualOpening opening = insertion.Open(detectors, {});
+    EXPECT_EQ(opening.timeText, "10:00:00.36");
+    EXPECT_EQ(opening.insertTimeLabel, "Insertion du temps : 10:00:01");
+    ManualRecorder manual;
+    const ManualValidation result = Validate("42", opening.timeText);
+    ASSERT_TRUE(result.ok);
+    const CQoxResult* record = ManualInsertion::Record(manual.recorder, result.entry);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(DetectionLine(const_cast<CQoxResult&>(*record), "", true).line, "10:00:01\tMan.\t# 42");
+}
+
 // ---- Recording -------------------------------------------------------------------------
 
 TEST_F(ManualInsertionTest, RecordingGoesThroughTheOneWayInAndLogs) {
