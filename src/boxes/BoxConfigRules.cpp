@@ -241,6 +241,10 @@ std::string BoxConfigRules::CheckRow(int slot, const BoxRowInput& row) {
     const auto& entries = entries_[slot];
     if (row.detectorIndex >= 0 && row.detectorIndex < static_cast<int>(entries.size()))
         d.detectorId = DetectorIdOfChoice(entries[row.detectorIndex]);
+    // A network box without its port would be saved as undefined without a word.
+    if (!host.empty() && !IsSerialHost(host) && port == 0)
+        return Tr("TCP/IP port missing: enter the port the box listens on",
+                  "Port TCP/IP manquant : saisissez le port d'écoute du boîtier");
     return {};
 }
 

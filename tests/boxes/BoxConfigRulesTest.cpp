@@ -183,6 +183,15 @@ TEST_F(BoxRowsTest, PortTextMustBeANumber) {
     EXPECT_TRUE(rules_.ValidateRowsForOk(Rows({{"10.0.0.5", "70000", 0}})).has_value());
     EXPECT_TRUE(rules_.ValidateRowsForOk(Rows({{"10.0.0.5", "-1", 0}})).has_value());
 
+    // A host without a port (or port 0) is refused, not saved as an undefined box.
+    for (const char* port : {"", " ", "0"}) {
+        auto missing = rules_.ValidateRowsForOk(Rows({{}, {}, {"10.0.0.5", port, 0}}));
+        ASSERT_TRUE(missing.has_value()) << "port '" << port << "'";
+        EXPECT_EQ(missing->slot, 2);
+        EXPECT_EQ(missing->message, "TCP/IP port missing: enter the port the box listens on");
+    }
+    EXPECT_TRUE(rules_.DetectorEnabled(2));
+
     SetLanguage(Language::French);
     EXPECT_EQ(rules_.ValidateRowsForOk(Rows({{"COM1", "1", 0}}))->message, "La vitesse devrait être 19200");
     EXPECT_EQ(rules_.ValidateRowsForOk(Rows({{"h", "x", 0}}))->message, "Port TCP/IP invalide !!!!");
