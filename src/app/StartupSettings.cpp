@@ -1,5 +1,11 @@
 #include "app/StartupSettings.h"
 
+#include <fmt/printf.h>
+
+#include "base/Log.h"
+#include "base/SettingsDefaults.h"
+#include "base/Texts.h"
+
 namespace lv {
 
 StartupSettings ReadStartupSettings(IniFile& file, const std::string& defaultExportFile) {
@@ -33,6 +39,12 @@ StartupSettings ReadStartupSettings(IniFile& file, const std::string& defaultExp
     GetRemoteFilePassings.Delete(file);
     GetRemoteBoxesInfo.Delete(file);
     CustomerPassword.Delete(file);
+    // After the keys above, which keep their order at the head of a new file.
+    if (WriteMissingDefaults(file) < 0) {
+        Log(0, fmt::sprintf(Tr("### Settings file %s: the default values could not be written (%s)",
+                               "### Fichier de paramètres %s : les valeurs par défaut n'ont pas pu être écrites (%s)"),
+                            file.Path(), file.LastError()));
+    }
     return s;
 }
 

@@ -229,9 +229,11 @@ inline constexpr TextSetting StatusPageBind{kStatusPage, "Bind", "127.0.0.1"};
 inline constexpr TextSetting StatusPageToken{kStatusPage, "Token", ""};
 
 // --- Detection-lines export (one file set per detector) ------------------------------------
+// Any period of at least one minute is kept; six digits is what the dialog reads.
+inline constexpr int kMaxExportPeriodMinutes = 999999;
 // Minimum interval between two detections of one runner, a time text ("00:01:00").
-inline constexpr TextSetting LinesDelta{kExportDetectionLines, "Delta", ""};
-inline constexpr TextSetting LinesExportPath{kExportDetectionLines, "ExportPath", "", &GetProgramFolder};
+inline constexpr TextSetting LinesDelta{kExportDetectionLines, "Delta", "00:01:00"};
+inline constexpr TextSetting LinesExportPath{kExportDetectionLines, "ExportPath", "", &GetDocumentsFolder};
 inline constexpr TextSetting LinesGenericFilename{kExportDetectionLines, "GenericFilename", "export"};
 inline constexpr BoolSetting LinesFtpExport{kExportDetectionLines, "BFtpExport", false};
 inline constexpr BoolSetting LinesZip{kExportDetectionLines, "BZip", false};
@@ -244,12 +246,12 @@ inline constexpr NamedTextSetting LinesHandicap{kExportDetectionLines, "Handicap
 inline constexpr BoolSetting BackgroundExportOn{kExportDetectionLinesBackground, "BExport", false};
 // Minutes between two background exports; a stored value below 1 means 2.
 inline constexpr IntSetting BackgroundExportPeriod{kExportDetectionLinesBackground, "ExportPeriodMinutes", 2,
-                                                   {1, 24 * 60}, 2};
+                                                   {1, kMaxExportPeriodMinutes}, 2};
 
 // --- Detections export (one file set for all detectors) -------------------------------------
-inline constexpr TextSetting DetectionsDelta{kExportDetections, "Delta", ""};
+inline constexpr TextSetting DetectionsDelta{kExportDetections, "Delta", "00:01:00"};
 inline constexpr TextSetting DetectionsHandicap{kExportDetections, "Handicap", "00:00:00.00"};
-inline constexpr TextSetting DetectionsExportPath{kExportDetections, "ExportPath", "", &GetProgramFolder};
+inline constexpr TextSetting DetectionsExportPath{kExportDetections, "ExportPath", "", &GetDocumentsFolder};
 inline constexpr TextSetting DetectionsGenericFilename{kExportDetections, "GenericFilename", "export"};
 inline constexpr BoolSetting DetectionsFtpExport{kExportDetections, "BFtpExport", false};
 inline constexpr BoolSetting DetectionsZip{kExportDetections, "BZip", false};

@@ -15,6 +15,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "base/SettingsSchema.h"
 #include "export/ExportTexts.h"
 #include "gui/ExportDialogHooks.h"
 #include "gui/MessageBoxes.h"
@@ -123,8 +124,8 @@ void CDlgExportDetectionLines::BuildControls() {
     grid->addWidget(background_, 5, 0, 1, 2);
     period_ = new QSpinBox(target);
     period_->setObjectName("period");
-    period_->setRange(1, 10);
-    period_->setValue(std::max(1, std::min(10, std::atoi(values.periodText.c_str()))));
+    period_->setRange(1, setting::kMaxExportPeriodMinutes);
+    period_->setValue(setting::BackgroundExportPeriod.Mended(std::atoi(values.periodText.c_str())));
     grid->addWidget(period_, 5, 2);
     layout->addWidget(target);
 

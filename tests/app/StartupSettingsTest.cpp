@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/StartupSettings.h"
+#include "base/Environment.h"
 #include "support/TempFolder.h"
 
 namespace lv {
@@ -20,7 +21,8 @@ protected:
 
 TEST_F(StartupSettingsTest, FirstRunWritesEveryKeyInOrder) {
     StartupSettings s = ReadStartupSettings(ini, exportFile);
-    EXPECT_EQ(ReadFile(path),
+    // The keys read at start come first, in this order (the rest follow in their sections).
+    const std::string head =
               "[Settings]\r\n"
               "GTarvexIgnoreInputMsDelta=50\r\n"
               "GTarvexIgnoreOutputMsDelta=300\r\n"
@@ -43,7 +45,15 @@ TEST_F(StartupSettingsTest, FirstRunWritesEveryKeyInOrder) {
               "Host=localhost\r\n"
               "ReconnectSeconds=15\r\n"
               "[URLs]\r\n"
-              "GetLocalFilePassings=http://$BOXIP$/media/passings_$FILEID$.txt\r\n");
+              "GetLocalFilePassings=http://$BOXIP$/media/passings_$FILEID$.txt\r\n";
+    const std::string text = ReadFile(path);
+    std::size_t at = 0;
+    for (std::size_t start = 0, end; (end = head.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        const std::string line = head.substr(start, end - start + 2);
+        const std::size_t found = text.find(line, at);
+        ASSERT_NE(found, std::string::npos) << line << " missing or out of order in\n" << text;
+        at = found + line.size();
+    }
     EXPECT_EQ(s.connectionTimeout, 2);
     EXPECT_TRUE(s.beepDetections);
     EXPECT_TRUE(s.beepWhenQuit);
@@ -78,11 +88,24 @@ TEST_F(StartupSettingsTest, StoredValuesWinAndAreKept) {
     EXPECT_NE(text.find("GTarvexConnectionTimeout=7\r\n"), std::string::npos);
 }
 
-TEST_F(StartupSettingsTest, KeysReadButNotWrittenBackStayOutOfTheFile) {
+// Whoever declares boxes, exports or the cloud by editing the file finds every key
+// there with its default; a key already there keeps its value.
+TEST_F(StartupSettingsTest, EveryDeclaredKeyIsListedWithItsDefault) {
+    WriteFile(path, "[TarvexBoxes]\r\nBoxHost1=10.0.0.7\r\nBoxPort1=3601\r\n");
     ReadStartupSettings(ini, exportFile);
-    EXPECT_FALSE(ini.HasKey("Settings", "GTarvexConnectionTimeout"));
-    EXPECT_FALSE(ini.HasKey("Settings", "GTarvexBeepDetections"));
-    EXPECT_FALSE(ini.HasKey("Settings", "GTarvexBeepWhenQuit"));
+    EXPECT_EQ(ini.ReadText("Settings", "GTarvexConnectionTimeout", ""), "2");
+    EXPECT_EQ(ini.ReadText("Settings", "GTarvexBeepWhenQuit", ""), "1");
+    EXPECT_EQ(ini.ReadText("TarvexBoxes", "BoxHost0", "?"), "");
+    EXPECT_EQ(ini.ReadText("TarvexBoxes", "BoxHost1", ""), "10.0.0.7");
+    EXPECT_EQ(ini.ReadText("TarvexBoxes", "BoxPort1", ""), "3601");
+    EXPECT_EQ(ini.ReadText("TarvexBoxes", "BoxIdDetector3", ""), "31");
+    EXPECT_EQ(ini.ReadText("ExportDetections", "Delta", ""), "00:01:00");
+    EXPECT_EQ(ini.ReadText("ExportDetectionLines.BackgroundExport", "ExportPeriodMinutes", ""), "2");
+    EXPECT_EQ(ini.ReadText("ExportDetectionLines", "ExportPath", ""), GetDocumentsFolder());
+    EXPECT_TRUE(ini.HasKey("FtpSettings", "Site"));
+    EXPECT_TRUE(ini.HasKey("URLs", "CloudApiBase"));
+    EXPECT_TRUE(ini.HasKey("CustomerInfo", "ApiKey"));
+    EXPECT_EQ(ini.ReadText("StatusPage", "Bind", ""), "127.0.0.1");
 }
 
 TEST_F(StartupSettingsTest, ObsoleteKeysAreDeletedAndTheirNeighboursKept) {

@@ -185,10 +185,13 @@ TEST_F(LinesRulesTest, ClosingStoresEverySettingAndMendsThePeriod) {
     rules.Values().periodText = "7";
     rules.Close();
     EXPECT_EQ(setting::BackgroundExportPeriod.Read(), 7);
+    // A long period is kept as it is, not cut to a maximum.
+    rules.Values().periodText = "2000";
+    rules.Close();
 
     ExportLinesRules reopened;
     reopened.Open();
-    EXPECT_EQ(reopened.Values().periodText, "7");
+    EXPECT_EQ(reopened.Values().periodText, "2000");
     EXPECT_TRUE(reopened.Values().zip);
     EXPECT_EQ(reopened.Values().folder, folder.Path());
 }

@@ -45,7 +45,10 @@ TEST_F(ExportDialogsTest, LinesDialogFiltersShowsRowsAndExports) {
     EXPECT_EQ(dialog.DataToExport()->text().toStdString(), "aucune");
     EXPECT_FALSE(dialog.ExportButton()->isEnabled());
 
-    dialog.Filter();  // Delta empty
+    // A valid Delta from the start; an emptied one is refused.
+    EXPECT_EQ(dialog.DeltaEdit()->text(), "00:01:00");
+    dialog.DeltaEdit()->setText("");
+    dialog.Filter();
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages.back(), "Temps invalide.\nLe format est 'hh:mn:ss' ou 'hh.mm.ss'");
 
@@ -104,6 +107,8 @@ TEST_F(ExportDialogsTest, DetectionsDialogCountsFiltersAndStores) {
     Race();
     CDlgExportDetections dialog(window.get());
     EXPECT_EQ(dialog.CountLabel()->text().toStdString(), "4 detections");
+    // Opens with a Delta that filters.
+    EXPECT_EQ(dialog.DeltaEdit()->text(), "00:01:00");
     dialog.DeltaEdit()->setText("00:00:30");
     dialog.Filter();
     ASSERT_EQ(dialog.PassingList()->topLevelItemCount(), 2);
