@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "cloud/explorer/BoxFilesExplorer.h"
+#include "gui/LineDelegates.h"
 #include "gui/MessageBoxes.h"
 #include "gui/QtUiLoop.h"
 
@@ -34,6 +35,9 @@ public:
         files_ = new QListWidget(this);
         files_->setObjectName("files");
         files_->setMinimumSize(560, 240);
+        // Number, count, date and time in columns that line up.
+        files_->setItemDelegate(new TabStopsDelegate(
+            {" XXX:", T("Detections: XXXXX", "Détections: XXXXX"), "XX/XX/XXXX ", "XX:XX:XX"}, files_));
         destination_ = new QLineEdit(this);
         destination_->setObjectName("destination");
         auto* browse = new QPushButton("...", this);

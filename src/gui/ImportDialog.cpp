@@ -212,7 +212,12 @@ void ImportDialog::ChooseSource(CDlgImportTarvex::SourceEntry entry) {
         case Entry::BoxFiles:
         case Entry::CloudFiles:
             if (hooks_.exploreFiles) {
-                const std::string path = hooks_.exploreFiles(this, entry == Entry::CloudFiles);
+                std::string logLine;
+                const std::string path = hooks_.exploreFiles(this, entry == Entry::CloudFiles, logLine);
+                if (!logLine.empty()) {
+                    rules_.AddLogLine(logLine);
+                    RefreshLog();
+                }
                 if (!path.empty()) input_->setText(ToQt(path));
             }
             break;

@@ -30,7 +30,9 @@ namespace lv {
 struct ImportSourceHooks {
     // Opens the explorer on the configured boxes (cloud false) or on the customer's
     // cloud devices (cloud true) over `parent`; the downloaded file's path, or empty.
-    std::function<std::string(QWidget* parent, bool cloud)> exploreFiles;
+    // The chosen file's path, or ""; `logLine` is set when a request failed, for the
+    // dialog's log (the user looks there).
+    std::function<std::string(QWidget* parent, bool cloud, std::string& logLine)> exploreFiles;
     std::function<void(QWidget* parent)> editCredentials;
 };
 

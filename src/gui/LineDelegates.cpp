@@ -120,4 +120,45 @@ QSize SummaryDelegate::sizeHint(const QStyleOptionViewItem& option, const QModel
     return QSize(avg * (1 + 6 + 26 + 11 + 5 + 80), LineHeight(option));
 }
 
+TabStopsDelegate::TabStopsDelegate(QStringList samples, QObject* parent)
+    : QStyledItemDelegate(parent), samples_(std::move(samples)) {}
+
+std::vector<int> TabStopsDelegate::TabStops(const QFont& font) const {
+    const QFontMetrics metrics(font);
+    // The margin of a dialog's tab stop: 15 dialog units, a dialog unit being a quarter
+    // of the average character width.
+    const int margin = 15 * metrics.averageCharWidth() / 4;
+    std::vector<int> stops;
+    int x = 0;
+    for (const QString& sample : samples_) {
+        x += metrics.horizontalAdvance(sample) + margin;
+        stops.push_back(x);
+    }
+    return stops;
+}
+
+void TabStopsDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const QString line = item.text;
+    item.text.clear();
+    QStyle* style = item.widget ? item.widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
+
+    const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &item, item.widget);
+    const std::vector<int> stops = TabStops(item.font);
+    const QStringList columns = line.split('\t');
+    painter->save();
+    painter->setFont(item.font);
+    painter->setPen(item.palette.color(item.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
+    for (int i = 0; i < columns.size(); ++i) {
+        const int left = text.left() + (i == 0 ? 0 : stops[std::min<std::size_t>(i - 1, stops.size() - 1)]);
+        const int right = i < static_cast<int>(stops.size()) ? text.left() + stops[i] : text.right();
+        if (left >= text.right()) break;
+        const QRect column(left, text.top(), std::max(0, std::min(right, text.right()) - left), text.height());
+        painter->drawText(column, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, columns[i]);
+    }
+    painter->restore();
+}
+
 }  // namespace lv

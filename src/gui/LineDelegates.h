@@ -2,6 +2,7 @@
 // How the lines of the detections and summary windows are drawn: tab-separated
 // columns of fixed widths counted in average character widths.
 #include <QPixmap>
+#include <QStringList>
 #include <QStyledItemDelegate>
 
 #include <vector>
@@ -38,6 +39,22 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
+// Tab-separated lines drawn with tab stops made from sample texts: stop n is the sum of
+// the widths of samples 1..n in the list's font, each with a margin, so that columns
+// of numbers, dates and times line up whatever the font.
+class TabStopsDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    TabStopsDelegate(QStringList samples, QObject* parent = nullptr);
+
+    // The stops, in pixels from the line's left, for `font`.
+    std::vector<int> TabStops(const QFont& font) const;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+private:
+    QStringList samples_;
 };
 
 }  // namespace lv

@@ -146,11 +146,12 @@ void Search::Run() {
         }
     }
     if (Cancelled()) {
-        // Nothing of a cancelled reading may be imported.
+        // The reading stops; what was found so far goes on to the summary, the purge and
+        // the import, as for a file that ended there.
         result_.cancelled = true;
-        result_.detections.clear();
-        result_.markers.clear();
-        result_.log.push_back(Tr("* Reading cancelled: no detection kept", "* Lecture annulée : aucune détection retenue"));
+        result_.log.push_back(Tr("* Reading cancelled: the detections read so far are kept",
+                                 "* Lecture annulée : les détections lues jusque-là sont gardées"));
+        Finish();
         return;
     }
     if (!reader.Error().empty()) {

@@ -125,6 +125,8 @@ public:
     const std::vector<CDetection>& Detections() const { return detections_; }
     const std::vector<std::string>& LogLines() const { return log_; }
     void ClearLog() { log_.clear(); }
+    // A line of another step of the import (a failed cloud request) shown with the search's.
+    void AddLogLine(std::string line) { log_.push_back(std::move(line)); }
 
     // "result.QOX" stays, "result" becomes "result.qox", "result.txt" "result.txt.qox".
     static std::string ForceQoxExtension(const std::string& path);
