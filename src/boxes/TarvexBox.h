@@ -82,6 +82,9 @@ public:
     std::atomic<uint32_t> passingIndex{0};
     // Its passings wait for a usable reference, and the operator was told.
     std::atomic<bool> usbWaitsForReference{false};
+    // The port refused to clear DTR at a start and it was said (once: many adapters
+    // have no DTR line).
+    std::atomic<bool> usbDtrRefusalReported{false};
 
     // --- Labels --------------------------------------------------------------------
     // "[<thread id>] Boîtier <n> <description>" (box thread, initialisation).

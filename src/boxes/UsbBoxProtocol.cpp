@@ -17,6 +17,13 @@ using namespace usb;
 
 namespace {
 
+// Many USB serial adapters have no DTR line: clearing it at every start fails without
+// harm, so it is said once per box, at a detail level (the synchronisation, which needs
+// the line, still reports each failure plainly).
+void ReportDtrRefusedAtStart(CTarvexBox& box) {
+    if (!box.usbDtrRefusalReported.exchange(true)) Log(75, "## SetSerialDTR failed...");
+}
+
 constexpr int kDtrSettleMs = 200;
 constexpr int kDtrPulseMs = 200;
 constexpr int kClockStepMs = 5;
@@ -109,7 +116,7 @@ void InitializeUsbBox(CTarvexBox& box, CommandExchange& exchange) {
     BusyMark busy(box);
     const std::string label = box.Label();
     CComBox* transport = box.Transport();
-    if (!transport || !transport->SetSerialDTR(false)) Log(0, "## SetSerialDTR failed...");
+    if (!transport || !transport->SetSerialDTR(false)) ReportDtrRefusedAtStart(box);
     Pause(kDtrSettleMs);
 
     Log(0, fmt::sprintf(Tr("+ %s : Initialize communication", "+ %s : Initialisation de la communication"), label));

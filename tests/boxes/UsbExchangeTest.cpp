@@ -167,6 +167,9 @@ TEST_F(UsbExchangeTest, InitialisationSequenceSynchronisesAnUnsynchronisedBox) {
     EXPECT_GE(static_cast<long long>(epoch) * 1000, before);
     EXPECT_TRUE(box.IsConnected());
     EXPECT_FALSE(box.usbBusy.load());
+    // A port without DTR is said once, not at every start.
+    ASSERT_TRUE(InitializeBox(box));
+    EXPECT_EQ(log.Count("## SetSerialDTR failed..."), 1);
 }
 
 TEST_F(UsbExchangeTest, FirmwareBelowTwoPointFiveIsWarnedAbout) {
