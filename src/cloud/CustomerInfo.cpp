@@ -25,7 +25,36 @@ void KeepSettingsPrivate() {
 }  // namespace
 
 CustomerInfoRules::CustomerInfoRules()
-    : customerId_(setting::CustomerId.Read()), apiKey_(setting::ApiKey.Read()) {}
+    : customerId_(setting::CustomerId.Read()),
+      apiKey_(setting::ApiKey.Read()),
+      address_(setting::CloudApiBase.Read()),
+      caFile_(setting::CloudCaFile.Read()) {}
+
+bool CustomerInfoRules::AcceptAll(const std::string& customerId, const std::string& apiKey,
+                                  const std::string& addressText, const std::string& caFileText,
+                                  std::string& warning) {
+    const std::string address = Trim(addressText);
+    const std::string caFile = Trim(caFileText);
+    // The key travels to this address: never in clear.
+    if (!address.empty() && address.rfind("https://", 0) != 0) {
+        warning = Tr("The cloud address must begin with https://", "L'adresse du cloud doit commencer par https://");
+        return false;
+    }
+    struct stat info {};
+    if (!caFile.empty() && (::stat(caFile.c_str(), &info) != 0 || !S_ISREG(info.st_mode))) {
+        warning = Tr("The CA certificates file cannot be found: ", "Le fichier de certificats CA est introuvable : ") +
+                  caFile;
+        return false;
+    }
+    if (!Accept(customerId, apiKey, warning)) return false;
+    setting::CloudApiBase.Write(address);
+    setting::CloudCaFile.Write(caFile);
+    // A token of one service means nothing to another.
+    if (address != address_) setting::AccessTokenValue.Write("");
+    address_ = address;
+    caFile_ = caFile;
+    return true;
+}
 
 bool CustomerInfoRules::Accept(const std::string& customerIdText, const std::string& apiKeyText,
                                std::string& warning) {

@@ -24,9 +24,16 @@ public:
         apiKey_ = new QLineEdit(ToQt(rules_.ApiKey()), this);
         apiKey_->setObjectName("apiKey");
         apiKey_->setMinimumWidth(320);
+        address_ = new QLineEdit(ToQt(rules_.ServiceAddress()), this);
+        address_->setObjectName("cloudAddress");
+        address_->setPlaceholderText("https://");
+        caFile_ = new QLineEdit(ToQt(rules_.CaFile()), this);
+        caFile_->setObjectName("caFile");
         auto* form = new QFormLayout;
         form->addRow(T("Customer id:", "N° de client :"), customerId_);
-        form->addRow(T("API key:", "API key :"), apiKey_);
+        form->addRow(T("API key:", "Clé d'API :"), apiKey_);
+        form->addRow(T("Cloud address:", "Adresse du cloud :"), address_);
+        form->addRow(T("CA certificates file (optional):", "Fichier de certificats CA (facultatif) :"), caFile_);
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
         buttons->button(QDialogButtonBox::Cancel)->setText(T("Cancel", "Annuler"));
         connect(buttons, &QDialogButtonBox::accepted, this, &CustomerInfoDialog::accept);
@@ -38,7 +45,8 @@ public:
 
     void accept() override {
         std::string warning;
-        if (!rules_.Accept(FromQt(customerId_->text()), FromQt(apiKey_->text()), warning)) {
+        if (!rules_.AcceptAll(FromQt(customerId_->text()), FromQt(apiKey_->text()), FromQt(address_->text()),
+                              FromQt(caFile_->text()), warning)) {
             ShowMessageBox(this, ToQt(warning), MessageIcon::Warning);
             return;
         }
@@ -49,6 +57,8 @@ private:
     CustomerInfoRules rules_;
     QLineEdit* customerId_ = nullptr;
     QLineEdit* apiKey_ = nullptr;
+    QLineEdit* address_ = nullptr;
+    QLineEdit* caFile_ = nullptr;
 };
 
 }  // namespace

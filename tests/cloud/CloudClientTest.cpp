@@ -211,6 +211,19 @@ TEST_F(CloudClientTest, CredentialsRulesAndTheSettingsFileMode) {
     EXPECT_EQ(setting::AccessTokenValue.Read(), "");
     EXPECT_TRUE(CustomerInfoRules::CredentialsSet());
 
+    // The service's address and CA file are set in the same dialog: checked first,
+    // stored only with the rest.
+    EXPECT_FALSE(rules.AcceptAll("1003", "demo-key", "http://cloud.example", "", warning));
+    EXPECT_EQ(warning, "The cloud address must begin with https://");
+    EXPECT_FALSE(rules.AcceptAll("1003", "demo-key", "https://cloud.example", "/no/such/ca.pem", warning));
+    EXPECT_EQ(warning, "The CA certificates file cannot be found: /no/such/ca.pem");
+    EXPECT_EQ(setting::CustomerId.Read(), "1002");
+    setting::AccessTokenValue.Write("tok-1002");
+    ASSERT_TRUE(rules.AcceptAll("1002", "demo-key", " https://cloud.example:8443 ", GetSettingsFilePath(), warning));
+    EXPECT_EQ(setting::CloudApiBase.Read(), "https://cloud.example:8443");
+    EXPECT_EQ(setting::CloudCaFile.Read(), GetSettingsFilePath());
+    EXPECT_EQ(setting::AccessTokenValue.Read(), "") << "another service, another token";
+
     struct stat info {};
     ASSERT_EQ(::stat(GetSettingsFilePath().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
