@@ -54,8 +54,9 @@ void DetectionFeed::Flush() {
         shownUpTo_ = 0;
     }
     const uint64_t upTo = std::min<uint64_t>(recordedUpTo_.load(), table_.Count());
-    if (upTo > shownUpTo_) {
-        if (handlers_.showLines && handlers_.showLines()) {
+    // Lines hidden (detection lines off) stay due: switching the lines on shows them.
+    if (upTo > shownUpTo_ && handlers_.showLines && handlers_.showLines()) {
+        {
             const bool sendNumbers = handlers_.sendNumbers ? handlers_.sendNumbers() : true;
             for (uint64_t number = shownUpTo_ + 1; number <= upTo; ++number) {
                 CQoxResult* record = table_.RecordAt(number);
@@ -85,6 +86,10 @@ void DetectionFeed::ShowTableEnd() {
     while (end > upTo && !recordedUpTo_.compare_exchange_weak(upTo, end)) {
     }
     Flush();
+}
+
+void DetectionFeed::ShowHiddenLines() {
+    if (table_.Generation() != generation_ || table_.Count() > shownUpTo_) ShowTableEnd();
 }
 
 void DetectionFeed::SkipToEnd() {

@@ -49,6 +49,9 @@ public:
     // UI thread: records put in the table without being recorded (a resumed session's,
     // read back) are shown like the others.
     void ShowTableEnd();
+    // UI thread: the detection lines were switched on; those recorded while they were
+    // off are shown now.
+    void ShowHiddenLines();
     // Exit: a rest under way ends with its timer.
     void Stop();
 

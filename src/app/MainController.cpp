@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "app/BibCorrection.h"
 #include "base/Clock.h"
 #include "base/Texts.h"
 #include "base/TimerIds.h"
@@ -72,8 +73,16 @@ void MainController::Open() {
     OpenSessionJournal();
 
     std::string message;
-    LoadChipTable("TarvexTable.dtb", message);
+    const bool tableLoaded = LoadChipTable("TarvexTable.dtb", message);
     Log(0, message);
+    // Without its table every detection would reach the timing application as a chip
+    // code: the operator must see it, not only the log.
+    if (!tableLoaded && settings_.CurrentRules().sendNumbers) {
+        view_.ShowOperatorAlert(
+            message + Tr(": detections are recorded under their chip codes until a table is loaded",
+                         " : les détections sont enregistrées sous leur code de puce tant qu'aucune table n'est "
+                         "chargée"));
+    }
 
     UpdateDayOffsetIndicator();
     StartTimers();
@@ -245,7 +254,11 @@ void MainController::CancelStartupConfiguration() { ui_.killTimer(kTimerStartupC
 // ---------------------------------------------------------------------------
 // Window settings
 
-void MainController::SetLogDetections(bool on) { settings_.SetLogDetections(on); }
+void MainController::SetLogDetections(bool on) {
+    settings_.SetLogDetections(on);
+    // The detections recorded while the lines were off appear now, in their order.
+    if (on && opened_) feed_.ShowHiddenLines();
+}
 
 void MainController::SetScrollDetections(bool on) { settings_.SetScrollDetections(on); }
 
@@ -295,6 +308,23 @@ const CQoxResult* MainController::RecordManualEntry(const ManualEntry& entry) {
     // file, continued.
     detectionIntake_.OpenJournal();
     return ManualInsertion::Record(recorder_, entry);
+}
+
+ManualValidation MainController::CorrectBib(CQoxResult& record, std::string_view bibText) {
+    ManualValidation validation = ValidateBibCorrection(record, bibText, settings_.CurrentRules().sendNumbers);
+    if (!validation.ok) return validation;
+    // The new one first: a recording that fails leaves the old one as it was.
+    if (RecordManualEntry(validation.entry) == nullptr) {
+        validation.ok = false;
+        validation.warning = Tr("The corrected detection could not be recorded: nothing was changed.",
+                                "La détection corrigée n'a pas pu être enregistrée : rien n'a été changé.");
+        return validation;
+    }
+    Log(0, fmt::sprintf(Tr("+++ Bib corrected: detection %s of runner %s recorded again for runner %d",
+                           "+++ Dossard corrigé : détection %s du dossard %s enregistrée de nouveau pour le coureur %d"),
+                        record.timeText, record.label, validation.entry.bib));
+    commands_.SetRemoved({&record}, true);
+    return validation;
 }
 
 // ---------------------------------------------------------------------------

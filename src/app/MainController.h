@@ -174,6 +174,10 @@ public:
     // Records an accepted entry like a box detection (table, journal, push, line, log);
     // the detection file is opened first when closed.
     const CQoxResult* RecordManualEntry(const ManualEntry& entry);
+    // "Correct the bib...": records the detection's box and instant again under the
+    // bib typed, as a manual entry, then removes the detection as the remove command
+    // does. Refused (nothing changed) with the warning of the insertion dialog.
+    ManualValidation CorrectBib(CQoxResult& record, std::string_view bibText);
 
     // --- Exports ---
     // The periodic detection-lines export of the one-second tick (runs headless too).

@@ -79,6 +79,10 @@ void WindowCommands::RemoveOrRestoreDetections(const std::vector<CQoxResult*>& r
                                 static_cast<int>(records.size()));
     }
     if (!view_.AskYesNo(question, /*defaultYes=*/false)) return;
+    SetRemoved(records, remove);
+}
+
+void WindowCommands::SetRemoved(const std::vector<CQoxResult*>& records, bool remove) {
     DetectionTable& table = DetectionTable::Instance();
     std::shared_ptr<JournalSession> session = table.Journal().CurrentSession();
     for (CQoxResult* record : records) {

@@ -23,6 +23,8 @@ public:
     // Remove (active = 0) or restore (active = 1) the given records after the question;
     // the state beside the detection file keeps it for a resumed session.
     void RemoveOrRestoreDetections(const std::vector<CQoxResult*>& records, bool remove);
+    // The same without the question.
+    void SetRemoved(const std::vector<CQoxResult*>& records, bool remove);
     void ClearLogWindow();
     void ClearDetectionsWindow();
     void ClearSummaryWindow();

@@ -106,6 +106,11 @@ public:
     void SwitchDirectConnection(bool on);
     // The remove/restore menu over the selected detections, at a screen position.
     void ShowDetectionsMenu(const QPoint& globalPos);
+    // "Correct the bib..." of one detection: asks the bib, then the controller records
+    // the correction (a warning box when refused).
+    void CorrectBibOf(CQoxResult& record);
+    // "Find a bib..." (Ctrl+F): selects every detection of the bib typed, the latest in view.
+    void FindBibInDetections();
     void ShowBoxMenu(int box, const QPoint& globalPos);
 
     // --- Read by tests ---

@@ -14,6 +14,9 @@
 
 #include <algorithm>
 
+#include <fmt/printf.h>
+
+#include "app/BibCorrection.h"
 #include "app/HelpFile.h"
 #include "base/Environment.h"
 #include "app/MainController.h"
@@ -80,10 +83,9 @@ void MainWindow::OpenImport() {
     // The source menu's explorer (on the declared boxes, or on the customer's cloud
     // devices) and credentials, over the import dialog.
     if (!hooks.exploreFiles) {
-        hooks.exploreFiles = [this](QWidget* parent, bool cloud) -> std::string {
+        hooks.exploreFiles = [this](QWidget* parent, bool cloud, std::string& logLine) -> std::string {
             std::string path;
             if (cloud) {
-                std::string logLine;
                 path = RunCustomerDetectionsExplorer(parent, logLine);
                 if (!logLine.empty()) Log(0, logLine);
             } else {
@@ -155,6 +157,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Find)) {
+        FindBibInDetections();
+        event->accept();
+        return;
+    }
     switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
@@ -172,8 +179,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    // This entry's text is French in both languages.
-    QAction* exportAll = menu.addAction(QString::fromUtf8("Export global des détections..."));
+    QAction* exportAll = menu.addAction(T("Detection lines export...", "Export global des détections..."));
     QAction* exportDetections = menu.addAction(T("Detections export...", "Export des détections..."));
     QAction* ftpServers = menu.addAction(T("FTP servers...", "Serveurs FTP..."));
     menu.addSeparator();
@@ -235,10 +241,51 @@ void MainWindow::ShowDetectionsMenu(const QPoint& globalPos) {
     QAction* restore = menu.addAction(T("Restore selected detections", "Restaurer les détections sélectionnées"));
     restore->setEnabled(anyRemoved);
     menu.addSeparator();
+    QAction* correct = menu.addAction(T("Correct the bib...", "Corriger le dossard..."));
+    correct->setEnabled(records.size() == 1 && records[0]->active);
+    QAction* find = menu.addAction(T("Find a bib...", "Rechercher un dossard..."));
+    find->setShortcut(QKeySequence::Find);
+    menu.addSeparator();
     menu.addAction(T("Cancel", "Annuler"));
     QAction* chosen = menu.exec(globalPos);
     if (chosen == remove) controller_->RemoveOrRestoreDetections(records, true);
     if (chosen == restore) controller_->RemoveOrRestoreDetections(records, false);
+    if (chosen == correct) CorrectBibOf(*records[0]);
+    if (chosen == find) FindBibInDetections();
+}
+
+void MainWindow::CorrectBibOf(CQoxResult& record) {
+    const std::optional<QString> bib =
+        AskTextBox(this, ToQt(fmt::sprintf(Tr("Detection %s of runner %s: the right bib",
+                                              "Détection %s du dossard %s : le bon dossard"),
+                                           record.timeText, record.label)));
+    if (!bib) return;
+    const ManualValidation outcome = controller_->CorrectBib(record, FromQt(*bib));
+    if (!outcome.ok) ShowMessageBox(this, ToQt(outcome.warning), MessageIcon::Warning);
+}
+
+void MainWindow::FindBibInDetections() {
+    if (!controller_) return;
+    const std::optional<QString> bib = AskTextBox(this, T("Bib to find:", "Dossard à rechercher :"));
+    if (!bib) return;
+    std::vector<const CQoxResult*> records;
+    for (int row = 0; row < detections_->rowCount(); ++row) records.push_back(detections_->Record(row));
+    const std::vector<const CQoxResult*> found = FindBibDetections(records, FromQt(*bib));
+    if (found.empty()) {
+        ShowMessageBox(this, T("No detection of runner ", "Aucune détection du dossard ") + bib->trimmed(),
+                       MessageIcon::Information);
+        return;
+    }
+    // Every detection of the runner selected, the latest in view.
+    QItemSelection selection;
+    int last = -1;
+    for (int row = 0; row < detections_->rowCount(); ++row) {
+        if (std::find(found.begin(), found.end(), detections_->Record(row)) == found.end()) continue;
+        selection.select(detections_->index(row, 0), detections_->index(row, 0));
+        last = row;
+    }
+    detectionsView_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (last >= 0) detectionsView_->scrollTo(detections_->index(last, 0));
 }
 
 void MainWindow::ShowBoxMenu(int box, const QPoint& globalPos) {

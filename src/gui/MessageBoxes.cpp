@@ -1,5 +1,7 @@
 #include "gui/MessageBoxes.h"
 
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace lv {
@@ -55,6 +57,18 @@ YesNoCancel AskYesNoCancelBox(QWidget* parent, const QString& question) {
     if (answer == QMessageBox::Yes) return YesNoCancel::Yes;
     if (answer == QMessageBox::No) return YesNoCancel::No;
     return YesNoCancel::Cancel;
+}
+
+}  // namespace lv
+
+namespace lv {
+
+std::optional<QString> AskTextBox(QWidget* parent, const QString& prompt) {
+    if (g_hook && g_hook->text) return g_hook->text(prompt);
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, kTitle, prompt, QLineEdit::Normal, QString(), &ok);
+    if (!ok) return std::nullopt;
+    return text;
 }
 
 }  // namespace lv

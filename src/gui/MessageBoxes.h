@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <memory>
 
 #include "app/MainView.h"
@@ -21,6 +22,8 @@ struct MessageHook {
     std::function<bool(const QString& question)> question;
     // The same with the default answer; used in place of `question` when set.
     std::function<bool(const QString& question, bool defaultYes)> questionWithDefault;
+    // Called instead of asking for a line of text; nothing stands for Cancel.
+    std::function<std::optional<QString>(const QString& prompt)> text;
 };
 
 // Installs a hook for the life of the object (tests).
@@ -43,6 +46,8 @@ bool AskYesNoBox(QWidget* parent, const QString& question, bool defaultYes = fal
 std::unique_ptr<QMessageBox> MakeYesNoBox(QWidget* parent, const QString& question, bool defaultYes);
 // Yes, No and Cancel; a test hook answers yes or no.
 YesNoCancel AskYesNoCancelBox(QWidget* parent, const QString& question);
+// One line of text (a bib); nothing when cancelled.
+std::optional<QString> AskTextBox(QWidget* parent, const QString& prompt);
 
 
 }  // namespace lv

@@ -19,6 +19,7 @@
 #include "boxes/BoxConfigRules.h"
 #include "boxes/BoxDeclarations.h"
 #include "boxes/TarvexBox.h"
+#include "app/BibCorrection.h"
 #include "core/ChipTable.h"
 #include "base/Clock.h"
 #include "core/DetectionJournal.h"
@@ -97,7 +98,7 @@ TEST_F(MainControllerTest, ADetectionFileAnotherInstanceCreatedInTheSameSecondIs
     EXPECT_EQ(ReadFile(folder / "logfiles/session.sent"), theirState);
 }
 
-TEST_F(MainControllerTest, RecordedDetectionsAreJournaledCountedAndShownOnlyWhenAsked) {
+TEST_F(MainControllerTest, RecordedDetectionsAreJournaledCountedAndShownWhenAskedEarlierOnesFirst) {
     DeclareBox(0, 3601);
     Open();
     Record("12", 36000, 1);
@@ -107,16 +108,19 @@ TEST_F(MainControllerTest, RecordedDetectionsAreJournaledCountedAndShownOnlyWhen
 
     controller->SetLogDetections(true);
     EXPECT_TRUE(controller->LogDetectionsEnabled());
+    // The detection recorded while the lines were off is shown at once.
+    ASSERT_EQ(view.detectionLines.size(), 1u);
     // From a box thread: the line waits for the loop, and arrives once, made there.
     const CQoxResult* record = nullptr;
     std::thread box([&] { record = Record("13", 36001, 1); });
     box.join();
-    EXPECT_TRUE(view.detectionLines.empty());
+    EXPECT_EQ(view.detectionLines.size(), 1u);
     // A batch at most every DetectionFeed::kRestMs.
     loop.runFor(std::chrono::milliseconds(DetectionFeed::kRestMs + 20));
-    ASSERT_EQ(view.detectionLines.size(), 1u);
-    EXPECT_EQ(view.detectionLines[0].line, "10:00:02\t[1:3601 31]\t# 13");
-    EXPECT_EQ(view.detectionLines[0].result, record);
+    ASSERT_EQ(view.detectionLines.size(), 2u);
+    EXPECT_EQ(view.detectionLines[0].line, "10:00:01\t[1:3601 31]\t# 12");
+    EXPECT_EQ(view.detectionLines[1].line, "10:00:02\t[1:3601 31]\t# 13");
+    EXPECT_EQ(view.detectionLines[1].result, record);
     controller->RefreshCountersNow();
     EXPECT_EQ(view.counterText, "2 detections recorded");
 
@@ -464,6 +468,67 @@ TEST_F(MainControllerTest, NoManualEntryWithChipCodesAndNoChipTable) {
     EXPECT_FALSE(controller->CanInsertManualTime());
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].icon, MessageIcon::Warning);
+}
+
+// Bibs sent and no table: every detection would reach the timing application as a chip
+// code; the band says so, not only the log.
+TEST_F(MainControllerTest, AMissingChipTableIsAnOperatorAlertWhenBibsAreSent) {
+    Open();
+    ASSERT_EQ(view.operatorAlerts.size(), 1u);
+    EXPECT_NE(view.operatorAlerts[0].find("### No chip translation table found"), std::string::npos);
+    EXPECT_NE(view.operatorAlerts[0].find("recorded under their chip codes"), std::string::npos);
+}
+
+TEST_F(MainControllerTest, ChipCodesSentRaiseNoTableAlert) {
+    WriteSettingInt("Settings", "GTarvexSendNumbers", 0);
+    Open();
+    EXPECT_TRUE(view.operatorAlerts.empty());
+}
+
+// A detection read under the wrong bib: the same box and instant are recorded again
+// under the right one, as a manual entry; the wrong one is removed as the remove
+// command does. Nothing else changes in the journal.
+TEST_F(MainControllerTest, CorrectingABibRemovesTheDetectionAndRecordsItsInstantAgain) {
+    Open();
+    CQoxResult* wrong = const_cast<CQoxResult*>(Record("12", 36000));
+    ASSERT_NE(wrong, nullptr);
+
+    ManualValidation refused = controller->CorrectBib(*wrong, "abc");
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.warning, "Empty or invalid runner bib!");
+    EXPECT_EQ(wrong->active, 1);
+
+    ManualValidation done = controller->CorrectBib(*wrong, " 21 ");
+    ASSERT_TRUE(done.ok) << done.warning;
+    EXPECT_EQ(wrong->active, 0);
+    EXPECT_TRUE(LogHas("+++ Bib corrected: detection 10:00:00.07 of runner 12 recorded again for runner 21"));
+    ASSERT_TRUE(DetectionTable::Instance().Journal().WaitUntilSynced(2000));
+    EXPECT_EQ(ReadFile(folder / "logfiles/session.dat"),
+              "1\t31\t12\t1\t10:00:00.07\t1\r\n2\t31\t21\t1\t10:00:00.07\t1\r\n");
+    const CQoxResult* corrected = DetectionTable::Instance().RecordAt(2);
+    ASSERT_NE(corrected, nullptr);
+    EXPECT_EQ(corrected->source, DetectionSource::Manual);
+    EXPECT_EQ(corrected->ofDay, wrong->ofDay);
+    // A removed detection is not corrected twice.
+    EXPECT_FALSE(controller->CorrectBib(*wrong, "22").ok);
+    EXPECT_EQ(DetectionTable::Instance().Count(), 2u);
+}
+
+TEST(BibSearchTest, FindsABibByItsLabelOrItsChip) {
+    ClearChipTable();
+    AddChip("CHIP7", 7);
+    CQoxResult chip;
+    chip.label = "CHIP7";
+    CQoxResult typed;
+    typed.label = "7";
+    typed.lookup = ChipLookup::Found;
+    CQoxResult other;
+    other.label = "17";
+    const std::vector<const CQoxResult*> records{&chip, &other, &typed};
+    EXPECT_EQ(FindBibDetections(records, " 7 "), (std::vector<const CQoxResult*>{&chip, &typed}));
+    EXPECT_TRUE(FindBibDetections(records, "x").empty());
+    EXPECT_TRUE(FindBibDetections(records, "0").empty());
+    ClearChipTable();
 }
 
 }  // namespace

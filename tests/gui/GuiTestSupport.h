@@ -37,6 +37,13 @@ public:
                              [this](const QString& question) { return Answer(question, false); },
                              [this](const QString& question, bool defaultYes) {
                                  return Answer(question, defaultYes);
+                             },
+                             [this](const QString& prompt) -> std::optional<QString> {
+                                 prompts.push_back(prompt.toStdString());
+                                 if (texts.empty()) return std::nullopt;
+                                 QString text = QString::fromStdString(texts.front());
+                                 texts.pop_front();
+                                 return text;
                              }}) {}
 
     std::vector<std::string> messages;
@@ -44,6 +51,9 @@ public:
     std::vector<std::string> questions;
     std::vector<bool> questionDefaultYes;  // beside questions
     std::deque<bool> answers;
+    // Text prompts asked, and the texts typed in answer (Cancel when none left).
+    std::vector<std::string> prompts;
+    std::deque<std::string> texts;
 
 private:
     bool Answer(const QString& question, bool defaultYes) {

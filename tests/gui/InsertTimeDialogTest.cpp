@@ -110,6 +110,7 @@ TEST_F(InsertTimeDialogTest, AcceptedEntryIsRecordedShownAndCounted) {
 }
 
 TEST_F(InsertTimeDialogTest, WithoutNumbersOrChipTableTheWindowRefuses) {
+    withChipTable = false;
     Start(Language::French, "[Settings]\r\nGTarvexSendNumbers=0\r\n");
     window->OpenManualInsertion();
     ASSERT_EQ(messages.messages.size(), 1u);

@@ -110,9 +110,10 @@ TEST_F(MainWindowTest, RemoveAndRestoreThroughTheMenuKeepLinesAndCount) {
     messages.answers = {true};
     ChooseInNextMenu("Supprimer les détections sélectionnées");
     window->ShowDetectionsMenu(QPoint(10, 10));
-    ASSERT_EQ(menuEntries.size(), 3u);
+    ASSERT_EQ(menuEntries.size(), 5u);
     EXPECT_TRUE(menuEntries[0].enabled);   // remove
     EXPECT_FALSE(menuEntries[1].enabled);  // restore: nothing removed yet
+    EXPECT_FALSE(menuEntries[2].enabled);  // correct the bib: one detection at a time
     ASSERT_EQ(messages.questions.size(), 1u);
     EXPECT_EQ(messages.questions[0], "Supprimer ces 2 détections?");
     EXPECT_EQ(first->active, 0);
@@ -137,6 +138,36 @@ TEST_F(MainWindowTest, RemoveAndRestoreThroughTheMenuKeepLinesAndCount) {
     ChooseInNextMenu("Supprimer les détections sélectionnées");
     window->ShowDetectionsMenu(QPoint(10, 10));
     EXPECT_EQ(Text("counter"), "2 détections enregistrées");
+}
+
+// A detection under the wrong bib corrected from its menu; then the runner found by bib.
+TEST_F(MainWindowTest, CorrectTheBibThenFindItInTheList) {
+    Start(Language::English);
+    const CQoxResult* wrong = Detect("12", 0);
+    Detect("14", 1);
+    loop.pumpUntil([&] { return window->Detections().rowCount() == 2; });
+
+    SelectRows({0});
+    messages.texts = {"21"};
+    ChooseInNextMenu("Correct the bib...");
+    window->ShowDetectionsMenu(QPoint(10, 10));
+    ASSERT_EQ(messages.prompts.size(), 1u);
+    EXPECT_NE(messages.prompts[0].find("of runner 12: the right bib"), std::string::npos) << messages.prompts[0];
+    EXPECT_EQ(wrong->active, 0);
+    loop.pumpUntil([&] { return window->Detections().rowCount() == 3; });
+    EXPECT_TRUE(messages.messages.empty());
+
+    messages.texts = {"21"};
+    QKeyEvent find(QEvent::KeyPress, Qt::Key_F, Qt::ControlModifier);
+    QApplication::sendEvent(window.get(), &find);
+    const QModelIndexList selected = window->DetectionsView().selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(window->Detections().Record(selected[0].row())->label, "21");
+
+    messages.texts = {"99"};
+    QApplication::sendEvent(window.get(), &find);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0], "No detection of runner 99");
 }
 
 TEST_F(MainWindowTest, ClearButtonsEmptyTheirWindowsWithTheDoneSound) {

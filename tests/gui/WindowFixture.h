@@ -3,6 +3,8 @@
 // starts (settings, log, session file), with message boxes answered by the test.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -39,6 +41,10 @@ protected:
     // settings file first (ini text).
     void Start(Language language, const std::string& settings = {}, GuiOptions options = QuietOptions()) {
         if (!settings.empty()) WriteFile(folder / "Lumivane.ini", settings);
+        // A prepared race has its chip table (without one the window opens on an alert).
+        if (withChipTable && !std::filesystem::exists(folder / "TarvexTable.dtb")) {
+            WriteFile(folder / "TarvexTable.dtb", "1 CHIP1\n");
+        }
         CommandLine line;
         line.dataDir = folder.Path();
         line.language = language;
@@ -102,6 +108,7 @@ protected:
     };
 
     TempFolder folder;
+    bool withChipTable = true;
     Startup startup;
     QtUiLoop loop;
     MessageRecorder messages;
