@@ -2,10 +2,93 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace lv {
 
 namespace {
+
+bool TakeLanguage(const std::string& word, CommandLine& out, std::string& error) {
+    Language language;
+    if (!ParseLanguage(word, language)) {
+        error = "unknown language '" + word + "' (en or fr)";
+        return false;
+    }
+    out.language = language;
+    return true;
+}
+
+bool IsCloudCommand(int argc, char** argv) { return argc >= 2 && std::strcmp(argv[1], "cloud") == 0; }
+
+// `cloud ACTION [DEVICE [FILE]] [--to FOLDER]`; --data-dir and --lang as for the program.
+bool ParseCloudCommand(int argc, char** argv, CommandLine& out, std::string& error) {
+    CloudCommandOptions cloud;
+    std::vector<std::string> words;
+    bool folderGiven = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                error = "missing value after " + arg;
+                return false;
+            }
+            into = argv[++i];
+            return true;
+        };
+        if (arg == "--to") {
+            if (!value(cloud.folder)) return false;
+            folderGiven = true;
+        } else if (arg == "--data-dir") {
+            if (!value(out.dataDir)) return false;
+        } else if (arg == "--lang") {
+            std::string word;
+            if (!value(word) || !TakeLanguage(word, out, error)) return false;
+        } else if (arg == "--help" || arg == "-h") {
+            out.help = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            error = "unknown option " + arg + " for cloud";
+            return false;
+        } else {
+            words.push_back(arg);
+        }
+    }
+    if (out.help) return true;
+    if (words.empty()) {
+        error = "cloud needs devices, files or fetch";
+        return false;
+    }
+    const std::string& action = words[0];
+    std::size_t wanted = 0;
+    if (action == "devices") {
+        cloud.action = CloudCommandOptions::Action::Devices;
+        wanted = 1;
+    } else if (action == "files") {
+        cloud.action = CloudCommandOptions::Action::Files;
+        wanted = 2;
+    } else if (action == "fetch") {
+        cloud.action = CloudCommandOptions::Action::Fetch;
+        wanted = 3;
+    } else {
+        error = "unknown cloud command '" + action + "' (devices, files or fetch)";
+        return false;
+    }
+    if (words.size() < wanted) {
+        error = wanted == 2 ? "cloud files needs DEVICE" : "cloud fetch needs DEVICE and FILE";
+        return false;
+    }
+    if (words.size() > wanted) {
+        error = "cloud " + action + " does not take '" + words[wanted] + "'";
+        return false;
+    }
+    if (folderGiven && cloud.action != CloudCommandOptions::Action::Fetch) {
+        error = "--to goes with cloud fetch only";
+        return false;
+    }
+    if (wanted >= 2) cloud.device = words[1];
+    if (wanted >= 3) cloud.file = words[2];
+    out.cloud = std::move(cloud);
+    return true;
+}
 
 // The options of the import command; --data-dir and --lang as for the program.
 bool ParseImportCommand(int argc, char** argv, CommandLine& out, std::string& error) {
@@ -46,13 +129,7 @@ bool ParseImportCommand(int argc, char** argv, CommandLine& out, std::string& er
             import.addHours = std::atoi(hours.c_str());
         } else if (arg == "--lang") {
             std::string word;
-            if (!value(word)) return false;
-            Language language;
-            if (!ParseLanguage(word, language)) {
-                error = "unknown language '" + word + "' (en or fr)";
-                return false;
-            }
-            out.language = language;
+            if (!value(word) || !TakeLanguage(word, out, error)) return false;
         } else if (arg == "--help" || arg == "-h") {
             out.help = true;
         } else if (!arg.empty() && arg[0] == '-') {
@@ -83,6 +160,7 @@ bool ParseImportCommand(int argc, char** argv, CommandLine& out, std::string& er
 
 bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string& error) {
     if (argc >= 2 && std::strcmp(argv[1], "import") == 0) return ParseImportCommand(argc, argv, out, error);
+    if (IsCloudCommand(argc, argv)) return ParseCloudCommand(argc, argv, out, error);
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&](std::string& into) {
@@ -126,12 +204,7 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string& erro
             } else {
                 word = arg.substr(std::strlen("--lang="));
             }
-            Language language;
-            if (!ParseLanguage(word, language)) {
-                error = "unknown language '" + word + "' (en or fr)";
-                return false;
-            }
-            out.language = language;
+            if (!TakeLanguage(word, out, error)) return false;
         } else {
             error = "unknown option " + arg;
             return false;
@@ -158,7 +231,18 @@ const char* CommandLineUsage() {
            "                [--add-hours 24|48|72] --save OUT [--data-dir DIR] [--lang en|fr]\n"
            "  saves the detections of a decoder output file between the two times of the day\n"
            "  into the detection file OUT (\".qox\" added when missing), with the chip table and\n"
-           "  the settings of the data folder; exits with 1 and the reason on a failure\n";
+           "  the settings of the data folder; exits with 1 and the reason on a failure\n"
+           "\n"
+           "       lumivane cloud devices [--data-dir DIR] [--lang en|fr]\n"
+           "       lumivane cloud files DEVICE [--data-dir DIR] [--lang en|fr]\n"
+           "       lumivane cloud fetch DEVICE FILE [--to FOLDER] [--data-dir DIR] [--lang en|fr]\n"
+           "  the customer's cloud account, with the address, credentials and CA file of the\n"
+           "  data folder's settings: devices prints one device id a line; files prints one\n"
+           "  line a file of DEVICE (file id, count, creation date and time, tab-separated);\n"
+           "  fetch writes TX_<FILE>.txt into FOLDER (default: the download folder setting)\n"
+           "  and prints its size and path; exits with 1 and the reason on a failure\n";
 }
+
+int CommandLineErrorStatus(int argc, char** argv) { return IsCloudCommand(argc, argv) ? 1 : 2; }
 
 }  // namespace lv

@@ -20,6 +20,16 @@ struct ImportCommandOptions {
     std::string save;
 };
 
+// `lumivane cloud devices | files DEVICE | fetch DEVICE FILE [--to FOLDER]`: the
+// customer's cloud account without a window, as the box files explorer reaches it.
+struct CloudCommandOptions {
+    enum class Action { Devices, Files, Fetch };
+    Action action = Action::Devices;
+    std::string device;
+    std::string file;
+    std::string folder;  // --to; empty: the download folder setting
+};
+
 struct CommandLine {
     bool headless = false;
     bool force = false;    // start even when another instance runs (stands for holding Control)
@@ -35,10 +45,14 @@ struct CommandLine {
     int screenshotDelaySeconds = 8;
     std::optional<Language> language;
     std::optional<ImportCommandOptions> import;
+    std::optional<CloudCommandOptions> cloud;
 };
 
 // False with an error text for an unknown option or a missing value.
 bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string& error);
 const char* CommandLineUsage();
+// The exit status for a command line that does not parse: 1 for the cloud commands
+// (scripts test for 0 or 1), 2 otherwise.
+int CommandLineErrorStatus(int argc, char** argv);
 
 }  // namespace lv

@@ -1,6 +1,7 @@
 #pragma once
 // A program run as a child of a test, its standard output and error kept for the test
 // to read: the program itself in its headless mode, mostly.
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -17,13 +18,16 @@ class ChildProcess {
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit ChildProcess(std::vector<std::string> args) {
+    // With `errorFile`, the child's standard error goes to that file instead of being
+    // mixed into Output(): for a test that tells what a script reads from what it is told.
+    explicit ChildProcess(std::vector<std::string> args, const std::string& errorFile = {}) {
         int out[2];
         if (::pipe(out) != 0) throw std::runtime_error("pipe");
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(out[1], 1);
-            ::dup2(out[1], 2);
+            const int error = errorFile.empty() ? out[1] : ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(error, 2);
             ::close(out[0]);
             ::close(out[1]);
             std::vector<char*> argv;

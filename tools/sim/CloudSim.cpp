@@ -53,6 +53,7 @@ struct Options {
     int devices = 2;
     int files = 3;
     int detections = 3;
+    int emptyFile = 0;  // this file of every device holds no detection
     unsigned seed = 1;
     int slowMs = 5000;
     std::string requestLog;
@@ -70,6 +71,7 @@ void PrintHelp() {
         "  --api-key KEY        the key that gets a token (default demo-key)\n"
         "  --customer ID        the customer account (default 1001)\n"
         "  --devices N --files N --detections N   size of the generated account (2, 3, 3)\n"
+        "  --empty-file N       file N of every device holds no detection (count 0)\n"
         "  --seed N             generator seed (chip codes and times)\n"
         "  --fault PLACE:KIND   PLACE token|devices|files|detections; KIND 401|500|cut|\n"
         "                       nonarray|slow|huge|error|errorfirst (huge: a 50 MB reply;\n"
@@ -112,6 +114,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.files = std::atoi(value().c_str());
         } else if (word == "--detections") {
             options.detections = std::atoi(value().c_str());
+        } else if (word == "--empty-file") {
+            options.emptyFile = std::atoi(value().c_str());
         } else if (word == "--seed") {
             options.seed = static_cast<unsigned>(std::strtoul(value().c_str(), nullptr, 10));
         } else if (word == "--slow-ms") {
@@ -341,6 +345,8 @@ private:
         return body + "]}";
     }
 
+    int Count(int file) const { return file == options_.emptyFile ? 0 : options_.detections; }
+
     // The files of every device of the account, device after device.
     std::string Files() const {
         std::string body = R"({"Files": [)";
@@ -350,7 +356,7 @@ private:
                 if (!first) body += ", ";
                 first = false;
                 body += R"({"DeviceID": ")" + DeviceId(device) + R"(", "FileNo": )" + std::to_string(file) +
-                        R"(, "Count": )" + std::to_string(options_.detections) + R"(, "Created": ")" +
+                        R"(, "Count": )" + std::to_string(Count(file)) + R"(, "Created": ")" +
                         IsoUtc(-5400 + 3600LL * file, 0) + R"("})";
             }
         }
@@ -360,7 +366,7 @@ private:
     std::string Detections(int device, int file) const {
         unsigned state = options_.seed * 2654435761u + static_cast<unsigned>(device * 131 + file);
         std::string body = "[";
-        for (int i = 0; i < options_.detections; ++i) {
+        for (int i = 0; i < Count(file); ++i) {
             state = state * 1103515245u + 12345u;
             const int chip = 2000000 + static_cast<int>((state >> 8) % 5000);
             if (i > 0) body += ", ";

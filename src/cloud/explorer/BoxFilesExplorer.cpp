@@ -7,15 +7,13 @@
 
 #include <fmt/printf.h>
 
-#include "base/AtomicFile.h"
 #include "base/Environment.h"
 #include "base/Log.h"
 #include "base/SettingsSchema.h"
 #include "base/Texts.h"
 #include "base/TimerIds.h"
-#include "cloud/CloudDebugCopies.h"
-#include "cloud/explorer/DecoderOutputFile.h"
-#include "cloud/json/Json.h"
+#include "cloud/explorer/DetectionFileDownload.h"
+#include "cloud/explorer/ExplorerTexts.h"
 
 namespace lv {
 
@@ -46,13 +44,8 @@ struct BoxFilesExplorer::Listing {
 };
 
 struct BoxFilesExplorer::Fetch {
-    int result = 0;
-    std::string error;
-    std::size_t replyBytes = 0;
     std::string folder;
-    std::string path;
-    int skipped = 0;
-    bool tokenFailed = false;  // shown as it stands, not as a download error
+    DetectionFileDownload download;
 };
 
 BoxFilesExplorer::BoxFilesExplorer(BoxFilesSource source, UiLoop& ui, BoxFilesView& view, CloudConnection connection)
@@ -175,7 +168,7 @@ void BoxFilesExplorer::ListSelectedEntry() {
 
 void BoxFilesExplorer::OnListed(Listing& listing) {
     if (listing.result < 0) {
-        ShowInformationLine(Tr("Cannot connect to Tarvex box: ", "Erreur de connexion au boîtier : ") + listing.error);
+        ShowInformationLine(ListingFailureText(listing.error));
         view_.PlayAlert();
         return;
     }
@@ -239,18 +232,14 @@ void BoxFilesExplorer::Download(const std::string& destinationText) {
                                        "Le répertoire\n    %s  \nn'existe pas.\nLe créer ?"),
                                     folder))) {
         if (!CreateFolderPath(folder) || !IsFolder(folder)) {
-            view_.ShowMessage(fmt::sprintf(Tr("Cannot create folder\n    %s  \n",
-                                              "Erreur de création du répertoire\n    %s  \n"),
-                                           folder),
-                              BoxFilesView::Icon::Warning);
+            view_.ShowMessage(CannotCreateFolderText(folder), BoxFilesView::Icon::Warning);
             return;
         }
     }
     if (selectedEntry_ < 0 || selectedLine_ < 0) return;
     const CDetectionFile file = *records_[static_cast<std::size_t>(selectedLine_)];
     if (file.count == 0) {
-        view_.ShowMessage(fmt::sprintf(Tr("File %s is empty!", "Le fichier %s est vide !"), file.fileId),
-                          BoxFilesView::Icon::Warning);
+        view_.ShowMessage(EmptyFileText(file.fileId), BoxFilesView::Icon::Warning);
         return;
     }
 
@@ -258,86 +247,24 @@ void BoxFilesExplorer::Download(const std::string& destinationText) {
     fetch->folder = folder;
     const bool cloud = source_.mode == BoxFilesSource::Mode::Cloud;
     CloudConnection connection = connection_;
-    RunInBackground(
-        [fetch, file, cloud, connection] {
-            if (!IsSafeIdentifier(file.fileId)) {
-                fetch->result = kCloudBadIdentifier;
-                fetch->error = fmt::sprintf(Tr("Invalid identifier from the cloud or the box: \"%s\"",
-                                               "Identifiant invalide venant du cloud ou du boîtier : \"%s\""),
-                                            file.fileId.substr(0, 64));
-                return;
-            }
-            std::string reply;
-            if (cloud) {
-                std::string token;
-                fetch->result = RequestAccessToken(connection, token, fetch->error);
-                fetch->tokenFailed = fetch->result != kCloudOk;
-                if (fetch->result == kCloudOk)
-                    fetch->result = CloudGet(connection, token, file.detectionsPath, reply, fetch->error);
-            } else {
-                // The box serves its stored files itself, over plain HTTP.
-                HttpRequest request;
-                request.url = file.detectionsPath;
-                request.limits = connection.limits;
-                request.cancel = connection.cancel;
-                const HttpResult result = HttpTransfer(request);
-                if (result.Ok()) {
-                    reply = result.body;
-                } else {
-                    fetch->result = result.failure == HttpFailure::Cancelled ? kCloudCancelled : kCloudSendFailed;
-                    fetch->error = result.failure == HttpFailure::Cancelled
-                                       ? std::string(Tr("Request cancelled", "Requête annulée"))
-                                       : fmt::sprintf("%s: %s", file.detectionsPath, result.detail);
-                }
-            }
-            if (fetch->result != kCloudOk) return;
-            fetch->replyBytes = reply.size();
-            WriteCloudDebugCopy("detections-" + (IsSafeIdentifier(file.deviceId) ? file.deviceId : std::string("box")) +
-                                    "-" + file.fileId + ".json",
-                                reply);
-
-            DecoderOutput output;
-            if (!ConvertDetections(reply, file.deviceId, output, fetch->error)) {
-                fetch->result = kCloudNoSession;
-                return;
-            }
-            // Written under a temporary name and renamed when complete.
-            const std::string path = JoinPath(fetch->folder, "TX_" + file.fileId + ".txt");
-            if (!ReplaceFileAtomically(path, output.lines, &fetch->error)) {
-                fetch->result = kCloudSendFailed;
-                return;
-            }
-            fetch->path = path;
-            fetch->skipped = output.skipped;
-        },
-        [this, fetch] { OnDownloaded(*fetch); });
+    RunInBackground([fetch, file, cloud, connection] {
+        fetch->download = DownloadDetectionFile(connection, file, cloud, fetch->folder);
+    }, [this, fetch] { OnDownloaded(*fetch); });
 }
 
 void BoxFilesExplorer::OnDownloaded(Fetch& fetch) {
-    if (fetch.result != kCloudOk) {
+    const DetectionFileDownload& download = fetch.download;
+    if (download.result != kCloudOk) {
         outputPath_.clear();
-        Log(20, "## " + fetch.error);
-        if (fetch.tokenFailed) {
-            view_.ShowMessage(fetch.error, BoxFilesView::Icon::Information);
-            return;
-        }
-        view_.ShowMessage(Tr("Download error\n", "Erreur de téléchargement\n") + fetch.error,
-                          BoxFilesView::Icon::Warning);
+        Log(20, "## " + download.error);
+        view_.ShowMessage(DownloadFailureText(download), download.tokenFailed ? BoxFilesView::Icon::Information
+                                                                              : BoxFilesView::Icon::Warning);
         return;
     }
-    std::string done = fmt::sprintf(Tr("Download done (%d kB)", "Téléchargement terminé (%d ko)"),
-                                    static_cast<int>(fetch.replyBytes / 1024));
-    if (fetch.skipped > 0) {
-        done += fmt::sprintf(Tr("\n%d detection(s) left out: no usable chip code (missing, over 63 characters, "
-                                "blanks) or unreadable time",
-                                "\n%d détection(s) écartée(s) : code puce inutilisable (absent, plus de 63 caractères, "
-                                "blancs) ou heure illisible"),
-                             fetch.skipped);
-    }
-    Log(20, fmt::sprintf("+ %s : %d kB", fetch.path, static_cast<int>(fetch.replyBytes / 1024)));
-    view_.ShowMessage(done, BoxFilesView::Icon::Information);
+    Log(20, fmt::sprintf("+ %s : %d kB", download.path, static_cast<int>(download.replyBytes / 1024)));
+    view_.ShowMessage(DownloadDoneText(download), BoxFilesView::Icon::Information);
     setting::DownloadTarvexPath.Write(fetch.folder);
-    outputPath_ = fetch.path;
+    outputPath_ = download.path;
     view_.Close(true);
 }
 
