@@ -151,7 +151,7 @@ TEST_F(ExplorerTest, CloudModeDownloadsThreeDetectionsAsSeventeenFieldLines) {
     EXPECT_EQ(view.questions[0], "Folder\n    " + destination + "  \ndoes not exist.\nCreate it?");
     WaitIdle(explorer);
     ASSERT_FALSE(view.messages.empty());
-    EXPECT_EQ(view.messages.back().text, "Download done (0 kB)");
+    EXPECT_EQ(view.messages.back().text, "Download done (< 1 kB)");
     EXPECT_EQ(view.closed, 1);
     EXPECT_EQ(explorer.OutputPath(), destination + "/TX_2.txt");
     EXPECT_EQ(setting::DownloadTarvexPath.Read(), destination);
@@ -182,8 +182,8 @@ TEST_F(ExplorerTest, AnErrorDeviceIsShownAndStopsTheDevices) {
     EXPECT_TRUE(view.entries.empty());
 }
 
-TEST_F(ExplorerTest, TheSizeIsShownInWholeKilobytes) {
-    for (const auto& [size, shown] : {std::pair{2047, "Download done (1 kB)"}, std::pair{1023, "Download done (0 kB)"}}) {
+TEST_F(ExplorerTest, TheSizeIsShownInWholeKilobytesAndASmallFileIsNotNothing) {
+    for (const auto& [size, shown] : {std::pair{2047, "Download done (1 kB)"}, std::pair{1023, "Download done (< 1 kB)"}}) {
         std::string body = R"([{"TranspCode": "2001", "Time": "2024-05-01T08:00:00Z"}])";
         body += std::string(static_cast<std::size_t>(size) - body.size(), ' ');
         OneShotHttpServer box(body);
@@ -214,7 +214,7 @@ TEST_F(ExplorerTest, UnreadableTimesAreLeftOutAndFieldsCannotBeSplit) {
     WaitIdle(*explorer);
     ASSERT_FALSE(view.messages.empty());
     EXPECT_EQ(view.messages.back().text,
-              "Download done (0 kB)\n2 detection(s) left out: no usable chip code (missing, over 63 characters, "
+              "Download done (< 1 kB)\n2 detection(s) left out: no usable chip code (missing, over 63 characters, "
               "blanks) or unreadable time");
     const auto lines = FileLines(folder / "TX_3.txt");
     ASSERT_EQ(lines.size(), 2u);

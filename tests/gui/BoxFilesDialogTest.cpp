@@ -78,7 +78,7 @@ TEST_F(BoxFilesDialogTest, ListsThenDownloadsTheChosenFile) {
     });
     EXPECT_EQ(path, folder / "TX_12.txt");
     ASSERT_FALSE(messages.messages.empty());
-    EXPECT_EQ(messages.messages.back(), "Download done (0 kB)");
+    EXPECT_EQ(messages.messages.back(), "Download done (< 1 kB)");
     EXPECT_EQ(test::ReadFile(path), "0;2001;2024-05-01;10:00:00.000;;;;;;;;;;;;;31\r\n");
 }
 

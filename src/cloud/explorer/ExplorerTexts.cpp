@@ -7,8 +7,11 @@
 namespace lv {
 
 std::string DownloadDoneText(const DetectionFileDownload& download) {
-    std::string done = fmt::sprintf(Tr("Download done (%d kB)", "Téléchargement terminé (%d ko)"),
-                                    static_cast<int>(download.replyBytes / 1024));
+    // A small file is not "0 kB": the size would read as nothing received.
+    std::string done = download.replyBytes > 0 && download.replyBytes < 1024
+                           ? std::string(Tr("Download done (< 1 kB)", "Téléchargement terminé (< 1 ko)"))
+                           : fmt::sprintf(Tr("Download done (%d kB)", "Téléchargement terminé (%d ko)"),
+                                          static_cast<int>(download.replyBytes / 1024));
     if (download.skipped > 0) {
         done += fmt::sprintf(Tr("\n%d detection(s) left out: no usable chip code (missing, over 63 characters, "
                                 "blanks) or unreadable time",
