@@ -9,7 +9,7 @@ PACKAGES := build-essential cmake pkg-config zlib1g-dev libgtest-dev libgmock-de
   libmicrohttpd-dev chromium
 ARGS ?=
 
-.PHONY: deps build run test test-asan test-tsan bench demo package fuzz clean
+.PHONY: deps build run test test-asan test-tsan bench soak demo package fuzz clean
 
 # Idempotent: asks apt only for the packages that are not installed yet.
 deps:
@@ -57,9 +57,18 @@ fuzz: deps
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_all
 	./tools/fuzz/run_fuzz.sh build-fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
+# Among the benchmarks the soak runs BENCH_SOAK_SECONDS; on its own (`make soak`) a day.
+BENCH_SOAK_SECONDS ?= 120
+SOAK_SECONDS ?= 86400
 bench: build
 	cmake --build build -j $(JOBS) --target benches
-	@for b in build/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; $$b || exit 1; done
+	@for b in build/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; \
+	  LUMIVANE_SOAK_SECONDS=$(BENCH_SOAK_SECONDS) $$b || exit 1; done
+
+# A timing point left alone for a day (SOAK_SECONDS=600 to shorten): memory and disk over time.
+soak: build
+	cmake --build build -j $(JOBS) --target bench_soak
+	LUMIVANE_SOAK_SECONDS=$(SOAK_SECONDS) ./build/bench_soak
 
 demo: build
 	./tools/demo.sh

@@ -36,6 +36,8 @@ StartupOutcome Startup::Run(const CommandLine& options, const std::string& progr
     if (!problems.empty()) Log(0, problems);
 
     const StartupSettings settings = ReadStartupSettings(GetDefaultExportFilePath());
+    Logger::Instance().SetRotation(static_cast<std::uint64_t>(settings.logMaxKilobytes) * 1024,
+                                   settings.logKeepFiles);
     outcome.resumeFile = FindSessionToResume(GetLogFolder(), settings.resumeHours);
     outcome.ok = true;
     return outcome;

@@ -34,6 +34,8 @@ StartupSettings ReadStartupSettings(IniFile& file, const std::string& defaultExp
     s.beepWhenQuit = GTarvexBeepWhenQuit.Read(file);
     s.resumeHours = ResumeHours.Mended(ResumeHours.ReadBack(file));
     s.recoverGaps = BRecoverGaps.ReadBack(file);
+    s.logMaxKilobytes = LogMaxKilobytes.Mended(LogMaxKilobytes.ReadBack(file));
+    s.logKeepFiles = LogKeepFiles.Mended(LogKeepFiles.ReadBack(file));
 
     GetLocalFilePassings.Write(file, GetLocalFilePassings.Default());
     GetRemoteFilePassings.Delete(file);

@@ -37,6 +37,8 @@ struct StartupSettings {
     bool beepWhenQuit = setting::GTarvexBeepWhenQuit.defaultValue;      // not written back
     int resumeHours = setting::ResumeHours.defaultValue;
     bool recoverGaps = setting::BRecoverGaps.defaultValue;
+    int logMaxKilobytes = setting::LogMaxKilobytes.defaultValue;
+    int logKeepFiles = setting::LogKeepFiles.defaultValue;
 };
 
 // Reads every start-up key in the order above, writing each back; then writes

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 #include <clocale>
 #include <ctime>
 #include <string_view>
@@ -17,6 +18,7 @@
 
 #include "base/NamedMutex.h"
 #include "base/Clock.h"
+#include "base/LogRotation.h"
 #include "base/WriteAll.h"
 
 namespace lv {
@@ -56,6 +58,13 @@ void Logger::SetFilePath(const std::string& path) {
 void Logger::SetFileCheckInterval(std::chrono::milliseconds interval) {
     std::lock_guard<std::mutex> baton(fileLines_.Baton());
     fileCheckInterval_ = interval;
+}
+
+void Logger::SetRotation(std::uint64_t maxBytes, int keepFiles) {
+    std::lock_guard<std::mutex> baton(fileLines_.Baton());
+    maxBytes_ = maxBytes;
+    keepFiles_ = keepFiles < 1 ? 1 : (keepFiles > kMaxKeptLogFiles ? kMaxKeptLogFiles : keepFiles);
+    retryRotationAt_ = 0;
 }
 
 std::string Logger::FilePath() const {
@@ -112,6 +121,17 @@ void Logger::Write(std::optional<int> level, const std::string& message) {
     }
     // The line is in the file when Log returns, so the file can be read at any time.
     if (ticket != 0) fileLines_.WaitWritten(ticket, [this](std::string_view batch) { WriteBatch(batch); });
+    if (noticePending_.load(std::memory_order_acquire)) LogPendingNotice();
+}
+
+void Logger::LogPendingNotice() {
+    std::string notice;
+    {
+        std::lock_guard<std::mutex> guard(noticeLock_);
+        notice.swap(pendingNotice_);
+        noticePending_.store(false, std::memory_order_release);
+    }
+    if (!notice.empty()) Write(0, notice);
 }
 
 void Logger::AppendWindowLine(const std::string& stamp, const std::string& message) {
@@ -136,10 +156,43 @@ WriteCombiner::Ticket Logger::AppendFileLine(const std::string& stamp, const std
 
 void Logger::WriteBatch(std::string_view batch) {
     if (!HoldCurrentFile()) return;  // the lines are lost; the window still shows them
+    RotateIfDue(batch.size());
     if (WriteAll(fd_, batch) != 0) {
         // A full or failing disk: the next message opens the file again.
         CloseFile();
+        return;
     }
+    heldSize_ += batch.size();
+}
+
+void Logger::RotateIfDue(std::size_t incoming) {
+    if (maxBytes_ == 0 || heldSize_ == 0 || heldSize_ + incoming <= maxBytes_) return;
+    if (heldSize_ < retryRotationAt_) return;
+    std::string error = RotateLogFiles(filePath_, keepFiles_);
+    if (error.empty()) {
+        // The held file is now "<path>.1": the lines go on at the path.
+        const int previous = fd_;
+        fd_ = -1;
+        if (HoldCurrentFile()) {
+            ::close(previous);
+            retryRotationAt_ = 0;
+            rotationFailureSaid_ = false;
+            return;
+        }
+        // No new file can be made: the old one, under its new name, takes the lines.
+        fd_ = previous;
+        error = "open " + filePath_ + ": " + std::strerror(errno);
+    }
+    // A bounded retry: a folder that refuses renames would otherwise cost renames at
+    // every batch.
+    retryRotationAt_ = heldSize_ + maxBytes_;
+    if (rotationFailureSaid_) return;
+    rotationFailureSaid_ = true;
+    std::lock_guard<std::mutex> guard(noticeLock_);
+    pendingNotice_ = fmt::sprintf(Tr("### The log file cannot be rotated (%s): it goes on growing",
+                                     "### Le fichier log ne peut pas être renouvelé (%s) : il continue de grossir"),
+                                  error);
+    noticePending_.store(true, std::memory_order_release);
 }
 
 bool Logger::HoldCurrentFile() {
@@ -166,6 +219,7 @@ bool Logger::HoldCurrentFile() {
     }
     heldDevice_ = held.st_dev;
     heldInode_ = held.st_ino;
+    heldSize_ = static_cast<std::uint64_t>(held.st_size);
     return true;
 }
 

@@ -10,9 +10,17 @@
 // the file can be read at any time; and the file can be moved or deleted between
 // messages: when the file at the path is no longer the one held, the next message after
 // a short check interval opens (or creates) the file at the path.
+//
+// With a size limit, the file is rotated before the write that would take it past the
+// limit: renamed to "<path>.1" (older ones shifted, a bounded number kept) and a new
+// file opened at the path, between two batches of lines, so no line is lost or split.
+// A rotation that fails is said once in the log and the lines go on into the current
+// file; it is tried again once the file has grown by another limit's worth.
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstddef>
 #include <deque>
 #include <mutex>
@@ -51,6 +59,9 @@ public:
     static constexpr std::chrono::milliseconds kFileCheckInterval{250};
     // Tests that move the file between two messages set 0: every message checks.
     void SetFileCheckInterval(std::chrono::milliseconds interval);
+    // The size past which the file is rotated (0: never) and how many old files are
+    // kept (1..kMaxKeptLogFiles).
+    void SetRotation(std::uint64_t maxBytes, int keepFiles);
     void SetWindowLevel(int level);
     int WindowLevel() const;
     // The log window exists only once a front end opened it; before that, messages
@@ -95,6 +106,10 @@ private:
     // file can be written.
     bool HoldCurrentFile();
     void CloseFile();
+    // Before writing `incoming` bytes: rotates when they would take the file past the limit.
+    void RotateIfDue(std::size_t incoming);
+    // The rotation notice waiting to be logged, if any (logged outside the file's baton).
+    void LogPendingNotice();
 
     mutable std::mutex lock_;
     std::string filePath_;
@@ -104,6 +119,16 @@ private:
     ino_t heldInode_ = 0;
     std::chrono::steady_clock::time_point lastFileCheck_{};
     std::chrono::milliseconds fileCheckInterval_ = kFileCheckInterval;
+    std::uint64_t heldSize_ = 0;  // bytes in the held file
+    std::uint64_t maxBytes_ = 0;
+    int keepFiles_ = 1;
+    // After a failed rotation: the size at which it is tried again, and whether the
+    // failure was said already (said once until a rotation succeeds).
+    std::uint64_t retryRotationAt_ = 0;
+    bool rotationFailureSaid_ = false;
+    std::mutex noticeLock_;
+    std::string pendingNotice_;
+    std::atomic<bool> noticePending_{false};
     int windowLevel_ = 50;
     bool windowOpen_ = false;
     LogWindowSink* sink_ = nullptr;

@@ -172,6 +172,11 @@ inline constexpr BoolSetting BRecoverGaps{kSettings, "BRecoverGaps", true};
 inline constexpr BoolSetting BAbsClock{kSettings, "BAbsClock", false};
 inline constexpr IntSetting LogWinLevel{kSettings, "LogWinLevel", 50};
 inline constexpr IntSetting LogFileLevel{kSettings, "LogFileLevel", 75};
+// Lumivane.log is rotated past this size (0: never), keeping LogKeepFiles old files
+// (Lumivane.log.1 the newest): 50 MB × 10 bound the log folder's logs at 550 MB, about
+// three days of a busy point.
+inline constexpr IntSetting LogMaxKilobytes{kSettings, "LogMaxKilobytes", 50 * 1024, {0, 4 * 1024 * 1024}};
+inline constexpr IntSetting LogKeepFiles{kSettings, "LogKeepFiles", 10, {1, 99}};
 inline constexpr BoolSetting BLogDetections{kSettings, "BLogDetections", false};
 inline constexpr BoolSetting BScrollDetections{kSettings, "BScrollDetections", false};
 // The USB TimingBox's passing request period; a value outside 1..10 becomes 1.

@@ -26,10 +26,25 @@ void CFtpWorker::Start() {
     thread_ = std::thread([this] { Run(); });
 }
 
+namespace {
+
+bool SameUpload(const CFtpJob& a, const CFtpJob& b) {
+    return a.upload && b.upload && a.localPath == b.localPath && a.site == b.site && a.user == b.user &&
+           a.directory == b.directory && a.remoteName == b.remoteName;
+}
+
+}  // namespace
+
 void CFtpWorker::Queue(std::unique_ptr<CFtpJob> job) {
     if (!job) return;
     {
         std::lock_guard<std::mutex> guard(queueLock_);
+        for (auto& waiting : queue_) {
+            if (SameUpload(*waiting, *job)) {
+                waiting = std::move(job);
+                return;
+            }
+        }
         queue_.push_back(std::move(job));
     }
     wake_.notify_one();

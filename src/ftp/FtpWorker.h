@@ -60,7 +60,10 @@ public:
 
     // Starts the thread (once; later calls do nothing).
     void Start();
-    // The queue owns the job from now on. A null job is ignored.
+    // The queue owns the job from now on. A null job is ignored. An upload of the same
+    // local file to the same place as one still waiting takes that one's turn: the file
+    // was written again, one transfer sends it (a slow link would otherwise pile up one
+    // job per background export, without end).
     void Queue(std::unique_ptr<CFtpJob> job);
     // Removes every queued job (discarded without running), then waits for the running
     // one: quiet lets it finish without notifications (at most exitWait, then it is

@@ -40,6 +40,8 @@ TEST_F(StartupSettingsTest, FirstRunWritesEveryKeyInOrder) {
               "GDaysToAdd=0\r\n"
         "ResumeHours=2\r\n"
         "BRecoverGaps=1\r\n"
+              "LogMaxKilobytes=51200\r\n"
+              "LogKeepFiles=10\r\n"
               "[DirectConnection]\r\n"
               "Port=8283\r\n"
               "Host=localhost\r\n"

@@ -4,12 +4,15 @@
 #include <clocale>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
+#include <map>
 #include <set>
 #include <sstream>
 #include <thread>
 #include <vector>
 
 #include "base/Log.h"
+#include "base/LogRotation.h"
 #include "base/Texts.h"
 #include "base/NamedMutex.h"
 #include "base/Clock.h"
@@ -65,6 +68,7 @@ protected:
         logger.SetWindowOpen(false);
         logger.ClearWindow();
         logger.SetFilePath("");
+        logger.SetRotation(0, 1);
         logger.SetFileCheckInterval(Logger::kFileCheckInterval);
         SetWallClockSourceForTests({});
         std::setlocale(LC_TIME, previousLocale.c_str());
@@ -261,6 +265,114 @@ TEST_F(LogTest, LinesOfADeferredBurstReachTheFileInOrderWhenTheScopeCloses) {
     // Outside a scope, a line is in the file when Log returns.
     Log(0, "after the burst");
     EXPECT_EQ(SplitCrLf(ReadFile(logFile)).back(), stamp + "after the burst");
+}
+
+
+// --- Rotation -------------------------------------------------------------------------------
+
+class LogRotationTest : public LogTest {
+protected:
+    // The log's lines, oldest first: the numbered files from the highest, then the current one.
+    std::vector<std::string> AllLines() const {
+        std::vector<std::string> lines;
+        for (int number = kMaxKeptLogFiles; number >= 1; --number) {
+            const std::string old = RotatedLogPath(logFile, number);
+            if (!std::filesystem::is_regular_file(old)) continue;
+            for (std::string& line : SplitCrLf(ReadFile(old))) lines.push_back(std::move(line));
+        }
+        for (std::string& line : SplitCrLf(ReadFile(logFile))) lines.push_back(std::move(line));
+        return lines;
+    }
+    std::set<std::string> FileNames() const {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }
+    static std::size_t Occurrences(const std::vector<std::string>& lines, const std::string& part) {
+        std::size_t count = 0;
+        for (const std::string& line : lines) count += line.find(part) != std::string::npos ? 1 : 0;
+        return count;
+    }
+};
+
+TEST_F(LogRotationTest, ThreadsLoseNoLineAcrossRotationsAndKeepTheirOrder) {
+    logger.SetSink(nullptr);
+    logger.SetWindowOpen(false);
+    constexpr std::uint64_t kLimit = 8 * 1024;
+    logger.SetRotation(kLimit, kMaxKeptLogFiles);
+    constexpr int kThreads = 4;
+    constexpr int kLinesPerThread = 1500;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < kLinesPerThread; ++i) {
+                // Some lines in deferred bursts, as box threads write them.
+                if (i % 50 == 0) {
+                    WriteCombiner::DeferredWaits burst;
+                    for (int j = 0; j < 5 && i < kLinesPerThread; ++j, ++i) {
+                        Log(0, "thread " + std::to_string(t) + " line " + std::to_string(i));
+                    }
+                    --i;
+                    continue;
+                }
+                Log(0, "thread " + std::to_string(t) + " line " + std::to_string(i));
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+
+    std::map<int, int> nextOfThread;
+    std::size_t count = 0;
+    for (const std::string& line : AllLines()) {
+        int t = -1;
+        int i = -1;
+        ASSERT_EQ(std::sscanf(line.c_str() + std::string(kStamp).size(), " : thread %d line %d", &t, &i), 2) << line;
+        // Each thread's lines, one after the other: a lost or repeated line breaks the run.
+        EXPECT_EQ(i, nextOfThread[t]) << "thread " << t;
+        nextOfThread[t] = i + 1;
+        ++count;
+    }
+    EXPECT_EQ(count, static_cast<std::size_t>(kThreads * kLinesPerThread));
+    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(nextOfThread[t], kLinesPerThread);
+    // Rotated many times, and never past the limit.
+    EXPECT_GT(FileNames().size(), 20u);
+    for (const std::string& name : FileNames()) {
+        EXPECT_LE(std::filesystem::file_size(folder / name), kLimit) << name;
+    }
+}
+
+TEST_F(LogRotationTest, OnlyTheSetNumberOfOldFilesIsKept) {
+    // Left by a larger setting before.
+    test::WriteFile(RotatedLogPath(logFile, 7), "an old file\r\n");
+    logger.SetRotation(1024, 3);
+    for (int i = 0; i < 300; ++i) Log(0, "line " + std::to_string(i));
+    EXPECT_EQ(FileNames(), (std::set<std::string>{"Lumivane.log", "Lumivane.log.1", "Lumivane.log.2", "Lumivane.log.3"}));
+    const std::vector<std::string> lines = AllLines();
+    EXPECT_EQ(lines.back(), std::string(kStamp) + " : line 299");
+    // The oldest kept lines follow one another up to the last.
+    int first = -1;
+    ASSERT_EQ(std::sscanf(lines.front().c_str() + std::string(kStamp).size(), " : line %d", &first), 1);
+    EXPECT_EQ(lines.size(), static_cast<std::size_t>(300 - first));
+}
+
+TEST_F(LogRotationTest, ARefusedRotationIsSaidOnceAndTheLinesGoOnInTheCurrentFile) {
+    // A non-empty folder where the old file should go: no rename can replace it.
+    test::WriteFile(RotatedLogPath(logFile, 1) + "/blocking", "");
+    logger.SetRotation(1024, 1);
+    for (int i = 0; i < 100; ++i) Log(0, "line " + std::to_string(i));
+    std::vector<std::string> lines = SplitCrLf(ReadFile(logFile));
+    EXPECT_EQ(Occurrences(lines, " : line "), 100u);
+    EXPECT_EQ(Occurrences(lines, "### The log file cannot be rotated (rename "), 1u);
+    EXPECT_EQ(Occurrences(logger.WindowLines(), "### The log file cannot be rotated"), 1u);
+
+    // Once the way is free, the next try rotates.
+    std::filesystem::remove_all(RotatedLogPath(logFile, 1));
+    for (int i = 100; i < 200; ++i) Log(0, "line " + std::to_string(i));
+    EXPECT_TRUE(std::filesystem::is_regular_file(RotatedLogPath(logFile, 1)));
+    EXPECT_LE(std::filesystem::file_size(logFile), 1024u);
+    EXPECT_EQ(SplitCrLf(ReadFile(logFile)).back(), std::string(kStamp) + " : line 199");
 }
 
 }  // namespace

@@ -96,6 +96,14 @@ TEST_F(FtpWorkerTest, QuietStopLetsTheRunningUploadFinishSilentlyAndDropsTheQueu
     EXPECT_EQ(worker.QueuedJobs(), 0u);
 }
 
+TEST_F(FtpWorkerTest, AnUploadAlreadyWaitingIsQueuedOnceWithTheNewerJob) {
+    CFtpWorker idle(QuickWorker());  // never started: every job stays queued
+    const std::string zip = LocalFile("demo.zip", "first");
+    for (int i = 0; i < 5; ++i) idle.Queue(UploadJob(server, zip, "demo.zip"));
+    idle.Queue(UploadJob(server, zip, "other.zip"));
+    EXPECT_EQ(idle.QueuedJobs(), 2u);
+}
+
 TEST_F(FtpWorkerTest, DroppedQueuedTransfersAreNamedAtLevelZero) {
     // Level 0 only: a dropped upload is a results file the public never sees.
     LogCapture log(0);

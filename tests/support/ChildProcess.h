@@ -93,6 +93,13 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     const std::string& Output() const { return output_; }
+    // What came since the last call, handed over: a long run reads without keeping it all.
+    std::string TakeOutput() {
+        std::string taken;
+        taken.swap(output_);
+        return taken;
+    }
+    pid_t Pid() const { return pid_; }
     // Nobody reads the child's output any more (a "head" that has had enough).
     void CloseOutput() {
         if (fd_ >= 0) ::close(fd_);
