@@ -235,6 +235,11 @@ QWidget* MainWindow::BuildAlerts() {
     lostBoxAlertText_->setObjectName("lostBoxAlertText");
     lostBoxAlertText_->setFont(bold);
     lostBoxAlertText_->setTextInteractionFlags(Qt::NoTextInteraction);
+    reconnectLostBoxes_ = new QPushButton(T("Reconnect now", "Reconnecter maintenant"), lostBoxAlert_);
+    reconnectLostBoxes_->setObjectName("reconnectLostBoxes");
+    reconnectLostBoxes_->setAutoDefault(false);
+    reconnectLostBoxes_->setToolTip(T("Try the lost boxes again at once.",
+                                      "Essayer de nouveau les boîtiers perdus tout de suite."));
     dismissLostBoxAlert_ = new QPushButton(T("Seen", "Vu"), lostBoxAlert_);
     dismissLostBoxAlert_->setObjectName("dismissLostBoxAlert");
     dismissLostBoxAlert_->setAutoDefault(false);
@@ -242,9 +247,34 @@ QWidget* MainWindow::BuildAlerts() {
                                        "Masquer cette alerte ; une nouvelle perte la montre à nouveau."));
     lostRow->addWidget(lostIcon);
     lostRow->addWidget(lostBoxAlertText_, 1);
+    lostRow->addWidget(reconnectLostBoxes_);
     lostRow->addWidget(dismissLostBoxAlert_);
     lostBoxAlert_->hide();
     layout->addWidget(lostBoxAlert_);
+
+    // The timing application lost: orange like a lost box, until the link is back (it
+    // reconnects by itself) or switched off; never a modal box over the results.
+    linkLostAlert_ = new QFrame(alerts);
+    linkLostAlert_->setObjectName("linkLostAlert");
+    linkLostAlert_->setStyleSheet("#linkLostAlert { background: #ff8c00; border: 2px solid #b00000; }"
+                                  "#linkLostAlert QLabel { color: black; }");
+    auto* linkRow = new QHBoxLayout(linkLostAlert_);
+    auto* linkIcon = new QLabel(linkLostAlert_);
+    linkIcon->setPixmap(WarningImage(28));
+    linkLostAlertText_ = new QLabel(linkLostAlert_);
+    linkLostAlertText_->setObjectName("linkLostAlertText");
+    linkLostAlertText_->setFont(bold);
+    linkLostAlertText_->setTextInteractionFlags(Qt::NoTextInteraction);
+    reconnectLink_ = new QPushButton(T("Reconnect now", "Reconnecter maintenant"), linkLostAlert_);
+    reconnectLink_->setObjectName("reconnectLink");
+    reconnectLink_->setAutoDefault(false);
+    reconnectLink_->setToolTip(T("Try the connection again at once instead of at the next attempt.",
+                                 "Essayer de nouveau la connexion tout de suite au lieu de la prochaine tentative."));
+    linkRow->addWidget(linkIcon);
+    linkRow->addWidget(linkLostAlertText_, 1);
+    linkRow->addWidget(reconnectLink_);
+    linkLostAlert_->hide();
+    layout->addWidget(linkLostAlert_);
 
     // An alert of one moment (a box's memory started again, passings waiting for a clock,
     // a server the exports cannot reach): yellow, the latest ones, until seen. Never a
@@ -481,6 +511,12 @@ void MainWindow::ConnectSignals() {
             [this] { OnDetectionSelectionChanged(); });
     connect(dismissLostBoxAlert_, &QPushButton::clicked, this, [this] {
         if (controller_) controller_->DismissLostBoxAlert();
+    });
+    connect(reconnectLostBoxes_, &QPushButton::clicked, this, [this] {
+        if (controller_) controller_->ReconnectLostBoxesNow();
+    });
+    connect(reconnectLink_, &QPushButton::clicked, this, [this] {
+        if (controller_) controller_->ReconnectLinkNow();
     });
     connect(dismissOperatorAlert_, &QPushButton::clicked, this, [this] {
         operatorAlerts_.clear();
