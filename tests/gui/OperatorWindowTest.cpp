@@ -352,6 +352,35 @@ TEST_F(OperatorWindowTest, TheWindowOpensInsideTheScreenAndFitsALaptop) {
     }
 }
 
+TEST_F(OperatorWindowTest, BandsTakeTheirRoomFromTheListsNeverFromTheButtonsAndTheWindowNeverGrows) {
+    for (Language language : {Language::French, Language::English}) {
+        Start(language, kOneBox);
+        LaptopSize();
+        // Room to spare whatever the fonts: the commands scroll before the window grows.
+        EXPECT_LE(window->minimumSizeHint().height(), 680 - 120);
+        auto* exit = Find<QPushButton>("exit");
+        auto* connect = Find<QPushButton>("connect");
+        const QPoint exitPlace = exit->mapTo(window.get(), QPoint(0, 0));
+        const QPoint connectPlace = connect->mapTo(window.get(), QPoint(0, 0));
+        // Every band at once.
+        controller->OnBoxState(1, true);
+        window->ShowLinkLost(Tr("Direct connection to Quillet-Pro lost! Reconnecting every 15 s.",
+                                "Perte de connexion directe à Quillet-Pro ! Reconnexion toutes les 15 s."));
+        window->ShowOperatorAlert("alert");
+        window->ShowJournalPending(3);
+        window->ShowResumeNotice("resumed");
+        QApplication::processEvents();
+        EXPECT_EQ(window->size(), QSize(1264, 680));
+        EXPECT_EQ(exit->mapTo(window.get(), QPoint(0, 0)), exitPlace);
+        EXPECT_EQ(connect->mapTo(window.get(), QPoint(0, 0)), connectPlace);
+        for (const char* name : {"exit", "help", "reconnectLink", "reconnectLostBoxes", "dismissLostBoxAlert"}) {
+            EXPECT_TRUE(ShownInside(Find<QPushButton>(name))) << name;
+        }
+        controller.reset();
+        window.reset();
+    }
+}
+
 TEST_F(OperatorWindowTest, QtsOwnTextsSpeakTheProgramsLanguage) {
     QString error;
     ASSERT_TRUE(InstallQtTranslations(Language::French, error)) << error.toStdString();
