@@ -126,6 +126,13 @@ void BoxSupervisor::ShowBoxState(int index) {
                             ? std::string(text)
                             : fmt::sprintf("Boîtier %d %s\n%s", index + 1, box.GetDescription(), text);
     view_.SetBoxState(index, state, label);
+    // The silence of a box counts from its connection, not from the program's start.
+    auto& since = connectedSince_[static_cast<std::size_t>(index)];
+    if (state != BoxVisualState::Connected) {
+        since = {};
+    } else if (since == std::chrono::steady_clock::time_point{}) {
+        since = std::chrono::steady_clock::now();
+    }
     // A thread just started has not begun its attempts yet: it is reconnecting.
     const bool attemptsAhead = state == BoxVisualState::NotConnected && box.threadRunning.load();
     lostAlert_.Follow(index, attemptsAhead ? BoxVisualState::Reconnecting : state);
@@ -147,7 +154,9 @@ void BoxSupervisor::ShowActivity(std::chrono::steady_clock::time_point now) {
         if (last.time_since_epoch().count() != 0) {
             age = static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(now - last).count());
         }
-        view_.SetBoxActivity(i, DescribeBoxActivity(box.IsConfigured(), box.ReadCount(), age));
+        const int silent = BoxSilence::SilentSeconds(box.IsConnected(), connectedSince_[static_cast<std::size_t>(i)],
+                                                     last, now);
+        view_.SetBoxActivity(i, DescribeBoxActivity(box.IsConfigured(), box.ReadCount(), age, silent));
     }
     view_.BoxActivityShown();
     if (lostAlert_.SoundDue(now)) view_.PlaySound(Sound::BoxLost);
@@ -156,6 +165,21 @@ void BoxSupervisor::ShowActivity(std::chrono::steady_clock::time_point now) {
 void BoxSupervisor::DismissLostBoxAlert() {
     lostAlert_.Dismiss();
     PublishLostBoxAlert();
+}
+
+void BoxSupervisor::ReconnectLostBoxesNow() {
+    for (int i = 0; i < kBoxCount; ++i) {
+        CTarvexBox& box = *boxes_[i];
+        const bool idle = box.IsConfigured() && !box.IsInUse() && !box.IsConnected() && !box.threadRunning.load() &&
+                          !worker_.Covers(i);
+        if (!lostAlert_.IsLost(i) || !idle) continue;
+        Log(0, fmt::sprintf(Tr("+ Box %d %s : reconnection asked by the operator",
+                               "+ Boîtier %d %s : reconnexion demandée par l'opérateur"),
+                            i + 1, box.GetDescription()));
+        intake_.OpenJournal();
+        StartBoxThread(i);
+    }
+    RefreshCountersNow();
 }
 
 void BoxSupervisor::RefreshCountersNow() {
@@ -440,17 +464,53 @@ std::string BoxSupervisor::DescriptionOf(int boxNumber) const {
 void BoxSupervisor::ToggleUsbPeriodicReading(int index) {
     CTarvexBox& box = *boxes_.at(static_cast<std::size_t>(index));
     if (!box.IsSerial()) return;
-    box.periodicPassingRequest = !box.periodicPassingRequest.load();
+    const bool on = !box.periodicPassingRequest.load();
+    box.periodicPassingRequest = on;
+    // Remembered for the box's next start.
+    setting::BoxPeriodicReading.Write(index, on ? 1 : 0);
+}
+
+bool BoxSupervisor::ConfirmUsbMaintenance(int index, const char* english, const char* french) {
+    const std::string question = fmt::sprintf(Tr(english, french), index + 1, boxes_[index]->GetDescription());
+    return view_.AskYesNo(question, /*defaultYes=*/false);
 }
 
 void BoxSupervisor::ResetUsbPassingIndex(int index) {
     CTarvexBox& box = *boxes_.at(static_cast<std::size_t>(index));
-    if (box.IsSerial()) box.passingIndex = 0;
+    if (!box.IsSerial()) return;
+    // Every passing the box holds would be read and recorded again.
+    if (!ConfirmUsbMaintenance(index,
+                               "Read again every passing of box %d %s from its index 0?\n"
+                               "The passings already read are recorded a second time.",
+                               "Relire toutes les détections du boîtier %d %s depuis l'index 0 ?\n"
+                               "Les détections déjà lues sont enregistrées une seconde fois."))
+        return;
+    box.passingIndex = 0;
 }
 
 void BoxSupervisor::RunUsbCommand(int index, UsbMenuCommand command) {
     CTarvexBox& box = *boxes_.at(static_cast<std::size_t>(index));
     if (worker_.IsBusy() || !box.IsSerial() || !box.IsConnected()) return;
+    // The maintenance commands change the box itself: asked first, No by default.
+    if (command == UsbMenuCommand::Reset &&
+        !ConfirmUsbMaintenance(index,
+                               "Restart box %d %s (RESET)?\nIt reads nothing while it restarts.",
+                               "Redémarrer le boîtier %d %s (RESET) ?\nIl ne lit rien pendant son redémarrage."))
+        return;
+    if (command == UsbMenuCommand::EpochRefSet &&
+        !ConfirmUsbMaintenance(index,
+                               "Set the clock reference of box %d %s to this computer's clock (EPOCHREFSET)?\n"
+                               "The times of its passings follow the new reference.",
+                               "Régler la référence d'horloge du boîtier %d %s sur l'horloge de cet ordinateur "
+                               "(EPOCHREFSET) ?\nLes heures de ses détections suivent la nouvelle référence."))
+        return;
+    if (command == UsbMenuCommand::EpochRefAdjust1D &&
+        !ConfirmUsbMaintenance(index,
+                               "Shift the clock reference of box %d %s by one day (EPOCHREFADJ1D)?\n"
+                               "The times of its passings follow the new reference.",
+                               "Décaler d'un jour la référence d'horloge du boîtier %d %s (EPOCHREFADJ1D) ?\n"
+                               "Les heures de ses détections suivent la nouvelle référence."))
+        return;
     BoxWorker::Boxes marked{};
     marked[static_cast<std::size_t>(index)] = true;
     auto info = std::make_shared<UsbPassingInfo>();
@@ -498,7 +558,7 @@ void BoxSupervisor::Declare(int index, const BoxDeclaration& declaration) {
         }
         box.periodicPassingRequest = false;
     }
-    if (serial && usbPeriodicByDefault_) box.periodicPassingRequest = true;
+    if (serial) box.periodicPassingRequest = usbPeriodicByDefault_ || setting::BoxPeriodicReading.Read(index) != 0;
     box.SetParameters(declaration.detectorId, declaration.host, declaration.port);
 }
 

@@ -111,14 +111,16 @@ public:
     void ForgetLastDetections();
 
     // --- The USB TimingBox items of the box menu ---
-    // "USBbox:Request Passings Periodically" (the check mark follows it).
+    // "USBbox:Request Passings Periodically" (the check mark follows it); remembered
+    // per slot (BoxPeriodicReading, on unless the operator unticked it).
     void ToggleUsbPeriodicReading(int index);
-    // "USBbox:Reset Passings Index".
+    // "USBbox:Reset Passings Index": asks first, No by default.
     void ResetUsbPassingIndex(int index);
     // An exchange with the box, run in the background (a connected serial box only);
-    // PASSINGINFOGET then asks whether to read from the box's first index.
+    // PASSINGINFOGET then asks whether to read from the box's first index. RESET,
+    // EPOCHREFSET and EPOCHREFADJ1D ask first, No by default.
     void RunUsbCommand(int index, UsbMenuCommand command);
-    // A serial box reads its passings periodically from its declaration on (the
+    // A serial box reads its passings periodically whatever its remembered choice (the
     // headless front end, where no menu item can be ticked).
     void SetUsbPeriodicReadingByDefault(bool on) { usbPeriodicByDefault_ = on; }
 
@@ -140,6 +142,9 @@ public:
     void ShowActivity(std::chrono::steady_clock::time_point now);
     // The operator has seen the lost-box alert.
     void DismissLostBoxAlert();
+    // The alert's "Reconnect now": a lost box whose attempts are over starts a new round
+    // at once (one still trying goes on with its own).
+    void ReconnectLostBoxesNow();
     std::string LostBoxAlertText() const { return lostAlert_.Text(); }
 
 private:
@@ -154,6 +159,9 @@ private:
     void InterruptBox(int index);
     // The lost-box alert to the window when its text changed.
     void PublishLostBoxAlert();
+    // A maintenance command of a USB TimingBox (texts with the box's number and
+    // description): true when the operator answered yes.
+    bool ConfirmUsbMaintenance(int index, const char* english, const char* french);
 
     UiLoop& ui_;
     MainView& view_;
@@ -162,6 +170,8 @@ private:
     LostBoxAlert lostAlert_;
     std::string shownLostAlert_;
     bool usbPeriodicByDefault_ = false;
+    // When each box was seen connected (its silence counts from there); empty otherwise.
+    std::array<std::chrono::steady_clock::time_point, kBoxCount> connectedSince_{};
     std::array<int, kBoxCount> unattendedRounds_{};  // rounds started since last connected
     // Declared after the boxes, so destroyed (and their threads joined) before them.
     BoxWorker worker_;

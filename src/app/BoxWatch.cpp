@@ -1,5 +1,7 @@
 #include "app/BoxWatch.h"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 #include <fmt/printf.h>
 
@@ -15,7 +17,7 @@ std::string ReadAgeText(int seconds) {
     return fmt::format("{} h", seconds / 3600);
 }
 
-BoxActivity DescribeBoxActivity(bool configured, std::uint64_t reads, int lastReadAgeSeconds) {
+BoxActivity DescribeBoxActivity(bool configured, std::uint64_t reads, int lastReadAgeSeconds, int silentSeconds) {
     BoxActivity activity;
     activity.reads = reads;
     activity.lastReadAgeSeconds = lastReadAgeSeconds;
@@ -23,13 +25,26 @@ BoxActivity DescribeBoxActivity(bool configured, std::uint64_t reads, int lastRe
     if (lastReadAgeSeconds < 0) {
         activity.text = "0\n-";
         activity.tooltip = Tr("No read yet", "Aucune lecture pour l'instant");
-        return activity;
+    } else {
+        const std::string age = ReadAgeText(lastReadAgeSeconds);
+        activity.text = fmt::format("{}\n{}", reads, age);
+        activity.tooltip = fmt::sprintf(Tr("%s read%s, the last one %s ago", "%s lecture%s, la dernière il y a %s"),
+                                        fmt::format("{}", reads), reads > 1 ? "s" : "", age);
     }
-    const std::string age = ReadAgeText(lastReadAgeSeconds);
-    activity.text = fmt::format("{}\n{}", reads, age);
-    activity.tooltip = fmt::sprintf(Tr("%s read%s, the last one %s ago", "%s lecture%s, la dernière il y a %s"),
-                                    fmt::format("{}", reads), reads > 1 ? "s" : "", age);
+    if (configured && silentSeconds >= 0) {
+        activity.silent = true;
+        activity.tooltip = fmt::sprintf(Tr("Connected, nothing read for %s", "Connecté, aucune lecture depuis %s"),
+                                        ReadAgeText(silentSeconds)) +
+                           "\n" + activity.tooltip;
+    }
     return activity;
+}
+
+int BoxSilence::SilentSeconds(bool connected, SteadyTime connectedSince, SteadyTime lastRead, SteadyTime now) {
+    if (!connected || connectedSince == SteadyTime{}) return -1;
+    const SteadyTime quietSince = std::max(connectedSince, lastRead);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now - quietSince).count();
+    return seconds >= kAfterSeconds ? static_cast<int>(seconds) : -1;
 }
 
 void LostBoxAlert::Lost(int index, const std::string& description, const std::tm& since, bool reconnecting,

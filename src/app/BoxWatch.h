@@ -16,8 +16,22 @@ namespace lv {
 // "12 s", "4 min", "2 h": the age of a read, short enough for under a box's image.
 std::string ReadAgeText(int seconds);
 // The activity of a box: its read count and the age of its last read (-1: none yet).
-// An undefined box shows nothing.
-BoxActivity DescribeBoxActivity(bool configured, std::uint64_t reads, int lastReadAgeSeconds);
+// An undefined box shows nothing. `silentSeconds` >= 0: connected and silent that long.
+BoxActivity DescribeBoxActivity(bool configured, std::uint64_t reads, int lastReadAgeSeconds,
+                                int silentSeconds = -1);
+
+// A connected box that sends nothing looks different from one that reads. Two minutes:
+// during a race the bunches at a timing point come far closer than that, so a box
+// silent that long while runners pass is not reading; before the start it is merely
+// told (no sound), and a single read ends it.
+struct BoxSilence {
+    using SteadyTime = std::chrono::steady_clock::time_point;
+    static constexpr int kAfterSeconds = 120;
+
+    // Seconds the box has been silent when that is kAfterSeconds or more, else -1.
+    // `connectedSince` and `lastRead`: default-constructed when never.
+    static int SilentSeconds(bool connected, SteadyTime connectedSince, SteadyTime lastRead, SteadyTime now);
+};
 
 class LostBoxAlert {
 public:
@@ -40,6 +54,10 @@ public:
     // One line per lost box not dismissed, in box order; empty when nothing shows.
     std::string Text() const;
     bool Showing() const { return !Text().empty(); }
+    // The box is in the alert (shown or dismissed).
+    bool IsLost(int index) const {
+        return index >= 0 && index < kBoxCount && entries_[static_cast<std::size_t>(index)].lost;
+    }
     // True when the alert sound is due now (the alert shows and the last sound is
     // kSoundRepeatSeconds old); counts it as played.
     bool SoundDue(SteadyTime now);

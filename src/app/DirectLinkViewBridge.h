@@ -17,6 +17,11 @@ public:
         if (bringToFront) view_.BringToFront();
         view_.ShowMessage(text, MessageIcon::Warning);
     }
+    void LinkLost(const std::string& text) override {
+        view_.BringToFront();
+        view_.ShowLinkLost(text);
+    }
+    void LinkLossEnded(const std::string& backText) override { view_.EndLinkLost(backText); }
     bool SpeechEnabled() const override { return view_.SpeechEnabled(); }
     void Speak(const std::string& text) override { view_.Speak(text); }
 

@@ -72,6 +72,14 @@ void HeadlessView::SetDirectLinkState(LinkVisualState state) {
     Print("link", LinkStateWord(state));
 }
 
+void HeadlessView::ShowLinkLost(const std::string& text) {
+    if (!text.empty()) Print("alert", OneLine(text));
+}
+
+void HeadlessView::EndLinkLost(const std::string& backText) {
+    if (!backText.empty()) Print("alert", OneLine(backText));
+}
+
 void HeadlessView::SetRunnerDisplay(const RunnerDisplay& runner) {
     if (runner.name == runner_.name && runner.rank == runner_.rank && runner.time == runner_.time) return;
     runner_ = runner;
@@ -80,6 +88,8 @@ void HeadlessView::SetRunnerDisplay(const RunnerDisplay& runner) {
 
 void HeadlessView::SetBoxActivity(int box, const BoxActivity& activity) {
     if (box < 0 || box >= 4) return;
+    // A box falling silent, or reading again, is worth a status line at once.
+    if (activity.silent != activity_[static_cast<std::size_t>(box)].silent) StatusChanged();
     activity_[static_cast<std::size_t>(box)] = activity;
 }
 
@@ -122,7 +132,8 @@ std::string HeadlessView::StatusLine() const {
     std::string line;
     for (int i = 0; i < 4; ++i) {
         const BoxActivity& activity = activity_[static_cast<std::size_t>(i)];
-        line += fmt::sprintf("box%d %s", i + 1, boxStateKnown_[i] ? BoxStateWord(boxStates_[i]) : "undefined");
+        line += fmt::sprintf("box%d %s", i + 1,
+                             boxStateKnown_[i] ? BoxStateWord(boxStates_[i], activity.silent) : "undefined");
         if (boxStateKnown_[i] && boxStates_[i] != BoxVisualState::Undefined) {
             line += fmt::sprintf(" reads=%s last=%s", fmt::format("{}", activity.reads),
                                  activity.lastReadAgeSeconds < 0 ? std::string("-")

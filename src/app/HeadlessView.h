@@ -47,6 +47,8 @@ public:
     // Nobody clicks here: nothing to show.
     void SetBusy(bool) override {}
     void SetDirectLinkState(LinkVisualState state) override;
+    void ShowLinkLost(const std::string& text) override;
+    void EndLinkLost(const std::string& backText) override;
     void SetRunnerDisplay(const RunnerDisplay& runner) override;
     void PlaySound(Sound) override {}
     bool SpeechEnabled() const override { return false; }

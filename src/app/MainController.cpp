@@ -201,9 +201,17 @@ void MainController::StartUnattendedMode() {
 bool MainController::Exit(bool controlHeld) {
     if (!controlHeld) {
         if (settings_.BeepWhenQuit()) view_.PlaySound(Sound::Quit);
-        if (!view_.AskYesNo(Tr("Do you really want to exit the acquisition module ?",
-                               "Souhaitez vraiment quitter le module d'acquisition ?"), /*defaultYes=*/false))
-            return false;
+        std::string question = Tr("Do you really want to exit the acquisition module ?",
+                                  "Souhaitez vraiment quitter le module d'acquisition ?");
+        // Counted now, not from the last 250 ms look: the answer may cost them.
+        const std::size_t waiting = link_ ? link_->ForwardingBacklog() : 0;
+        if (waiting > 0) {
+            question = fmt::sprintf(Tr("%u detection(s) not yet sent to Quillet-Pro.\n",
+                                       "%u détection(s) pas encore envoyée(s) à Quillet-Pro.\n"),
+                                    static_cast<unsigned>(waiting)) +
+                       question;
+        }
+        if (!view_.AskYesNo(question, /*defaultYes=*/false)) return false;
     }
     // A background export under way finishes its files (and queues their uploads)
     // before the transfers stop and the table goes.
@@ -333,6 +341,10 @@ ManualValidation MainController::CorrectBib(CQoxResult& record, std::string_view
 void MainController::SetLinkSession(std::unique_ptr<DirectLinkSession> session) { link_ = std::move(session); }
 
 bool MainController::IsLinkSwitchedOn() const { return link_ && link_->IsSwitchedOn(); }
+
+void MainController::ReconnectLinkNow() {
+    if (link_) link_->ReconnectNow();
+}
 
 void MainController::SwitchLink(bool on) {
     if (!link_) return;

@@ -7,6 +7,7 @@
 // UiLoop (box threads call the intake only).
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -62,7 +63,8 @@ public:
     // The window's opening steps: its settings, banner, journal (a resumed session read
     // back first), chip table, timers.
     void Open();
-    // Exit: the question (unless Control is held), then background work ended, boxes
+    // Exit: the question (unless Control is held; with the number of detections not yet
+    // sent to the timing application when some wait), then background work ended, boxes
     // disconnected, journal closed, chip table freed. False when the user answered no.
     bool Exit(bool controlHeld);
     bool IsOpen() const { return opened_; }
@@ -138,8 +140,11 @@ public:
     // The lost-box alert: seen by the operator (hidden until another loss).
     void DismissLostBoxAlert() { boxes_.DismissLostBoxAlert(); }
     std::string LostBoxAlertText() const { return boxes_.LostBoxAlertText(); }
-    // The boxes' activity to the window now (the 1 s timer does it too).
+    // The lost-box alert's "Reconnect now".
+    void ReconnectLostBoxesNow() { boxes_.ReconnectLostBoxesNow(); }
+    // The boxes' activity to the window now (the 1 s timer does it too); tests give the time.
     void ShowBoxActivity();
+    void ShowBoxActivityAt(std::chrono::steady_clock::time_point now) { boxes_.ShowActivity(now); }
     void RequestBoxesTime() { boxes_.RequestClocks(); }
     // The box menu: Connect, Disconnect (asks first), a protocol command.
     void ConnectBox(int index) { boxes_.ConnectBox(index); }
@@ -203,6 +208,8 @@ public:
     bool IsLinkSwitchedOn() const;
     // The toggle: on or off.
     void SwitchLink(bool on);
+    // The lost link's "Reconnect now": an attempt at once.
+    void ReconnectLinkNow();
 
 private:
     // Hands each recorded detection to the benchmarks' callback.

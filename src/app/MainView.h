@@ -23,6 +23,9 @@ struct BoxActivity {
     int lastReadAgeSeconds = -1;     // -1: no read yet
     std::string text;                // short, under the image: "128\n12 s"
     std::string tooltip;             // "128 reads, the last one 12 s ago"
+    // Connected, and nothing read for BoxSilence::kAfterSeconds: the box may not be
+    // reading (a USB TimingBox not asked for its passings, a decoder stopped).
+    bool silent = false;
 };
 enum class YesNoCancel { Yes, No, Cancel };
 
@@ -97,6 +100,11 @@ public:
     virtual void SetBusy(bool busy) = 0;
 
     virtual void SetDirectLinkState(LinkVisualState state) = 0;
+    // The direct connection was lost while switched on: shown (never in a modal box)
+    // with a way to reconnect at once, until the link is back or switched off.
+    virtual void ShowLinkLost(const std::string& text) { (void)text; }
+    // That alert ends: `backText` says the link is back; empty when it was switched off.
+    virtual void EndLinkLost(const std::string& backText) { (void)backText; }
     // Detections recorded but not yet delivered to the timing application.
     virtual void ShowForwardingBacklog(std::size_t waiting) { (void)waiting; }
     // Journal lines that could not be written yet (0: the journal has caught up).

@@ -147,6 +147,22 @@ void StatusCollector::SetDirectLinkState(LinkVisualState state) {
     view_.SetDirectLinkState(state);
 }
 
+void StatusCollector::ShowLinkLost(const std::string& text) {
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        AddAlert(text);
+    }
+    view_.ShowLinkLost(text);
+}
+
+void StatusCollector::EndLinkLost(const std::string& backText) {
+    if (!backText.empty()) {
+        std::lock_guard<std::mutex> hold(lock_);
+        AddAlert(backText);
+    }
+    view_.EndLinkLost(backText);
+}
+
 void StatusCollector::ShowForwardingBacklog(std::size_t waiting) {
     {
         std::lock_guard<std::mutex> hold(lock_);
@@ -212,8 +228,9 @@ std::shared_ptr<const StatusFacts> StatusCollector::Snapshot(std::int64_t now) c
         shown.number = static_cast<int>(i) + 1;
         const BoxVisualState state = box.known ? box.state : BoxVisualState::Undefined;
         shown.declared = state != BoxVisualState::Undefined;
-        shown.state = BoxStateWord(state);
-        shown.stateText = StateText(state);
+        const bool silent = box.activity.silent && state == BoxVisualState::Connected;
+        shown.state = BoxStateWord(state, silent);
+        shown.stateText = silent ? Tr("Connected, nothing read", "Connecté, aucune lecture") : StateText(state);
         if (shown.declared) {
             shown.label = box.label;
             shown.reads = box.activity.reads;

@@ -62,6 +62,8 @@ public:
     void SetDayOffsetIndicator(int hours) override { view_.SetDayOffsetIndicator(hours); }
     void SetBusy(bool busy) override { view_.SetBusy(busy); }
     void SetDirectLinkState(LinkVisualState state) override;
+    void ShowLinkLost(const std::string& text) override;
+    void EndLinkLost(const std::string& backText) override;
     void ShowForwardingBacklog(std::size_t waiting) override;
     void ShowJournalPending(std::size_t pendingLines) override;
     void SetRunnerDisplay(const RunnerDisplay& runner) override { view_.SetRunnerDisplay(runner); }

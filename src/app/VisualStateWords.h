@@ -16,6 +16,11 @@ inline const char* BoxStateWord(BoxVisualState state) {
     return "undefined";
 }
 
+// A connected box that has read nothing for a while (BoxActivity::silent).
+inline const char* BoxStateWord(BoxVisualState state, bool silent) {
+    return silent && state == BoxVisualState::Connected ? "silent" : BoxStateWord(state);
+}
+
 inline const char* LinkStateWord(LinkVisualState state) {
     switch (state) {
         case LinkVisualState::Off: return "off";

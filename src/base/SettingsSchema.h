@@ -195,6 +195,9 @@ inline constexpr SlotTextSetting BoxHost{kTarvexBoxes, "BoxHost", ""};
 // 0: the slot is not declared; a stored port outside 1..65535 is refused at load.
 inline constexpr SlotIntSetting BoxPort{kTarvexBoxes, "BoxPort", 0, {1, 65535}};
 inline constexpr SlotTextSetting BoxIdDetector{kTarvexBoxes, "BoxIdDetector", "31"};
+// A USB TimingBox of the slot asks for its passings every SecondsBetweenSerialRead
+// (the box menu's check mark); without it the box keeps its passings to itself.
+inline constexpr SlotIntSetting BoxPeriodicReading{kTarvexBoxes, "BoxPeriodicReading", 1, {0, 1}};
 // The device of a box host "COMn" (key "COMn" of [SerialPorts], n as written after
 // COM); read only, never written back: absent, COMn stands for /dev/ttyUSB<n-1>.
 inline constexpr SlotTextSetting SerialPortDevice{kSerialPorts, "COM", ""};

@@ -8,6 +8,8 @@
 #include <QItemSelectionModel>
 #include <QKeySequence>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QComboBox>
 #include <QFrame>
@@ -203,16 +205,16 @@ void MainWindow::BuildControls() {
     lower->addLayout(logHeader);
     lower->addLayout(logRow, 1);
 
+    // The bands take their room from the lists: the button column never moves, and the
+    // window never has to grow when one shows.
     auto* left = new QVBoxLayout;
+    left->addWidget(BuildAlerts());
     left->addLayout(upper, 3);
     left->addLayout(lower, 2);
 
-    auto* outer = new QVBoxLayout(this);
-    outer->addWidget(BuildAlerts());
-    auto* main = new QHBoxLayout;
+    auto* main = new QHBoxLayout(this);
     main->addLayout(left, 1);
     main->addWidget(BuildButtonsColumn());
-    outer->addLayout(main, 1);
 }
 
 QWidget* MainWindow::BuildAlerts() {
@@ -234,7 +236,13 @@ QWidget* MainWindow::BuildAlerts() {
     lostBoxAlertText_ = new QLabel(lostBoxAlert_);
     lostBoxAlertText_->setObjectName("lostBoxAlertText");
     lostBoxAlertText_->setFont(bold);
+    lostBoxAlertText_->setWordWrap(true);
     lostBoxAlertText_->setTextInteractionFlags(Qt::NoTextInteraction);
+    reconnectLostBoxes_ = new QPushButton(T("Reconnect now", "Reconnecter maintenant"), lostBoxAlert_);
+    reconnectLostBoxes_->setObjectName("reconnectLostBoxes");
+    reconnectLostBoxes_->setAutoDefault(false);
+    reconnectLostBoxes_->setToolTip(T("Try the lost boxes again at once.",
+                                      "Essayer de nouveau les boîtiers perdus tout de suite."));
     dismissLostBoxAlert_ = new QPushButton(T("Seen", "Vu"), lostBoxAlert_);
     dismissLostBoxAlert_->setObjectName("dismissLostBoxAlert");
     dismissLostBoxAlert_->setAutoDefault(false);
@@ -242,9 +250,35 @@ QWidget* MainWindow::BuildAlerts() {
                                        "Masquer cette alerte ; une nouvelle perte la montre à nouveau."));
     lostRow->addWidget(lostIcon);
     lostRow->addWidget(lostBoxAlertText_, 1);
+    lostRow->addWidget(reconnectLostBoxes_);
     lostRow->addWidget(dismissLostBoxAlert_);
     lostBoxAlert_->hide();
     layout->addWidget(lostBoxAlert_);
+
+    // The timing application lost: orange like a lost box, until the link is back (it
+    // reconnects by itself) or switched off; never a modal box over the results.
+    linkLostAlert_ = new QFrame(alerts);
+    linkLostAlert_->setObjectName("linkLostAlert");
+    linkLostAlert_->setStyleSheet("#linkLostAlert { background: #ff8c00; border: 2px solid #b00000; }"
+                                  "#linkLostAlert QLabel { color: black; }");
+    auto* linkRow = new QHBoxLayout(linkLostAlert_);
+    auto* linkIcon = new QLabel(linkLostAlert_);
+    linkIcon->setPixmap(WarningImage(28));
+    linkLostAlertText_ = new QLabel(linkLostAlert_);
+    linkLostAlertText_->setObjectName("linkLostAlertText");
+    linkLostAlertText_->setFont(bold);
+    linkLostAlertText_->setWordWrap(true);
+    linkLostAlertText_->setTextInteractionFlags(Qt::NoTextInteraction);
+    reconnectLink_ = new QPushButton(T("Reconnect now", "Reconnecter maintenant"), linkLostAlert_);
+    reconnectLink_->setObjectName("reconnectLink");
+    reconnectLink_->setAutoDefault(false);
+    reconnectLink_->setToolTip(T("Try the connection again at once instead of at the next attempt.",
+                                 "Essayer de nouveau la connexion tout de suite au lieu de la prochaine tentative."));
+    linkRow->addWidget(linkIcon);
+    linkRow->addWidget(linkLostAlertText_, 1);
+    linkRow->addWidget(reconnectLink_);
+    linkLostAlert_->hide();
+    layout->addWidget(linkLostAlert_);
 
     // An alert of one moment (a box's memory started again, passings waiting for a clock,
     // a server the exports cannot reach): yellow, the latest ones, until seen. Never a
@@ -310,7 +344,19 @@ QWidget* MainWindow::BuildAlerts() {
 }
 
 QWidget* MainWindow::BuildButtonsColumn() {
-    auto* column = new QWidget(this);
+    // The commands scroll when a small screen or large fonts leave too little height;
+    // help and exit stay below them, always in sight.
+    auto* holder = new QWidget(this);
+    holder->setObjectName("buttonsHolder");
+    auto* holderLayout = new QVBoxLayout(holder);
+    holderLayout->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(holder);
+    scroll->setObjectName("buttonsScroll");
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroll->setWidgetResizable(true);
+    auto* column = new QWidget(scroll);
     auto* layout = new QVBoxLayout(column);
     layout->setContentsMargins(0, 0, 0, 0);
 
@@ -431,17 +477,23 @@ QWidget* MainWindow::BuildButtonsColumn() {
     layout->addStretch(1);
 
     auto* bottom = new QHBoxLayout;
-    help_ = new QPushButton("?", column);
+    help_ = new QPushButton("?", holder);
     help_->setObjectName("help");
     help_->setAutoDefault(false);
     help_->setToolTip(T("Help...", "Aide..."));
     help_->setFixedWidth(help_->fontMetrics().horizontalAdvance("??") * 2);
-    exit_ = MakeButton(T("Exit", "Quitter"), "exit", column);
+    exit_ = MakeButton(T("Exit", "Quitter"), "exit", holder);
     bottom->addWidget(help_);
     bottom->addWidget(exit_, 1);
-    layout->addLayout(bottom);
     FixButtonsColumnWidth(column);
-    return column;
+    scroll->setWidget(column);
+    // Room for the scroll bar, so that it never covers the buttons.
+    const int width = column->width() + scroll->verticalScrollBar()->sizeHint().width();
+    scroll->setFixedWidth(width);
+    holder->setFixedWidth(width);
+    holderLayout->addWidget(scroll, 1);
+    holderLayout->addLayout(bottom);
+    return holder;
 }
 
 void MainWindow::FixButtonsColumnWidth(QWidget* column) {
@@ -452,6 +504,7 @@ void MainWindow::FixButtonsColumnWidth(QWidget* column) {
                           QFontMetrics(clock_->font()).horizontalAdvance("00:00:00"),
                           clockDate_->fontMetrics().horizontalAdvance(QString::fromUtf8("mercredi 30 septembre 2026"))});
     for (QPushButton* b : column->findChildren<QPushButton*>()) width = std::max(width, b->sizeHint().width());
+    width = std::max(width, exit_->sizeHint().width() + help_->width());
     column->setFixedWidth(width + 16);
     counter_->setWordWrap(false);
 }
@@ -481,6 +534,12 @@ void MainWindow::ConnectSignals() {
             [this] { OnDetectionSelectionChanged(); });
     connect(dismissLostBoxAlert_, &QPushButton::clicked, this, [this] {
         if (controller_) controller_->DismissLostBoxAlert();
+    });
+    connect(reconnectLostBoxes_, &QPushButton::clicked, this, [this] {
+        if (controller_) controller_->ReconnectLostBoxesNow();
+    });
+    connect(reconnectLink_, &QPushButton::clicked, this, [this] {
+        if (controller_) controller_->ReconnectLinkNow();
     });
     connect(dismissOperatorAlert_, &QPushButton::clicked, this, [this] {
         operatorAlerts_.clear();

@@ -79,6 +79,8 @@ public:
     void SetDayOffsetIndicator(int hours) override;
     void SetBusy(bool busy) override;
     void SetDirectLinkState(LinkVisualState state) override;
+    void ShowLinkLost(const std::string& text) override;
+    void EndLinkLost(const std::string& backText) override;
     void SetRunnerDisplay(const RunnerDisplay& runner) override;
     void PlaySound(Sound sound) override;
     bool SpeechEnabled() const override;
@@ -182,6 +184,10 @@ private:
     QWidget* lostBoxAlert_ = nullptr;
     QLabel* lostBoxAlertText_ = nullptr;
     QPushButton* dismissLostBoxAlert_ = nullptr;
+    QPushButton* reconnectLostBoxes_ = nullptr;
+    QWidget* linkLostAlert_ = nullptr;
+    QLabel* linkLostAlertText_ = nullptr;
+    QPushButton* reconnectLink_ = nullptr;
     QWidget* operatorAlert_ = nullptr;
     QLabel* operatorAlertText_ = nullptr;
     QPushButton* dismissOperatorAlert_ = nullptr;
@@ -197,6 +203,7 @@ private:
     bool backlogWaiting_ = false;
     std::array<QToolButton*, 4> boxButtons_{};
     std::array<QLabel*, 4> boxActivity_{};
+    std::array<bool, 4> boxSilent_{};  // connected and reading nothing (drawn apart)
     std::array<BoxVisualState, 4> boxStates_{BoxVisualState::Undefined, BoxVisualState::Undefined,
                                              BoxVisualState::Undefined, BoxVisualState::Undefined};
     QLabel* dayOffsetText_ = nullptr;

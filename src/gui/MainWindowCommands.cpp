@@ -322,16 +322,9 @@ void MainWindow::ShowBoxMenu(int box, const QPoint& globalPos) {
         periodic->setChecked(target.periodicPassingRequest);
         periodic->setEnabled(inUse);
         connect(periodic, &QAction::triggered, this, [this, box] { controller_->ToggleUsbPeriodicReading(box); });
-        QAction* resetIndex =
-            menu.addAction(T("USBbox:Reset Passings Index", "USBbox:Remise à 0 de l'index des détections"));
-        resetIndex->setEnabled(inUse);
-        connect(resetIndex, &QAction::triggered, this, [this, box] { controller_->ResetUsbPassingIndex(box); });
         const std::pair<const char*, UsbMenuCommand> commands[] = {
-            {"USBbox:RESET", UsbMenuCommand::Reset},
             {"USBbox:TIMESTAMPGET", UsbMenuCommand::TimestampGet},
             {"USBbox:EPOCHREFGET", UsbMenuCommand::EpochRefGet},
-            {"USBbox:EPOCHREFSET", UsbMenuCommand::EpochRefSet},
-            {"USBbox:EPOCHREFADJ1D", UsbMenuCommand::EpochRefAdjust1D},
             {"USBbox:PASSINGGET", UsbMenuCommand::PassingGet},
             {"USBbox:PASSINGINFOGET", UsbMenuCommand::PassingInfoGet},
         };
@@ -341,6 +334,23 @@ void MainWindow::ShowBoxMenu(int box, const QPoint& globalPos) {
             const UsbMenuCommand chosen = command;
             connect(action, &QAction::triggered, this, [this, box, chosen] { controller_->RunUsbCommand(box, chosen); });
         }
+        // What changes the box itself, out of the way of a hurried click; each asks first.
+        QMenu* maintenance = menu.addMenu(T("USBbox: maintenance", "USBbox : maintenance"));
+        maintenance->setObjectName("usbMaintenanceMenu");
+        QAction* resetIndex =
+            maintenance->addAction(T("USBbox:Reset Passings Index", "USBbox:Remise à 0 de l'index des détections"));
+        connect(resetIndex, &QAction::triggered, this, [this, box] { controller_->ResetUsbPassingIndex(box); });
+        const std::pair<const char*, UsbMenuCommand> maintenanceCommands[] = {
+            {"USBbox:RESET", UsbMenuCommand::Reset},
+            {"USBbox:EPOCHREFSET", UsbMenuCommand::EpochRefSet},
+            {"USBbox:EPOCHREFADJ1D", UsbMenuCommand::EpochRefAdjust1D},
+        };
+        for (const auto& [text, command] : maintenanceCommands) {
+            const UsbMenuCommand chosen = command;
+            connect(maintenance->addAction(text), &QAction::triggered, this,
+                    [this, box, chosen] { controller_->RunUsbCommand(box, chosen); });
+        }
+        maintenance->setEnabled(inUse);
         QMenu* info = menu.addMenu("USBbox:INFOGET");
         const std::pair<const char*, UsbMenuCommand> items[] = {
             {"Decoder ID", UsbMenuCommand::InfoDecoderId},

@@ -75,7 +75,9 @@ void MainWindow::SetBoxState(int box, BoxVisualState state, const std::string& l
     QToolButton* button = boxButtons_[static_cast<std::size_t>(box)];
     if (boxStates_[static_cast<std::size_t>(box)] != state || button->icon().isNull()) {
         boxStates_[static_cast<std::size_t>(box)] = state;
-        button->setIcon(BoxStateImage(state, button->iconSize().width()));
+        const bool silent = boxSilent_[static_cast<std::size_t>(box)] && state == BoxVisualState::Connected;
+        button->setIcon(silent ? BoxSilentImage(button->iconSize().width())
+                               : BoxStateImage(state, button->iconSize().width()));
     }
     button->setToolTip(ToQt(label));
 }
@@ -88,6 +90,16 @@ void MainWindow::SetBoxActivity(int box, const BoxActivity& activity) {
     const QString text = ToQt(activity.text);
     if (label->text() != text) label->setText(text);
     label->setToolTip(ToQt(activity.tooltip));
+    // Connected and reading nothing: another image and an amber count, so that it is
+    // not taken for a box that reads.
+    bool& silent = boxSilent_[static_cast<std::size_t>(box)];
+    if (activity.silent == silent) return;
+    silent = activity.silent;
+    label->setStyleSheet(silent ? "QLabel { background: #ffd54f; color: black; }" : QString());
+    QToolButton* button = boxButtons_[static_cast<std::size_t>(box)];
+    const BoxVisualState state = boxStates_[static_cast<std::size_t>(box)];
+    button->setIcon(silent && state == BoxVisualState::Connected ? BoxSilentImage(button->iconSize().width())
+                                                                 : BoxStateImage(state, button->iconSize().width()));
 }
 
 void MainWindow::ShowLostBoxAlert(const std::string& text) {
@@ -171,6 +183,13 @@ void MainWindow::SetDirectLinkState(LinkVisualState state) {
     // A lost connection switches the toggle off right after showing the off image.
     QTimer::singleShot(0, this, [this] { SyncDirectToggle(); });
 }
+
+void MainWindow::ShowLinkLost(const std::string& text) {
+    linkLostAlertText_->setText(QTime::currentTime().toString("HH:mm:ss") + "  " + ToQt(text));
+    linkLostAlert_->show();
+}
+
+void MainWindow::EndLinkLost(const std::string&) { linkLostAlert_->hide(); }
 
 void MainWindow::SyncDirectToggle() {
     if (controller_) direct_->setChecked(controller_->IsLinkSwitchedOn());

@@ -95,6 +95,18 @@ QPixmap BoxStateImage(BoxVisualState state, int size) {
     return pixmap;
 }
 
+QPixmap BoxSilentImage(int size) {
+    QPixmap pixmap = Blank(size);
+    QPainter p(&pixmap);
+    Antialiased(p);
+    const qreal s = size;
+    DrawBoxCase(p, size, QColor(120, 120, 120), false);
+    // Connected (the line under it) but nothing comes: the line dashed in amber.
+    p.setPen(QPen(QColor(230, 150, 0), s / 12.0, Qt::DashLine, Qt::FlatCap));
+    p.drawLine(QPointF(s * 0.10, s * 0.90), QPointF(s * 0.90, s * 0.90));
+    return pixmap;
+}
+
 QPixmap LinkStateImage(LinkVisualState state, int size) {
     QPixmap pixmap = Blank(size);
     QPainter p(&pixmap);

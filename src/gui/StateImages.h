@@ -10,6 +10,8 @@
 namespace lv {
 
 QPixmap BoxStateImage(BoxVisualState state, int size = 32);
+// A connected box that reads nothing: the connected box with its light off.
+QPixmap BoxSilentImage(int size = 32);
 QPixmap LinkStateImage(LinkVisualState state, int size = 32);
 QPixmap RemovedMarkerImage(int size = 14);
 QPixmap WarningImage(int size = 24);

@@ -28,6 +28,10 @@ public:
     virtual void PlaySound(Sound sound) = 0;
     // A warning the user must see; bringToFront raises the window first.
     virtual void Warn(const std::string& text, bool bringToFront) = 0;
+    // The link was lost while switched on: told until LinkLossEnded.
+    virtual void LinkLost(const std::string& text) = 0;
+    // The loss ends: `backText` says the link is back; empty when it was switched off.
+    virtual void LinkLossEnded(const std::string& backText) = 0;
     virtual bool SpeechEnabled() const = 0;
     virtual void Speak(const std::string& text) = 0;
 };

@@ -50,6 +50,8 @@ void DirectLinkSession::SwitchOn(const DirectTarget& target) {
 
 void DirectLinkSession::SwitchOff() {
     ui_.killTimer(kReconnectAfterLossTimer);
+    // Switched off on purpose: the loss is no longer to be told.
+    EndLoss(false);
     if (!switchedOn_) return;
     switchedOn_ = false;
     ++generation_;
@@ -71,6 +73,34 @@ void DirectLinkSession::Toggle() {
     } else {
         SwitchOn();
     }
+}
+
+void DirectLinkSession::ReconnectNow() {
+    if (connection_.IsConnected()) return;
+    Log(0, Tr("+ Reconnection to Quillet-Pro asked by the operator",
+              "+ Reconnexion à Quillet-Pro demandée par l'opérateur"));
+    if (switchedOn_) {
+        // Ends the retry pause at once.
+        connection_.ChangeTarget(target_);
+        return;
+    }
+    if (everSwitchedOn_) {
+        SwitchOn(target_);
+    } else {
+        SwitchOn();
+    }
+}
+
+void DirectLinkSession::EndLoss(bool back) {
+    if (!lost_) return;
+    lost_ = false;
+    if (!back) {
+        listener_.LinkLossEnded({});
+        return;
+    }
+    const std::string text = Tr("Direct connection to Quillet-Pro back", "Connexion directe à Quillet-Pro rétablie");
+    Log(0, "+++ " + text);
+    listener_.LinkLossEnded(text);
 }
 
 void DirectLinkSession::ApplyTarget(const DirectTarget& target) {
@@ -131,6 +161,7 @@ void DirectLinkSession::HandleState(unsigned generation, DirectState state, bool
                        "+ Connexion à Quillet-Pro effectuée avec succès"));
             listener_.SetDirectLinkState(LinkVisualState::Connected);
             listener_.PlaySound(Sound::LinkConnected);
+            EndLoss(true);
             ui_.setTimer(kQueriesTimer, timings_.queriesDelayMs, false,
                          [this] { SendInformationQueries(); });
             break;
@@ -148,9 +179,15 @@ void DirectLinkSession::OnConnectionLost() {
     listener_.PlaySound(Sound::LinkLost);
     std::string text = Tr("Direct connection to Quillet-Pro lost!",
                           "Perte de connexion directe à Quillet-Pro !");
-    // The line reaches the log before the box waits for the user.
     Log(0, "######## " + text);
-    listener_.Warn(text, true);
+    // Never a modal box over the results: the window shows it until the link is back.
+    lost_ = true;
+    if (reconnectAfterLoss_) {
+        listener_.LinkLost(text + fmt::sprintf(Tr(" Reconnecting every %d s.", " Reconnexion toutes les %d s."),
+                                               std::max(target_.reconnectSeconds, 0)));
+    } else {
+        listener_.LinkLost(text);
+    }
     if (reconnectAfterLoss_ && !switchedOn_) SwitchOnAgainAfterLoss();
 }
 

@@ -70,10 +70,16 @@ public:
     bool IsConnected() const { return connection_.IsConnected(); }
     bool IsConnecting() const { return connection_.IsConnecting(); }
 
-    // Headless mode: with nobody to press the toggle, switch the link on again after
-    // a loss (after the alert line): at once, or after one retry pause when the last
-    // loss is more recent than that pause.
+    // On by default: the link is switched on again after a loss (after the alert line),
+    // at once, or after one retry pause when the last loss is more recent than that
+    // pause; then the attempts come every ReconnectSeconds until the link is back.
+    // Off, a lost link stays off until the toggle is pressed again.
     void SetReconnectAfterLoss(bool on) { reconnectAfterLoss_ = on; }
+    // The operator's "Reconnect now": an attempt at once (the retry pause under way
+    // ends, or the link is switched on again); nothing while connected.
+    void ReconnectNow();
+    // The link was lost and is not back yet (nor switched off).
+    bool IsLost() const { return lost_; }
 
     // --- Timers (UI thread) ---
     // Arms the ping timer (30 s, periodic); the window does it when it opens.
@@ -108,6 +114,8 @@ private:
     void SendInformationQueries();
     void OnVersionAlert();
     void SwitchOnAgainAfterLoss();
+    // The loss alert ends: the link is back, or switched off (no text).
+    void EndLoss(bool back);
     void Apply(const DirectAnswer& answer);
 
     UiLoop& ui_;
@@ -123,7 +131,8 @@ private:
     std::atomic<unsigned> generation_{0};
     bool switchedOn_ = false;
     bool everSwitchedOn_ = false;
-    bool reconnectAfterLoss_ = false;
+    bool reconnectAfterLoss_ = true;
+    bool lost_ = false;
     DirectTarget target_;
     std::string lastSpoken_;
     std::chrono::steady_clock::time_point lastLoss_{};

@@ -11,7 +11,8 @@ namespace lv {
 struct StatusBox {
     int number = 0;              // 1..4
     bool declared = false;       // an undefined slot shows nothing but its number
-    std::string state;           // "undefined", "not-connected", "reconnecting", "connected"
+    std::string state;           // "undefined", "not-connected", "reconnecting", "connected",
+                                 // "silent" (connected, nothing read for two minutes)
     std::string stateText;       // the same in the program's language
     std::string label;           // what the window shows beside the box's image
     std::uint64_t reads = 0;

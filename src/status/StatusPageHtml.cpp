@@ -45,6 +45,7 @@ h2{font-size:1em;margin:.6em 0 .3em;text-transform:uppercase;letter-spacing:.04e
 .state{display:inline-block;border-radius:1em;padding:0 .6em;color:#fff;background:var(--mute);font-weight:600}
 .connected .state{background:var(--ok)}
 .reconnecting .state{background:var(--warn)}
+.silent .state{background:var(--warn)}
 .not-connected .state{background:var(--bad)}
 .lost{color:var(--bad);font-weight:700;margin-top:.3em}
 .small{color:var(--mute);font-size:.85em;white-space:pre-line}

@@ -55,6 +55,27 @@ TEST_F(BoxWatchTest, AgesAreShortAndCountsShowUnderConfiguredBoxesOnly) {
     EXPECT_EQ(DescribeBoxActivity(false, 3, 5).text, "3\n5 s");
 }
 
+TEST_F(BoxWatchTest, AConnectedBoxIsSilentTwoMinutesAfterItsConnectionOrItsLastRead) {
+    const Steady::time_point never{};
+    // Counted from the connection when it never read.
+    EXPECT_EQ(BoxSilence::SilentSeconds(true, t0, never, t0 + seconds(119)), -1);
+    EXPECT_EQ(BoxSilence::SilentSeconds(true, t0, never, t0 + seconds(120)), 120);
+    // A read before this connection does not shorten it; a read since does.
+    EXPECT_EQ(BoxSilence::SilentSeconds(true, t0, t0 - seconds(500), t0 + seconds(60)), -1);
+    EXPECT_EQ(BoxSilence::SilentSeconds(true, t0, t0 + seconds(100), t0 + seconds(200)), -1);
+    EXPECT_EQ(BoxSilence::SilentSeconds(true, t0, t0 + seconds(100), t0 + seconds(230)), 130);
+    // Not connected (or not seen connected): another state says it.
+    EXPECT_EQ(BoxSilence::SilentSeconds(false, t0, never, t0 + seconds(999)), -1);
+    EXPECT_EQ(BoxSilence::SilentSeconds(true, never, never, t0 + seconds(999)), -1);
+
+    BoxActivity silent = DescribeBoxActivity(true, 3, 400, 400);
+    EXPECT_TRUE(silent.silent);
+    EXPECT_EQ(silent.text, "3\n6 min");
+    EXPECT_EQ(silent.tooltip, "Connected, nothing read for 6 min\n3 reads, the last one 6 min ago");
+    EXPECT_FALSE(DescribeBoxActivity(true, 3, 10).silent);
+    EXPECT_FALSE(DescribeBoxActivity(false, 0, -1, 200).silent);
+}
+
 TEST_F(BoxWatchTest, ALostBoxStaysInTheAlertUntilItIsBackAndSaysWhetherItReconnects) {
     LostBoxAlert alert;
     EXPECT_EQ(alert.Text(), "");

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -168,6 +169,23 @@ TEST(HeadlessRun, ABoxWhoseDecoderStartsLaterIsConnectedWhenItComes) {
     auto deadline = Clock::now() + std::chrono::seconds(10);
     while (JournalLines(data) < 5 && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(JournalLines(data), 5);
+    EXPECT_EQ(program.Stop(SIGTERM), 0) << program.Output();
+}
+
+TEST(HeadlessRun, TheTimingApplicationLostAndBackAreAlerted) {
+    TempFolder data;
+    const int port = test::LoopbackPeer::FreePort();
+    WriteFile(data / "Lumivane.ini", "[DirectConnection]\r\nHost=127.0.0.1\r\nPort=" + std::to_string(port) +
+                                         "\r\nReconnectSeconds=10\r\n");
+    auto app = std::make_unique<Child>(std::vector<std::string>{kSimulator, "timingapp", "--port", std::to_string(port)});
+    Child program({kProgram, "--headless", "--direct", "--data-dir", data.Path(), "--lang", "en"});
+    ASSERT_TRUE(program.WaitFor("[link] connected")) << program.Output();
+    app->Stop(SIGTERM);
+    app.reset();
+    ASSERT_TRUE(program.WaitFor("[alert] Direct connection to Quillet-Pro lost! Reconnecting every 10 s."))
+        << program.Output();
+    app = std::make_unique<Child>(std::vector<std::string>{kSimulator, "timingapp", "--port", std::to_string(port)});
+    EXPECT_TRUE(program.WaitFor("[alert] Direct connection to Quillet-Pro back", 25)) << program.Output();
     EXPECT_EQ(program.Stop(SIGTERM), 0) << program.Output();
 }
 

@@ -24,6 +24,7 @@
 #include "base/Clock.h"
 #include "core/DetectionJournal.h"
 #include "core/DetectionTable.h"
+#include "link/DirectLinkSession.h"
 #include "support/ControllerFixture.h"
 #include "support/FakeMainView.h"
 #include "support/GivenDetection.h"
@@ -341,6 +342,25 @@ TEST_F(MainControllerTest, AConnectedBoxFollowsTheAppliedConfigurationWithoutRec
     EXPECT_EQ(LogCount(" : Initialized on 127.0.0.1:" + std::to_string(decoder.Port())), 1);
     EXPECT_EQ(LogCount(" : Disconnection requested"), 1);
     EXPECT_FALSE(LogHas("Box reception failed"));
+}
+
+TEST_F(MainControllerTest, ExitWithDetectionsNotYetSentSaysHowManyAndAsksWithNo) {
+    Open();
+    // The timing application is away: what is recorded waits for it.
+    auto link = std::make_unique<DirectLinkSession>(loop, controller->LinkListener());
+    DirectLinkSession* session = link.get();
+    controller->SetLinkSession(std::move(link));
+    session->SwitchOn(DirectTarget{"127.0.0.1", test::LoopbackPeer::FreePort(), 3600});
+    Record("12", 36000);
+    Record("13", 36001);
+    view.answerYes = false;
+    EXPECT_FALSE(controller->Exit(false));
+    ASSERT_FALSE(view.questions.empty());
+    EXPECT_EQ(view.questions.back(),
+              "2 detection(s) not yet sent to Quillet-Pro.\nDo you really want to exit the acquisition module ?");
+    EXPECT_FALSE(view.questionDefaultYes.back());
+    EXPECT_TRUE(controller->IsOpen());
+    EXPECT_TRUE(controller->Exit(true));
 }
 
 TEST_F(MainControllerTest, ExitAsksUnlessControlIsHeldAndEndsEverything) {

@@ -1,5 +1,6 @@
 // The main window's logic with a USB TimingBox (the box simulator): the transport kind
-// from the host, the firmware warning, and the USBbox items of the box menu.
+// from the host, the periodic reading from the connection on, the firmware warning, the
+// USBbox items of the box menu, and how a connected box that reads nothing shows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,6 +31,8 @@ protected:
         WriteSettingText("TarvexBoxes", "BoxHost0", host);
         WriteSettingInt("TarvexBoxes", "BoxPort0", 19200);
     }
+    // The menu's passing items alone read the box (its periodic reading unticked).
+    void ReadByMenuOnly() { WriteSettingInt("TarvexBoxes", "BoxPeriodicReading0", 0); }
     void ConnectAll() {
         controller->ConnectAllBoxes();
         ASSERT_TRUE(PumpUntil([&] { return !controller->IsBusy(); }));
@@ -52,11 +55,67 @@ TEST_F(UsbBoxMenuTest, TheHostTellsTheTransportKind) {
     Open();
     EXPECT_TRUE(controller->BoxStatusOf(0).serial);
     EXPECT_TRUE(controller->BoxStatusOf(0).configured);
-    EXPECT_FALSE(controller->BoxStatusOf(0).periodicPassingRequest);
-    controller->ToggleUsbPeriodicReading(0);
+    // Read from its connection on, as the headless program does.
     EXPECT_TRUE(controller->BoxStatusOf(0).periodicPassingRequest);
     controller->ToggleUsbPeriodicReading(0);
     EXPECT_FALSE(controller->BoxStatusOf(0).periodicPassingRequest);
+    // The operator's choice is the box's: the next start keeps it.
+    controller.reset();
+    Open();
+    EXPECT_FALSE(controller->BoxStatusOf(0).periodicPassingRequest);
+    controller->ToggleUsbPeriodicReading(0);
+    EXPECT_TRUE(controller->BoxStatusOf(0).periodicPassingRequest);
+    controller.reset();
+    Open();
+    EXPECT_TRUE(controller->BoxStatusOf(0).periodicPassingRequest);
+}
+
+TEST_F(UsbBoxMenuTest, AConnectedBoxReadsWithoutAnyMenuCommandAndShowsWhenItFallsSilent) {
+    test::UsbBoxSimulator box({"--rate", "0", "--synchronised", "--stored", "3"});
+    ASSERT_TRUE(box.Running());
+    Declare(box.Device());
+    Open();
+    ConnectAll();
+    // Its stored passings come by themselves, within a few SecondsBetweenSerialRead.
+    ASSERT_TRUE(PumpUntil([&] { return JournalLines() == 3; }));
+    const auto now = std::chrono::steady_clock::now();
+    controller->ShowBoxActivityAt(now + std::chrono::seconds(60));
+    EXPECT_FALSE(view.boxActivities[0].silent);
+    controller->ShowBoxActivityAt(now + std::chrono::seconds(125));
+    EXPECT_TRUE(view.boxActivities[0].silent);
+    EXPECT_EQ(view.boxActivities[0].tooltip.rfind("Connected, nothing read for 2 min\n", 0), 0u)
+        << view.boxActivities[0].tooltip;
+    controller->DisconnectAllBoxes();
+    // Not connected: that shows for itself, the box is no longer "silent".
+    controller->ShowBoxActivityAt(now + std::chrono::seconds(300));
+    EXPECT_FALSE(view.boxActivities[0].silent);
+}
+
+TEST_F(UsbBoxMenuTest, MaintenanceCommandsAskFirstWithNoByDefault) {
+    test::UsbBoxSimulator box({"--rate", "0", "--synchronised"});
+    ASSERT_TRUE(box.Running());
+    Declare(box.Device());
+    ReadByMenuOnly();
+    Open();
+    ConnectAll();
+    view.answerYes = false;
+    const std::size_t asked = view.questions.size();
+    Run(UsbMenuCommand::Reset);
+    Run(UsbMenuCommand::EpochRefSet);
+    Run(UsbMenuCommand::EpochRefAdjust1D);
+    controller->ResetUsbPassingIndex(0);
+    ASSERT_EQ(view.questions.size(), asked + 4);
+    for (std::size_t i = asked; i < view.questions.size(); ++i) {
+        EXPECT_FALSE(view.questionDefaultYes[i]) << view.questions[i];
+        EXPECT_NE(view.questions[i].find("box 1 "), std::string::npos) << view.questions[i];
+    }
+    // Answered no: nothing reached the box.
+    EXPECT_FALSE(LogHas(" : USB TimingBox Reset"));
+    EXPECT_FALSE(LogHas(" : USB TimingBox synchronization"));
+    view.answerYes = true;
+    Run(UsbMenuCommand::Reset);
+    EXPECT_TRUE(LogHas(" : USB TimingBox reset done"));
+    controller->DisconnectAllBoxes();
 }
 
 TEST_F(UsbBoxMenuTest, FirmwareTooLowIsShownInAMessageBox) {
@@ -77,6 +136,7 @@ TEST_F(UsbBoxMenuTest, PassingItemsReadRecordAndRestartFromTheFirstIndexWhenAske
     test::UsbBoxSimulator box({"--rate", "0", "--synchronised", "--stored", "3", "--first-index", "2a"});
     ASSERT_TRUE(box.Running());
     Declare(box.Device());
+    ReadByMenuOnly();
     Open();
     ConnectAll();
     Run(UsbMenuCommand::PassingGet);
@@ -94,6 +154,7 @@ TEST_F(UsbBoxMenuTest, PassingItemsReadRecordAndRestartFromTheFirstIndexWhenAske
     Run(UsbMenuCommand::PassingInfoGet);
     Run(UsbMenuCommand::PassingGet);
     EXPECT_EQ(JournalLines(), 6);
+    view.answerYes = true;
     controller->ResetUsbPassingIndex(0);
     Run(UsbMenuCommand::PassingGet);
     EXPECT_EQ(JournalLines(), 9);
@@ -114,6 +175,7 @@ TEST_F(UsbBoxMenuTest, PassingInfoOfAnEmptyBoxAsksNothing) {
     test::UsbBoxSimulator box({"--rate", "0", "--synchronised"});
     ASSERT_TRUE(box.Running());
     Declare(box.Device());
+    ReadByMenuOnly();
     Open();
     ConnectAll();
     const std::size_t asked = view.questions.size();

@@ -13,7 +13,14 @@
 #include <QScrollBar>
 #include <QToolButton>
 
+#include <algorithm>
+#include <chrono>
+#include <functional>
+
 #include "WindowFixture.h"
+#include "base/Log.h"
+#include "support/GivenDetection.h"
+#include "support/LoopbackSockets.h"
 #include "app/BoxWatch.h"
 #include "core/DetectionRecords.h"
 #include "core/DetectionTable.h"
@@ -34,6 +41,21 @@ constexpr const char* kOneBox = "[TarvexBoxes]\r\nBoxHost0=127.0.0.1\r\nBoxPort0
 class OperatorWindowTest : public WindowFixture {
 protected:
     QWidget* ButtonsColumn() { return Find<QLabel>("counter")->parentWidget(); }
+    // The window as a 1280×720 laptop leaves it (title bar and panel taken).
+    void LaptopSize() {
+        window->resize(1264, 680);
+        QApplication::processEvents();
+    }
+    // Shown, and wholly inside the window.
+    bool ShownInside(QWidget* widget) {
+        const QRect area(widget->mapTo(window.get(), QPoint(0, 0)), widget->size());
+        return widget->isVisible() && window->rect().contains(area);
+    }
+    bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(10)) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        loop.pumpUntil([&] { return done() || std::chrono::steady_clock::now() > until; });
+        return done();
+    }
 };
 
 TEST_F(OperatorWindowTest, QuestionBoxesAnswerNoOnEnterAndOnEscape) {
@@ -96,6 +118,103 @@ TEST_F(OperatorWindowTest, EachBoxShowsItsReadsAndALostBoxRaisesABannerUntilSeen
     EXPECT_TRUE(banner->isVisible());
     Find<QPushButton>("dismissLostBoxAlert")->click();
     EXPECT_FALSE(banner->isVisible());
+}
+
+TEST_F(OperatorWindowTest, ALostBoxBandOffersReconnectNow) {
+    Start(Language::English, kOneBox);
+    LaptopSize();
+    controller->OnBoxState(1, true);
+    QApplication::processEvents();
+    auto* reconnect = Find<QPushButton>("reconnectLostBoxes");
+    EXPECT_EQ(reconnect->text().toStdString(), "Reconnect now");
+    EXPECT_TRUE(ShownInside(reconnect));
+    // Its attempts were over (no automatic reconnection): a new round starts at once.
+    reconnect->click();
+    const auto lines = Logger::Instance().WindowLines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.find("+ Box 1 [1:9 31] : reconnection asked by the operator") !=
+                                       std::string::npos;
+                            }),
+              1);
+    EXPECT_TRUE(messages.messages.empty()) << "no modal box over the results";
+    controller->DisconnectAllBoxes();
+}
+
+TEST_F(OperatorWindowTest, TheLostTimingApplicationIsABandWithReconnectNowAndTheWindowReconnectsByItself) {
+    test::LoopbackPeer peer;
+    Start(Language::French, "[DirectConnection]\r\nHost=127.0.0.1\r\nPort=" + std::to_string(peer.Port()) +
+                                "\r\nReconnectSeconds=10\r\n");
+    LaptopSize();
+    auto logHas = [](const std::string& text) {
+        const auto lines = Logger::Instance().WindowLines();
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& line) { return line.find(text) != std::string::npos; });
+    };
+    controller->SwitchLink(true);
+    ASSERT_TRUE(peer.Accept());
+    ASSERT_TRUE(PumpUntil([&] { return window->LinkState() == LinkVisualState::Connected; }));
+    auto* band = Find<QWidget>("linkLostAlert");
+    EXPECT_FALSE(band->isVisible());
+
+    // Lost: the window connects again by itself, without a click.
+    peer.CloseClient();
+    ASSERT_TRUE(PumpUntil([&] { return logHas("######## Perte de connexion directe à Quillet-Pro !"); }));
+    ASSERT_TRUE(peer.Accept());
+    ASSERT_TRUE(PumpUntil([&] { return logHas("+++ Connexion directe à Quillet-Pro rétablie"); }));
+    EXPECT_TRUE(PumpUntil([&] { return window->LinkState() == LinkVisualState::Connected; }));
+    EXPECT_FALSE(band->isVisible());
+
+    // Lost and not back: the band, never a modal box over the results.
+    peer.CloseClient();
+    peer.CloseListener();
+    ASSERT_TRUE(PumpUntil([&] { return band->isVisible(); }));
+    EXPECT_TRUE(messages.messages.empty()) << "no modal box over the results";
+    const std::string text = Find<QLabel>("linkLostAlertText")->text().toStdString();
+    EXPECT_NE(text.find("Perte de connexion directe à Quillet-Pro ! Reconnexion toutes les 10 s."), std::string::npos)
+        << text;
+    auto* reconnect = Find<QPushButton>("reconnectLink");
+    EXPECT_EQ(reconnect->text().toStdString(), "Reconnecter maintenant");
+    EXPECT_TRUE(ShownInside(reconnect));
+    reconnect->click();
+    EXPECT_TRUE(logHas("+ Reconnexion à Quillet-Pro demandée par l'opérateur"));
+    // Switched off on purpose: nothing more to tell.
+    controller->SwitchLink(false);
+    EXPECT_FALSE(band->isVisible());
+}
+
+TEST_F(OperatorWindowTest, QuittingWithDetectionsNotYetSentSaysHowManyAndAsksWithNo) {
+    Start(Language::English, "[DirectConnection]\r\nHost=127.0.0.1\r\nPort=" +
+                                 std::to_string(test::LoopbackPeer::FreePort()) + "\r\nReconnectSeconds=60\r\n");
+    LaptopSize();
+    controller->SwitchLink(true);
+    controller->Recorder().Record(test::GivenDetection("12", "31", CChrono(1760000000, 0), CChrono(36000, 70)));
+    Find<QPushButton>("exit")->click();
+    ASSERT_EQ(messages.questions.size(), 1u);
+    EXPECT_EQ(messages.questions[0],
+              "1 detection(s) not yet sent to Quillet-Pro.\nDo you really want to exit the acquisition module ?");
+    EXPECT_FALSE(messages.questionDefaultYes[0]);
+    EXPECT_TRUE(window->isVisible());
+    controller->SwitchLink(false);
+}
+
+TEST_F(OperatorWindowTest, TheUsbBoxMaintenanceCommandsAreInASubmenuAndASilentBoxLooksApart) {
+    Start(Language::English, "[TarvexBoxes]\r\nBoxHost0=COM7\r\nBoxPort0=19200\r\nBoxIdDetector0=31\r\n");
+    ChooseInNextMenu("none");
+    window->ShowBoxMenu(0, QPoint(10, 10));
+    std::vector<std::string> entries;
+    for (const MenuEntry& entry : menuEntries) entries.push_back(entry.text);
+    EXPECT_NE(std::find(entries.begin(), entries.end(), "USBbox: maintenance"), entries.end());
+    for (const char* maintenance : {"USBbox:RESET", "USBbox:EPOCHREFSET", "USBbox:EPOCHREFADJ1D"}) {
+        EXPECT_EQ(std::find(entries.begin(), entries.end(), maintenance), entries.end()) << maintenance;
+    }
+
+    auto* activity = Find<QLabel>("boxActivity1");
+    window->SetBoxActivity(0, DescribeBoxActivity(true, 0, -1));
+    const QString reading = activity->styleSheet();
+    window->SetBoxActivity(0, DescribeBoxActivity(true, 0, -1, 130));
+    EXPECT_NE(activity->styleSheet(), reading);
+    EXPECT_EQ(activity->toolTip().toStdString().rfind("Connected, nothing read for 2 min", 0), 0u);
 }
 
 TEST_F(OperatorWindowTest, AnAlertOfOneMomentIsABandNotAMessageBoxAndKeepsTheLatestThree) {
@@ -228,6 +347,35 @@ TEST_F(OperatorWindowTest, TheWindowOpensInsideTheScreenAndFitsALaptop) {
         const QSize needed = window->minimumSizeHint();
         EXPECT_LE(needed.width(), 1280 - 16);
         EXPECT_LE(needed.height(), 720 - 40);
+        controller.reset();
+        window.reset();
+    }
+}
+
+TEST_F(OperatorWindowTest, BandsTakeTheirRoomFromTheListsNeverFromTheButtonsAndTheWindowNeverGrows) {
+    for (Language language : {Language::French, Language::English}) {
+        Start(language, kOneBox);
+        LaptopSize();
+        // Room to spare whatever the fonts: the commands scroll before the window grows.
+        EXPECT_LE(window->minimumSizeHint().height(), 680 - 120);
+        auto* exit = Find<QPushButton>("exit");
+        auto* connect = Find<QPushButton>("connect");
+        const QPoint exitPlace = exit->mapTo(window.get(), QPoint(0, 0));
+        const QPoint connectPlace = connect->mapTo(window.get(), QPoint(0, 0));
+        // Every band at once.
+        controller->OnBoxState(1, true);
+        window->ShowLinkLost(Tr("Direct connection to Quillet-Pro lost! Reconnecting every 15 s.",
+                                "Perte de connexion directe à Quillet-Pro ! Reconnexion toutes les 15 s."));
+        window->ShowOperatorAlert("alert");
+        window->ShowJournalPending(3);
+        window->ShowResumeNotice("resumed");
+        QApplication::processEvents();
+        EXPECT_EQ(window->size(), QSize(1264, 680));
+        EXPECT_EQ(exit->mapTo(window.get(), QPoint(0, 0)), exitPlace);
+        EXPECT_EQ(connect->mapTo(window.get(), QPoint(0, 0)), connectPlace);
+        for (const char* name : {"exit", "help", "reconnectLink", "reconnectLostBoxes", "dismissLostBoxAlert"}) {
+            EXPECT_TRUE(ShownInside(Find<QPushButton>(name))) << name;
+        }
         controller.reset();
         window.reset();
     }

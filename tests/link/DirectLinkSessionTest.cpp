@@ -89,6 +89,9 @@ protected:
     bool WaitMessage() {
         return loop.PumpUntil([&] { return !view.messages.empty(); });
     }
+    bool WaitLinkLost() {
+        return loop.PumpUntil([&] { return !view.CallsStartingWith("ShowLinkLost").empty(); });
+    }
 
     test::TempFolder folder;
     DetectionJournal journal;
@@ -314,11 +317,13 @@ TEST_F(DirectLinkSessionTest, LossRaisesTheAlertAndLeavesTheLinkOff) {
     SetLanguage(Language::English);
     TimingAppProcess app({"--drop-after", "8"});
     StartSession(app);
+    session->SetReconnectAfterLoss(false);
     ASSERT_TRUE(WaitReady(app));
     Push(TimeOfDayRecord("42"));
-    ASSERT_TRUE(WaitMessage());
-    EXPECT_EQ(view.messages[0].text, "Direct connection to Quillet-Pro lost!");
-    EXPECT_EQ(view.messages[0].icon, MessageIcon::Warning);
+    ASSERT_TRUE(WaitLinkLost());
+    // Shown in the window's alert band, never in a modal box over the results.
+    EXPECT_EQ(view.linkLost, "Direct connection to Quillet-Pro lost!");
+    EXPECT_TRUE(view.messages.empty());
     EXPECT_TRUE(log.Has("######## Direct connection to Quillet-Pro lost!"));
     EXPECT_EQ(view.sounds.back(), SoundNumber(Sound::LinkLost));
     EXPECT_EQ(view.linkStates.back(), LinkVisualState::Off);
@@ -328,18 +333,27 @@ TEST_F(DirectLinkSessionTest, LossRaisesTheAlertAndLeavesTheLinkOff) {
     EXPECT_FALSE(session->IsConnecting());
     EXPECT_FALSE(session->IsConnected());
     EXPECT_EQ(view.CallsStartingWith("SetDirectLinkState Connecting").size(), 1u);
+    // Switched off on purpose: the alert goes, without saying the link is back.
+    session->SwitchOff();
+    EXPECT_TRUE(view.linkLost.empty());
+    EXPECT_EQ(view.CallsStartingWith("EndLinkLost").size(), 1u);
+    EXPECT_FALSE(log.Has("back"));
 }
 
 TEST_F(DirectLinkSessionTest, HeadlessModeSwitchesTheLinkOnAgainAfterALoss) {
     TimingAppProcess app({"--drop-after", "8"});
     StartSession(app);
-    session->SetReconnectAfterLoss(true);
     ASSERT_TRUE(WaitReady(app));
     session->Ping();
-    ASSERT_TRUE(WaitMessage());
+    ASSERT_TRUE(WaitLinkLost());
     EXPECT_TRUE(log.Has("######## Perte de connexion directe à Quillet-Pro !"));
+    EXPECT_EQ(view.linkLost, "Perte de connexion directe à Quillet-Pro ! Reconnexion toutes les 0 s.");
     EXPECT_TRUE(session->IsSwitchedOn());
     ASSERT_TRUE(loop.PumpUntil([&] { return view.CallsStartingWith("SetDirectLinkState Connected").size() == 2; }));
+    // Back: the alert ends, saying so.
+    EXPECT_TRUE(view.linkLost.empty());
+    EXPECT_EQ(view.CallsStartingWith("EndLinkLost Connexion directe à Quillet-Pro rétablie").size(), 1u);
+    EXPECT_TRUE(log.Has("+++ Connexion directe à Quillet-Pro rétablie"));
     // Queries, the ping, the queries again.
     EXPECT_TRUE(loop.PumpUntil([&] { return app.RecordedLines().size() == 15; }));
     session->SwitchOff();
@@ -349,9 +363,8 @@ TEST_F(DirectLinkSessionTest, HeadlessModeSwitchesTheLinkOnAgainAfterALoss) {
 TEST_F(DirectLinkSessionTest, HeadlessModeWaitsOnePauseWhenThePeerKeepsClosing) {
     TimingAppProcess app({"--drop-after", "1"});
     StartSession(app, 1);
-    session->SetReconnectAfterLoss(true);
     // Each connection ends at the first query: the second loss comes within the pause.
-    ASSERT_TRUE(loop.PumpUntil([&] { return view.messages.size() == 2; }));
+    ASSERT_TRUE(loop.PumpUntil([&] { return view.CallsStartingWith("ShowLinkLost").size() == 2; }));
     auto delayed = loop.ArmedTimers(DirectLinkSession::kReconnectAfterLossTimer);
     ASSERT_EQ(delayed.size(), 1u);
     EXPECT_EQ(delayed[0].milliseconds, 1250);
@@ -392,6 +405,20 @@ TEST_F(DirectLinkSessionTest, SwitchingOffDuringTheRetryPauseEndsTheWorker) {
     EXPECT_EQ(view.linkStates.back(), LinkVisualState::Off);
 }
 
+// The pause lasts an hour: the second attempt comes only because the operator asks.
+TEST_F(DirectLinkSessionTest, ReconnectNowEndsTheRetryPauseAtOnce) {
+    session = std::make_unique<DirectLinkSession>(loop, bridge);
+    session->SwitchOn(DirectTarget{"127.0.0.1", test::LoopbackPeer::FreePort(), 3600});
+    ASSERT_TRUE(loop.PumpUntil([&] {
+        return view.linkStates.size() >= 2 && view.linkStates.back() == LinkVisualState::Off;
+    }));
+    ASSERT_EQ(view.CallsStartingWith("SetDirectLinkState Connecting").size(), 1u);
+    session->ReconnectNow();
+    EXPECT_TRUE(loop.PumpUntil([&] { return view.CallsStartingWith("SetDirectLinkState Connecting").size() == 2; }));
+    EXPECT_TRUE(log.Has("+ Reconnexion à Quillet-Pro demandée par l'opérateur"));
+    session->SwitchOff();
+}
+
 // ---- Hostile peer ----------------------------------------------------------------------
 
 TEST_F(DirectLinkSessionTest, HostileAnswersAreLoggedAndNeverCrash) {
@@ -406,7 +433,7 @@ TEST_F(DirectLinkSessionTest, HostileAnswersAreLoggedAndNeverCrash) {
     peer.Send(std::string("gm04\\1\\") + std::string(3000, '\\') + "\n");
     peer.Send("ERR:-5");  // cut by the close
     peer.CloseClient();
-    ASSERT_TRUE(WaitMessage());
+    ASSERT_TRUE(WaitLinkLost());
     EXPECT_TRUE(log.Has("### Réponse de Quillet-Pro de plus de 2047 caractères : la suite est ignorée"));
     EXPECT_EQ(log.Count("Erreur décodage réponse: (ret=1)"), 2);
     EXPECT_TRUE(log.Has("$$$ Competition name: Café des Sports"));
@@ -417,7 +444,8 @@ TEST_F(DirectLinkSessionTest, HostileAnswersAreLoggedAndNeverCrash) {
     EXPECT_EQ(view.runnerDisplays.back().name, "Decoding");
     EXPECT_EQ(view.runnerDisplays.back().time, "Error");
     EXPECT_TRUE(view.summaries.empty());
-    EXPECT_EQ(view.messages[0].text, "Perte de connexion directe à Quillet-Pro !");
+    EXPECT_EQ(view.CallsStartingWith("ShowLinkLost Perte de connexion directe à Quillet-Pro !").size(), 1u);
+    session->SwitchOff();
 }
 
 // ---- Sends from several threads --------------------------------------------------------

@@ -82,7 +82,7 @@ protected:
 
     void LoseAndReconnect() {
         peer.CloseClient();
-        ASSERT_TRUE(loop.PumpUntil([&] { return !view.messages.empty(); }));
+        ASSERT_TRUE(loop.PumpUntil([&] { return !view.CallsStartingWith("ShowLinkLost").empty(); }));
         ASSERT_TRUE(peer.Accept());
         ASSERT_TRUE(loop.PumpUntil([&] { return session->IsConnected(); }));
     }
@@ -113,7 +113,7 @@ TEST_F(ForwardingTest, DetectionsRecordedWhileTheLinkIsDownAreSentInOrderWhenItI
     Answer(2);
 
     peer.CloseClient();
-    ASSERT_TRUE(loop.PumpUntil([&] { return !view.messages.empty(); }));
+    ASSERT_TRUE(loop.PumpUntil([&] { return !view.CallsStartingWith("ShowLinkLost").empty(); }));
     for (const char* label : {"3", "4", "5"}) Record(label);
     EXPECT_EQ(session->ForwardingBacklog(), 3u);
     ASSERT_TRUE(peer.Accept());
@@ -179,7 +179,7 @@ TEST_F(ForwardingTest, WithCatchUpOffDetectionsRecordedWhileDownAreNotSent) {
     Record("1");
     EXPECT_EQ(ReceivePushes(1).size(), 1u);
     peer.CloseClient();
-    ASSERT_TRUE(loop.PumpUntil([&] { return !view.messages.empty(); }));
+    ASSERT_TRUE(loop.PumpUntil([&] { return !view.CallsStartingWith("ShowLinkLost").empty(); }));
     EXPECT_FALSE(session->IsSwitchedOn());
     Record("2");
     session->SwitchOn(target);

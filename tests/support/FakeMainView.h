@@ -96,6 +96,12 @@ public:
         linkStates.push_back(state);
         calls.push_back("SetDirectLinkState " + LinkStateName(state));
     }
+    void ShowLinkLost(const std::string& text) override {
+        Record("ShowLinkLost " + text, [&] { linkLost = text; });
+    }
+    void EndLinkLost(const std::string& backText) override {
+        Record("EndLinkLost " + backText, [&] { linkLost.clear(); });
+    }
     void SetRunnerDisplay(const RunnerDisplay& runner) override {
         std::lock_guard<std::mutex> guard(lock_);
         runnerDisplays.push_back(runner);
@@ -154,6 +160,7 @@ public:
     std::array<BoxActivity, 4> boxActivities{};
     int activityRounds = 0;
     std::string lostBoxAlert;
+    std::string linkLost;  // the lost link's alert while it shows
     std::vector<std::string> operatorAlerts;
     std::size_t forwardingBacklog = 0;
     std::size_t journalPending = 0;
