@@ -56,7 +56,8 @@ int WriteMissingDefaults(IniFile& file) {
     for (const IntSetting* s : {&GTarvexIgnoreInputMsDelta, &GTarvexIgnoreOutputMsDelta, &GTarvexReadMsDelta,
                                 &GTarvexConnectionTimeout, &SleepMilliAfterLeadingStart, &SleepMilliAfterLeadingStop,
                                 &SleepMilliAfterSetTime, &GBoxReconnectSeconds, &GDaysToAdd, &ResumeHours,
-                                &LogWinLevel, &LogFileLevel, &SecondsBetweenSerialRead}) {
+                                &LogWinLevel, &LogFileLevel, &SecondsBetweenSerialRead, &LogMaxKilobytes,
+                                &LogKeepFiles}) {
         w.Add(*s);
     }
     for (const BoolSetting* s : {&GTarvexSendNumbers, &GTarvexIgnoreUnknownTags, &GTarvexIgnoreLSDetections,
@@ -75,6 +76,7 @@ int WriteMissingDefaults(IniFile& file) {
     w.Add(BoxHost);
     w.Add(BoxPort);
     w.Add(BoxIdDetector);
+    w.Add(BoxPeriodicReading);
     // [URLs], [CustomerInfo], [DownloadTarvex]: the cloud and the boxes' files
     for (const TextSetting* s : {&GetLocalFilePassings, &CloudApiBase, &CloudCaFile, &CustomerId, &ApiKey,
                                  &DownloadTarvexPath}) {

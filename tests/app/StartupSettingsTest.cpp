@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <regex>
+#include <set>
+
 #include "app/StartupSettings.h"
 #include "base/Environment.h"
 #include "support/TempFolder.h"
@@ -108,6 +112,36 @@ TEST_F(StartupSettingsTest, EveryDeclaredKeyIsListedWithItsDefault) {
     EXPECT_TRUE(ini.HasKey("URLs", "CloudApiBase"));
     EXPECT_TRUE(ini.HasKey("CustomerInfo", "ApiKey"));
     EXPECT_EQ(ini.ReadText("StatusPage", "Bind", ""), "127.0.0.1");
+}
+
+// A key declared later and forgotten in the list of defaults would be missing from
+// new files: every declared key of the schema is checked against a new file.
+TEST_F(StartupSettingsTest, NoDeclaredKeyIsLeftOutOfANewFile) {
+    ReadStartupSettings(ini, exportFile);
+    const std::string schema = ReadFile(std::string(LUMIVANE_SOURCE_DIR) + "/src/base/SettingsSchema.h");
+    // Kept out on purpose: the token cache, the program's own location, and the
+    // read-only device map of serial ports.
+    const std::set<std::string> notListed = {"AccessTokenValue", "AccessTokenDateTime", "SoftwareLocation",
+                                             "SerialPortDevice"};
+    const std::regex declaration(R"re(inline constexpr (Int|Bool|Text|SlotInt|SlotText)Setting (\w+)\{(k\w+), "([^"]+)")re");
+    const std::map<std::string, std::string> sections = {
+        {"kSettings", "Settings"}, {"kDirectConnection", "DirectConnection"}, {"kUrls", "URLs"},
+        {"kCustomerInfo", "CustomerInfo"}, {"kApplication", "Application"}, {"kTarvexBoxes", "TarvexBoxes"},
+        {"kExportDetectionLines", "ExportDetectionLines"},
+        {"kExportDetectionLinesBackground", "ExportDetectionLines.BackgroundExport"},
+        {"kExportDetections", "ExportDetections"}, {"kFtpSettings", "FtpSettings"},
+        {"kDownloadTarvex", "DownloadTarvex"}, {"kImportDetections", "ImportDetections"},
+        {"kStatusPage", "StatusPage"}};
+    int checked = 0;
+    for (auto it = std::sregex_iterator(schema.begin(), schema.end(), declaration); it != std::sregex_iterator(); ++it) {
+        const std::smatch& m = *it;
+        if (notListed.count(m[2])) continue;
+        ASSERT_TRUE(sections.count(m[3])) << "unknown section constant " << m[3];
+        const std::string key = m[1].str().rfind("Slot", 0) == 0 ? m[4].str() + "0" : m[4].str();
+        EXPECT_TRUE(ini.HasKey(sections.at(m[3]), key)) << m[2] << ": [" << sections.at(m[3]) << "] " << key;
+        ++checked;
+    }
+    EXPECT_GT(checked, 60);
 }
 
 TEST_F(StartupSettingsTest, ObsoleteKeysAreDeletedAndTheirNeighboursKept) {
