@@ -6,11 +6,14 @@ PACKAGES := build-essential cmake pkg-config zlib1g-dev libgtest-dev libgmock-de
   libminizip-dev libcurl4-openssl-dev libssl-dev libfmt-dev qt6-base-dev qt6-multimedia-dev \
   qt6-speech-dev qt6-declarative-dev qt6-translations-l10n dpkg-dev socat unzip openssl \
   python3-pyftpdlib iproute2 xvfb ccache \
-  libmicrohttpd-dev chromium
+  libmicrohttpd-dev chromium \
+  fonts-droid-fallback fonts-noto-mono fonts-urw-base35
 ARGS ?=
 
 .PHONY: deps build run test test-asan test-tsan bench soak demo package fuzz clean
 
+# The fonts are other than the default ones so that the window's layout tests show it
+# fits a laptop whatever fonts are installed there.
 # Idempotent: asks apt only for the packages that are not installed yet.
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \

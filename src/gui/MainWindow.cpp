@@ -179,8 +179,10 @@ void MainWindow::BuildControls() {
     summaryBox->addLayout(summaryButtons);
 
     auto* upper = new QHBoxLayout;
-    upper->addLayout(detectionsBox, 1);
-    upper->addLayout(summaryBox, 1);
+    // The runners' lines carry the longer texts (a French rank with its categories):
+    // they get the larger share, the detections list keeps room for its columns.
+    upper->addLayout(detectionsBox, 2);
+    upper->addLayout(summaryBox, 3);
 
     // --- Log window with its level and clear button.
     auto* logHeader = new QHBoxLayout;

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QFontMetrics>
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
@@ -350,6 +351,23 @@ TEST_F(OperatorWindowTest, TheWindowOpensInsideTheScreenAndFitsALaptop) {
         controller.reset();
         window.reset();
     }
+}
+
+// On a 1280×720 laptop a French rank with its categories is read whole, and the
+// detections list keeps its columns.
+TEST_F(OperatorWindowTest, AFrenchRankFitsTheRunnersListOnALaptop) {
+    Start(Language::French, kOneBox);
+    LaptopSize();
+    auto* summary = Find<QListView>("summary");
+    const QFontMetrics metrics(summary->font());
+    const int avg = metrics.averageCharWidth();
+    // The columns before the rank (bib, name, time, info, each followed by one
+    // character), then the rank itself.
+    const int needed = avg * (1 + 5 + 1 + 25 + 1 + 10 + 1 + 4 + 1) +
+                       metrics.horizontalAdvance(QString::fromUtf8("105ème - 37ème F - 9ème M1F"));
+    // With room to spare for a wider font than this machine's (a laptop's own).
+    EXPECT_GE(summary->viewport()->width(), needed * 115 / 100);
+    EXPECT_GE(Find<QListView>("detections")->viewport()->width(), avg * 40);
 }
 
 TEST_F(OperatorWindowTest, BandsTakeTheirRoomFromTheListsNeverFromTheButtonsAndTheWindowNeverGrows) {
