@@ -189,7 +189,7 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     QAction* credentials = menu.addAction(T("Set Tarvex customer account credentials...",
                                             "Informations compte client Tarvex..."));
     menu.addSeparator();
-    QAction* about = menu.addAction(T("About Lumivane...", "A propos de Lumivane..."));
+    QAction* about = menu.addAction(T("About Lumivane...", "À propos de Lumivane..."));
     QAction* chosen = menu.exec(event->globalPos());
     if (chosen == about) ShowAbout();
     if (chosen == cloud) {

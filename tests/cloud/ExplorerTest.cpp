@@ -101,7 +101,7 @@ TEST_F(ExplorerTest, BoxModeListsTheBoxFilesAfterOpening) {
     SetLanguage(Language::French);
     explorer->Refresh();
     Settle(*explorer);
-    EXPECT_EQ(view.lines[1], " 7  : \t Détections: 87\t 01/05/2024\t closed");
+    EXPECT_EQ(view.lines[1], " 7  : \t Détections: 87\t 01/05/2024\t terminé");
     EXPECT_FALSE(view.buttons.download);
 }
 

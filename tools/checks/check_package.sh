@@ -21,6 +21,9 @@ if [ -n "$deb" ]; then
   dpkg-deb -x "$deb" "$root"
   prefix="$root/usr"
   dpkg-deb -f "$deb" Package | grep -qx lumivane || fail "package name is not lumivane"
+  # Without them the "?" button finds no viewer for the guide.
+  dpkg-deb -f "$deb" Recommends | grep -q "xdg-utils" || fail "the package does not recommend xdg-utils"
+  dpkg-deb -f "$deb" Recommends | grep -q "pdf-viewer" || fail "the package does not recommend a PDF viewer"
 else
   prefix="$root/usr"
   cmake --install "$build" --prefix "$prefix" >/dev/null

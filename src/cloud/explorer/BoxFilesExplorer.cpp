@@ -30,9 +30,16 @@ bool IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// The box says whether a file is still written ("open") or done ("closed"), in English.
+std::string FileState(const std::string& details) {
+    if (details == "open") return Tr("open", "en cours");
+    if (details == "closed") return Tr("closed", "terminé");
+    return details;
+}
+
 std::string FileLine(const CDetectionFile& file) {
     return fmt::sprintf(Tr(" %-3s: \t Detections: %d\t %s\t %s", " %-3s: \t Détections: %d\t %s\t %s"), file.fileId,
-                        file.count, file.created, file.details);
+                        file.count, file.created, FileState(file.details));
 }
 
 }  // namespace
