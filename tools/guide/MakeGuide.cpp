@@ -12,6 +12,9 @@
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <QTextImageFormat>
+#include <QTextTable>
+#include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
 #include <QUrl>
 
 #include <algorithm>
@@ -46,6 +49,38 @@ void FitPictures(QTextDocument& guide, const QSizeF& room) {
         cursor.setPosition(fragment.position());
         cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
         cursor.setCharFormat(picture);
+    }
+}
+
+// A table starts on the page of its heading: the heading goes to the next page when the
+// table's head and first row would not follow it there. The head row is repeated on
+// each page a table spans.
+void KeepTablesWithTheirHeadings(QTextDocument& guide) {
+    const qreal page = guide.pageSize().height();
+    const qreal rows = QFontMetricsF(guide.defaultFont()).lineSpacing() * 5;
+    for (int pass = 0; pass < 4; ++pass) {
+        bool moved = false;
+        for (QTextBlock block = guide.begin(); block.isValid(); block = block.next()) {
+            QTextCursor at(block);
+            if (at.currentTable() != nullptr || !block.next().isValid()) continue;
+            QTextTable* table = QTextCursor(block.next()).currentTable();
+            if (table == nullptr) continue;
+            QTextTableFormat format = table->format();
+            if (format.headerRowCount() != 1) {
+                format.setHeaderRowCount(1);
+                table->setFormat(format);
+            }
+            const QRectF heading = guide.documentLayout()->blockBoundingRect(block);
+            const QRectF frame = guide.documentLayout()->frameBoundingRect(table);
+            const int headingPage = static_cast<int>(heading.top() / page);
+            if (headingPage == static_cast<int>((frame.top() + std::min(rows, frame.height())) / page)) continue;
+            QTextBlockFormat breakBefore = block.blockFormat();
+            if (breakBefore.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) continue;
+            breakBefore.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+            at.setBlockFormat(breakBefore);
+            moved = true;
+        }
+        if (!moved) break;
     }
 }
 
@@ -84,6 +119,11 @@ int main(int argc, char** argv) {
     // About half the text's width and two thirds of its height, in the document's own
     // units (96 per inch) of an A4 page less its margins.
     FitPictures(guide, QSizeF(330, 650));
+    // The text area of an A4 page less the writer's margins, in the same units: the
+    // layout then has the printed pages.
+    const qreal unitsPerMm = 96 / 25.4;
+    guide.setPageSize(QSizeF((210 - 2 * 18) * unitsPerMm, (297 - 2 * 18) * unitsPerMm));
+    KeepTablesWithTheirHeadings(guide);
 
     const QString output = QString::fromLocal8Bit(argv[1]);
     {
