@@ -78,8 +78,6 @@ public:
     // The operator's "Reconnect now": an attempt at once (the retry pause under way
     // ends, or the link is switched on again); nothing while connected.
     void ReconnectNow();
-    // The link was lost and is not back yet (nor switched off).
-    bool IsLost() const { return lost_; }
 
     // --- Timers (UI thread) ---
     // Arms the ping timer (30 s, periodic); the window does it when it opens.
