@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CommandOutput.h"
 #include "app/Startup.h"
 #include "base/Environment.h"
 #include "base/Log.h"
@@ -22,24 +23,6 @@ namespace {
 
 using Files = std::vector<std::unique_ptr<CDetectionFile>>;
 
-class Output {
-public:
-    Output(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
-
-    void Line(const std::string& line) { std::fprintf(out_, "%s\n", line.c_str()); }
-    int Fail(const std::string& message) {
-        std::fflush(out_);
-        std::string oneLine = message;
-        std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
-        std::fprintf(err_, "lumivane cloud: %s\n", oneLine.c_str());
-        Log(0, "### " + oneLine);
-        return 1;
-    }
-
-private:
-    std::FILE* out_;
-    std::FILE* err_;
-};
 
 // A device id comes from the cloud: no control character reaches the terminal.
 std::string Printable(std::string text) {
@@ -50,7 +33,7 @@ std::string Printable(std::string text) {
     return text;
 }
 
-int ListDevices(Output& output, const CloudConnection& connection) {
+int ListDevices(CommandOutput& output, const CloudConnection& connection) {
     std::string reply, error, logLine;
     if (FetchCustomerDevices(connection, reply, error, logLine) != kCloudOk) return output.Fail(logLine);
     DevicesReply devices = ReadDevicesReply(reply);
@@ -61,14 +44,14 @@ int ListDevices(Output& output, const CloudConnection& connection) {
     return 0;
 }
 
-int ListFiles(Output& output, const CloudConnection& connection, const std::string& device, Files& files) {
+int ListFiles(CommandOutput& output, const CloudConnection& connection, const std::string& device, Files& files) {
     std::string token, error;
     if (GetDeviceFiles(connection, token, device, files, error) != kCloudOk)
         return output.Fail(ListingFailureText(error));
     return 0;
 }
 
-int PrintFiles(Output& output, const CloudConnection& connection, const std::string& device) {
+int PrintFiles(CommandOutput& output, const CloudConnection& connection, const std::string& device) {
     Files files;
     if (const int failed = ListFiles(output, connection, device, files)) return failed;
     for (const auto& file : files) output.Line(fmt::format("{}\t{}\t{}", file->fileId, file->count, file->created));
@@ -81,7 +64,7 @@ std::string Trim(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-int Fetch(Output& output, const CloudConnection& connection, const CloudCommandOptions& command) {
+int Fetch(CommandOutput& output, const CloudConnection& connection, const CloudCommandOptions& command) {
     const std::string folder = Trim(command.folder.empty() ? setting::DownloadTarvexPath.Read() : command.folder);
     if (folder.empty()) {
         return output.Fail(Tr("Specify a local destination folder!", "Spécifiez un répertoire local de téléchargement !"));
@@ -112,7 +95,7 @@ int Fetch(Output& output, const CloudConnection& connection, const CloudCommandO
 }  // namespace
 
 int RunCloudCommand(const CommandLine& options, const char* programPath, std::FILE* out, std::FILE* err) {
-    Output output(out, err);
+    CommandOutput output(out, err, "cloud", /*logLines=*/false);
     const CloudCommandOptions& command = *options.cloud;
 
     Startup startup;

@@ -18,6 +18,44 @@ bool TakeLanguage(const std::string& word, CommandLine& out, std::string& error)
     return true;
 }
 
+// The value after the option at argv[i] (i moves onto it); false with the error when
+// there is none (or, with refuseEmpty, when it is empty).
+bool TakeValue(int argc, char** argv, int& i, std::string& into, std::string& error, bool refuseEmpty = false) {
+    if (i + 1 >= argc || (refuseEmpty && argv[i + 1][0] == '\0')) {
+        error = std::string("missing value after ") + argv[i];
+        return false;
+    }
+    into = argv[++i];
+    return true;
+}
+
+enum class CommonOption { Taken, Other, Failed };
+
+// The options every sub-command takes beside its own: --data-dir, --lang, --help; any
+// other option is refused, naming the command.
+CommonOption TakeCommonOption(int argc, char** argv, int& i, const char* command, CommandLine& out,
+                              std::string& error, bool refuseEmpty) {
+    const std::string arg = argv[i];
+    if (arg == "--data-dir") {
+        return TakeValue(argc, argv, i, out.dataDir, error, refuseEmpty) ? CommonOption::Taken : CommonOption::Failed;
+    }
+    if (arg == "--lang") {
+        std::string word;
+        return TakeValue(argc, argv, i, word, error, refuseEmpty) && TakeLanguage(word, out, error)
+                   ? CommonOption::Taken
+                   : CommonOption::Failed;
+    }
+    if (arg == "--help" || arg == "-h") {
+        out.help = true;
+        return CommonOption::Taken;
+    }
+    if (!arg.empty() && arg[0] == '-') {
+        error = "unknown option " + arg + " for " + command;
+        return CommonOption::Failed;
+    }
+    return CommonOption::Other;
+}
+
 bool IsCloudCommand(int argc, char** argv) { return argc >= 2 && std::strcmp(argv[1], "cloud") == 0; }
 
 // `cloud ACTION [DEVICE [FILE]] [--to FOLDER]`; --data-dir and --lang as for the program.
@@ -27,29 +65,15 @@ bool ParseCloudCommand(int argc, char** argv, CommandLine& out, std::string& err
     bool folderGiven = false;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-                error = "missing value after " + arg;
-                return false;
-            }
-            into = argv[++i];
-            return true;
-        };
         if (arg == "--to") {
-            if (!value(cloud.folder)) return false;
+            if (!TakeValue(argc, argv, i, cloud.folder, error, /*refuseEmpty=*/true)) return false;
             folderGiven = true;
-        } else if (arg == "--data-dir") {
-            if (!value(out.dataDir)) return false;
-        } else if (arg == "--lang") {
-            std::string word;
-            if (!value(word) || !TakeLanguage(word, out, error)) return false;
-        } else if (arg == "--help" || arg == "-h") {
-            out.help = true;
-        } else if (!arg.empty() && arg[0] == '-') {
-            error = "unknown option " + arg + " for cloud";
-            return false;
-        } else {
-            words.push_back(arg);
+            continue;
+        }
+        switch (TakeCommonOption(argc, argv, i, "cloud", out, error, /*refuseEmpty=*/true)) {
+            case CommonOption::Taken: break;
+            case CommonOption::Failed: return false;
+            case CommonOption::Other: words.push_back(arg); break;
         }
     }
     if (out.help) return true;
@@ -95,14 +119,6 @@ bool ParseImportCommand(int argc, char** argv, CommandLine& out, std::string& er
     ImportCommandOptions import;
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= argc) {
-                error = "missing value after " + arg;
-                return false;
-            }
-            into = argv[++i];
-            return true;
-        };
         std::string* target = nullptr;
         if (arg == "--date") {
             target = &import.date;
@@ -114,32 +130,31 @@ bool ParseImportCommand(int argc, char** argv, CommandLine& out, std::string& er
             target = &import.box;
         } else if (arg == "--save") {
             target = &import.save;
-        } else if (arg == "--data-dir") {
-            target = &out.dataDir;
         }
         if (target) {
-            if (!value(*target)) return false;
-        } else if (arg == "--add-hours") {
+            if (!TakeValue(argc, argv, i, *target, error)) return false;
+            continue;
+        }
+        if (arg == "--add-hours") {
             std::string hours;
-            if (!value(hours)) return false;
+            if (!TakeValue(argc, argv, i, hours, error)) return false;
             if (hours != "24" && hours != "48" && hours != "72") {
                 error = "--add-hours takes 24, 48 or 72";
                 return false;
             }
             import.addHours = std::atoi(hours.c_str());
-        } else if (arg == "--lang") {
-            std::string word;
-            if (!value(word) || !TakeLanguage(word, out, error)) return false;
-        } else if (arg == "--help" || arg == "-h") {
-            out.help = true;
-        } else if (!arg.empty() && arg[0] == '-') {
-            error = "unknown option " + arg + " for import";
-            return false;
-        } else if (import.file.empty()) {
-            import.file = arg;
-        } else {
-            error = "import takes one file, not also " + arg;
-            return false;
+            continue;
+        }
+        switch (TakeCommonOption(argc, argv, i, "import", out, error, /*refuseEmpty=*/false)) {
+            case CommonOption::Taken: break;
+            case CommonOption::Failed: return false;
+            case CommonOption::Other:
+                if (!import.file.empty()) {
+                    error = "import takes one file, not also " + arg;
+                    return false;
+                }
+                import.file = arg;
+                break;
         }
     }
     if (out.help) return true;
@@ -163,14 +178,7 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& out, std::string& erro
     if (IsCloudCommand(argc, argv)) return ParseCloudCommand(argc, argv, out, error);
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= argc) {
-                error = "missing value after " + arg;
-                return false;
-            }
-            into = argv[++i];
-            return true;
-        };
+        auto value = [&](std::string& into) { return TakeValue(argc, argv, i, into, error); };
         if (arg == "--headless") {
             out.headless = true;
         } else if (arg == "--force") {

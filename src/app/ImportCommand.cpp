@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CommandOutput.h"
 #include "app/DetectionImport.h"
 #include "app/Startup.h"
 #include "base/Log.h"
@@ -34,33 +35,11 @@ bool ReadDate(const std::string& text, CDlgImportTarvex::Date& date) {
     return true;
 }
 
-class Output {
-public:
-    Output(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
-
-    // A line of the dialog's log: shown, and kept in the log file.
-    void Line(const std::string& line) {
-        std::fprintf(out_, "%s\n", line.c_str());
-        Log(0, line);
-    }
-    int Fail(const std::string& message) {
-        std::fflush(out_);
-        std::string oneLine = message;
-        std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
-        std::fprintf(err_, "lumivane import: %s\n", oneLine.c_str());
-        Log(0, "### " + oneLine);
-        return 1;
-    }
-
-private:
-    std::FILE* out_;
-    std::FILE* err_;
-};
 
 }  // namespace
 
 int RunImportCommand(const CommandLine& options, const char* programPath, std::FILE* out, std::FILE* err) {
-    Output output(out, err);
+    CommandOutput output(out, err, "import", /*logLines=*/true);
     const ImportCommandOptions& import = *options.import;
 
     Startup startup;

@@ -39,6 +39,38 @@ namespace lv {
 
 namespace {
 
+// An alert band: a coloured frame (hidden at first) holding an optional warning sign,
+// a wrapped text named "<name>Text" and, after it, the buttons AddBandButton adds.
+QFrame* MakeBand(QWidget* parent, const char* name, const QString& colours, bool warningSign, const QFont* font,
+                 QLabel*& text) {
+    auto* band = new QFrame(parent);
+    band->setObjectName(name);
+    band->setStyleSheet(colours);
+    auto* row = new QHBoxLayout(band);
+    if (warningSign) {
+        auto* sign = new QLabel(band);
+        sign->setPixmap(WarningImage(28));
+        row->addWidget(sign);
+    }
+    text = new QLabel(band);
+    text->setObjectName(QString(name) + "Text");
+    if (font) text->setFont(*font);
+    text->setWordWrap(true);
+    text->setTextInteractionFlags(Qt::NoTextInteraction);
+    row->addWidget(text, 1);
+    band->hide();
+    return band;
+}
+
+QPushButton* AddBandButton(QWidget* band, const QString& label, const char* name, const QString& tip = {}) {
+    auto* button = new QPushButton(label, band);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    if (!tip.isEmpty()) button->setToolTip(tip);
+    band->layout()->addWidget(button);
+    return button;
+}
+
 constexpr int kBoxIconSize = 32;
 constexpr int kLinkIconSize = 28;
 
@@ -228,119 +260,56 @@ QWidget* MainWindow::BuildAlerts() {
     bold.setPointSizeF(bold.pointSizeF() * 1.15);
 
     // A lost box: orange, until the box is back or the operator has seen it.
-    lostBoxAlert_ = new QFrame(alerts);
-    lostBoxAlert_->setObjectName("lostBoxAlert");
-    lostBoxAlert_->setStyleSheet("#lostBoxAlert { background: #ff8c00; border: 2px solid #b00000; }"
-                                 "#lostBoxAlert QLabel { color: black; }");
-    auto* lostRow = new QHBoxLayout(lostBoxAlert_);
-    auto* lostIcon = new QLabel(lostBoxAlert_);
-    lostIcon->setPixmap(WarningImage(28));
-    lostBoxAlertText_ = new QLabel(lostBoxAlert_);
-    lostBoxAlertText_->setObjectName("lostBoxAlertText");
-    lostBoxAlertText_->setFont(bold);
-    lostBoxAlertText_->setWordWrap(true);
-    lostBoxAlertText_->setTextInteractionFlags(Qt::NoTextInteraction);
-    reconnectLostBoxes_ = new QPushButton(T("Reconnect now", "Reconnecter maintenant"), lostBoxAlert_);
-    reconnectLostBoxes_->setObjectName("reconnectLostBoxes");
-    reconnectLostBoxes_->setAutoDefault(false);
-    reconnectLostBoxes_->setToolTip(T("Try the lost boxes again at once.",
-                                      "Essayer de nouveau les boîtiers perdus tout de suite."));
-    dismissLostBoxAlert_ = new QPushButton(T("Seen", "Vu"), lostBoxAlert_);
-    dismissLostBoxAlert_->setObjectName("dismissLostBoxAlert");
-    dismissLostBoxAlert_->setAutoDefault(false);
-    dismissLostBoxAlert_->setToolTip(T("Hide this alert; a new loss shows it again.",
-                                       "Masquer cette alerte ; une nouvelle perte la montre à nouveau."));
-    lostRow->addWidget(lostIcon);
-    lostRow->addWidget(lostBoxAlertText_, 1);
-    lostRow->addWidget(reconnectLostBoxes_);
-    lostRow->addWidget(dismissLostBoxAlert_);
-    lostBoxAlert_->hide();
+    lostBoxAlert_ = MakeBand(alerts, "lostBoxAlert",
+                             "#lostBoxAlert { background: #ff8c00; border: 2px solid #b00000; }"
+                             "#lostBoxAlert QLabel { color: black; }",
+                             true, &bold, lostBoxAlertText_);
+    reconnectLostBoxes_ = AddBandButton(lostBoxAlert_, T("Reconnect now", "Reconnecter maintenant"), "reconnectLostBoxes",
+                                        T("Try the lost boxes again at once.",
+                                          "Essayer de nouveau les boîtiers perdus tout de suite."));
+    dismissLostBoxAlert_ = AddBandButton(lostBoxAlert_, T("Seen", "Vu"), "dismissLostBoxAlert",
+                                         T("Hide this alert; a new loss shows it again.",
+                                           "Masquer cette alerte ; une nouvelle perte la montre à nouveau."));
     layout->addWidget(lostBoxAlert_);
 
     // The timing application lost: orange like a lost box, until the link is back (it
     // reconnects by itself) or switched off; never a modal box over the results.
-    linkLostAlert_ = new QFrame(alerts);
-    linkLostAlert_->setObjectName("linkLostAlert");
-    linkLostAlert_->setStyleSheet("#linkLostAlert { background: #ff8c00; border: 2px solid #b00000; }"
-                                  "#linkLostAlert QLabel { color: black; }");
-    auto* linkRow = new QHBoxLayout(linkLostAlert_);
-    auto* linkIcon = new QLabel(linkLostAlert_);
-    linkIcon->setPixmap(WarningImage(28));
-    linkLostAlertText_ = new QLabel(linkLostAlert_);
-    linkLostAlertText_->setObjectName("linkLostAlertText");
-    linkLostAlertText_->setFont(bold);
-    linkLostAlertText_->setWordWrap(true);
-    linkLostAlertText_->setTextInteractionFlags(Qt::NoTextInteraction);
-    reconnectLink_ = new QPushButton(T("Reconnect now", "Reconnecter maintenant"), linkLostAlert_);
-    reconnectLink_->setObjectName("reconnectLink");
-    reconnectLink_->setAutoDefault(false);
-    reconnectLink_->setToolTip(T("Try the connection again at once instead of at the next attempt.",
-                                 "Essayer de nouveau la connexion tout de suite au lieu de la prochaine tentative."));
-    linkRow->addWidget(linkIcon);
-    linkRow->addWidget(linkLostAlertText_, 1);
-    linkRow->addWidget(reconnectLink_);
-    linkLostAlert_->hide();
+    linkLostAlert_ = MakeBand(alerts, "linkLostAlert",
+                              "#linkLostAlert { background: #ff8c00; border: 2px solid #b00000; }"
+                              "#linkLostAlert QLabel { color: black; }",
+                              true, &bold, linkLostAlertText_);
+    reconnectLink_ = AddBandButton(linkLostAlert_, T("Reconnect now", "Reconnecter maintenant"), "reconnectLink",
+                                   T("Try the connection again at once instead of at the next attempt.",
+                                     "Essayer de nouveau la connexion tout de suite au lieu de la prochaine tentative."));
     layout->addWidget(linkLostAlert_);
 
     // An alert of one moment (a box's memory started again, passings waiting for a clock,
     // a server the exports cannot reach): yellow, the latest ones, until seen. Never a
     // modal box over the results.
-    operatorAlert_ = new QFrame(alerts);
-    operatorAlert_->setObjectName("operatorAlert");
-    operatorAlert_->setStyleSheet("#operatorAlert { background: #ffd54f; border: 2px solid #b07000; }"
-                                  "#operatorAlert QLabel { color: black; }");
-    auto* operatorRow = new QHBoxLayout(operatorAlert_);
-    operatorAlertText_ = new QLabel(operatorAlert_);
-    operatorAlertText_->setObjectName("operatorAlertText");
-    operatorAlertText_->setWordWrap(true);
-    operatorAlertText_->setTextInteractionFlags(Qt::NoTextInteraction);
-    dismissOperatorAlert_ = new QPushButton(T("Seen", "Vu"), operatorAlert_);
-    dismissOperatorAlert_->setObjectName("dismissOperatorAlert");
-    dismissOperatorAlert_->setAutoDefault(false);
-    operatorRow->addWidget(operatorAlertText_, 1);
-    operatorRow->addWidget(dismissOperatorAlert_);
-    operatorAlert_->hide();
+    operatorAlert_ = MakeBand(alerts, "operatorAlert",
+                              "#operatorAlert { background: #ffd54f; border: 2px solid #b07000; }"
+                              "#operatorAlert QLabel { color: black; }",
+                              false, nullptr, operatorAlertText_);
+    dismissOperatorAlert_ = AddBandButton(operatorAlert_, T("Seen", "Vu"), "dismissOperatorAlert");
     layout->addWidget(operatorAlert_);
 
     // A detection file of an earlier run continued: blue, until the operator has seen it;
     // the reset of the list at hand for a start that should not have resumed.
-    resumeNotice_ = new QFrame(alerts);
-    resumeNotice_->setObjectName("resumeNotice");
-    resumeNotice_->setStyleSheet("#resumeNotice { background: #cfe3ff; border: 2px solid #1f4e9c; }"
-                                 "#resumeNotice QLabel { color: black; }");
-    auto* resumeRow = new QHBoxLayout(resumeNotice_);
-    resumeNoticeText_ = new QLabel(resumeNotice_);
-    resumeNoticeText_->setObjectName("resumeNoticeText");
-    resumeNoticeText_->setWordWrap(true);
-    resumeNoticeText_->setTextInteractionFlags(Qt::NoTextInteraction);
-    resetFromResumeNotice_ = new QPushButton(T("Reset the detection list", "Remettre à zéro la liste"), resumeNotice_);
-    resetFromResumeNotice_->setObjectName("resetFromResumeNotice");
-    resetFromResumeNotice_->setAutoDefault(false);
-    resetFromResumeNotice_->setToolTip(T("Start a new detection file, as the reset button does.",
-                                         "Commencer un nouveau fichier de détections, comme le bouton de remise à zéro."));
-    dismissResumeNotice_ = new QPushButton(T("Seen", "Vu"), resumeNotice_);
-    dismissResumeNotice_->setObjectName("dismissResumeNotice");
-    dismissResumeNotice_->setAutoDefault(false);
-    resumeRow->addWidget(resumeNoticeText_, 1);
-    resumeRow->addWidget(resetFromResumeNotice_);
-    resumeRow->addWidget(dismissResumeNotice_);
-    resumeNotice_->hide();
+    resumeNotice_ = MakeBand(alerts, "resumeNotice",
+                             "#resumeNotice { background: #cfe3ff; border: 2px solid #1f4e9c; }"
+                             "#resumeNotice QLabel { color: black; }",
+                             false, nullptr, resumeNoticeText_);
+    resetFromResumeNotice_ =
+        AddBandButton(resumeNotice_, T("Reset the detection list", "Remettre à zéro la liste"), "resetFromResumeNotice",
+                      T("Start a new detection file, as the reset button does.",
+                        "Commencer un nouveau fichier de détections, comme le bouton de remise à zéro."));
+    dismissResumeNotice_ = AddBandButton(resumeNotice_, T("Seen", "Vu"), "dismissResumeNotice");
     layout->addWidget(resumeNotice_);
 
     // Detection lines not in the detection file yet: red, until the file caught up.
-    journalAlert_ = new QFrame(alerts);
-    journalAlert_->setObjectName("journalAlert");
-    journalAlert_->setStyleSheet("#journalAlert { background: #c00000; } #journalAlert QLabel { color: white; }");
-    auto* journalRow = new QHBoxLayout(journalAlert_);
-    auto* journalIcon = new QLabel(journalAlert_);
-    journalIcon->setPixmap(WarningImage(28));
-    journalAlertText_ = new QLabel(journalAlert_);
-    journalAlertText_->setObjectName("journalAlertText");
-    journalAlertText_->setFont(bold);
-    journalAlertText_->setWordWrap(true);
-    journalRow->addWidget(journalIcon);
-    journalRow->addWidget(journalAlertText_, 1);
-    journalAlert_->hide();
+    journalAlert_ = MakeBand(alerts, "journalAlert",
+                             "#journalAlert { background: #c00000; } #journalAlert QLabel { color: white; }", true,
+                             &bold, journalAlertText_);
     layout->addWidget(journalAlert_);
     return alerts;
 }

@@ -33,6 +33,15 @@ protected:
     }
     // The menu's passing items alone read the box (its periodic reading unticked).
     void ReadByMenuOnly() { WriteSettingInt("TarvexBoxes", "BoxPeriodicReading0", 0); }
+    // The simulated box declared in slot 1, the window opened and the box connected.
+    enum class Reading { Periodic, ByMenuOnly };
+    void ConnectTo(const test::UsbBoxSimulator& box, Reading reading) {
+        ASSERT_TRUE(box.Running());
+        Declare(box.Device());
+        if (reading == Reading::ByMenuOnly) ReadByMenuOnly();
+        Open();
+        ConnectAll();
+    }
     void ConnectAll() {
         controller->ConnectAllBoxes();
         ASSERT_TRUE(PumpUntil([&] { return !controller->IsBusy(); }));
@@ -72,10 +81,8 @@ TEST_F(UsbBoxMenuTest, TheHostTellsTheTransportKind) {
 
 TEST_F(UsbBoxMenuTest, AConnectedBoxReadsWithoutAnyMenuCommandAndShowsWhenItFallsSilent) {
     test::UsbBoxSimulator box({"--rate", "0", "--synchronised", "--stored", "3"});
-    ASSERT_TRUE(box.Running());
-    Declare(box.Device());
-    Open();
-    ConnectAll();
+    ConnectTo(box, Reading::Periodic);
+    ASSERT_FALSE(HasFatalFailure());
     // Its stored passings come by themselves, within a few SecondsBetweenSerialRead.
     ASSERT_TRUE(PumpUntil([&] { return JournalLines() == 3; }));
     const auto now = std::chrono::steady_clock::now();
@@ -93,11 +100,8 @@ TEST_F(UsbBoxMenuTest, AConnectedBoxReadsWithoutAnyMenuCommandAndShowsWhenItFall
 
 TEST_F(UsbBoxMenuTest, MaintenanceCommandsAskFirstWithNoByDefault) {
     test::UsbBoxSimulator box({"--rate", "0", "--synchronised"});
-    ASSERT_TRUE(box.Running());
-    Declare(box.Device());
-    ReadByMenuOnly();
-    Open();
-    ConnectAll();
+    ConnectTo(box, Reading::ByMenuOnly);
+    ASSERT_FALSE(HasFatalFailure());
     view.answerYes = false;
     const std::size_t asked = view.questions.size();
     Run(UsbMenuCommand::Reset);
@@ -120,10 +124,8 @@ TEST_F(UsbBoxMenuTest, MaintenanceCommandsAskFirstWithNoByDefault) {
 
 TEST_F(UsbBoxMenuTest, FirmwareTooLowIsShownInAMessageBox) {
     test::UsbBoxSimulator box({"--rate", "0", "--synchronised", "--firmware", "24"});
-    ASSERT_TRUE(box.Running());
-    Declare(box.Device());
-    Open();
-    ConnectAll();
+    ConnectTo(box, Reading::Periodic);
+    ASSERT_FALSE(HasFatalFailure());
     const std::string warning = "Firmware version of USB TimingBox is too low (2.4). Version 2.5 requested!";
     ASSERT_TRUE(PumpUntil([&] {
         return std::any_of(view.messages.begin(), view.messages.end(),
@@ -134,11 +136,8 @@ TEST_F(UsbBoxMenuTest, FirmwareTooLowIsShownInAMessageBox) {
 
 TEST_F(UsbBoxMenuTest, PassingItemsReadRecordAndRestartFromTheFirstIndexWhenAsked) {
     test::UsbBoxSimulator box({"--rate", "0", "--synchronised", "--stored", "3", "--first-index", "2a"});
-    ASSERT_TRUE(box.Running());
-    Declare(box.Device());
-    ReadByMenuOnly();
-    Open();
-    ConnectAll();
+    ConnectTo(box, Reading::ByMenuOnly);
+    ASSERT_FALSE(HasFatalFailure());
     Run(UsbMenuCommand::PassingGet);
     EXPECT_EQ(JournalLines(), 3);
     // Read again from the box's first index, as the answer asks.
@@ -173,11 +172,8 @@ TEST_F(UsbBoxMenuTest, PassingItemsReadRecordAndRestartFromTheFirstIndexWhenAske
 
 TEST_F(UsbBoxMenuTest, PassingInfoOfAnEmptyBoxAsksNothing) {
     test::UsbBoxSimulator box({"--rate", "0", "--synchronised"});
-    ASSERT_TRUE(box.Running());
-    Declare(box.Device());
-    ReadByMenuOnly();
-    Open();
-    ConnectAll();
+    ConnectTo(box, Reading::ByMenuOnly);
+    ASSERT_FALSE(HasFatalFailure());
     const std::size_t asked = view.questions.size();
     Run(UsbMenuCommand::PassingInfoGet);
     EXPECT_EQ(view.questions.size(), asked);

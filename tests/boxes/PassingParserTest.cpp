@@ -3,6 +3,7 @@
 
 #include "base/Clock.h"
 #include "boxes/PassingParser.h"
+#include "support/SummerTimeInstants.h"
 
 namespace lv {
 namespace {
@@ -85,7 +86,7 @@ namespace {
 // A box's passings through the autumn change in Paris: the box's clock goes
 // 02:59:59 then 02:00:00 again; its reads stay in order.
 TEST_F(PassingParserTest, ABoxsReadsFollowItsClockThroughTheRepeatedHour) {
-    constexpr int32_t kOct27At0210Summer = 1729987800;  // 2024-10-27 02:10:00 CEST
+    using test::kOct27At0210Summer;
     std::optional<int64_t> previous;
     std::vector<int32_t> instants;
     for (const char* time : {"02:10:00.000", "02:59:59.000", "02:10:00.000", "03:00:00.000"}) {

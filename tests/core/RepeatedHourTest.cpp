@@ -7,16 +7,12 @@
 
 #include "core/CalendarTime.h"
 #include "core/Chrono.h"
+#include "support/SummerTimeInstants.h"
 
 namespace lv {
 namespace {
 
-// Europe/Paris (set by TestMain), taken from the system's `date` command.
-constexpr int64_t kOct27At0230Summer = 1729989000;  // 2024-10-27 02:30:00 CEST
-constexpr int64_t kOct27At0230Winter = 1729992600;  // 2024-10-27 02:30:00 CET
-constexpr int64_t kOct27At0259Summer = 1729990799;  // 2024-10-27 02:59:59 CEST
-constexpr int64_t kOct27At0300Winter = 1729994400;  // 2024-10-27 03:00:00 CET
-constexpr int64_t kMar31At0330Summer = 1711848600;  // 2024-03-31 03:30:00 CEST
+using namespace test;  // the summer-time instants
 
 // Leaves glibc's memory of the last offset at summer or winter time.
 void ConvertBefore(bool summer) {

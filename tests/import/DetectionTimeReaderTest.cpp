@@ -7,16 +7,12 @@
 
 #include "core/Chrono.h"
 #include "import/DetectionTimeReader.h"
+#include "support/SummerTimeInstants.h"
 
 namespace lv {
 namespace {
 
-// Europe/Paris (set by TestMain), taken from the system's `date` command.
-constexpr int32_t kOct27At0210Summer = 1729987800;  // 2024-10-27 02:10:00 CEST
-constexpr int32_t kOct27At0230Summer = 1729989000;  // 2024-10-27 02:30:00 CEST
-constexpr int32_t kOct27At0259Summer = 1729990799;  // 2024-10-27 02:59:59 CEST
-constexpr int32_t kOct27At0230Winter = 1729992600;  // 2024-10-27 02:30:00 CET
-constexpr int32_t kMar31At0330Summer = 1711848600;  // 2024-03-31 03:30:00 CEST
+using namespace test;  // the summer-time instants
 
 int32_t Read(DetectionTimeReader& reader, const char* date, const char* time) {
     CChrono dateTime, ofDay;
