@@ -266,4 +266,9 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return joined;
 }
 
+std::string FileNameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace lv

@@ -49,5 +49,7 @@ bool CreateFolderPath(const std::string& path);
 std::string ProgramFolderOf(const std::string& programPath);
 // Joins a folder and a name with one separator.
 std::string JoinPath(const std::string& folder, const std::string& name);
+// The last part of a path: the file's own name.
+std::string FileNameOf(const std::string& path);
 
 }  // namespace lv

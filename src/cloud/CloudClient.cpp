@@ -1,7 +1,5 @@
 #include "cloud/CloudClient.h"
 
-#include <sys/stat.h>
-
 #include <cctype>
 #include <vector>
 
@@ -11,6 +9,7 @@
 #include "base/SettingsSchema.h"
 #include "base/Texts.h"
 #include "cloud/CloudDebugCopies.h"
+#include "cloud/PrivateSettings.h"
 #include "cloud/json/Json.h"
 #include "core/Chrono.h"
 
@@ -19,13 +18,6 @@ namespace lv {
 namespace {
 
 constexpr const char* kAgent = "Quillet-Module";
-
-// The API key and the token live in the settings file: only its owner may read it.
-// The store keeps a replaced file's mode, so setting it once around each write holds.
-void KeepSettingsPrivate() {
-    const std::string& path = Settings().Path();
-    if (!path.empty()) (void)::chmod(path.c_str(), S_IRUSR | S_IWUSR);
-}
 
 void WritePrivateSetting(const TextSetting& setting, const std::string& value) {
     KeepSettingsPrivate();

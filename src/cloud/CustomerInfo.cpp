@@ -1,28 +1,11 @@
 #include "cloud/CustomerInfo.h"
 
-#include <sys/stat.h>
-
-#include "base/Settings.h"
+#include "base/PlainText.h"
 #include "base/SettingsSchema.h"
 #include "base/Texts.h"
+#include "cloud/PrivateSettings.h"
 
 namespace lv {
-
-namespace {
-
-std::string Trim(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-// The key lives in the settings file: only its owner may read it.
-void KeepSettingsPrivate() {
-    const std::string& path = Settings().Path();
-    if (!path.empty()) (void)::chmod(path.c_str(), S_IRUSR | S_IWUSR);
-}
-
-}  // namespace
 
 CustomerInfoRules::CustomerInfoRules()
     : customerId_(setting::CustomerId.Read()),
@@ -33,8 +16,8 @@ CustomerInfoRules::CustomerInfoRules()
 bool CustomerInfoRules::AcceptAll(const std::string& customerId, const std::string& apiKey,
                                   const std::string& addressText, const std::string& caFileText,
                                   std::string& warning) {
-    const std::string address = Trim(addressText);
-    const std::string caFile = Trim(caFileText);
+    const std::string address = TrimmedText(addressText);
+    const std::string caFile = TrimmedText(caFileText);
     // The key travels to this address: never in clear.
     if (!address.empty() && address.rfind("https://", 0) != 0) {
         warning = Tr("The cloud address must begin with https://", "L'adresse du cloud doit commencer par https://");
@@ -58,8 +41,8 @@ bool CustomerInfoRules::AcceptAll(const std::string& customerId, const std::stri
 
 bool CustomerInfoRules::Accept(const std::string& customerIdText, const std::string& apiKeyText,
                                std::string& warning) {
-    const std::string customerId = Trim(customerIdText);
-    const std::string apiKey = Trim(apiKeyText);
+    const std::string customerId = TrimmedText(customerIdText);
+    const std::string apiKey = TrimmedText(apiKeyText);
     if (customerId.empty()) {
         warning = Tr("Please enter your Tarvex customer id", "Saisissez votre n° de client Tarvex");
         return false;

@@ -15,6 +15,7 @@
 #include <fmt/format.h>
 
 #include "base/AtomicFile.h"
+#include "base/PlainText.h"
 
 namespace lv {
 namespace {
@@ -26,12 +27,6 @@ constexpr std::size_t kMaxStateBytes = 16u << 20;
 
 std::string Head(std::size_t forwarded, bool clean) {
     return fmt::format("sent {:0{}}\nclean {}\n", forwarded, kPositionDigits, clean ? 1 : 0);
-}
-
-bool ReadNumber(std::string_view text, std::size_t& value) {
-    if (text.empty() || text.size() > 19) return false;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size();
 }
 
 void CloseFd(int fd) {
@@ -78,7 +73,7 @@ bool LoadSessionState(const std::string& path, SessionState& state, std::string*
         const std::string_view value = space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
         bool ok = true;
         if (key == "sent") {
-            ok = ReadNumber(value, read.forwarded);
+            ok = ReadWholeNumber(value, read.forwarded);
             sawSent = ok;
         } else if (key == "clean") {
             read.clean = value == "1";

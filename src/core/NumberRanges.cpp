@@ -3,16 +3,12 @@
 #include <algorithm>
 #include <charconv>
 
+#include "base/PlainText.h"
+
 namespace lv {
 namespace {
 
 using Range = std::pair<std::size_t, std::size_t>;
-
-bool ReadNumber(std::string_view text, std::size_t& value) {
-    if (text.empty() || text.size() > 19) return false;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size();
-}
 
 }  // namespace
 
@@ -87,9 +83,9 @@ bool NumberRanges::Parse(std::string_view text) {
         const std::string_view item = text.substr(0, comma);
         const std::size_t dash = item.find('-');
         Range range{0, 0};
-        if (!ReadNumber(item.substr(0, dash), range.first)) return false;
+        if (!ReadWholeNumber(item.substr(0, dash), range.first)) return false;
         range.second = range.first;
-        if (dash != std::string_view::npos && !ReadNumber(item.substr(dash + 1), range.second)) return false;
+        if (dash != std::string_view::npos && !ReadWholeNumber(item.substr(dash + 1), range.second)) return false;
         // Ascending and disjoint, as Format writes them.
         if (range.second < range.first || (!read.empty() && range.first <= read.back().second)) return false;
         read.push_back(range);

@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "base/AtomicFile.h"
+#include "base/PlainText.h"
 #include "core/RaceDayRule.h"
 
 namespace lv {
@@ -52,18 +53,13 @@ bool IsDetectionFileName(std::string_view name, DetectionFileOrder& order) {
     return order.number >= 2;
 }
 
-bool ReadUnsigned(std::string_view text, std::size_t& value) {
-    if (!IsDigits(text) || text.size() > 19) return false;
-    return std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc();
-}
-
 // "<seconds since 1970>.<hundredths>", the hundredths without a leading zero.
 bool ReadAbsoluteTime(std::string_view text, CChrono& instant) {
     const std::size_t point = text.find('.');
     if (point == std::string_view::npos) return false;
     std::size_t seconds = 0;
     std::size_t hundredths = 0;
-    if (!ReadUnsigned(text.substr(0, point), seconds) || !ReadUnsigned(text.substr(point + 1), hundredths)) return false;
+    if (!ReadWholeNumber(text.substr(0, point), seconds) || !ReadWholeNumber(text.substr(point + 1), hundredths)) return false;
     if (seconds > 0x7FFFFFFF || hundredths > 99) return false;
     instant = CChrono(static_cast<int32_t>(seconds), static_cast<uint16_t>(hundredths * 10));
     return true;
@@ -143,7 +139,7 @@ bool ReadBackSession(const std::string& path, const std::array<std::string, 4>& 
         std::string_view fields[6];
         std::size_t readNumber = 0;
         CQoxResult record;
-        bool ok = CutFields(line, fields) && ReadUnsigned(fields[0], readNumber) && readNumber == number &&
+        bool ok = CutFields(line, fields) && ReadWholeNumber(fields[0], readNumber) && readNumber == number &&
                   fields[3] == "1" && (fields[5] == "1" || fields[5] == "2");
         if (ok && fields[5] == "2") {
             CChrono instant;

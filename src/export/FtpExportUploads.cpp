@@ -13,11 +13,6 @@ namespace lv {
 
 namespace {
 
-std::string BaseName(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::vector<std::string> SplitNames(const std::string& names) {
     std::vector<std::string> parts;
     std::size_t start = 0;
@@ -57,7 +52,7 @@ bool FtpExportUploads::QueueToServers(const std::vector<std::string>& files, con
             auto job = std::make_unique<CFtpJob>(true);
             job->SetServer(*server);
             job->SetLocalFile(file);
-            job->SetRemoteName(BaseName(file));
+            job->SetRemoteName(FileNameOf(file));
             QueueFtpJob(std::move(job));
         }
     }
@@ -69,7 +64,7 @@ bool FtpExportUploads::QueueToSettingsServer(const std::vector<std::string>& fil
         // The job takes the server of the FTP settings.
         auto job = std::make_unique<CFtpJob>(true);
         job->SetLocalFile(file);
-        job->SetRemoteName(BaseName(file));
+        job->SetRemoteName(FileNameOf(file));
         QueueFtpJob(std::move(job));
     }
     return true;

@@ -14,6 +14,7 @@
 #include <zlib.h>
 
 #include "base/AtomicFile.h"
+#include "base/Environment.h"
 #include "export/ParallelFor.h"
 
 namespace lv {
@@ -22,11 +23,6 @@ namespace {
 
 // An export file is a few megabytes; a larger one is not ours.
 constexpr std::size_t kMaxEntrySize = std::size_t{1} << 31;
-
-std::string BaseName(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 zip_fileinfo EntryInfo(const std::string& path) {
     zip_fileinfo info{};
@@ -73,7 +69,7 @@ bool Deflate(const std::string& content, PackedEntry& entry) {
 }
 
 void Pack(const std::string& path, PackedEntry& entry) {
-    entry.name = BaseName(path);
+    entry.name = FileNameOf(path);
     std::string content;
     std::string readError;
     if (ReadWholeFile(path, kMaxEntrySize, content, &readError) != FileReadStatus::Ok) {

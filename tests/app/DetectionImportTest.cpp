@@ -33,7 +33,7 @@ using test::TempFolder;
 using test::WriteFile;
 
 // 12 May 2024 10:00:00 in Paris (summer time).
-constexpr int32_t kTenOClock = 1715500800;
+constexpr int32_t kImportDayTenOClock = 1715500800;
 
 class DetectionImportTest : public test::ControllerFixture<> {
 protected:
@@ -48,7 +48,7 @@ protected:
         for (std::size_t i = 0; i < count; ++i) {
             const int32_t s = static_cast<int32_t>(i);
             result.detections.push_back(
-                CDetection{CChrono(36000 + s, 250), CChrono(kTenOClock + s, 250), std::to_string(100 + i)});
+                CDetection{CChrono(36000 + s, 250), CChrono(kImportDayTenOClock + s, 250), std::to_string(100 + i)});
         }
         return result;
     }
@@ -91,7 +91,7 @@ TEST_F(DetectionImportTest, ExitStopsAnImportUnderWayAndSaysHowFarItGot) {
 TEST_F(DetectionImportTest, ImportingTwiceOrWhatCameLiveAddsNoDouble) {
     Open();
     // The same passing received live from box 12.
-    controller->Recorder().Record(test::GivenDetection("101", "12", CChrono(kTenOClock + 1, 250), CChrono(36001, 250)));
+    controller->Recorder().Record(test::GivenDetection("101", "12", CChrono(kImportDayTenOClock + 1, 250), CChrono(36001, 250)));
     controller->HandleImportResult(Outcome(CDlgImportTarvex::kImportCode, 3));
     ASSERT_TRUE(PumpUntil([&] { return !controller->ImportBusy(); }));
     EXPECT_EQ(DetectionTable::Instance().Count(), 3u);
@@ -110,7 +110,7 @@ TEST_F(DetectionImportTest, TheCorrectionReadsLikeTheDayOffsetOfALiveDetection) 
     ASSERT_TRUE(PumpUntil([&] { return !controller->ImportBusy(); }));
     EXPECT_TRUE(LogHas("+++ 24 hours added to detections"));
     // The live path adds 24 h per race day to the time of day, and keeps the instant.
-    controller->Recorder().Record(test::GivenDetection("100", "12", CChrono(kTenOClock, 250), CChrono(36000 + 24 * 3600, 250)));
+    controller->Recorder().Record(test::GivenDetection("100", "12", CChrono(kImportDayTenOClock, 250), CChrono(36000 + 24 * 3600, 250)));
     std::vector<std::string> texts;
     DetectionTable::Instance().WithRecords([&](const std::deque<CQoxResult>& records) {
         for (const auto& r : records) texts.push_back(r.timeText);

@@ -37,7 +37,6 @@ long long MsOfDay(long long epochMs) {
     return ((local.tm_hour * 60LL + local.tm_min) * 60 + local.tm_sec) * 1000 + epochMs % 1000;
 }
 
-using Program = test::ChildProcess;
 
 std::string Journal(const std::string& folder) {
     std::string journal;
@@ -82,7 +81,7 @@ TEST(HeadlessUsbBox, RecordsTheBoxsPassingsWithTheirTimesOfDay) {
                     "[Settings]\r\nBLogDetections=1\r\nSecondsBetweenSerialRead=1\r\n[TarvexBoxes]\r\nBoxHost0=" +
                         box.Device() + "\r\nBoxPort0=19200\r\nBoxIdDetector0=31\r\n");
 
-    Program program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir", data.Path(),
+    test::ChildProcess program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir", data.Path(),
                      "--lang", "en"});
     ASSERT_TRUE(program.WaitFor("[box] 1 connected")) << program.Output();
     std::string journal;
@@ -123,7 +122,7 @@ TEST(HeadlessUsbBox, MemoryThatStartsAgainIsReadAgainAndAlerted) {
     test::WriteFile(data / "Lumivane.ini",
                     "[Settings]\r\nBLogDetections=1\r\nSecondsBetweenSerialRead=1\r\n[TarvexBoxes]\r\nBoxHost0=" +
                         box.Device() + "\r\nBoxPort0=19200\r\nBoxIdDetector0=31\r\n");
-    Program program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir", data.Path(),
+    test::ChildProcess program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir", data.Path(),
                      "--lang", "en"});
     ASSERT_TRUE(program.WaitFor("[box] 1 connected")) << program.Output();
     EXPECT_TRUE(program.WaitFor("[alert] ## Box 1 [" + box.Device() +
@@ -150,7 +149,7 @@ TEST(HeadlessUsbBox, PassingsWaitingForAReferenceAreAlerted) {
     test::WriteFile(data / "Lumivane.ini",
                     "[Settings]\r\nSecondsBetweenSerialRead=1\r\n[TarvexBoxes]\r\nBoxHost0=" + box.Device() +
                         "\r\nBoxPort0=19200\r\nBoxIdDetector0=31\r\n");
-    Program program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir", data.Path(),
+    test::ChildProcess program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir", data.Path(),
                      "--lang", "en"});
     ASSERT_TRUE(program.WaitFor("[box] 1 connected")) << program.Output();
     EXPECT_TRUE(program.WaitFor("[alert] ## Box 1 [" + box.Device() +

@@ -17,8 +17,6 @@ namespace {
 
 using namespace lv::test;
 
-bool Exists(const std::string& path) { return std::filesystem::exists(path); }
-
 class FtpTransferTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -48,7 +46,7 @@ TEST_F(FtpTransferTest, UploadArrivesWholeUnderItsFinalName) {
     EXPECT_EQ(job->transferred, 25000);
     EXPECT_EQ(recorder.States(), (std::vector<int>{kFtpJobStarted, kFtpJobTransferring, kFtpJobDone}));
     EXPECT_EQ(ReadFile(server / "results.txt"), content);
-    EXPECT_FALSE(Exists(server / "results.txt.lock"));
+    EXPECT_FALSE(std::filesystem::exists(server / "results.txt.lock"));
 }
 
 TEST_F(FtpTransferTest, LeftOversAreReplacedAndDirectoryIsEntered) {
@@ -58,12 +56,12 @@ TEST_F(FtpTransferTest, LeftOversAreReplacedAndDirectoryIsEntered) {
     auto job = UploadJob(server, LocalFile("r.txt", "new"), "r.txt", "  out/day1 ");
     ASSERT_EQ(RunFtpUpload(*job, QuickOptions(), recorder.Control()), 0) << job->errorText;
     EXPECT_EQ(ReadFile(server / "out/day1/r.txt"), "new");
-    EXPECT_FALSE(Exists(server / "out/day1/r.txt.lock"));
+    EXPECT_FALSE(std::filesystem::exists(server / "out/day1/r.txt.lock"));
 
     // From the root too, and an empty file, and a name with blanks.
     auto rooted = UploadJob(server, LocalFile("empty", ""), "empty file.txt", "/out/");
     ASSERT_EQ(RunFtpUpload(*rooted, QuickOptions(), recorder.Control()), 0) << rooted->errorText;
-    EXPECT_TRUE(Exists(server / "out/empty file.txt"));
+    EXPECT_TRUE(std::filesystem::exists(server / "out/empty file.txt"));
 }
 
 TEST_F(FtpTransferTest, ActiveModeUploadsAndDownloads) {
@@ -92,8 +90,8 @@ TEST_F(FtpTransferTest, ReaderOfTheFolderNeverSeesAPartialFile) {
     std::atomic<int> lockSeen{0};
     std::thread reader([&] {
         while (!done.load()) {
-            if (Exists(slowServer / "big.txt") && ReadFile(slowServer / "big.txt") != content) ++partialSeen;
-            if (Exists(slowServer / "big.txt.lock")) ++lockSeen;
+            if (std::filesystem::exists(slowServer / "big.txt") && ReadFile(slowServer / "big.txt") != content) ++partialSeen;
+            if (std::filesystem::exists(slowServer / "big.txt.lock")) ++lockSeen;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     });
@@ -127,7 +125,7 @@ TEST_F(FtpTransferTest, WrongPasswordClosedPortAndBadSiteCannotConnect) {
     EXPECT_EQ(RunFtpUpload(*wrong, QuickOptions(), recorder.Control()), -2);
     EXPECT_EQ(wrong->state, kFtpJobFailed);
     EXPECT_EQ(wrong->errorText.rfind("Can't connect to site " + server.Site(), 0), 0u) << wrong->errorText;
-    EXPECT_FALSE(Exists(server / "f.txt"));
+    EXPECT_FALSE(std::filesystem::exists(server / "f.txt"));
 
     auto closed = UploadJob(server, file, "f.txt");
     closed->site = "127.0.0.1:" + std::to_string(LoopbackPeer::FreePort());
@@ -151,7 +149,7 @@ TEST_F(FtpTransferTest, MissingDirectoryGivesItsErrorWithCurlsCode) {
     EXPECT_EQ(RunFtpUpload(*job, QuickOptions(), recorder.Control()), 1);
     EXPECT_EQ(job->state, kFtpJobFailed);
     EXPECT_EQ(job->errorText.rfind("SetCurrentDirectory Error: 9 (0x9)", 0), 0u) << job->errorText;
-    EXPECT_FALSE(Exists(server / "no"));
+    EXPECT_FALSE(std::filesystem::exists(server / "no"));
 }
 
 TEST_F(FtpTransferTest, NamesThatWouldBreakACommandAreRefused) {
@@ -201,7 +199,7 @@ TEST_F(FtpTransferTest, ServerDroppingMidTransferFailsAndPublishesNothing) {
     EXPECT_EQ(job->state, kFtpJobFailed);
     EXPECT_FALSE(job->errorText.empty());
     EXPECT_LE(job->errorText.size(), 254u);
-    EXPECT_FALSE(Exists(flaky / "big.txt"));
+    EXPECT_FALSE(std::filesystem::exists(flaky / "big.txt"));
 }
 
 TEST_F(FtpTransferTest, FailedUploadLeavesThePublishedFileInPlace) {
@@ -228,7 +226,7 @@ TEST_F(FtpTransferTest, ServerRefusingRenameOverAnExistingNameStillGetsTheNewFil
     EXPECT_EQ(RunFtpUpload(*job, QuickOptions(), recorder.Control()), 0) << job->errorText;
     EXPECT_EQ(job->state, kFtpJobDone);
     EXPECT_EQ(ReadFile(strictServer / "out/r.txt"), "new");
-    EXPECT_FALSE(Exists(strictServer / "out/r.txt.lock"));
+    EXPECT_FALSE(std::filesystem::exists(strictServer / "out/r.txt.lock"));
 
     // A first upload has nothing to replace.
     auto first = UploadJob(strictServer, LocalFile("s.txt", "first"), "s.txt", "out");
@@ -253,7 +251,7 @@ TEST_F(FtpTransferTest, AbortStopsTheUploadWithoutPublishing) {
     EXPECT_EQ(job->state, kFtpJobAborted);
     EXPECT_EQ(job->errorText, "Aborted");
     EXPECT_EQ(recorder.States().back(), kFtpJobAborted);
-    EXPECT_FALSE(Exists(slowServer / "big.txt"));
+    EXPECT_FALSE(std::filesystem::exists(slowServer / "big.txt"));
 }
 
 TEST_F(FtpTransferTest, DownloadFetchesAndReportsAMissingRemoteFile) {
@@ -264,14 +262,14 @@ TEST_F(FtpTransferTest, DownloadFetchesAndReportsAMissingRemoteFile) {
     job->upload = false;
     ASSERT_EQ(RunFtpDownload(*job, QuickOptions(), recorder.Control()), 0) << job->errorText;
     EXPECT_EQ(ReadFile(local / "old.bin"), content);
-    EXPECT_FALSE(Exists(local / "old.bin.part"));
+    EXPECT_FALSE(std::filesystem::exists(local / "old.bin.part"));
 
     auto missing = UploadJob(server, local / "m.bin", "absent.bin", "in");
     missing->upload = false;
     EXPECT_EQ(RunFtpDownload(*missing, QuickOptions(), recorder.Control()), 1);
     EXPECT_EQ(missing->errorText, "Unknown extended error. Possible cause: remote file does not exist.");
-    EXPECT_FALSE(Exists(local / "m.bin"));
-    EXPECT_FALSE(Exists(local / "m.bin.part"));
+    EXPECT_FALSE(std::filesystem::exists(local / "m.bin"));
+    EXPECT_FALSE(std::filesystem::exists(local / "m.bin.part"));
 }
 
 TEST_F(FtpTransferTest, ListingGivesNamesAndSizes) {

@@ -23,8 +23,6 @@ FtpWorkerOptions QuickWorker(std::chrono::milliseconds exitWait = std::chrono::s
     return options;
 }
 
-bool Exists(const std::string& path) { return std::filesystem::exists(path); }
-
 class FtpWorkerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -68,9 +66,9 @@ TEST_F(FtpWorkerTest, JobsQueuedWhileRunningStartAtOnce) {
     worker.SetObserver(&recorder);
     worker.Start();
     worker.Queue(UploadJob(server, LocalFile("a.txt", "a"), "a.txt"));
-    ASSERT_TRUE(WaitUntil([&] { return Exists(server / "a.txt"); }));
+    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(server / "a.txt"); }));
     worker.Queue(UploadJob(server, LocalFile("b.txt", "b"), "b.txt"));
-    ASSERT_TRUE(WaitUntil([&] { return Exists(server / "b.txt"); }));
+    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(server / "b.txt"); }));
 }
 
 TEST_F(FtpWorkerTest, QuietStopLetsTheRunningUploadFinishSilentlyAndDropsTheQueue) {
@@ -92,7 +90,7 @@ TEST_F(FtpWorkerTest, QuietStopLetsTheRunningUploadFinishSilentlyAndDropsTheQueu
     EXPECT_EQ(ReadFile(slowServer / "running.txt"), content);
     EXPECT_EQ(recorder.Trail(), (std::vector<std::string>{"running.txt:1", "running.txt:2"}));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_FALSE(Exists(slowServer / "queued.txt"));
+    EXPECT_FALSE(std::filesystem::exists(slowServer / "queued.txt"));
     EXPECT_EQ(worker.QueuedJobs(), 0u);
 }
 
@@ -132,7 +130,7 @@ TEST_F(FtpWorkerTest, QuietStopGivesUpATransferThatTakesTooLong) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(7));
     EXPECT_FALSE(worker.Busy());
     EXPECT_EQ(recorder.Count(), 2u);
-    EXPECT_FALSE(Exists(slowServer / "huge.txt"));
+    EXPECT_FALSE(std::filesystem::exists(slowServer / "huge.txt"));
 }
 
 TEST_F(FtpWorkerTest, StopThatIsNotQuietAbortsAndSaysSo) {
@@ -149,11 +147,11 @@ TEST_F(FtpWorkerTest, StopThatIsNotQuietAbortsAndSaysSo) {
     ASSERT_EQ(recorder.Count(), 3u);
     EXPECT_EQ(recorder.Events()[2].state, kFtpJobAborted);
     EXPECT_EQ(recorder.Events()[2].errorText, "Aborted");
-    EXPECT_FALSE(Exists(slowServer / "huge.txt"));
+    EXPECT_FALSE(std::filesystem::exists(slowServer / "huge.txt"));
 
     // The worker goes on with later jobs.
     worker.Queue(UploadJob(slowServer, LocalFile("small.txt", "s"), "small.txt"));
-    EXPECT_TRUE(WaitUntil([&] { return Exists(slowServer / "small.txt"); }));
+    EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(slowServer / "small.txt"); }));
 }
 
 TEST_F(FtpWorkerTest, EndWithoutStartAndTwiceIsHarmless) {
@@ -163,7 +161,7 @@ TEST_F(FtpWorkerTest, EndWithoutStartAndTwiceIsHarmless) {
     idle.End();
     idle.Start();  // an ended worker does not start again
     EXPECT_FALSE(idle.Running());
-    EXPECT_FALSE(Exists(server / "x.txt"));
+    EXPECT_FALSE(std::filesystem::exists(server / "x.txt"));
 }
 
 TEST(FtpJobSettings, NewJobTakesTheServerAndModesOfFtpSettings) {

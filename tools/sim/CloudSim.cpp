@@ -31,6 +31,7 @@
 
 #include "SimCommands.h"
 #include "SimHttp.h"
+#include "StopSignals.h"
 
 extern char** environ;
 
@@ -38,9 +39,6 @@ namespace sim {
 
 namespace {
 
-std::atomic<bool> g_stop{false};
-
-void OnStopSignal(int) { g_stop.store(true); }
 
 struct Options {
     int port = 0;
@@ -388,12 +386,7 @@ int RunCloudSimulator(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) return 2;
 
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
+    InstallStopSignals();
 
     if (options.certFile.empty() != options.keyFile.empty()) {
         std::fprintf(stderr, "cloud: --cert and --key go together\n");

@@ -21,26 +21,13 @@
 #include "DecoderSession.h"
 #include "PassingGenerator.h"
 #include "SimCommands.h"
+#include "StopSignals.h"
 #include "SimHttp.h"
 #include "StoredFiles.h"
 
 namespace sim {
 
 namespace {
-
-std::atomic<bool> g_stop{false};
-
-void OnStopSignal(int) { g_stop.store(true); }
-
-void InstallSignals() {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no restart: a blocked poll returns at once
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
-}
 
 // Listens on bind:wanted (0: a free port); the port in `port`.
 int Listen(const std::string& bind, int wanted, int& port) {
@@ -166,7 +153,7 @@ int RunDecoderSimulator(int argc, char** argv) {
         std::fprintf(stderr, "decoder: %s\n", error.c_str());
         return 2;
     }
-    InstallSignals();
+    InstallStopSignals();
     int port = 0;
     int listener = Listen(options.bind, options.port, port);
     if (listener < 0) return 1;

@@ -3,15 +3,12 @@
 #include <cstdio>
 
 #include "SimCommands.h"
+#include "StopSignals.h"
 #include "TimingAppOptions.h"
 #include "TimingAppRace.h"
 #include "TimingAppServer.h"
 
 namespace sim {
-namespace {
-std::atomic<bool> g_stop{false};
-void OnSignal(int) { g_stop.store(true); }
-}  // namespace
 
 int RunTimingAppSimulator(int argc, char** argv) {
     TimingAppOptions options;
@@ -29,9 +26,7 @@ int RunTimingAppSimulator(int argc, char** argv) {
         std::fprintf(stderr, "timingapp: %s\n", error.c_str());
         return 2;
     }
-    std::signal(SIGTERM, OnSignal);
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGPIPE, SIG_IGN);
+    InstallStopSignals();
     TimingAppServer server(options, race);
     if (!server.Listen(error)) {
         std::fprintf(stderr, "timingapp: %s\n", error.c_str());

@@ -18,26 +18,13 @@
 
 #include "PassingGenerator.h"
 #include "SimCommands.h"
+#include "StopSignals.h"
 #include "UsbBoxOptions.h"
 #include "UsbBoxState.h"
 
 namespace sim {
 
 namespace {
-
-std::atomic<bool> g_stop{false};
-
-void OnStopSignal(int) { g_stop.store(true); }
-
-void InstallSignals() {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
-}
 
 long long WallMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -131,7 +118,7 @@ int RunUsbBoxSimulator(int argc, char** argv) {
         ::tcsetattr(keeper, TCSANOW, &raw);
     }
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    InstallSignals();
+    InstallStopSignals();
 
     usbbox::UsbBoxState state(options, std::move(chips), WallMs());
     std::printf("device %s\n", device.c_str());

@@ -9,6 +9,7 @@
 
 #include "base/Environment.h"
 #include "base/Log.h"
+#include "base/PlainText.h"
 #include "base/SettingsSchema.h"
 #include "base/Texts.h"
 #include "base/TimerIds.h"
@@ -18,12 +19,6 @@
 namespace lv {
 
 namespace {
-
-std::string Trim(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
 
 bool IsFolder(const std::string& path) {
     struct stat info {};
@@ -228,7 +223,7 @@ void BoxFilesExplorer::RemoveFiles() {
 
 void BoxFilesExplorer::Download(const std::string& destinationText) {
     if (busy_) return;
-    const std::string folder = Trim(destinationText);
+    const std::string folder = TrimmedText(destinationText);
     if (folder.empty()) {
         view_.ShowMessage(Tr("Specify a local destination folder!", "Spécifiez un répertoire local de téléchargement !"),
                           BoxFilesView::Icon::Warning);
