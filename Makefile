@@ -37,12 +37,12 @@ test: build
 	cd build && ctest --output-on-failure -j $(TEST_JOBS)
 
 test-asan: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_SANITIZE=address -DLUMIVANE_BENCH=OFF >/dev/null
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_SANITIZE=address -DLUMIVANE_BENCH=OFF -DLUMIVANE_UNITY=OFF >/dev/null
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 test-tsan: deps
-	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_SANITIZE=thread -DLUMIVANE_BENCH=OFF -DLUMIVANE_GUI=OFF >/dev/null
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_SANITIZE=thread -DLUMIVANE_BENCH=OFF -DLUMIVANE_UNITY=OFF -DLUMIVANE_GUI=OFF >/dev/null
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS)
 
