@@ -5,10 +5,13 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := build-essential cmake pkg-config zlib1g-dev libgtest-dev libgmock-dev \
   libminizip-dev libcurl4-openssl-dev libssl-dev libfmt-dev qt6-base-dev qt6-multimedia-dev \
   qt6-speech-dev qt6-declarative-dev qt6-translations-l10n dpkg-dev socat unzip openssl \
-  python3-pyftpdlib iproute2 xvfb ccache \
+  python3-pyftpdlib iproute2 xvfb ccache ninja-build \
   libmicrohttpd-dev chromium \
   fonts-droid-fallback fonts-noto-mono fonts-urw-base35
 ARGS ?=
+# Ninja for a new build folder (it starts faster and keeps both cores busy); a folder
+# already configured keeps its generator.
+generator = $(if $(wildcard $(1)/CMakeCache.txt),,-G Ninja)
 
 .PHONY: deps build run test test-asan test-tsan bench soak demo package fuzz clean
 
@@ -23,7 +26,7 @@ deps:
 	fi
 
 build: deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake -S . -B build $(call generator,build) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build build -j $(JOBS)
 
 run: build
@@ -37,12 +40,12 @@ test: build
 	cd build && ctest --output-on-failure -j $(TEST_JOBS)
 
 test-asan: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_SANITIZE=address -DLUMIVANE_BENCH=OFF -DLUMIVANE_UNITY=OFF >/dev/null
+	cmake -S . -B build-asan $(call generator,build-asan) -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_SANITIZE=address -DLUMIVANE_BENCH=OFF -DLUMIVANE_UNITY=OFF >/dev/null
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 test-tsan: deps
-	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_SANITIZE=thread -DLUMIVANE_BENCH=OFF -DLUMIVANE_UNITY=OFF -DLUMIVANE_GUI=OFF >/dev/null
+	cmake -S . -B build-tsan $(call generator,build-tsan) -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_SANITIZE=thread -DLUMIVANE_BENCH=OFF -DLUMIVANE_UNITY=OFF -DLUMIVANE_GUI=OFF >/dev/null
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS)
 
@@ -53,7 +56,7 @@ FUZZ_TARGETS ?=
 FUZZ_FLAGS := -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
 fuzz: deps
 	@command -v clang++ >/dev/null || DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq clang
-	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" \
+	cmake -S . -B build-fuzz $(call generator,build-fuzz) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" \
 	  -DCMAKE_CXX_COMPILER=clang++ \
 	  -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" -DLUMIVANE_FUZZ=ON -DLUMIVANE_TESTS=OFF -DLUMIVANE_BENCH=OFF \
 	  -DLUMIVANE_GUI=OFF $$(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) >/dev/null

@@ -70,7 +70,10 @@ void DecoderFileReader::Open(std::unique_ptr<DecoderFileSource> source, std::siz
     source_ = std::move(source);
     size_ = size;
     const std::size_t block = size == 0 ? kBlockSize : std::clamp(size + 1, kSmallestBlock, kBlockSize);
-    if (buffer_.size() != block) buffer_.assign(block, '\0');
+    if (bufferSize_ != block) {
+        buffer_ = std::make_unique_for_overwrite<char[]>(block);
+        bufferSize_ = block;
+    }
     begin_ = end_ = consumed_ = 0;
     eof_ = skipLf_ = false;
     error_.clear();
@@ -87,14 +90,14 @@ bool DecoderFileReader::Refill() {
     // would otherwise move the same partial line again at every read.
     if (begin_ == end_) {
         begin_ = end_ = 0;
-    } else if (begin_ > 0 && buffer_.size() - end_ < buffer_.size() / 2) {
-        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    } else if (begin_ > 0 && bufferSize_ - end_ < bufferSize_ / 2) {
+        std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
         end_ -= begin_;
         begin_ = 0;
     }
-    const long n = source_->Read(buffer_.data() + end_, buffer_.size() - end_, error_);
+    const long n = source_->Read(buffer_.get() + end_, bufferSize_ - end_, error_);
     if (n > 0) {
-        end_ += static_cast<std::size_t>(std::min<std::size_t>(static_cast<std::size_t>(n), buffer_.size() - end_));
+        end_ += static_cast<std::size_t>(std::min<std::size_t>(static_cast<std::size_t>(n), bufferSize_ - end_));
         return true;
     }
     eof_ = true;
@@ -122,7 +125,7 @@ bool DecoderFileReader::Next(std::string_view& line, bool& tooLong) {
                 continue;
             }
         }
-        const char* start = buffer_.data() + begin_;
+        const char* start = buffer_.get() + begin_;
         const std::size_t available = end_ - begin_;
         const char* lf = static_cast<const char*>(std::memchr(start, '\n', available));
         const std::size_t scan = lf ? static_cast<std::size_t>(lf - start) : available;
@@ -156,7 +159,7 @@ bool DecoderFileReader::Next(std::string_view& line, bool& tooLong) {
         if (!Refill()) {
             if (end_ - begin_ == 0) return false;
             // The last line of the file, without a line end.
-            line = std::string_view(buffer_.data() + begin_, end_ - begin_);
+            line = std::string_view(buffer_.get() + begin_, end_ - begin_);
             consumed_ += end_ - begin_;
             begin_ = end_;
             return true;

@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace lv {
 
@@ -52,7 +51,9 @@ private:
     bool Refill();
 
     std::unique_ptr<DecoderFileSource> source_;
-    std::vector<char> buffer_;
+    // Not zeroed: only what the source wrote is ever read.
+    std::unique_ptr<char[]> buffer_;
+    std::size_t bufferSize_ = 0;
     std::size_t begin_ = 0;  // first byte not handed over yet
     std::size_t end_ = 0;    // end of the bytes read
     bool eof_ = false;
