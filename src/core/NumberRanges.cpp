@@ -1,7 +1,6 @@
 #include "core/NumberRanges.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "base/PlainText.h"
 
