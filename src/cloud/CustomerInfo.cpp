@@ -1,5 +1,8 @@
 #include "cloud/CustomerInfo.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "base/PlainText.h"
 #include "base/SettingsSchema.h"
 #include "base/Texts.h"
@@ -23,8 +26,8 @@ bool CustomerInfoRules::AcceptAll(const std::string& customerId, const std::stri
         warning = Tr("The cloud address must begin with https://", "L'adresse du cloud doit commencer par https://");
         return false;
     }
-    struct stat info {};
-    if (!caFile.empty() && (::stat(caFile.c_str(), &info) != 0 || !S_ISREG(info.st_mode))) {
+    std::error_code unreadable;
+    if (!caFile.empty() && !std::filesystem::is_regular_file(caFile, unreadable)) {
         warning = Tr("The CA certificates file cannot be found: ", "Le fichier de certificats CA est introuvable : ") +
                   caFile;
         return false;
