@@ -3,18 +3,16 @@
 // the archive to the FTP transfers, and the archive arrives on a loopback FTP server.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <minizip/unzip.h>
 
+#include "support/ChildProcess.h"
 #include "support/FtpServerProcess.h"
 #include "support/SimulatorProcess.h"
 #include "support/TempFolder.h"
@@ -22,40 +20,16 @@
 namespace lv {
 namespace {
 
-using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
 using Clock = std::chrono::steady_clock;
 
-// The program with its output in a file of the test.
-class Program {
-public:
-    Program(std::vector<std::string> args, const std::string& outputPath) {
-        pid_ = fork();
-        if (pid_ == 0) {
-            FILE* out = std::freopen(outputPath.c_str(), "w", stdout);
-            if (out == nullptr) _exit(126);
-            dup2(1, 2);
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
+// Reads the program's output while waiting, so that it never blocks on a full pipe.
+void ReadOutputUntil(test::ChildProcess& program, Clock::time_point deadline, const std::function<bool()>& done) {
+    while (Clock::now() < deadline && !done()) {
+        if (!program.ReadSome(200)) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    ~Program() { Stop(); }
-    int Stop() {
-        if (pid_ <= 0) return -1;
-        kill(pid_, SIGTERM);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-};
+}
 
 std::vector<std::string> ZipNames(const std::string& path) {
     std::vector<std::string> names;
@@ -95,22 +69,17 @@ TEST(HeadlessExport, BackgroundExportReachesTheFtpServer) {
               "[TarvexBoxes]\r\nBoxHost0=127.0.0.1\r\nBoxPort0=" + std::to_string(decoder.Port()) +
                   "\r\nBoxIdDetector0=31\r\n" + EveryMinuteExportTo(data, "BZip=1\r\n"));
 
-    const std::string output = data / "output.txt";
-    Program program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir", data.Path(),
-                     "--lang", "en"},
-                    output);
+    test::ChildProcess program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir",
+                                data.Path(), "--lang", "en"});
     // The first export comes one period (a minute) after the start.
-    const auto deadline = Clock::now() + std::chrono::seconds(100);
-    while (Clock::now() < deadline && !std::filesystem::exists(server / "race.zip"))
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    ASSERT_TRUE(std::filesystem::exists(server / "race.zip")) << ReadFile(output);
+    ReadOutputUntil(program, Clock::now() + std::chrono::seconds(100),
+                    [&] { return std::filesystem::exists(server / "race.zip"); });
+    ASSERT_TRUE(std::filesystem::exists(server / "race.zip")) << program.Output();
     // The upload is complete once the transfer says so.
-    const auto done = Clock::now() + std::chrono::seconds(10);
-    while (Clock::now() < done && ReadFile(output).find("++ ") == std::string::npos)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    program.WaitFor("++ ", 10);
     EXPECT_EQ(program.Stop(), 0);
     EXPECT_EQ(ZipNames(server / "race.zip"), (std::vector<std::string>{"race-31-1.qox", "race-31-2.qox"}))
-        << ReadFile(output);
+        << program.Output();
     EXPECT_TRUE(std::filesystem::exists(data / "out/race.zip"));
     EXPECT_FALSE(std::filesystem::exists(data / "out/race"));
 }
@@ -121,17 +90,13 @@ TEST(HeadlessExport, AServerWhoseLineCannotBeReadRaisesAnAlert) {
     TempFolder data;
     WriteFile(data / "FtpServers.dat", "Other\t127.0.0.1:1\tu\tp\t\nFinish\t127.0.0.1:1\tu\tp;w\t\n");
     WriteFile(data / "Lumivane.ini", EveryMinuteExportTo(data));
-    const std::string output = data / "output.txt";
-    Program program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir", data.Path(),
-                     "--lang", "en"},
-                    output);
+    test::ChildProcess program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir",
+                                data.Path(), "--lang", "en"});
     const std::string alert =
         "[alert] ## Background export: FTP server(s) not in the servers file, nothing sent to them: Finish";
-    const auto deadline = Clock::now() + std::chrono::seconds(100);
-    while (Clock::now() < deadline && ReadFile(output).find(alert) == std::string::npos)
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const bool alerted = program.WaitFor(alert, 100);
     EXPECT_EQ(program.Stop(), 0);
-    EXPECT_NE(ReadFile(output).find(alert), std::string::npos) << ReadFile(output);
+    EXPECT_TRUE(alerted) << program.Output();
 }
 
 }  // namespace

@@ -88,6 +88,13 @@ protected:
         ASSERT_EQ(indices.size(), count) << log.Dump();
         for (unsigned i = 0; i < count; ++i) EXPECT_EQ(indices[i], first + i) << i;
     }
+    // Readings until nothing is new bring every one of the `stored` passings, each once
+    // and in order.
+    void ExpectEveryStoredPassingOnce(unsigned stored, int rounds = 10) {
+        ReadUntilNothingNew(rounds);
+        EXPECT_EQ(host.RecordedCount(), stored) << log.Dump();
+        ExpectEachIndexOnce(0, stored);
+    }
     bool Alerted(const std::string& text) const {
         for (const auto& alert : host.Alerts()) {
             if (alert.first.find(text) != std::string::npos) return true;
@@ -305,9 +312,7 @@ TEST_F(UsbExchangeTest, DamagedLineInABatchIsAskedAgainAndNoPassingIsLost) {
     Start({"--rate", "0", "--synchronised", "--stored", "200", "--garble-every", "2"});
     Connect();
     ASSERT_TRUE(GetEpochReference(box));
-    ReadUntilNothingNew();
-    EXPECT_EQ(host.RecordedCount(), 200u) << log.Dump();
-    ExpectEachIndexOnce(0, 200);
+    ExpectEveryStoredPassingOnce(200);
     EXPECT_EQ(Index(), 200u);
     // What was asked again is in the log, by index.
     EXPECT_GE(log.CountContaining("unreadable; asked again from 000000"), 1);
@@ -320,9 +325,7 @@ TEST_F(UsbExchangeTest, NoiseLineInABatchPushesNoPassingOut) {
     Start({"--rate", "0", "--synchronised", "--stored", "200", "--extra-every", "2"});
     Connect();
     ASSERT_TRUE(GetEpochReference(box));
-    ReadUntilNothingNew();
-    EXPECT_EQ(host.RecordedCount(), 200u) << log.Dump();
-    ExpectEachIndexOnce(0, 200);
+    ExpectEveryStoredPassingOnce(200);
     EXPECT_EQ(Index(), 200u);
     EXPECT_GE(log.CountContaining("unreadable; asked again from 000000"), 1);
 }
@@ -379,18 +382,14 @@ TEST_F(UsbExchangeTest, PassingsWithoutAUsableReferenceWaitForOneAndTheOperatorI
 TEST_F(UsbExchangeTest, LateReferenceAnswerStillLeadsToRecordedPassings) {
     Start({"--rate", "0", "--synchronised", "--stored", "5", "--late", "EPOCHREFGET=7000"});
     ASSERT_TRUE(InitializeBox(box));
-    ReadUntilNothingNew(4);
-    EXPECT_EQ(host.RecordedCount(), 5u) << log.Dump();
-    ExpectEachIndexOnce(0, 5);
+    ExpectEveryStoredPassingOnce(5, 4);
 }
 
 // 200 KB lines of noise before the first answers, the synchronisation's included.
 TEST_F(UsbExchangeTest, NoiseAtConnectionStillLeadsToRecordedPassings) {
     Start({"--rate", "0", "--synchronised", "--stored", "5", "--junk-lines", "7"});
     ASSERT_TRUE(InitializeBox(box));
-    ReadUntilNothingNew(4);
-    EXPECT_EQ(host.RecordedCount(), 5u) << log.Dump();
-    ExpectEachIndexOnce(0, 5);
+    ExpectEveryStoredPassingOnce(5, 4);
 }
 
 // 400 bytes a second: a full batch takes several times the reply wait to arrive.
@@ -398,9 +397,7 @@ TEST_F(UsbExchangeTest, SlowLineStillDeliversAFullBatch) {
     Start({"--rate", "0", "--synchronised", "--stored", "70", "--bytes-per-second", "400"});
     Connect();
     ASSERT_TRUE(GetEpochReference(box));
-    ReadUntilNothingNew(3);
-    EXPECT_EQ(host.RecordedCount(), 70u) << log.Dump();
-    ExpectEachIndexOnce(0, 70);
+    ExpectEveryStoredPassingOnce(70, 3);
 }
 
 // The box names 7fffffff as its first index: the index goes on past the signed range.

@@ -7,27 +7,12 @@
 #include <vector>
 
 #include "cloud/json/Json.h"
+#include "support/ParsedJson.h"
 
 namespace lv {
 namespace {
 
-// Owns the writable text and the tree parsed from it.
-class Parsed {
-public:
-    explicit Parsed(std::string text, JsonEncoder encoder = nullptr) : text_(text.begin(), text.end()) {
-        text_.push_back('\0');
-        root_ = JsonParse(text_.data(), encoder);
-    }
-    ~Parsed() { JsonFree(root_); }
-    Parsed(const Parsed&) = delete;
-    Parsed& operator=(const Parsed&) = delete;
-
-    const JsonNode* root() const { return root_; }
-
-private:
-    std::vector<char> text_;
-    JsonNode* root_ = nullptr;
-};
+using Parsed = test::ParsedJson;
 
 // The standard error output of one parse.
 std::string ErrorOf(const std::string& text, JsonEncoder encoder = nullptr) {

@@ -7,24 +7,15 @@
 
 #include "cloud/json/Json.h"
 #include "status/StatusJson.h"
+#include "support/ParsedJson.h"
 
 namespace lv {
 namespace {
 
-class Parsed {
+// The document as a client reads it, \u escapes turned into UTF-8.
+class Parsed : public test::ParsedJson {
 public:
-    explicit Parsed(const std::string& text) : text_(text.begin(), text.end()) {
-        text_.push_back('\0');
-        root_ = JsonParse(text_.data(), JsonEncodeUtf8);
-    }
-    ~Parsed() { JsonFree(root_); }
-    Parsed(const Parsed&) = delete;
-    Parsed& operator=(const Parsed&) = delete;
-    const JsonNode* root() const { return root_; }
-
-private:
-    std::vector<char> text_;
-    JsonNode* root_ = nullptr;
+    explicit Parsed(const std::string& text) : ParsedJson(text, JsonEncodeUtf8) {}
 };
 
 std::string Text(const JsonNode* node) { return node->kind == JsonString ? node->text : "<not a string>"; }

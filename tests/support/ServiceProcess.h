@@ -1,0 +1,84 @@
+#pragma once
+// A helper program that a test or a benchmark talks to (a simulator, an FTP server): its
+// standard output comes through a pipe until it has said where it listens, then the pipe
+// is closed; it gets SIGTERM, and is waited for, when the object ends or Stop is called.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace lv::test {
+
+class ServiceProcess {
+public:
+    enum class Errors { Shown, Hidden };
+
+    explicit ServiceProcess(std::vector<std::string> words, Errors errors = Errors::Shown) {
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        // Close-on-exec: only the child's standard output keeps the pipe open.
+        int output[2];
+        if (::pipe2(output, O_CLOEXEC) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+        if (errors == Errors::Hidden) posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        if (::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(output[1]);
+        if (pid_ > 0) output_ = output[0];
+        else ::close(output[0]);
+    }
+    ~ServiceProcess() {
+        Stop();
+        CloseOutput();
+    }
+    ServiceProcess(const ServiceProcess&) = delete;
+    ServiceProcess& operator=(const ServiceProcess&) = delete;
+
+    // Started and not stopped.
+    bool Started() const { return pid_ > 0; }
+
+    // One line of its output without the line feed: what came within the limit.
+    std::string ReadLine(std::chrono::milliseconds limit) {
+        std::string line;
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (output_ >= 0 && std::chrono::steady_clock::now() < until) {
+            pollfd waiter{output_, POLLIN, 0};
+            if (::poll(&waiter, 1, 50) <= 0) continue;
+            char c = 0;
+            if (::read(output_, &c, 1) <= 0 || c == '\n') break;
+            line.push_back(c);
+        }
+        return line;
+    }
+    // Once it has said where it listens: nothing more of its output is read.
+    void CloseOutput() {
+        if (output_ >= 0) ::close(output_);
+        output_ = -1;
+    }
+
+    void Stop() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int output_ = -1;
+};
+
+}  // namespace lv::test
