@@ -13,6 +13,7 @@
 
 #include "support/LoopbackSockets.h"
 #include "support/SimulatorProcess.h"
+#include "support/UsbBoxSimulator.h"
 #include "support/WaitUntil.h"
 
 namespace lv {
@@ -318,6 +319,22 @@ TEST(DecoderSimulatorTest, RefusesToKeepReadingWithoutARate) {
     status = std::system((simulator + " --cut-after 0 >/dev/null 2>&1").c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 2);
+}
+
+// A test may stop a simulator the moment it has said where it listens: the stop must
+// land however soon it comes (under the thread sanitizer a signal handler could miss it,
+// and the test then waited for ever).
+TEST(SimulatorStopTest, EverySimulatorEndsOnSigtermRightAfterItStarted) {
+    for (int round = 0; round < 5; ++round) {
+        for (const char* mode : {"decoder", "timingapp", "cloud"}) {
+            test::SimulatorProcess simulator(mode);
+            ASSERT_TRUE(simulator.Running()) << mode;
+            EXPECT_TRUE(simulator.Stop()) << mode << ", round " << round;
+        }
+        test::UsbBoxSimulator box;
+        ASSERT_TRUE(box.Running());
+        EXPECT_TRUE(box.Stop()) << "usbbox, round " << round;
+    }
 }
 
 }  // namespace

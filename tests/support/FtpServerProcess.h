@@ -42,7 +42,8 @@ public:
     const std::string& Root() const { return root_.Path(); }
     std::string operator/(const std::string& name) const { return root_ / name; }
 
-    void Stop() { process_.Stop(); }
+    // False when it did not end on SIGTERM and had to be killed.
+    bool Stop() { return process_.Stop(); }
 
 private:
     static std::vector<std::string> Words(const Options& options, const std::string& root) {

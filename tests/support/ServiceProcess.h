@@ -11,7 +11,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -68,12 +70,26 @@ public:
         output_ = -1;
     }
 
-    void Stop() {
-        if (pid_ <= 0) return;
+    // SIGTERM, then SIGKILL if it has not ended within 10 s: a test must never wait for
+    // ever on a helper. False when it had to be killed.
+    bool Stop() {
+        if (pid_ <= 0) return true;
         ::kill(pid_, SIGTERM);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         int status = 0;
-        ::waitpid(pid_, &status, 0);
+        bool ended = true;
+        while (::waitpid(pid_, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > until) {
+                std::fprintf(stderr, "helper %d did not end on SIGTERM within 10 s: killed\n", static_cast<int>(pid_));
+                ::kill(pid_, SIGKILL);
+                ::waitpid(pid_, &status, 0);
+                ended = false;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
         pid_ = -1;
+        return ended;
     }
 
 private:

@@ -32,7 +32,8 @@ public:
     // it did not come.
     int FilesPort() const { return filesPort_; }
 
-    void Stop() { process_.Stop(); }
+    // False when it did not end on SIGTERM and had to be killed.
+    bool Stop() { return process_.Stop(); }
 
 private:
     static constexpr std::chrono::milliseconds kStartLimit{5000};

@@ -22,7 +22,8 @@ public:
     bool Running() const { return process_.Started() && !device_.empty(); }
     const std::string& Device() const { return device_; }
 
-    void Stop() { process_.Stop(); }
+    // False when it did not end on SIGTERM and had to be killed.
+    bool Stop() { return process_.Stop(); }
 
 private:
     static std::vector<std::string> Words(const std::vector<std::string>& options) {
