@@ -4,7 +4,8 @@
 # left untouched: what a run finds goes into <build>/corpus/<name>, a crash's input into
 # <build>/artifacts/<name>/ (copy it into fuzz/corpus/<name>/ with its fix).
 # Usage: run_fuzz.sh <build folder> <seconds per target> [target names...]
-# FUZZ_RUNS=N runs each target for N executions instead of the time.
+# FUZZ_RUNS=N runs each target for N executions instead of the time. FUZZ_TIMEOUT (30 s)
+# is how long one input may take: a run at nice 19 beside a build can stall for 10 s.
 set -u
 build=$1
 seconds=$2
@@ -28,7 +29,7 @@ for name in "${names[@]}"; do
   if [ -n "${FUZZ_RUNS:-}" ]; then limit=(-runs="$FUZZ_RUNS"); else limit=(-max_total_time="$seconds"); fi
   # The targets' own standard error is closed (the JSON reader reports each refused text
   # there, millions of times); libFuzzer's and the sanitizers' reports still come through.
-  "$binary" "${limit[@]}" -print_final_stats=1 -rss_limit_mb=2048 -timeout=10 -close_fd_mask=2 \
+  "$binary" "${limit[@]}" -print_final_stats=1 -rss_limit_mb=2048 -timeout="${FUZZ_TIMEOUT:-30}" -close_fd_mask=2 \
     -artifact_prefix="$artifacts" "$work" "$source_dir/fuzz/corpus/$name" >"$log" 2>&1
   status=$?
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)
