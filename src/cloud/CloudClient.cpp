@@ -11,6 +11,7 @@
 #include "cloud/CloudDebugCopies.h"
 #include "cloud/PrivateSettings.h"
 #include "cloud/json/Json.h"
+#include "cloud/json/ParsedJson.h"
 #include "core/Chrono.h"
 
 namespace lv {
@@ -24,23 +25,6 @@ void WritePrivateSetting(const TextSetting& setting, const std::string& value) {
     setting.Write(value);
     KeepSettingsPrivate();
 }
-
-// A parsed private copy of a reply, freed with it.
-class ParsedReply {
-public:
-    explicit ParsedReply(const std::string& reply) : text_(reply.begin(), reply.end()) {
-        text_.push_back('\0');
-        root_ = JsonParse(text_.data());
-    }
-    ~ParsedReply() { JsonFree(root_); }
-    ParsedReply(const ParsedReply&) = delete;
-    ParsedReply& operator=(const ParsedReply&) = delete;
-    const JsonNode* root() const { return root_; }
-
-private:
-    std::vector<char> text_;
-    JsonNode* root_ = nullptr;
-};
 
 std::string TextOf(const JsonNode* node) {
     return node->kind == JsonString && node->text != nullptr ? std::string(node->text) : std::string();
@@ -165,7 +149,7 @@ bool IsSafeIdentifier(const std::string& id) {
 
 TokenReply ReadTokenReply(const std::string& body) {
     TokenReply read;
-    ParsedReply parsed(body);
+    ParsedJson parsed(body);
     if (parsed.root() == nullptr) return read;
     read.json = true;
     for (const JsonNode* member = parsed.root()->firstChild; member != nullptr; member = member->nextSibling) {
@@ -184,7 +168,7 @@ TokenReply ReadTokenReply(const std::string& body) {
 
 int ReadDeviceFiles(const std::string& reply, const std::string& deviceId, const std::string& devicePath,
                     std::vector<std::unique_ptr<CDetectionFile>>& files, std::string& error) {
-    ParsedReply parsed(reply);
+    ParsedJson parsed(reply);
     // The list is the first child of the reply's value; a reply without one is not a
     // list of files, not an empty list.
     const JsonNode* list = parsed.root() != nullptr ? JsonItem(parsed.root(), 0) : nullptr;
@@ -209,7 +193,7 @@ int ReadDeviceFiles(const std::string& reply, const std::string& deviceId, const
 
 DevicesReply ReadDevicesReply(const std::string& reply) {
     DevicesReply read;
-    ParsedReply parsed(reply);
+    ParsedJson parsed(reply);
     const JsonNode* list = parsed.root() != nullptr ? JsonItem(parsed.root(), 0) : nullptr;
     if (list == nullptr || list->kind != JsonArray) return read;
     for (const JsonNode* item = list->firstChild; item != nullptr; item = item->nextSibling) {

@@ -5,9 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <minizip/unzip.h>
@@ -16,20 +14,13 @@
 #include "support/FtpServerProcess.h"
 #include "support/SimulatorProcess.h"
 #include "support/TempFolder.h"
+#include "support/WaitUntil.h"
 
 namespace lv {
 namespace {
 
 using test::TempFolder;
 using test::WriteFile;
-using Clock = std::chrono::steady_clock;
-
-// Reads the program's output while waiting, so that it never blocks on a full pipe.
-void ReadOutputUntil(test::ChildProcess& program, Clock::time_point deadline, const std::function<bool()>& done) {
-    while (Clock::now() < deadline && !done()) {
-        if (!program.ReadSome(200)) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-}
 
 std::vector<std::string> ZipNames(const std::string& path) {
     std::vector<std::string> names;
@@ -71,9 +62,13 @@ TEST(HeadlessExport, BackgroundExportReachesTheFtpServer) {
 
     test::ChildProcess program({std::string(LUMIVANE_BUILD_DIR) + "/lumivane", "--headless", "--data-dir",
                                 data.Path(), "--lang", "en"});
-    // The first export comes one period (a minute) after the start.
-    ReadOutputUntil(program, Clock::now() + std::chrono::seconds(100),
-                    [&] { return std::filesystem::exists(server / "race.zip"); });
+    // The first export comes one period (a minute) after the start. The program's output
+    // is read meanwhile, so that it never blocks on a full pipe.
+    const auto arrived = [&] {
+        program.ReadSome(0);
+        return std::filesystem::exists(server / "race.zip");
+    };
+    test::WaitUntil(arrived, std::chrono::seconds(100));
     ASSERT_TRUE(std::filesystem::exists(server / "race.zip")) << program.Output();
     // The upload is complete once the transfer says so.
     program.WaitFor("++ ", 10);

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "cloud/json/Json.h"
-#include "support/ParsedJson.h"
+#include "cloud/json/ParsedJson.h"
 
 namespace lv {
 namespace {
 
-using Parsed = test::ParsedJson;
+using Parsed = ParsedJson;
 
 // The standard error output of one parse.
 std::string ErrorOf(const std::string& text, JsonEncoder encoder = nullptr) {

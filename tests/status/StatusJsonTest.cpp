@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "cloud/json/Json.h"
+#include "cloud/json/ParsedJson.h"
 #include "status/StatusJson.h"
-#include "support/ParsedJson.h"
 
 namespace lv {
 namespace {
 
 // The document as a client reads it, \u escapes turned into UTF-8.
-class Parsed : public test::ParsedJson {
+class Parsed : public ParsedJson {
 public:
     explicit Parsed(const std::string& text) : ParsedJson(text, JsonEncodeUtf8) {}
 };

@@ -9,6 +9,7 @@
 
 #include "base/Texts.h"
 #include "cloud/json/Json.h"
+#include "cloud/json/ParsedJson.h"
 #include "core/CalendarTime.h"
 #include "core/ChipTable.h"
 #include "core/Chrono.h"
@@ -27,13 +28,9 @@ void AddLine(DecoderOutput& output, int number, const std::string& chip, const C
 }
 
 bool ConvertJson(const std::string& download, const std::string& device, DecoderOutput& output) {
-    std::vector<char> text(download.begin(), download.end());
-    text.push_back('\0');
-    JsonNode* root = JsonParse(text.data());
-    if (root == nullptr || root->kind != JsonArray) {
-        JsonFree(root);
-        return false;
-    }
+    const ParsedJson parsed(download);
+    const JsonNode* root = parsed.root();
+    if (root == nullptr || root->kind != JsonArray) return false;
     int number = 0;
     for (const JsonNode* item = root->firstChild; item != nullptr; item = item->nextSibling, ++number) {
         const JsonNode* chip = JsonGet(item, "TranspCode");
@@ -46,7 +43,6 @@ bool ConvertJson(const std::string& download, const std::string& device, Decoder
         }
         AddLine(output, number, FieldText(chip->text), instant, device);
     }
-    JsonFree(root);
     return true;
 }
 

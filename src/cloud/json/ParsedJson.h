@@ -1,11 +1,12 @@
 #pragma once
-// A JSON text parsed for a test: owns the writable copy the tree points into, and the tree.
+// A JSON text parsed from a copy: owns the writable copy the tree points into, and the
+// tree, both freed with it.
 #include <string>
 #include <vector>
 
 #include "cloud/json/Json.h"
 
-namespace lv::test {
+namespace lv {
 
 class ParsedJson {
 public:
@@ -25,4 +26,4 @@ private:
     JsonNode* root_ = nullptr;
 };
 
-}  // namespace lv::test
+}  // namespace lv
