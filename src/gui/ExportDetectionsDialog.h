@@ -4,11 +4,10 @@
 #include <QDialog>
 
 #include "export/DetectionsExportRules.h"
+#include "gui/ExportDialogParts.h"
 
-class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QRadioButton;
 class QTreeWidget;
 
@@ -37,20 +36,14 @@ private:
     void ShowFtpTooltip();
     void EditFtpSettings();
     void OpenRealignment();
-    std::vector<int> SelectedRows() const;
 
     DetectionsExportRules rules_;
     QLabel* count_ = nullptr;
     QLineEdit* delta_ = nullptr;
-    QLineEdit* folder_ = nullptr;
-    QLineEdit* genericName_ = nullptr;
-    QCheckBox* zip_ = nullptr;
-    QCheckBox* ftp_ = nullptr;
     QRadioButton* types_[3] = {};
     QTreeWidget* list_ = nullptr;
-    QLabel* handicap_ = nullptr;
-    QPushButton* realign_ = nullptr;
-    QPushButton* reset_ = nullptr;
+    HandicapRow handicapRow_{};
+    DestinationFields destination_{};
 };
 
 }  // namespace lv

@@ -1,23 +1,21 @@
 #include "gui/ExportLinesDialog.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <cstdlib>
 
 #include "base/SettingsSchema.h"
 #include "export/ExportTexts.h"
 #include "gui/ExportDialogHooks.h"
+#include "gui/ExportDialogParts.h"
 #include "gui/MessageBoxes.h"
 #include "gui/QtTexts.h"
 #include "gui/RecalageDialog.h"
@@ -37,55 +35,19 @@ void CDlgExportDetectionLines::BuildControls() {
     const LinesDialogValues& values = rules_.Values();
     auto* layout = new QVBoxLayout(this);
 
-    auto* filterRow = new QHBoxLayout;
-    filterRow->addWidget(new QLabel(T("Minimum time between two detections (Delta):",
-                                      "Temps minimum entre deux détections (Delta) :"), this));
-    delta_ = new QLineEdit(ToQt(values.delta), this);
-    delta_->setObjectName("delta");
-    filterRow->addWidget(delta_);
-    auto* filter = new QPushButton(T("Filter", "Filtrer"), this);
-    filter->setObjectName("filter");
-    filterRow->addWidget(filter);
-    layout->addLayout(filterRow);
-
-    list_ = new QTreeWidget(this);
-    list_->setObjectName("detectors");
-    list_->setRootIsDecorated(false);
-    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setHeaderLabels({T("Det.", "Dét."), "MaxPass", T("Count", "Nb"), T("Best time", "Meill. Temps"),
-                            T("Bib", "Dossard"), "Handicap"});
+    const DeltaFilterRow filterRow = AddDeltaFilterRow(
+        this, layout,
+        T("Minimum time between two detections (Delta):", "Temps minimum entre deux détections (Delta) :"),
+        values.delta);
+    delta_ = filterRow.delta;
+    list_ = AddRowList(this, layout, "detectors",
+                       {T("Det.", "Dét."), "MaxPass", T("Count", "Nb"), T("Best time", "Meill. Temps"),
+                        T("Bib", "Dossard"), "Handicap"});
     const int widths[] = {3, 4, 4, 8, 5, 8};
     for (int column = 0; column < 6; ++column) list_->setColumnWidth(column, widths[column] * 16);
-    layout->addWidget(list_, 1);
-
-    auto* types = new QHBoxLayout;
-    const DisplayType kinds[] = {DisplayType::ClockTime, DisplayType::PassingTime, DisplayType::Logica};
-    const char* names[] = {"clockTime", "passingTime", "logica"};
-    for (int i = 0; i < 3; ++i) {
-        types_[i] = new QRadioButton(QString::fromUtf8(DisplayTypeName(kinds[i])), this);
-        types_[i]->setObjectName(names[i]);
-        types_[i]->setChecked(values.displayType == kinds[i]);
-        types->addWidget(types_[i]);
-        connect(types_[i], &QRadioButton::clicked, this, [this, kind = kinds[i]] { ChooseDisplayType(kind); });
-    }
-    layout->addLayout(types);
-
-    auto* handicapRow = new QHBoxLayout;
-    handicapRow->addWidget(new QLabel("Handicap :", this));
-    handicap_ = new QLabel("...", this);
-    handicap_->setObjectName("handicap");
-    handicapRow->addWidget(handicap_);
-    realign_ = new QPushButton(T("Re-align...", "Recaler..."), this);
-    realign_->setObjectName("realign");
-    handicapRow->addWidget(realign_);
-    reset_ = new QPushButton(this);
-    reset_->setObjectName("resetHandicap");
-    reset_->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
-    reset_->setToolTip(QString::fromUtf8(ResetHandicapTooltip()));
-    handicapRow->addWidget(reset_);
-    handicapRow->addStretch(1);
-    layout->addLayout(handicapRow);
+    AddDisplayTypeButtons(this, layout, values.displayType, types_,
+                          [this](DisplayType kind) { ChooseDisplayType(kind); });
+    handicapRow_ = AddHandicapRow(this, layout);
 
     auto* target = new QGroupBox(T("Destination", "Destination"), this);
     auto* grid = new QGridLayout(target);
@@ -93,24 +55,7 @@ void CDlgExportDetectionLines::BuildControls() {
     dataToExport_ = new QLabel(target);
     dataToExport_->setObjectName("dataToExport");
     grid->addWidget(dataToExport_, 0, 1, 1, 2);
-    grid->addWidget(new QLabel(T("Folder:", "Répertoire :"), target), 1, 0);
-    folder_ = new QLineEdit(ToQt(values.folder), target);
-    folder_->setObjectName("folder");
-    grid->addWidget(folder_, 1, 1);
-    auto* browse = new QPushButton("...", target);
-    grid->addWidget(browse, 1, 2);
-    grid->addWidget(new QLabel(T("File name:", "Nom de fichier :"), target), 2, 0);
-    genericName_ = new QLineEdit(ToQt(values.genericName), target);
-    genericName_->setObjectName("genericName");
-    grid->addWidget(genericName_, 2, 1);
-    zip_ = new QCheckBox(T("ZIP archive", "Archive ZIP"), target);
-    zip_->setObjectName("zip");
-    zip_->setChecked(values.zip);
-    grid->addWidget(zip_, 3, 0);
-    ftp_ = new QCheckBox(T("FTP transfer", "Transfert FTP"), target);
-    ftp_->setObjectName("ftp");
-    ftp_->setChecked(values.ftp);
-    grid->addWidget(ftp_, 3, 1);
+    destination_ = AddDestinationFields(target, grid, 1, values.folder, values.genericName, values.zip, values.ftp);
     auto* servers = new QPushButton(T("FTP servers...", "Serveurs FTP..."), target);
     servers->setObjectName("ftpServers");
     grid->addWidget(servers, 3, 2);
@@ -129,30 +74,17 @@ void CDlgExportDetectionLines::BuildControls() {
     grid->addWidget(period_, 5, 2);
     layout->addWidget(target);
 
-    auto* buttons = new QHBoxLayout;
-    export_ = new QPushButton(T("Export now", "Exporter maintenant"), this);
-    export_->setObjectName("exportNow");
-    auto* close = new QPushButton(T("Close", "Fermer"), this);
-    buttons->addStretch(1);
-    buttons->addWidget(export_);
-    buttons->addWidget(close);
-    layout->addLayout(buttons);
+    export_ = AddExportAndCloseButtons(this, layout, T("Export now", "Exporter maintenant"), "exportNow");
 
-    connect(filter, &QPushButton::clicked, this, &CDlgExportDetectionLines::Filter);
+    connect(filterRow.filter, &QPushButton::clicked, this, &CDlgExportDetectionLines::Filter);
     connect(list_, &QTreeWidget::itemSelectionChanged, this, &CDlgExportDetectionLines::UpdateSelection);
     connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { OpenRealignment(); });
-    connect(realign_, &QPushButton::clicked, this, &CDlgExportDetectionLines::OpenRealignment);
-    connect(reset_, &QPushButton::clicked, this, &CDlgExportDetectionLines::ResetHandicap);
+    connect(handicapRow_.realign, &QPushButton::clicked, this, &CDlgExportDetectionLines::OpenRealignment);
+    connect(handicapRow_.reset, &QPushButton::clicked, this, &CDlgExportDetectionLines::ResetHandicap);
     connect(export_, &QPushButton::clicked, this, &CDlgExportDetectionLines::ExportNow);
-    connect(close, &QPushButton::clicked, this, &CDlgExportDetectionLines::accept);
     connect(servers, &QPushButton::clicked, this, &CDlgExportDetectionLines::SelectFtpServers);
-    connect(ftp_, &QCheckBox::toggled, this, [this](bool on) {
+    connect(destination_.ftp, &QCheckBox::toggled, this, [this](bool on) {
         if (on && rules_.FtpSelectionNeeded()) SelectFtpServers();
-    });
-    connect(browse, &QPushButton::clicked, this, [this] {
-        const QString chosen = QFileDialog::getExistingDirectory(this, T("Destination folder", "Répertoire de destination"),
-                                                                 folder_->text());
-        if (!chosen.isEmpty()) folder_->setText(chosen);
     });
     FillRows({});
 }
@@ -160,19 +92,12 @@ void CDlgExportDetectionLines::BuildControls() {
 void CDlgExportDetectionLines::ReadControls() {
     LinesDialogValues& values = rules_.Values();
     values.delta = FromQt(delta_->text());
-    values.folder = FromQt(folder_->text());
-    values.genericName = FromQt(genericName_->text());
-    values.zip = zip_->isChecked();
-    values.ftp = ftp_->isChecked();
+    values.folder = FromQt(destination_.folder->text());
+    values.genericName = FromQt(destination_.genericName->text());
+    values.zip = destination_.zip->isChecked();
+    values.ftp = destination_.ftp->isChecked();
     values.backgroundExport = background_->isChecked();
     values.periodText = FromQt(period_->text());
-}
-
-std::vector<int> CDlgExportDetectionLines::SelectedRows() const {
-    std::vector<int> rows;
-    for (QTreeWidgetItem* item : list_->selectedItems()) rows.push_back(list_->indexOfTopLevelItem(item));
-    std::sort(rows.begin(), rows.end());
-    return rows;
 }
 
 void CDlgExportDetectionLines::FillRows(const std::vector<int>& keepSelected) {
@@ -206,7 +131,7 @@ void CDlgExportDetectionLines::Filter() {
 
 void CDlgExportDetectionLines::ChooseDisplayType(DisplayType type) {
     ReadControls();
-    const std::vector<int> selected = SelectedRows();
+    const std::vector<int> selected = SelectedRows(list_);
     std::string message;
     if (!rules_.ChooseDisplayType(type, message)) {
         ShowMessageBox(this, ToQt(message), MessageIcon::Warning);
@@ -216,14 +141,14 @@ void CDlgExportDetectionLines::ChooseDisplayType(DisplayType type) {
 }
 
 void CDlgExportDetectionLines::UpdateSelection() {
-    const LinesSelectionState state = rules_.Selection(SelectedRows());
-    handicap_->setText(ToQt(state.handicapText));
-    realign_->setEnabled(state.realignEnabled);
-    reset_->setEnabled(state.resetEnabled);
+    const LinesSelectionState state = rules_.Selection(SelectedRows(list_));
+    handicapRow_.handicap->setText(ToQt(state.handicapText));
+    handicapRow_.realign->setEnabled(state.realignEnabled);
+    handicapRow_.reset->setEnabled(state.resetEnabled);
 }
 
 void CDlgExportDetectionLines::OpenRealignment() {
-    const std::vector<int> selected = SelectedRows();
+    const std::vector<int> selected = SelectedRows(list_);
     if (selected.size() != 1) return;
     CDlgRecalage dialog(rules_.Recalage(selected.front()), this);
     if (dialog.exec() != QDialog::Accepted) return;
@@ -232,7 +157,7 @@ void CDlgExportDetectionLines::OpenRealignment() {
 }
 
 void CDlgExportDetectionLines::ResetHandicap() {
-    const std::vector<int> selected = SelectedRows();
+    const std::vector<int> selected = SelectedRows(list_);
     if (selected.size() != 1) return;
     if (!AskYesNoBox(this, QString::fromUtf8(ResetHandicapQuestion()))) return;
     rules_.ResetHandicap(selected.front());
@@ -243,13 +168,9 @@ void CDlgExportDetectionLines::ExportNow() {
     ReadControls();
     std::string message;
     const std::optional<ExportOutcome> outcome = rules_.ExportNow(message);
-    folder_->setText(ToQt(rules_.Values().folder));
-    genericName_->setText(ToQt(rules_.Values().genericName));
-    if (!outcome) {
-        if (!message.empty()) ShowMessageBox(this, ToQt(message), MessageIcon::Warning);
-        return;
-    }
-    ShowMessageBox(this, ToQt(outcome->CompletionText()), MessageIcon::Information);
+    destination_.folder->setText(ToQt(rules_.Values().folder));
+    destination_.genericName->setText(ToQt(rules_.Values().genericName));
+    ShowExportOutcome(this, outcome, message);
 }
 
 void CDlgExportDetectionLines::SelectFtpServers() {

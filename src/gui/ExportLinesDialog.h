@@ -4,6 +4,7 @@
 #include <QDialog>
 
 #include "export/ExportLinesRules.h"
+#include "gui/ExportDialogParts.h"
 
 class QCheckBox;
 class QLabel;
@@ -27,8 +28,8 @@ public:
     QTreeWidget* DetectorList() const { return list_; }
     QLineEdit* DeltaEdit() const { return delta_; }
     QLabel* DataToExport() const { return dataToExport_; }
-    QLabel* HandicapDisplay() const { return handicap_; }
-    QPushButton* RealignButton() const { return realign_; }
+    QLabel* HandicapDisplay() const { return handicapRow_.handicap; }
+    QPushButton* RealignButton() const { return handicapRow_.realign; }
     QPushButton* ExportButton() const { return export_; }
     void Filter();
     void ExportNow();
@@ -43,23 +44,17 @@ private:
     void UpdateSelection();
     void SelectFtpServers();
     void ShowFtpTarget();
-    std::vector<int> SelectedRows() const;
 
     ExportLinesRules rules_;
     QLineEdit* delta_ = nullptr;
-    QLineEdit* folder_ = nullptr;
-    QLineEdit* genericName_ = nullptr;
-    QCheckBox* zip_ = nullptr;
-    QCheckBox* ftp_ = nullptr;
     QRadioButton* types_[3] = {};
     QCheckBox* background_ = nullptr;
     QSpinBox* period_ = nullptr;
     QTreeWidget* list_ = nullptr;
-    QLabel* handicap_ = nullptr;
+    HandicapRow handicapRow_{};
+    DestinationFields destination_{};
     QLabel* dataToExport_ = nullptr;
     QLabel* ftpTarget_ = nullptr;
-    QPushButton* realign_ = nullptr;
-    QPushButton* reset_ = nullptr;
     QPushButton* export_ = nullptr;
 };
 
