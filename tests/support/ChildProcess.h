@@ -1,7 +1,6 @@
 #pragma once
 // A program run as a child of a test, its standard output and error kept for the test
 // to read: the program itself in its headless mode, mostly.
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -10,7 +9,10 @@
 #include <chrono>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "support/SpawnWithOutput.h"
 
 namespace lv::test {
 
@@ -21,23 +23,13 @@ public:
     // With `errorFile`, the child's standard error goes to that file instead of being
     // mixed into Output(): for a test that tells what a script reads from what it is told.
     explicit ChildProcess(std::vector<std::string> args, const std::string& errorFile = {}) {
-        int out[2];
-        if (::pipe(out) != 0) throw std::runtime_error("pipe");
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(out[1], 1);
-            const int error = errorFile.empty() ? out[1] : ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            ::dup2(error, 2);
-            ::close(out[0]);
-            ::close(out[1]);
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        fd_ = out[0];
+        const std::string program = args.empty() ? std::string() : args.front();
+        const SpawnedProgram spawned = SpawnWithOutput(
+            std::move(args), errorFile.empty() ? ErrorOutput{ErrorOutput::To::WithOutput, {}}
+                                               : ErrorOutput{ErrorOutput::To::File, errorFile});
+        if (spawned.pid <= 0) throw std::runtime_error("cannot start " + program);
+        pid_ = spawned.pid;
+        fd_ = spawned.output;
     }
     ~ChildProcess() {
         if (pid_ > 0) {

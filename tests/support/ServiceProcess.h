@@ -2,11 +2,8 @@
 // A helper program that a test or a benchmark talks to (a simulator, an FTP server): its
 // standard output comes through a pipe until it has said where it listens, then the pipe
 // is closed; it gets SIGTERM, and is waited for, when the object ends or Stop is called.
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,9 +11,10 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
-extern char** environ;
+#include "support/SpawnWithOutput.h"
 
 namespace lv::test {
 
@@ -25,21 +23,10 @@ public:
     enum class Errors { Shown, Hidden };
 
     explicit ServiceProcess(std::vector<std::string> words, Errors errors = Errors::Shown) {
-        std::vector<char*> argv;
-        for (std::string& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        // Close-on-exec: only the child's standard output keeps the pipe open.
-        int output[2];
-        if (::pipe2(output, O_CLOEXEC) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-        if (errors == Errors::Hidden) posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        if (::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(output[1]);
-        if (pid_ > 0) output_ = output[0];
-        else ::close(output[0]);
+        const SpawnedProgram spawned = SpawnWithOutput(
+            std::move(words), {errors == Errors::Hidden ? ErrorOutput::To::Discarded : ErrorOutput::To::Inherited, {}});
+        pid_ = spawned.pid;
+        output_ = spawned.output;
     }
     ~ServiceProcess() {
         Stop();
